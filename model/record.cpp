@@ -1,0 +1,190 @@
+#include "model/record.h"
+
+#include <charconv>
+#include <climits>
+
+std::string g_strMemoData;
+std::string g_strStaticHoliday;
+std::string g_strDynamicHoliday;
+std::string g_strYearHoliday;
+
+namespace {
+
+bool IsLeadByte(unsigned char byte)
+{
+    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+
+// Every reader's walk goes through here, so the delimiter test is a plain predicate rather than a
+// search of a delimiter set per byte.
+template <typename IsDelimiter>
+std::size_t FindSingleByte(std::string_view text, IsDelimiter isDelimiter)
+{
+    const std::size_t size = text.size();
+    std::size_t i = 0;
+    while (i < size) {
+        const unsigned char byte = static_cast<unsigned char>(text[i]);
+        if (IsLeadByte(byte)) {
+            // A lead byte takes its second byte with it; as the last byte it stands alone.
+            i += 2;
+            continue;
+        }
+        if (isDelimiter(byte))
+            return i;
+        ++i;
+    }
+    return std::string_view::npos;
+}
+
+std::size_t FindFieldEnd(std::string_view text)
+{
+    return FindSingleByte(text, [](unsigned char byte) { return byte == '^' || byte == '~'; });
+}
+
+std::size_t FindRecordEnd(std::string_view text)
+{
+    return FindSingleByte(text, [](unsigned char byte) { return byte == '~'; });
+}
+
+}  // namespace
+
+std::size_t FindDelimiter(std::string_view text, std::string_view delimiters)
+{
+    return FindSingleByte(text, [delimiters](unsigned char byte) {
+        return delimiters.find(static_cast<char>(byte)) != std::string_view::npos;
+    });
+}
+
+void CutField(std::string_view& source, std::string_view& field)
+{
+    const std::size_t at = FindFieldEnd(source);
+    if (at == std::string_view::npos) {
+        field = source;
+        source = source.substr(source.size());
+        return;
+    }
+    field = source.substr(0, at);
+    source.remove_prefix(at + 1);
+}
+
+void CutField(std::string& source, std::string& field)
+{
+    const std::size_t at = FindFieldEnd(source);
+    if (at == std::string::npos) {
+        field = std::move(source);
+        source.clear();
+        return;
+    }
+    field.assign(source, 0, at);
+    source.erase(0, at + 1);
+}
+
+std::string_view CutRecord(std::string_view& rest)
+{
+    const std::size_t at = FindRecordEnd(rest);
+    // An unterminated rest is the last record, so every loop that cuts until empty ends.
+    const std::size_t length = at == std::string_view::npos ? rest.size() : at + 1;
+    const std::string_view record = rest.substr(0, length);
+    rest.remove_prefix(length);
+    return record;
+}
+
+std::string CutRecord(std::string& store)
+{
+    const std::size_t at = FindRecordEnd(store);
+    if (at == std::string::npos) {
+        std::string record = std::move(store);
+        store.clear();
+        return record;
+    }
+    std::string record = store.substr(0, at + 1);
+    store.erase(0, at + 1);
+    return record;
+}
+
+std::string MakeMemoRecord(int year, int month, int day, std::string_view text)
+{
+    std::string record;
+    record.reserve(3 * 12 + text.size() + 1);
+    char digits[16];
+    for (const int number : {year, month, day}) {
+        const auto result = std::to_chars(digits, digits + sizeof digits, number);
+        record.append(digits, result.ptr);
+        record += '^';
+    }
+    record += text;
+    record += '~';
+    return record;
+}
+
+int ReadNumber(std::string_view field)
+{
+    std::size_t i = 0;
+    // The white space that atoi skips in the C locale.
+    while (i < field.size() && (field[i] == ' ' || (field[i] >= '\t' && field[i] <= '\r')))
+        ++i;
+    bool negative = false;
+    if (i < field.size() && (field[i] == '+' || field[i] == '-')) {
+        negative = field[i] == '-';
+        ++i;
+    }
+    // Accumulate towards the sign so that INT_MIN is reachable; stop growing once past the range.
+    constexpr long long kLimit = static_cast<long long>(INT_MAX) + 1;
+    long long magnitude = 0;
+    for (; i < field.size() && field[i] >= '0' && field[i] <= '9'; ++i) {
+        if (magnitude <= kLimit)
+            magnitude = magnitude * 10 + (field[i] - '0');
+    }
+    if (negative)
+        return magnitude >= kLimit ? INT_MIN : static_cast<int>(-magnitude);
+    return magnitude > INT_MAX ? INT_MAX : static_cast<int>(magnitude);
+}
+
+void ParseMemoRecord(std::string_view record, int& year, int& month, int& day, std::string& text)
+{
+    std::string_view field;
+    CutField(record, field);
+    year = ReadNumber(field);
+    CutField(record, field);
+    month = ReadNumber(field);
+    CutField(record, field);
+    day = ReadNumber(field);
+    CutField(record, field);
+    text.assign(field);
+}
+
+void ParseHolidayRecord(std::string_view record, int& month, int& day, std::string& name, int& kind)
+{
+    std::string_view field;
+    CutField(record, field);
+    month = ReadNumber(field);
+    CutField(record, field);
+    day = ReadNumber(field);
+    CutField(record, field);
+    name.assign(field);
+    CutField(record, field);
+    kind = ReadNumber(field);
+}
+
+std::optional<RecordSpan> FindMemoRecord(std::string_view store, int year, int month, int day)
+{
+    std::string_view rest = store;
+    while (!rest.empty()) {
+        const std::size_t offset = store.size() - rest.size();
+        const std::string_view record = CutRecord(rest);
+        // Only the three numbers are read: the text is never copied while searching.
+        std::string_view fields = record;
+        std::string_view field;
+        CutField(fields, field);
+        if (ReadNumber(field) != year)
+            continue;
+        CutField(fields, field);
+        if (ReadNumber(field) != month)
+            continue;
+        CutField(fields, field);
+        if (ReadNumber(field) != day)
+            continue;
+        return RecordSpan{offset, record.size()};
+    }
+    return std::nullopt;
+}
