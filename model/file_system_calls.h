@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstddef>
+#include <sys/types.h>
+
+// The POSIX calls that the data files go through, so that tests can make any one of them fail.
+struct FileSystemCalls {
+    int (*openFile)(const char* path, int flags, mode_t mode);
+    ssize_t (*readFile)(int fd, void* buffer, std::size_t count);
+    ssize_t (*writeFile)(int fd, const void* buffer, std::size_t count);
+    int (*syncFile)(int fd);
+    int (*chmodFile)(int fd, mode_t mode);
+    int (*closeFile)(int fd);
+    int (*renameFile)(const char* from, const char* to);
+    int (*unlinkFile)(const char* path);
+};
+
+// Returns the calls that go straight to the operating system.
+FileSystemCalls RealFileSystemCalls();
+// Returns the calls in use now.
+const FileSystemCalls& CurrentFileSystemCalls();
+// Makes the data files use `calls` from now on; for tests.
+void SetFileSystemCallsForTesting(const FileSystemCalls& calls);
+// Makes the data files use the real calls again.
+void ResetFileSystemCalls();
