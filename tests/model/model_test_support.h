@@ -1,0 +1,32 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Returns the code page 932 bytes of a UTF-8 text, so that expectations can be written readably.
+std::string Sjis(std::string_view utf8);
+
+// Returns the bytes of a text as "89 7E 41" for failure messages.
+std::string HexBytes(std::string_view bytes);
+
+// Returns the raw bytes of a file, or "<missing>" when it cannot be read.
+std::string FileBytes(const std::string& path);
+// Writes raw bytes to a file, replacing it.
+void PutFileBytes(const std::string& path, std::string_view bytes);
+// Returns the names in the current directory, sorted.
+std::vector<std::string> DirectoryNames();
+
+// Runs each test in a fresh temporary directory that is the current directory for the test's
+// duration, with empty stores, a zeroed model, the real file system calls and the real clock.
+class ModelTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+private:
+    std::string m_oldDirectory;
+    std::string m_tempDirectory;
+};
