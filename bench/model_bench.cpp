@@ -1,0 +1,123 @@
+#include "model/data_files.h"
+#include "model/record.h"
+#include "model/year_calendar.h"
+
+#include <benchmark/benchmark.h>
+
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace {
+
+// A memo store of `count` records of about 100 bytes each, spread over the days of many years.
+std::string MakeMemoStore(int count)
+{
+    // 会議 and 円 in code page 932, so that the scan meets double-byte characters.
+    const std::string text = std::string("\x89\xef\x8b\x63 ") + "weekly meeting in room 4, bring the budget (" +
+                             "\x89\x7e" + ") and the notes of last time\r\n";
+    std::string store;
+    store.reserve(static_cast<std::size_t>(count) * 110);
+    for (int i = 0; i < count; ++i)
+        store += MakeMemoRecord(100 + i / 372, i / 31 % 12, i % 31 + 1, text + std::to_string(i));
+    return store;
+}
+
+void CutEveryRecord(benchmark::State& state)
+{
+    const std::string store = MakeMemoStore(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        std::string_view rest = store;
+        std::size_t records = 0;
+        while (!rest.empty()) {
+            benchmark::DoNotOptimize(CutRecord(rest));
+            ++records;
+        }
+        benchmark::DoNotOptimize(records);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(store.size()));
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(CutEveryRecord)->Arg(1'000)->Arg(10'000)->Arg(100'000);
+
+void CutAndParseEveryRecord(benchmark::State& state)
+{
+    const std::string store = MakeMemoStore(static_cast<int>(state.range(0)));
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    std::string text;
+    for (auto _ : state) {
+        std::string_view rest = store;
+        while (!rest.empty()) {
+            ParseMemoRecord(CutRecord(rest), year, month, day, text);
+            benchmark::DoNotOptimize(text.data());
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(CutAndParseEveryRecord)->Arg(1'000)->Arg(10'000)->Arg(100'000);
+
+// The day sought is that of the last record, so the whole store is walked.
+void FindOneDaysRecord(benchmark::State& state)
+{
+    const int count = static_cast<int>(state.range(0));
+    const std::string store = MakeMemoStore(count);
+    const int last = count - 1;
+    for (auto _ : state) {
+        const auto span = FindMemoRecord(store, 100 + last / 372, last / 31 % 12, last % 31 + 1);
+        if (!span)
+            state.SkipWithError("record not found");
+        benchmark::DoNotOptimize(span);
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(FindOneDaysRecord)->Arg(1'000)->Arg(10'000)->Arg(100'000);
+
+// A full build of 2026 with 1,000 holiday records of every kind spread over the three files.
+void BuildWithThousandHolidays(benchmark::State& state)
+{
+    const std::filesystem::path oldDirectory = std::filesystem::current_path();
+    std::string pattern = (std::filesystem::temp_directory_path() / "velmora-bench-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+        state.SkipWithError("cannot make a temporary directory");
+        return;
+    }
+    std::filesystem::current_path(pattern);
+
+    const int kinds[] = {0, 0, 0, 1, 2, 3, 4, 5, 10, 11};
+    std::string fixed;
+    std::string rule;
+    std::string oneYear;
+    for (int i = 0; i < 1000; ++i) {
+        const int kind = kinds[i % 10];
+        const std::string record = std::to_string(i % 12 + 1) + "^" + std::to_string(i % 31 + 1) + "^" +
+                                   "\x8f\x74\x95\xaa\x82\xcc\x93\xfa" + std::to_string(i) + "^" + std::to_string(kind) + "~";
+        if (i % 3 == 0)
+            oneYear += record;
+        else if (kind == 0)
+            fixed += record;
+        else
+            rule += record;
+    }
+    g_YearCalendar.year = 126;
+    WriteTextFile(kStaticHolidayFile, fixed);
+    WriteTextFile(kDynamicHolidayFile, rule);
+    WriteTextFile(YearHolidayFileName(126), oneYear);
+
+    for (auto _ : state) {
+        g_YearCalendar.Build();
+        benchmark::DoNotOptimize(g_YearCalendar.cells[0][0].flag);
+    }
+
+    std::filesystem::current_path(oldDirectory);
+    std::filesystem::remove_all(pattern);
+}
+BENCHMARK(BuildWithThousandHolidays)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
