@@ -1,0 +1,21 @@
+#include "app/platform/dc.h"
+#include "app/platform/dialog.h"
+#include "app/platform/state.h"
+
+#include <QApplication>
+#include <QFont>
+
+int AfxWinMain(int argc, char** argv) {
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Velmora"));
+    // Windows hide instead of closing; only the program's own exit ends it.
+    QApplication::setQuitOnLastWindowClosed(false);
+    for (const QString& face : {QStringLiteral("ＭＳ 明朝"), QStringLiteral("ＭＳ Ｐゴシック"),
+                                QStringLiteral("ＭＳ ゴシック"), QStringLiteral("ＭＳ Ｐ明朝")}) {
+        QFont::insertSubstitution(face, platform::ResolveFontFace(face));
+    }
+    CWinApp* app = AfxGetApp();
+    if (app == nullptr) return 1;
+    app->InitInstance();
+    return app->ExitInstance();
+}

@@ -1,0 +1,320 @@
+#include "app/platform/dialog.h"
+
+#include "app/platform/resources.h"
+#include "app/platform/state.h"
+#include "app/platform/text_codec.h"
+#include "app/platform/widgets.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QCursor>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+using platform::detail::State;
+
+namespace {
+
+QFont DialogFont(const platform::DialogTemplate& t) {
+    QFont font(platform::ResolveFontFace(QString::fromUtf8(t.fontFace)));
+    font.setPixelSize((t.fontPoints * 96 + 36) / 72);
+    return font;
+}
+
+// Dialog units to pixels, rounded as the platform the templates were drawn for rounds them.
+int ToPixelsX(int units, const QSize& base) { return (units * base.width() + 2) / 4; }
+int ToPixelsY(int units, const QSize& base) { return (units * base.height() + 4) / 8; }
+
+QWidget* MakeControl(const platform::ControlTemplate& c, QWidget* client, CDialog* owner) {
+    using platform::ControlKind;
+    const QString text = QString::fromUtf8(c.text != nullptr ? c.text : "");
+    QWidget* widget = nullptr;
+    switch (c.kind) {
+    case ControlKind::PushButton:
+    case ControlKind::DefPushButton: {
+        auto* button = new QPushButton(text, client);
+        button->setAutoDefault(false);
+        const int id = c.id;
+        QObject::connect(button, &QPushButton::clicked, [owner, id] { owner->OnCommand(static_cast<UINT>(id)); });
+        widget = button;
+        break;
+    }
+    case ControlKind::Edit:
+        if ((c.style & platform::kMultiLine) != 0) {
+            auto* edit = new QPlainTextEdit(client);
+            edit->setTabChangesFocus(true);
+            edit->setVerticalScrollBarPolicy((c.style & platform::kVScroll) != 0 ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAsNeeded);
+            widget = edit;
+        } else {
+            widget = new QLineEdit(client);
+        }
+        break;
+    case ControlKind::Static:
+        widget = new QLabel(text, client);
+        break;
+    case ControlKind::Icon: {
+        auto* label = new QLabel(client);
+        label->setPixmap(platform::FindIconResource(c.iconId).pixmap(kSystemIconSize, kSystemIconSize));
+        widget = label;
+        break;
+    }
+    case ControlKind::ListBox: {
+        auto* list = new QListWidget(client);
+        list->setSelectionMode(QAbstractItemView::SingleSelection);
+        list->setProperty("sortedLines", (c.style & platform::kSorted) != 0);
+        if ((c.style & platform::kAlwaysScroll) != 0) list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        if ((c.style & platform::kNotify) != 0) {
+            const int id = c.id;
+            QObject::connect(list, &QListWidget::itemDoubleClicked, [owner, id] { owner->OnControlNotify(id, LBN_DBLCLK); });
+        }
+        widget = list;
+        break;
+    }
+    case ControlKind::ComboBox: {
+        auto* combo = new QComboBox(client);
+        combo->setEditable(true);
+        combo->setInsertPolicy(QComboBox::NoInsert);
+        for (const char* item : c.items) combo->addItem(QString::fromUtf8(item));
+        combo->setCurrentIndex(-1);
+        widget = combo;
+        break;
+    }
+    case ControlKind::RadioButton: {
+        auto* radio = new QRadioButton(text, client);
+        radio->setProperty("groupStart", (c.style & platform::kGroup) != 0);
+        widget = radio;
+        break;
+    }
+    }
+    if (c.id >= 0) widget->setObjectName(QStringLiteral("ctrl_%1").arg(c.id));
+    widget->setFocusPolicy((c.style & platform::kTabStop) != 0 ? Qt::StrongFocus
+                           : c.kind == ControlKind::Static || c.kind == ControlKind::Icon ? Qt::NoFocus
+                                                                                          : Qt::ClickFocus);
+    return widget;
+}
+
+}  // namespace
+
+CDialog::CDialog(int templateId, CWnd*) : m_templateId(templateId) { platform::detail::InstallKeyFilter(); }
+
+CDialog::~CDialog() {
+    if (auto* window = dynamic_cast<platform::detail::DialogWidget*>(m_widget.data())) window->Disown();
+    delete m_widget.data();
+}
+
+BOOL CDialog::MakeWindow() {
+    const platform::DialogTemplate* t = platform::FindDialogTemplate(m_templateId);
+    if (t == nullptr || qApp == nullptr) return FALSE;
+    m_ended = false;
+    m_result = 0;
+
+    auto* window = new platform::detail::DialogWidget(this);
+    window->setObjectName(QStringLiteral("dialog_%1").arg(m_templateId));
+    window->setWindowTitle(QString::fromUtf8(t->title));
+    const QFont font = DialogFont(*t);
+    window->setFont(font);
+    Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                            Qt::WindowCloseButtonHint;
+    if (t->minMaxBoxes) flags = Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                                Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint;
+    window->setWindowFlags(flags);
+    m_widget = window;
+
+    auto* layout = new QVBoxLayout(window);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    if (t->menuId != 0) {
+        m_menu = std::make_unique<CMenu>();
+        if (m_menu->LoadMenu(t->menuId)) {
+            layout->setMenuBar(m_menu->BuildMenuBar(window, [this](UINT id) { Dispatch(id); }));
+        }
+    }
+    const QSize base = platform::detail::DialogBaseUnits(font);
+    const QSize clientSize(ToPixelsX(t->cx, base), ToPixelsY(t->cy, base));
+    auto* client = new platform::detail::ClientWidget(this, window);
+    client->setObjectName(QStringLiteral("client"));
+    client->setMinimumSize(clientSize);
+    layout->addWidget(client);
+    m_client = client;
+    ResizeSurface(clientSize.width(), clientSize.height());
+
+    for (const platform::ControlTemplate& c : t->controls) {
+        QWidget* control = MakeControl(c, client, this);
+        control->setGeometry(ToPixelsX(c.x, base), ToPixelsY(c.y, base), ToPixelsX(c.cx, base), ToPixelsY(c.cy, base));
+        if (c.kind == platform::ControlKind::DefPushButton) window->SetDefaultButtonId(c.id);
+    }
+    if (!t->minMaxBoxes) {
+        window->layout()->setSizeConstraint(QLayout::SetFixedSize);
+    }
+    window->adjustSize();
+
+    if (OnCreate() == -1) {
+        DestroyWindow();
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CDialog::Create(int templateId, CWnd*) {
+    m_templateId = templateId;
+    if (!MakeWindow()) return FALSE;
+    OnInitDialog();
+    const platform::DialogTemplate* t = platform::FindDialogTemplate(m_templateId);
+    if (t != nullptr && t->visible && !m_ended) ShowWindow(SW_SHOW);
+    return TRUE;
+}
+
+INT_PTR CDialog::DoModal() {
+    auto& state = State();
+    if (state.quitPosted || !MakeWindow()) return -1;
+    m_widget->setWindowModality(Qt::ApplicationModal);
+    state.modalDialogs.push_back(this);
+    if (OnInitDialog() != FALSE) {
+        // The first control that takes the tab key gets the focus.
+        for (QWidget* child : m_client->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (child->focusPolicy() == Qt::StrongFocus && child->isEnabled()) {
+                child->setFocus();
+                break;
+            }
+        }
+    }
+    if (!m_ended && !state.quitPosted) {
+        if (!state.modalHooks.empty()) {
+            auto hook = std::move(state.modalHooks.front());
+            state.modalHooks.pop_front();
+            ShowWindow(SW_SHOWNORMAL);
+            hook(*this);
+            if (!m_ended && !state.quitPosted) platform::detail::TestModeFailure("a modal hook left its dialog open");
+        } else if (state.testMode) {
+            platform::detail::TestModeFailure("a dialog was run modally with no modal hook queued");
+        } else {
+            ShowWindow(SW_SHOWNORMAL);
+            RunModalLoop(0);
+        }
+    }
+    if (!m_ended) m_result = -1;
+    state.modalDialogs.erase(std::find(state.modalDialogs.begin(), state.modalDialogs.end(), this));
+    DestroyWindow();
+    return m_result;
+}
+
+int CDialog::RunModalLoop(DWORD) {
+    auto& state = State();
+    if (state.quitPosted || m_ended) return m_result;
+    QEventLoop loop;
+    m_loop = &loop;
+    state.loops.push_back(&loop);
+    loop.exec();
+    state.loops.erase(std::find(state.loops.begin(), state.loops.end(), &loop));
+    m_loop = nullptr;
+    return m_ended ? m_result : -1;
+}
+
+void CDialog::EndDialog(int result) {
+    m_ended = true;
+    m_result = result;
+    if (m_widget != nullptr) {
+        m_widget->hide();
+    }
+    if (m_loop != nullptr) m_loop->exit(result);
+}
+
+void CDialog::DestroyWindow() {
+    if (m_widget == nullptr) return;
+    OnDestroy();
+    for (UINT_PTR id : [this] {
+             std::vector<UINT_PTR> ids;
+             for (const auto& [timerId, timer] : m_timers) ids.push_back(timerId);
+             return ids;
+         }()) {
+        KillTimer(id);
+    }
+    if (auto* window = dynamic_cast<platform::detail::DialogWidget*>(m_widget.data())) window->Disown();
+    if (m_client != nullptr) m_client->Disown();
+    m_client = nullptr;
+    m_toolBar = nullptr;
+    delete m_widget.data();
+    m_widget = nullptr;
+    m_menu.reset();
+    m_visible = false;
+}
+
+BOOL CDialog::OnInitDialog() {
+    UpdateData(FALSE);
+    return TRUE;
+}
+
+void CDialog::OnOK() {
+    if (UpdateData(TRUE)) EndDialog(IDOK);
+}
+
+void CDialog::OnCancel() { EndDialog(IDCANCEL); }
+
+void CDialog::OnEndSession() { OnCancel(); }
+
+void CDialog::EndDialogsOpenedAfter(const CDialog* outer) {
+    const auto& open = State().modalDialogs;
+    for (auto it = open.rbegin(); it != open.rend() && *it != outer; ++it) {
+        if (!(*it)->m_ended) (*it)->OnEndSession();
+    }
+}
+
+void CDialog::OnSysCommand(UINT id, LPARAM lParam) {
+    if (id == SC_CLOSE) {
+        OnCancel();
+        return;
+    }
+    CWnd::OnSysCommand(id, lParam);
+}
+
+void CDialog::Dispatch(UINT id) { OnCommand(id); }
+
+void CDialog::RepositionBars(UINT, UINT, UINT) {
+    if (m_toolBar == nullptr || m_toolBar->GetSafeWidget() == nullptr || m_client == nullptr) return;
+    m_toolBar->GetSafeWidget()->setGeometry(0, 0, m_client->width(), CToolBar::kHeight);
+}
+
+CWinApp* g_application = nullptr;
+
+CWinApp::CWinApp() { g_application = this; }
+
+CWinApp::~CWinApp() {
+    if (g_application == this) g_application = nullptr;
+}
+
+BOOL CWinApp::InitInstance() { return TRUE; }
+
+int CWinApp::ExitInstance() { return State().quitCode; }
+
+CWinApp* AfxGetApp() { return g_application; }
+
+BOOL AfxSocketInit() { return TRUE; }
+
+int AfxMessageBox(UINT stringId, UINT type) {
+    CWnd owner;
+    const std::string text = Cp932(platform::FindStringResource(stringId));
+    return owner.MessageBox(text, Cp932("Velmora"), type);
+}
+
+void PostQuitMessage(int exitCode) {
+    auto& state = State();
+    state.quitPosted = true;
+    state.quitCode = exitCode;
+    for (QEventLoop* loop : state.loops) loop->exit(-1);
+}
+
+BOOL IsQuitPosted() { return State().quitPosted ? TRUE : FALSE; }
+
+CPoint GetCursorPos() {
+    if (State().cursorPos) return *State().cursorPos;
+    const QPoint p = QCursor::pos();
+    return {p.x(), p.y()};
+}

@@ -1,0 +1,291 @@
+#include "app/platform/dialog.h"
+#include "app/platform/testing.h"
+#include "app/platform/text_codec.h"
+#include "app/resources/resource_ids.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class PlatformTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        platform::testing::EnableTestMode();
+        platform::testing::Reset();
+    }
+    void TearDown() override { platform::testing::Reset(); }
+};
+
+// A form on the holiday setting template, exchanging every kind of value.
+class FormDialog : public CDialog {
+public:
+    FormDialog() : CDialog(IDD_HOLIDAY_SET) {}
+    void DoDataExchange(CDataExchange* dx) override {
+        DDX_CBString(dx, IDC_MONTH_COMBO, month);
+        DDX_Text(dx, IDC_HOLIDAY_NAME, name);
+        DDX_Radio(dx, IDC_KIND_FIXED, kind);
+        DDX_Text(dx, IDC_WEEK, week);
+    }
+    std::string month;
+    std::string name;
+    int kind = -1;
+    int week = 0;
+};
+
+template <typename T>
+T* Child(CWnd& wnd, int id) {
+    return dynamic_cast<T*>(wnd.GetDlgItemWidget(id));
+}
+
+TEST_F(PlatformTest, ComboTextSelectsTheFirstItemThatBeginsWithIt) {
+    struct Case {
+        const char* name;
+        const char* text;
+        int index;
+        const char* shown;
+    } cases[] = {
+        {"an item equal to the text", "1", 0, "1"},
+        {"the first item that begins with the text", "12", 11, "12"},
+        {"no item: the text stands in the field", "13", -1, "13"},
+        {"zero of an untouched add", "0", -1, "0"},
+        {"text that is no number", "abc", -1, "abc"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FormDialog form;
+        form.month = c.text;
+        ASSERT_TRUE(form.Create(IDD_HOLIDAY_SET));
+        auto* combo = Child<QComboBox>(form, IDC_MONTH_COMBO);
+        EXPECT_EQ(combo->currentIndex(), c.index);
+        EXPECT_EQ(combo->currentText().toStdString(), c.shown);
+        form.DestroyWindow();
+    }
+}
+
+TEST_F(PlatformTest, RadioIndexMinusOneLeavesAllUnchecked) {
+    FormDialog form;
+    form.kind = 2;
+    ASSERT_TRUE(form.Create(IDD_HOLIDAY_SET));
+    EXPECT_TRUE(Child<QRadioButton>(form, IDC_KIND_ONE_YEAR)->isChecked());
+    form.kind = -1;
+    form.UpdateData(FALSE);
+    form.kind = 5;
+    ASSERT_TRUE(form.UpdateData(TRUE));
+    EXPECT_EQ(form.kind, -1);
+    Child<QRadioButton>(form, IDC_KIND_HAPPY_MONDAY)->setChecked(true);
+    ASSERT_TRUE(form.UpdateData(TRUE));
+    EXPECT_EQ(form.kind, 1);
+    form.DestroyWindow();
+}
+
+TEST_F(PlatformTest, AnIntegerFieldRefusesOtherTextWithAPrompt) {
+    FormDialog form;
+    form.week = 3;
+    ASSERT_TRUE(form.Create(IDD_HOLIDAY_SET));
+    Child<QLineEdit>(form, IDC_WEEK)->setText(QStringLiteral(" 42 "));
+    ASSERT_TRUE(form.UpdateData(TRUE));
+    EXPECT_EQ(form.week, 42);
+
+    Child<QLineEdit>(form, IDC_WEEK)->setText(QStringLiteral("2x"));
+    platform::testing::QueueMessageBoxAnswer(IDOK);
+    EXPECT_FALSE(form.UpdateData(TRUE));
+    EXPECT_EQ(form.week, 42);
+    ASSERT_EQ(platform::testing::MessageBoxCalls().size(), 1u);
+    EXPECT_EQ(platform::testing::MessageBoxCalls()[0].text, "整数を入力してください。");
+    form.DestroyWindow();
+}
+
+TEST_F(PlatformTest, TextKeepsCodePage932BytesAndGetaMarksWhatItLacks) {
+    FormDialog form;
+    form.name = "\x89\x7E\x89\x5E";  // 円運
+    ASSERT_TRUE(form.Create(IDD_HOLIDAY_SET));
+    EXPECT_EQ(Child<QLineEdit>(form, IDC_HOLIDAY_NAME)->text(), QStringLiteral("円運"));
+    Child<QLineEdit>(form, IDC_HOLIDAY_NAME)->setText(QStringLiteral("a😀"));
+    ASSERT_TRUE(form.UpdateData(TRUE));
+    EXPECT_EQ(form.name, "a\x81\xAC");
+    form.DestroyWindow();
+}
+
+class MemoDialog : public CDialog {
+public:
+    MemoDialog() : CDialog(IDD_SCHEDULE) {}
+    void DoDataExchange(CDataExchange* dx) override { DDX_Text(dx, IDC_MEMO, memo); }
+    std::string memo;
+};
+
+TEST_F(PlatformTest, AMultiLineBoxGivesCrLfLineBreaks) {
+    MemoDialog memo;
+    memo.memo = "a\r\nb";
+    ASSERT_TRUE(memo.Create(IDD_SCHEDULE));
+    auto* edit = Child<QPlainTextEdit>(memo, IDC_MEMO);
+    EXPECT_EQ(edit->toPlainText(), QStringLiteral("a\nb"));
+    edit->setPlainText(QStringLiteral("x\ny\n"));
+    ASSERT_TRUE(memo.UpdateData(TRUE));
+    EXPECT_EQ(memo.memo, "x\r\ny\r\n");
+    memo.DestroyWindow();
+}
+
+class ListDialog : public CDialog {
+public:
+    ListDialog() : CDialog(IDD_MONTH_SCHEDULE) {}
+    void DoDataExchange(CDataExchange* dx) override { DDX_Control(dx, IDC_DAY_LIST, list); }
+    CListBox list;
+};
+
+TEST_F(PlatformTest, ASortedListBoxPlacesLinesByTheirBytes) {
+    ListDialog dialog;
+    ASSERT_TRUE(dialog.Create(IDD_MONTH_SCHEDULE));
+    for (const char* line : {"10", " 2", " 1", "31", " 9"}) dialog.list.AddString(line);
+    ASSERT_EQ(dialog.list.GetCount(), 5);
+    EXPECT_EQ(dialog.list.GetText(0), " 1");
+    EXPECT_EQ(dialog.list.GetText(2), " 9");
+    EXPECT_EQ(dialog.list.GetText(4), "31");
+    EXPECT_EQ(dialog.list.GetCurSel(), LB_ERR);
+    dialog.list.SetCurSel(3);
+    EXPECT_EQ(dialog.list.GetCurSel(), 3);
+    dialog.list.ResetContent();
+    EXPECT_EQ(dialog.list.GetCount(), 0);
+    dialog.DestroyWindow();
+}
+
+// A dialog that opens another one from a button, as the program's windows do.
+class OuterDialog : public CDialog {
+public:
+    OuterDialog() : CDialog(IDD_HOLIDAY_LIST) {}
+    BOOL OnCommand(UINT id) override {
+        if (id == static_cast<UINT>(IDC_HOLIDAY_ADD)) {
+            ShowWindow(SW_HIDE);
+            FormDialog inner;
+            innerResult = static_cast<int>(inner.DoModal());
+            innerWeek = inner.week;
+            ShowWindow(SW_SHOWNORMAL);
+            return TRUE;
+        }
+        if (id == static_cast<UINT>(IDC_HOLIDAY_CLOSE)) {
+            EndDialog(0);
+            return TRUE;
+        }
+        return FALSE;
+    }
+    int innerResult = -2;
+    int innerWeek = -2;
+};
+
+TEST_F(PlatformTest, NestedModalDialogsAreDrivenByHooks) {
+    platform::testing::QueueModalHook([](CDialog& outer) {
+        Child<QPushButton>(outer, IDC_HOLIDAY_ADD)->click();
+        Child<QPushButton>(outer, IDC_HOLIDAY_CLOSE)->click();
+    });
+    platform::testing::QueueModalHook([](CDialog& inner) {
+        Child<QLineEdit>(inner, IDC_WEEK)->setText(QStringLiteral("7"));
+        inner.UpdateData(TRUE);
+        inner.EndDialog(5);
+    });
+    OuterDialog outer;
+    EXPECT_EQ(outer.DoModal(), 0);
+    EXPECT_EQ(outer.innerResult, 5);
+    EXPECT_EQ(outer.innerWeek, 7);
+    EXPECT_FALSE(outer.IsWindow()) << "DoModal destroys its window";
+    EXPECT_EQ(platform::testing::PendingModalHooks(), 0u);
+}
+
+TEST_F(PlatformTest, EscapeAndTheCloseBoxCancel) {
+    for (const bool useEscape : {true, false}) {
+        SCOPED_TRACE(useEscape ? "escape" : "close box");
+        platform::testing::QueueModalHook([useEscape](CDialog& dialog) {
+            if (useEscape) {
+                QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+                QApplication::sendEvent(dialog.GetDlgItemWidget(IDC_HOLIDAY_NAME), &press);
+            } else {
+                dialog.GetSafeWidget()->close();
+            }
+        });
+        FormDialog form;
+        EXPECT_EQ(form.DoModal(), IDCANCEL);
+    }
+}
+
+// Records the key messages its PreTranslateMessage sees.
+class KeyDialog : public FormDialog {
+public:
+    BOOL PreTranslateMessage(MSG* msg) override {
+        seen.push_back({msg->message, static_cast<UINT>(msg->wParam)});
+        return msg->wParam == 'Q' ? TRUE : FALSE;
+    }
+    std::vector<std::pair<UINT, UINT>> seen;
+};
+
+TEST_F(PlatformTest, KeysPassPreTranslateMessageOnceWithVirtualKeyCodes) {
+    KeyDialog dialog;
+    ASSERT_TRUE(dialog.Create(IDD_HOLIDAY_SET));
+    QWidget* edit = dialog.GetDlgItemWidget(IDC_HOLIDAY_NAME);
+    QKeyEvent shiftDown(QEvent::KeyPress, Qt::Key_Shift, Qt::ShiftModifier);
+    QKeyEvent left(QEvent::KeyPress, Qt::Key_Left, Qt::ShiftModifier);
+    QKeyEvent shiftUp(QEvent::KeyRelease, Qt::Key_Shift, Qt::NoModifier);
+    QKeyEvent q(QEvent::KeyPress, Qt::Key_Q, Qt::NoModifier, QStringLiteral("q"));
+    for (QKeyEvent* e : {&shiftDown, &left, &shiftUp, &q}) QApplication::sendEvent(edit, e);
+    const std::vector<std::pair<UINT, UINT>> expected = {
+        {WM_KEYDOWN, VK_SHIFT}, {WM_KEYDOWN, VK_LEFT}, {WM_KEYUP, VK_SHIFT}, {WM_KEYDOWN, 'Q'}};
+    EXPECT_EQ(dialog.seen, expected);
+    EXPECT_EQ(static_cast<QLineEdit*>(edit)->text(), QString()) << "a consumed key never reaches the control";
+    dialog.DestroyWindow();
+}
+
+TEST_F(PlatformTest, ShowWindowCodesSetTheWindowState) {
+    FormDialog form;
+    ASSERT_TRUE(form.Create(IDD_HOLIDAY_SET));
+    form.ShowWindow(SW_SHOWMAXIMIZED);
+    EXPECT_TRUE(form.IsZoomed());
+    form.ShowWindow(SW_HIDE);
+    EXPECT_FALSE(form.IsWindowVisible());
+    form.ShowWindow(SW_SHOW);
+    EXPECT_TRUE(form.IsWindowVisible());
+    EXPECT_TRUE(form.IsZoomed()) << "a plain show keeps the size";
+    form.OnSysCommand(SC_MINIMIZE, 0);
+    EXPECT_TRUE(form.IsIconic());
+    form.OnSysCommand(SC_RESTORE, 0);
+    EXPECT_TRUE(form.IsZoomed()) << "restoring a minimised window brings back its maximised size";
+    form.ShowWindow(SW_SHOWNORMAL);
+    EXPECT_FALSE(form.IsZoomed());
+    form.DestroyWindow();
+}
+
+TEST_F(PlatformTest, PaintingIsConfinedToTheInvalidArea) {
+    FormDialog form;
+    ASSERT_TRUE(form.Create(IDD_HOLIDAY_SET));
+    form.ValidateRect(nullptr);
+    {
+        CPaintDC nothing(&form);
+        nothing.FillSolidRect({0, 0, 50, 50}, RGB(255, 0, 0));
+    }
+    EXPECT_NE(form.Surface().pixel(5, 5) & 0xFFFFFF, 0xFF0000u);
+    const CRect band{0, 0, 50, 20};
+    form.InvalidateRect(&band, FALSE);
+    {
+        CPaintDC dc(&form);
+        dc.FillSolidRect({0, 0, 50, 50}, RGB(255, 0, 0));
+    }
+    EXPECT_EQ(form.Surface().pixel(5, 5) & 0xFFFFFF, 0xFF0000u);
+    EXPECT_NE(form.Surface().pixel(5, 30) & 0xFFFFFF, 0xFF0000u);
+    form.DestroyWindow();
+}
+
+TEST_F(PlatformTest, QuitEndsModalRunsAndIsRemembered) {
+    platform::testing::QueueModalHook([](CDialog&) { PostQuitMessage(0); });
+    FormDialog form;
+    EXPECT_EQ(form.DoModal(), -1);
+    EXPECT_TRUE(IsQuitPosted());
+    FormDialog later;
+    EXPECT_EQ(later.DoModal(), -1) << "nothing runs once the program is quitting";
+}
+
+}  // namespace
