@@ -61,7 +61,7 @@ std::vector<DialogTemplate> MakeTemplates() {
 
     t.push_back({IDD_CALENDAR, "カレンダー", 177, 145, kMincho, 9, IDR_CALENDAR_MENU, true, {
         {K::Static, IDC_CLOCK, "Static", 80, 130, 85, 8},
-    }});
+    }, /*minMaxBoxes=*/true});
 
     t.push_back({IDD_HOLIDAY_SET, "休日設定", 119, 125, kPGothic, 9, 0, true, {
         {K::ComboBox, IDC_MONTH_COMBO, "", 5, 5, 43, 65, kVScroll | kTabStop, NumberItems(12)},

@@ -1,0 +1,16 @@
+#include "app/host_dlg.h"
+
+#include "app/resources/resource_ids.h"
+#include "ui/main/calendar_dlg.h"
+
+CHostDlg::CHostDlg(CWnd* parent) : CDialog(IDD_HOST, parent) {}
+
+BOOL CHostDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+    {
+        CCalendarDlg calendar;
+        calendar.DoModal();
+    }
+    PostQuitMessage(0);
+    return TRUE;
+}

@@ -1,0 +1,244 @@
+#include "ui/main/calendar_dlg.h"
+
+#include "app/about_dlg.h"
+#include "app/platform/termination.h"
+#include "app/platform/text_codec.h"
+#include "app/resources/resource_ids.h"
+#include "model/data_files.h"
+#include "model/record.h"
+#include "model/year_calendar.h"
+#include "ui/main/calendar_layout.h"
+#include "ui/main/calendar_texts.h"
+
+#include <cstring>
+
+int g_nSelDay = 0;
+int g_bMinimized = 0;
+
+namespace {
+
+constexpr UINT_PTR kClockTimer = 1;
+constexpr UINT kTrayIconId = 1;
+
+}  // namespace
+
+CCalendarDlg::CCalendarDlg(CWnd* parent) : CDialog(IDD_CALENDAR, parent) {
+    m_hIcon = LoadIconResource(IDI_CALENDAR, 32, 32);
+}
+
+CCalendarDlg::~CCalendarDlg() { DestroyWindow(); }
+
+void CCalendarDlg::DoDataExchange(CDataExchange* dx) {
+    CDialog::DoDataExchange(dx);
+    DDX_Control(dx, IDC_CLOCK, m_stcClock);
+}
+
+int CCalendarDlg::OnCreate() {
+    if (CDialog::OnCreate() == -1) return -1;
+    SetTimer(kClockTimer, 1000);
+    return 0;
+}
+
+BOOL CCalendarDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+
+    if (CMenu* systemMenu = GetSystemMenu(FALSE)) {
+        const std::string about = Cp932(platform::FindStringResource(IDS_ABOUTBOX));
+        if (!about.empty()) {
+            systemMenu->AppendMenu(MF_SEPARATOR);
+            systemMenu->AppendMenu(MF_STRING, IDM_ABOUTBOX, about);
+        }
+    }
+    SetIcon(m_hIcon, TRUE);
+    SetIcon(m_hIcon, FALSE);
+    m_clrBack = calendar_layout::kBackColour;
+    m_clrCursor = calendar_layout::kCursorColour;
+
+    // The shown year comes first: the one-year holiday file read and written below is its file.
+    const std::tm now = CurrentLocalTime();
+    g_YearCalendar.year = now.tm_year;
+    g_YearCalendar.month = now.tm_mon;
+    g_nSelDay = now.tm_mday;
+
+    LoadMemoData();
+    LoadHolidayData();
+    if (g_strStaticHoliday.empty()) {
+        SetDefaultStaticHolidays();
+        SetDefaultDynamicHolidays();
+        SaveHolidayData();
+    }
+    g_YearCalendar.Build();
+    UpdateClock();
+
+    if (m_wndToolBar.Create(this, WS_CHILD | WS_VISIBLE | CBRS_TOP | CBRS_TOOLTIPS, AFX_IDW_TOOLBAR)) {
+        m_wndToolBar.LoadToolBar(IDR_CALENDAR_TOOLBAR);
+    }
+    RepositionBars(AFX_IDW_CONTROLBAR_FIRST, AFX_IDW_CONTROLBAR_LAST, 0);
+
+    std::string tip;
+    MakeTrayTip(tip);
+    m_nid = NOTIFYICONDATA{};
+    m_nid.cbSize = 88;
+    m_nid.hWnd = this;
+    m_nid.uID = kTrayIconId;
+    m_nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    m_nid.uCallbackMessage = WM_TRAYNOTIFY;
+    m_nid.hIcon = LoadIconResource(IDI_CALENDAR, 16, 16);
+    std::memcpy(m_nid.szTip, tip.data(), std::min(tip.size(), sizeof m_nid.szTip - 1));
+    Shell_NotifyIcon(NIM_ADD, &m_nid);
+
+    m_nView = 0;
+    SyncCursorToSelectedDay();
+    m_bMonthCursor = 1;
+    UpdateCommandStates();
+
+    // Logging out or a SIGTERM saves what the user has, as the tray's "終了" does.
+    platform::SetTerminationHandler([this] {
+        EndDialogsOpenedAfter(this);
+        OnTrayExit();
+    });
+    return TRUE;
+}
+
+void CCalendarDlg::OnTimer(UINT_PTR id) {
+    if (id == kClockTimer) UpdateClock();
+}
+
+void CCalendarDlg::OnDestroy() {
+    platform::SetTerminationHandler(nullptr);
+    Shell_NotifyIcon(NIM_DELETE, &m_nid);
+    CDialog::OnDestroy();
+}
+
+void CCalendarDlg::UpdateClock() {
+    if (m_nView != 0) return;
+    m_stcClock.SetWindowText(calendar_texts::ClockText(CurrentLocalTime()));
+}
+
+void CCalendarDlg::UpdateCommandStates() {
+    const bool yearView = m_nView == 1;
+    if (CMenu* menu = GetMenu()) {
+        menu->EnableMenuItem(ID_VIEW_TOGGLE_CURSOR, yearView ? MF_ENABLED : MF_GRAYED);
+        menu->EnableMenuItem(ID_VIEW_PREV_MONTH, yearView ? MF_GRAYED : MF_ENABLED);
+        menu->EnableMenuItem(ID_VIEW_NEXT_MONTH, yearView ? MF_GRAYED : MF_ENABLED);
+        menu->EnableMenuItem(ID_EDIT_PICK_MONTH_SCHEDULE, yearView ? MF_GRAYED : MF_ENABLED);
+    }
+    m_wndToolBar.EnableButton(ID_VIEW_TOGGLE_CURSOR, yearView);
+    m_wndToolBar.EnableButton(ID_VIEW_PREV_MONTH, !yearView);
+    m_wndToolBar.EnableButton(ID_VIEW_NEXT_MONTH, !yearView);
+}
+
+void CCalendarDlg::MakeTrayTip(std::string& tip) {
+    tip = calendar_texts::TrayTip(g_YearCalendar.month + 1, g_nSelDay, g_YearCalendar.Cell(g_YearCalendar.month, g_nSelDay));
+}
+
+void CCalendarDlg::OnSysCommand(UINT id, LPARAM lParam) {
+    switch (id) {
+    case SC_MAXIMIZE:
+        m_nView = 1;
+        g_bMinimized = 0;
+        UpdateCommandStates();
+        SyncCursorToSelectedDay();
+        CDialog::OnSysCommand(id, lParam);
+        return;
+    case SC_RESTORE:
+        if (g_bMinimized == 1) {
+            Repaint();
+            ShowWindow(SW_SHOW);
+        } else {
+            m_nView = 0;
+            UpdateCommandStates();
+            Repaint();
+            ShowWindow(SW_SHOWNORMAL);
+        }
+        g_bMinimized = 0;
+        CDialog::OnSysCommand(id, lParam);
+        return;
+    case SC_MINIMIZE:
+        g_bMinimized = 1;
+        CDialog::OnSysCommand(id, lParam);
+        return;
+    case SC_CLOSE:
+        // Without a notification area a hidden window could never come back: end instead.
+        if (IsTrayAvailable()) {
+            ShowWindow(SW_HIDE);
+        } else {
+            OnFileExit();
+        }
+        return;
+    default:
+        break;
+    }
+    if ((id & 0xFFF0) == IDM_ABOUTBOX) {
+        CAboutDlg about;
+        about.DoModal();
+        return;
+    }
+    CDialog::OnSysCommand(id, lParam);
+}
+
+LRESULT CCalendarDlg::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_TRAYNOTIFY && wParam == kTrayIconId) {
+        if (lParam == WM_LBUTTONDOWN) ShowWindow(SW_SHOW);
+        if (lParam == WM_RBUTTONDOWN) ShowTrayMenu();
+    }
+    return CDialog::DefWindowProc(message, wParam, lParam);
+}
+
+void CCalendarDlg::ShowTrayMenu() {
+    const CPoint pointer = GetCursorPos();
+    CMenu menu;
+    if (!menu.LoadMenu(IDR_TRAY_MENU)) return;
+    SetForegroundWindow();
+    if (CMenu* popup = menu.GetSubMenu(0)) {
+        popup->TrackPopupMenu(TPM_RIGHTALIGN | TPM_RIGHTBUTTON, pointer.x, pointer.y - 30, this);
+    }
+    menu.DestroyMenu();
+}
+
+void CCalendarDlg::OnCancel() { OnSysCommand(SC_CLOSE, 0); }
+
+void CCalendarDlg::OnOK() {}
+
+void CCalendarDlg::OnFileExit() {
+    if (!SaveMemoData()) {
+        const int answer = MessageBox(Cp932("メモデータの保存に失敗しました。\r\n終了しますか？"), Cp932("エラー"),
+                                      MB_YESNO | MB_ICONEXCLAMATION);
+        if (answer != IDYES) return;
+    }
+    if (!SaveHolidayData()) {
+        const int answer = MessageBox(Cp932("休日データの保存に失敗しました。\r\n終了しますか？"), Cp932("エラー"),
+                                      MB_YESNO | MB_ICONEXCLAMATION);
+        if (answer != IDYES) return;
+    }
+    if (IsTrayAvailable()) {
+        ShowWindow(SW_HIDE);
+    } else {
+        PostQuitMessage(0);
+    }
+}
+
+void CCalendarDlg::OnTrayExit() {
+    SaveMemoData();
+    SaveHolidayData();
+    PostQuitMessage(0);
+}
+
+void CCalendarDlg::ToggleView() {
+    if (m_nView == 0) {
+        m_nView = 1;
+        UpdateCommandStates();
+        Repaint();
+        ShowWindow(SW_SHOWMAXIMIZED);
+    } else {
+        m_nView = 0;
+        UpdateCommandStates();
+        Repaint();
+        ShowWindow(SW_SHOWNORMAL);
+    }
+}
+
+void CCalendarDlg::Repaint() {
+    RepaintCalendar();
+    DrawCursorFrame(m_clrCursor);
+}

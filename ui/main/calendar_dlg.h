@@ -1,0 +1,104 @@
+#pragma once
+
+#include "app/platform/dialog.h"
+#include "app/platform/tray.h"
+
+// The selected day 1..31 of the shown month; the day schedule dialog edits that day.
+extern int g_nSelDay;
+// 1 from a minimise until the next restore.
+extern int g_bMinimized;
+// 1 while Shift, or Ctrl, is held, as the main window's key handling has seen.
+extern int g_bShiftDown;
+extern int g_bCtrlDown;
+
+// The tray icon's callback message.
+inline constexpr UINT WM_TRAYNOTIFY = 0x8064;
+
+// The main window: one month sheet in its normal size or the twelve sheets of the year maximised,
+// with its clock, toolbar, tray icon, cursor and commands.
+class CCalendarDlg : public CDialog {
+public:
+    explicit CCalendarDlg(CWnd* parent = nullptr);
+    ~CCalendarDlg() override;
+
+    int m_bMonthCursor = 0;  // year view: 1 = the cursor frames a month sheet, 0 = a day
+    int m_nMonthCol = 0;     // 1..4
+    int m_nMonthRow = 0;     // 1..3
+    int m_nView = 0;         // 0 = month view, 1 = year view
+    COLORREF m_clrCursor = 0;
+    COLORREF m_clrBack = 0;
+    int m_nDayCol = 0;       // 0..6
+    int m_nDayRow = 0;       // 1..6
+    NOTIFYICONDATA m_nid;
+    CToolBar m_wndToolBar;
+    CStatic m_stcClock;
+    HICON m_hIcon = nullptr;
+
+    void DoDataExchange(CDataExchange* dx) override;
+    BOOL OnInitDialog() override;
+    int OnCreate() override;
+    void OnTimer(UINT_PTR id) override;
+    void OnDestroy() override;
+    void OnSysCommand(UINT id, LPARAM lParam) override;
+    LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    BOOL PreTranslateMessage(MSG* msg) override;
+    BOOL OnToolTipNotify(UINT id, NMHDR* header, LRESULT* result) override;
+    BOOL OnCommand(UINT id) override;
+    void OnPaint() override;
+    void OnMouseMove(UINT flags, CPoint point) override;
+    void OnLButtonDblClk(UINT flags, CPoint point) override;
+    // Escape acts as the title bar's close box.
+    void OnCancel() override;
+    // Enter never ends the main window.
+    void OnOK() override;
+
+    // "終了(&X)": saves the memos and then the holidays, asking on each failure whether to go on,
+    // and hides the window (ends the program where the desktop has no notification area).
+    void OnFileExit();
+    // The tray's "終了", the end of the desktop session and SIGTERM: saves both and ends.
+    void OnTrayExit();
+
+    // Month view: shows the present month, day and time in the clock.
+    void UpdateClock();
+    // Greys or enables the commands that depend on the view.
+    void UpdateCommandStates();
+    // Returns the tray tip text of the shown month and the selected day.
+    void MakeTrayTip(std::string& tip);
+    // Switches between the month view and the maximised year view.
+    void ToggleView();
+    // Shows the tray's menu at the pointer.
+    void ShowTrayMenu();
+
+    // Redraws the whole calendar area at once.
+    void RepaintCalendar();
+    // Draws one month sheet with its origin at (ox, oy) on `dc`.
+    void DrawMonthSheet(int ox, int oy, int month, CDC& dc);
+    // Draws the cursor frame of the current view and cursor in `colour`, at once.
+    void DrawCursorFrame(COLORREF colour);
+    // Returns the cursor frame of the current view and cursor.
+    CRect CursorFrame() const;
+
+    // Puts the cursor on the selected day of the shown month.
+    void SyncCursorToSelectedDay();
+    // Year view: makes the month under the point the cursor's and the shown month.
+    void SelectMonthAt(int x, int y);
+    // Moves the cursor one step; in the year view it crosses into the neighbouring sheets.
+    void MoveCursor(int dx, int dy);
+    // Opens the day under the cursor, or in the year view's month mode that month's view.
+    void OpenAtCursor();
+    // Switches the year view's cursor between whole months and days.
+    void ToggleCursorMode();
+
+    void OnTodaySchedule();
+    void OnMonthSchedule();
+    void OnPickMonthSchedule();
+    void OnHolidaySettings();
+
+private:
+    void Repaint();
+    void OpenScheduleDialog(int showCode);
+    void OpenMonthScheduleDialog(int showCode);
+    void OpenHolidayListDialog(int showCode);
+    void SetTodayAsShown(bool withDay);
+    void MoveCursorBy(int dx, int dy);
+};
