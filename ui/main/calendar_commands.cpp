@@ -169,9 +169,3 @@ BOOL CCalendarDlg::PreTranslateMessage(MSG* msg) {
     }
     return CDialog::PreTranslateMessage(msg);
 }
-
-void CCalendarDlg::OpenScheduleDialog(int) {}
-
-void CCalendarDlg::OpenMonthScheduleDialog(int) {}
-
-void CCalendarDlg::OpenHolidayListDialog(int) {}

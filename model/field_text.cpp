@@ -1,0 +1,29 @@
+#include "model/field_text.h"
+
+namespace {
+
+bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+
+constexpr std::string_view kFullWidthCaret = "\x81\x4F";  // ＾
+constexpr std::string_view kFullWidthTilde = "\x81\x60";  // ～
+
+}  // namespace
+
+std::string ReplaceRecordDelimiters(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (IsLeadByte(c) && i + 1 < text.size()) {
+            out.append(text.substr(i, 2));
+            ++i;
+        } else if (c == '^') {
+            out.append(kFullWidthCaret);
+        } else if (c == '~') {
+            out.append(kFullWidthTilde);
+        } else {
+            out.push_back(static_cast<char>(c));
+        }
+    }
+    return out;
+}
