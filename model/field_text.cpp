@@ -6,6 +6,7 @@ bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0
 
 constexpr std::string_view kFullWidthCaret = "\x81\x4F";  // ＾
 constexpr std::string_view kFullWidthTilde = "\x81\x60";  // ～
+constexpr std::string_view kGetaMark = "\x81\xAC";        // 〓
 
 }  // namespace
 
@@ -14,9 +15,14 @@ std::string ReplaceRecordDelimiters(std::string_view text) {
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
-        if (IsLeadByte(c) && i + 1 < text.size()) {
-            out.append(text.substr(i, 2));
-            ++i;
+        if (IsLeadByte(c)) {
+            // A lead byte with nothing after it would pair with the record's closing "~".
+            if (i + 1 < text.size()) {
+                out.append(text.substr(i, 2));
+                ++i;
+            } else {
+                out.append(kGetaMark);
+            }
         } else if (c == '^') {
             out.append(kFullWidthCaret);
         } else if (c == '~') {
