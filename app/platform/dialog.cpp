@@ -260,6 +260,18 @@ void CDialog::OnCancel() { EndDialog(IDCANCEL); }
 
 void CDialog::OnEndSession() { OnCancel(); }
 
+BOOL CDialog::OnCommand(UINT id) {
+    if (id == static_cast<UINT>(IDOK)) {
+        OnOK();
+        return TRUE;
+    }
+    if (id == static_cast<UINT>(IDCANCEL)) {
+        OnCancel();
+        return TRUE;
+    }
+    return CWnd::OnCommand(id);
+}
+
 void CDialog::EndDialogsOpenedAfter(const CDialog* outer) {
     const auto& open = State().modalDialogs;
     for (auto it = open.rbegin(); it != open.rend() && *it != outer; ++it) {

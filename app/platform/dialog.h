@@ -41,6 +41,9 @@ public:
     // Ends, innermost first through OnEndSession, every modal dialog opened after `outer`.
     static void EndDialogsOpenedAfter(const CDialog* outer);
 
+    // IDOK and IDCANCEL from buttons run OnOK and OnCancel; returns TRUE for them.
+    BOOL OnCommand(UINT id) override;
+
     // The default processing of a close command is OnCancel.
     void OnSysCommand(UINT id, LPARAM lParam) override;
 
