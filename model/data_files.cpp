@@ -10,7 +10,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <new>
 #include <optional>
+#include <set>
 
 namespace {
 
@@ -114,6 +116,75 @@ bool IsWritable(const std::string& path, const struct stat& status)
     return (status.st_mode & 0222) != 0 && ::access(path.c_str(), W_OK) == 0;
 }
 
+// The same for the directory in which the temporary file and the rename must happen.
+bool IsDirectoryWritable(const std::string& target)
+{
+    const std::string directory = DirectoryPart(target);
+    struct stat status {};
+    if (::stat(directory.empty() ? "." : directory.c_str(), &status) != 0)
+        return true;  // the creation of the temporary file gives the real answer
+    return (status.st_mode & 0222) != 0;
+}
+
+// Files that exist but whose last read failed. Their stores in memory do not hold what the files
+// hold, so replacing such a file would lose its content.
+std::set<std::string>& UnreadableFiles()
+{
+    static std::set<std::string> files;
+    return files;
+}
+
+// Keys are absolute, so that the same name in another directory is another file.
+std::string FileKey(const std::string& name)
+{
+    if (!name.empty() && name[0] == '/')
+        return name;
+    std::string directory(4096, '\0');
+    if (::getcwd(directory.data(), directory.size()) == nullptr)
+        return name;
+    directory.resize(directory.find('\0'));
+    return directory + "/" + name;
+}
+
+void NoteReadOutcome(const std::string& name, bool readable)
+{
+    if (readable)
+        UnreadableFiles().erase(FileKey(name));
+    else
+        UnreadableFiles().insert(FileKey(name));
+}
+
+// Returns the whole content of an open regular file, or std::nullopt when it cannot be read.
+std::optional<std::string> ReadAll(const FileSystemCalls& fs, int fd)
+{
+    struct stat status {};
+    // A directory, a FIFO or a device in a data file's place is no store: reading it could block
+    // the start-up or never end.
+    if (fs.statFile(fd, &status) != 0 || !S_ISREG(status.st_mode))
+        return std::nullopt;
+    try {
+        std::string bytes;
+        if (status.st_size > 0)
+            bytes.reserve(static_cast<std::size_t>(status.st_size) + 1);
+        // The size is only a hint: the file is read to its end, however long it has grown.
+        char buffer[64 * 1024];
+        for (;;) {
+            const ssize_t count = fs.readFile(fd, buffer, sizeof buffer);
+            if (count < 0 && errno == EINTR)
+                continue;
+            if (count < 0)
+                return std::nullopt;
+            if (count == 0)
+                return bytes;
+            bytes.append(buffer, static_cast<std::size_t>(count));
+        }
+    } catch (const std::bad_alloc&) {
+        // A file larger than memory cannot be held; it counts as unreadable rather than ending
+        // the program.
+        return std::nullopt;
+    }
+}
+
 }  // namespace
 
 std::string YearHolidayFileName(int year)
@@ -124,8 +195,10 @@ std::string YearHolidayFileName(int year)
 int WriteTextFile(const std::string& name, std::string_view text)
 {
     const FileSystemCalls& fs = CurrentFileSystemCalls();
+    if (UnreadableFiles().count(FileKey(name)) != 0)
+        return 0;
     const std::optional<std::string> target = ResolveSaveTarget(name);
-    if (!target)
+    if (!target || !IsDirectoryWritable(*target))
         return 0;
 
     struct stat status {};
@@ -156,29 +229,23 @@ int WriteTextFile(const std::string& name, std::string_view text)
 std::string ReadTextFile(const std::string& name)
 {
     const FileSystemCalls& fs = CurrentFileSystemCalls();
-    const int fd = fs.openFile(name.c_str(), O_RDONLY | O_CLOEXEC, 0);
-    if (fd < 0)
+    // Non-blocking, so that opening a FIFO in a file's place returns at once.
+    const int fd = fs.openFile(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC, 0);
+    if (fd < 0) {
+        // A missing file is an empty store that a save may create; any other failure is a file
+        // that exists and must not be replaced.
+        NoteReadOutcome(name, errno == ENOENT);
         return {};
-    std::string bytes;
-    struct stat status {};
-    if (::fstat(fd, &status) == 0 && status.st_size > 0)
-        bytes.reserve(static_cast<std::size_t>(status.st_size) + 1);
-    // The size is only a hint: the file is read to its end, however long it has grown.
-    char buffer[64 * 1024];
-    for (;;) {
-        const ssize_t count = fs.readFile(fd, buffer, sizeof buffer);
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count < 0) {
-            fs.closeFile(fd);
-            return {};
-        }
-        if (count == 0)
-            break;
-        bytes.append(buffer, static_cast<std::size_t>(count));
     }
+    const std::optional<std::string> bytes = ReadAll(fs, fd);
     fs.closeFile(fd);
-    return DecodeTextFile(bytes);
+    NoteReadOutcome(name, bytes.has_value());
+    return bytes ? DecodeTextFile(*bytes) : std::string();
+}
+
+bool IsUnreadableFile(const std::string& name)
+{
+    return UnreadableFiles().count(FileKey(name)) != 0;
 }
 
 int SaveMemoData()

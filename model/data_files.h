@@ -12,9 +12,15 @@ std::string YearHolidayFileName(int year);
 
 // Replaces the file `name` (through any symbolic link, keeping its permission bits) with `text` in
 // the file layout, atomically; returns 1 on success, 0 on failure, leaving the old file as it was.
+// Fails with 0 for a file whose last read failed, a file or directory without write bits, and
+// anything but a regular file.
 int WriteTextFile(const std::string& name, std::string_view text);
-// Returns the store that the file `name` holds, or "" when it is missing or cannot be read.
+// Returns the store that the file `name` holds, or "" when it is missing or cannot be read; a file
+// that exists but cannot be read is remembered as unreadable until a later read succeeds.
 std::string ReadTextFile(const std::string& name);
+// Returns true when the last read of `name` (in the current directory) found a file it could not
+// read.
+bool IsUnreadableFile(const std::string& name);
 
 // Writes g_strMemoData to "MemoData.txt"; returns 1 on success, else 0.
 int SaveMemoData();

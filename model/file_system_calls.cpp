@@ -18,6 +18,7 @@ constexpr FileSystemCalls kRealCalls{
     [](int fd) { return ::close(fd); },
     [](const char* from, const char* to) { return std::rename(from, to); },
     [](const char* path) { return ::unlink(path); },
+    [](int fd, struct stat* status) { return ::fstat(fd, status); },
 };
 
 constinit FileSystemCalls g_calls = kRealCalls;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <sys/stat.h>
 #include <sys/types.h>
 
 // The POSIX calls that the data files go through, so that tests can make any one of them fail.
@@ -13,6 +14,7 @@ struct FileSystemCalls {
     int (*closeFile)(int fd);
     int (*renameFile)(const char* from, const char* to);
     int (*unlinkFile)(const char* path);
+    int (*statFile)(int fd, struct stat* status);
 };
 
 // Returns the calls that go straight to the operating system.
