@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 
 CWnd::CWnd() = default;
@@ -59,8 +60,22 @@ void CWnd::ApplyWindowState(WindowState state, bool fromWindowManager) {
     Qt::WindowStates qtState = m_widget->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized);
     if (state == WindowState::Maximized) qtState |= Qt::WindowMaximized;
     if (state == WindowState::Minimized) qtState |= Qt::WindowMinimized;
+    if (state == WindowState::Maximized && !m_widget->isMaximized() && m_widget->isVisible()) {
+        m_normalGeometry = m_widget->geometry();
+    }
     m_widget->setWindowState(qtState);
     m_widget->show();
+    // A desktop without a window manager leaves the size alone: give the window its size here.
+    QTimer::singleShot(300, m_widget.data(), [this, state] {
+        if (m_widget == nullptr || m_state != state || m_widget->screen() == nullptr) return;
+        const QRect screen = m_widget->screen()->availableGeometry();
+        if (state == WindowState::Maximized && m_widget->frameGeometry().width() < screen.width() / 2) {
+            m_widget->setGeometry(screen);
+        } else if (state == WindowState::Normal && m_normalGeometry.isValid() &&
+                   m_widget->geometry().width() > m_normalGeometry.width() + 100) {
+            m_widget->setGeometry(m_normalGeometry);
+        }
+    });
 }
 
 BOOL CWnd::IsWindowVisible() const { return m_widget != nullptr && m_visible ? TRUE : FALSE; }

@@ -167,6 +167,7 @@ private:
     platform::DrawLog* m_drawLog = nullptr;
     WindowState m_state = WindowState::Normal;
     WindowState m_stateBeforeMinimize = WindowState::Normal;
+    QRect m_normalGeometry;  // the normal size, for desktops whose window manager keeps none
     bool m_visible = false;
     bool m_inWindowManagerChange = false;
 };
