@@ -1,4 +1,9 @@
+#include "ui/holiday/holiday_list_dlg.h"
 #include "ui/main/calendar_dlg.h"
 
-// The holiday list is not part of the program yet: its command does only its other steps.
-void CCalendarDlg::OpenHolidayListDialog(int) {}
+void CCalendarDlg::OpenHolidayListDialog(int showCode) {
+    ShowWindow(SW_HIDE);
+    CHolidayListDlg dialog;
+    dialog.DoModal();
+    ShowWindow(showCode);
+}

@@ -1,0 +1,69 @@
+#include "app/platform/testing.h"
+#include "app/platform/text_codec.h"
+#include "app/resources/resource_ids.h"
+#include "model/present_time.h"
+#include "model/record.h"
+#include "model/year_calendar.h"
+#include "tests/ui/holiday/holiday_test_support.h"
+#include "ui/holiday/holiday_list_dlg.h"
+#include "ui/holiday/holiday_set_dlg.h"
+#include "ui/main/calendar_dlg.h"
+
+#include <ctime>
+
+namespace {
+
+using namespace std::string_literals;
+
+class HolidayCommandTest : public HolidayDialogTest {
+protected:
+    void SetUp() override {
+        HolidayDialogTest::SetUp();
+        platform::testing::SetTrayAvailable(true);
+        std::tm now{};
+        now.tm_year = 126;
+        now.tm_mon = 11;
+        now.tm_mday = 7;  // Monday 7 December 2026
+        now.tm_hour = 9;
+        now.tm_isdst = -1;
+        timegm(&now);
+        SetPresentTimeForTesting(now);
+    }
+    void TearDown() override {
+        ClearPresentTimeForTesting();
+        HolidayDialogTest::TearDown();
+    }
+};
+
+TEST_F(HolidayCommandTest, AOneYearHolidayAddedInTheListMarksItsDayWhenTheListCloses) {
+    CCalendarDlg calendar;
+    ASSERT_TRUE(calendar.Create(IDD_CALENDAR));
+    ASSERT_NE(g_YearCalendar.Cell(11, 9), nullptr);
+    ASSERT_EQ(g_YearCalendar.Cell(11, 9)->weekday, 3) << "9 December 2026 is a Wednesday";
+    ASSERT_EQ(g_YearCalendar.Cell(11, 9)->flag, 0);
+
+    platform::testing::QueueModalHook([&calendar](CDialog& list) {
+        EXPECT_FALSE(calendar.IsWindowVisible()) << "the main window hides while the list runs";
+        EXPECT_EQ(dynamic_cast<CHolidayListDlg&>(list).m_listHoliday.GetCount(), 15);
+        ClickButton(list, IDC_HOLIDAY_ADD);
+        ClickButton(list, IDC_HOLIDAY_CLOSE);
+    });
+    platform::testing::QueueModalHook([](CDialog& set) {
+        TypeIntoCombo(set, IDC_MONTH_COMBO, "12");
+        TypeIntoCombo(set, IDC_DAY_COMBO, "9");
+        TypeIntoEdit(set, IDC_HOLIDAY_NAME, "創立記念日");
+        CheckRadio(set, IDC_KIND_ONE_YEAR);
+        ClickButton(set, IDC_SET_REGISTER);
+    });
+    EXPECT_TRUE(calendar.OnCommand(ID_SETTINGS_HOLIDAYS));
+
+    EXPECT_EQ(platform::testing::PendingModalHooks(), 0u);
+    EXPECT_TRUE(calendar.IsWindowVisible());
+    EXPECT_EQ(g_YearCalendar.Cell(11, 9)->flag, 1);
+    EXPECT_EQ(g_YearCalendar.Cell(11, 9)->text, Sjis("創立記念日"));
+    EXPECT_EQ(g_YearCalendar.Cell(11, 10)->flag, 0);
+    EXPECT_EQ(FileBytes("126_holi.txt"), Sjis("12^9^創立記念日^100~") + '\0');
+    calendar.DestroyWindow();
+}
+
+}  // namespace
