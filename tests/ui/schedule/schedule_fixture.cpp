@@ -1,0 +1,117 @@
+#include "tests/ui/schedule/schedule_fixture.h"
+
+#include "app/platform/testing.h"
+#include "model/present_time.h"
+#include "model/record.h"
+#include "model/year_calendar.h"
+#include "ui/main/calendar_dlg.h"
+#include "ui/schedule/month_schedule_dlg.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <unistd.h>
+
+void ScheduleTest::SetUp() {
+    m_oldDirectory = std::filesystem::current_path().string();
+    std::string pattern = (std::filesystem::temp_directory_path() / "velmora-schedule-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    m_directory = pattern;
+    std::filesystem::current_path(m_directory);
+
+    g_strMemoData.clear();
+    g_strStaticHoliday.clear();
+    g_strDynamicHoliday.clear();
+    g_strYearHoliday.clear();
+    g_bListShiftDown = 0;
+    platform::testing::EnableTestMode();
+    platform::testing::Reset();
+    platform::testing::SetTrayAvailable(true);
+
+    std::tm now{};
+    now.tm_year = 126;
+    now.tm_mon = 11;
+    now.tm_mday = 7;
+    now.tm_hour = 9;
+    now.tm_min = 5;
+    now.tm_isdst = -1;
+    timegm(&now);  // fills in the weekday and day of the year
+    SetPresentTimeForTesting(now);
+    ShowDate(126, 11, 7);
+}
+
+void ScheduleTest::TearDown() {
+    platform::testing::Reset();
+    ClearPresentTimeForTesting();
+    std::filesystem::current_path(m_oldDirectory);
+    std::error_code ignored;
+    std::filesystem::remove_all(m_directory, ignored);
+}
+
+void ScheduleTest::ShowDate(int year, int month, int day) {
+    g_YearCalendar = CYearCalendar{};
+    g_YearCalendar.year = year;
+    g_YearCalendar.Build();
+    g_YearCalendar.month = month;
+    g_nSelDay = day;
+}
+
+QPlainTextEdit* MemoBox(CDialog& dialog) {
+    auto* box = dynamic_cast<QPlainTextEdit*>(dialog.GetDlgItemWidget(1009));
+    EXPECT_NE(box, nullptr);
+    return box;
+}
+
+void TypeMemo(CDialog& dialog, const QString& text) {
+    if (QPlainTextEdit* box = MemoBox(dialog)) box->setPlainText(text);
+}
+
+void ClickButton(CDialog& dialog, int id) {
+    auto* button = dynamic_cast<QPushButton*>(dialog.GetDlgItemWidget(id));
+    ASSERT_NE(button, nullptr) << "button " << id;
+    button->click();
+}
+
+void ChooseMenu(CDialog& dialog, UINT id) {
+    auto* action = dialog.GetSafeWidget()->findChild<QAction*>(QStringLiteral("menu_%1").arg(id));
+    ASSERT_NE(action, nullptr) << "menu item " << id;
+    action->trigger();
+}
+
+void PressToolbarButton(CDialog& dialog, UINT id) {
+    auto* action = dialog.GetSafeWidget()->findChild<QAction*>(QStringLiteral("cmd_%1").arg(id));
+    ASSERT_NE(action, nullptr) << "toolbar button " << id;
+    action->trigger();
+}
+
+void PressKey(QWidget* widget, int qtKey, Qt::KeyboardModifiers modifiers) {
+    // Each press is a new event to the layer, which tells events apart by their time stamps.
+    static quint64 timestamp = 1;
+    QKeyEvent press(QEvent::KeyPress, qtKey, modifiers);
+    press.setTimestamp(++timestamp);
+    QApplication::sendEvent(widget, &press);
+}
+
+void ReleaseKey(QWidget* widget, int qtKey) {
+    static quint64 timestamp = 1;
+    QKeyEvent release(QEvent::KeyRelease, qtKey, Qt::NoModifier);
+    release.setTimestamp(++timestamp);
+    QApplication::sendEvent(widget, &release);
+}
+
+std::string Hex(const std::string& bytes) {
+    std::string out;
+    for (const unsigned char c : bytes) {
+        char two[4];
+        std::snprintf(two, sizeof two, "%02X ", c);
+        out += two;
+    }
+    if (!out.empty()) out.pop_back();
+    return out;
+}

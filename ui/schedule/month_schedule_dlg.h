@@ -1,0 +1,36 @@
+#pragma once
+
+#include "app/platform/dialog.h"
+
+// 1 while Shift is held, as far as a month schedule list has seen; shared by every instance.
+extern int g_bListShiftDown;
+
+// The month schedule list: one line per day of the shown month with the day's memo. Its
+// navigation moves the global calendar, and a line opens the day schedule dialog of its day.
+class CMonthScheduleDlg : public CDialog {
+public:
+    explicit CMonthScheduleDlg(CWnd* parent = nullptr);
+    ~CMonthScheduleDlg() override;
+
+    CToolBar m_wndToolBar;
+    CListBox m_listDays;
+
+    void DoDataExchange(CDataExchange* dx) override;
+    BOOL PreTranslateMessage(MSG* msg) override;
+    BOOL OnInitDialog() override;
+    BOOL OnCommand(UINT id) override;
+    void OnControlNotify(int controlId, UINT code) override;
+    BOOL OnToolTipNotify(UINT id, NMHDR* header, LRESULT* result) override;
+    void OnPaint() override;
+
+    // Adds the line of each day of the shown month to the (empty) list box.
+    void FillList();
+    // Redraws the caption band at once, then empties and fills the list again.
+    void Refresh();
+    // Opens the day schedule dialog for the selected line's day; nothing when no line is selected.
+    void OpenSelectedDay();
+    // Draws the caption band below the toolbar at once.
+    void DrawCaptionBand();
+    // Returns the band below the toolbar, 20 pixels high across the client area.
+    CRect BandRect() const;
+};

@@ -1,0 +1,112 @@
+#include "ui/schedule/schedule_dlg.h"
+
+#include "app/platform/text_codec.h"
+#include "app/resources/resource_ids.h"
+#include "model/memo_store.h"
+#include "model/record.h"
+#include "model/year_calendar.h"
+#include "ui/main/calendar_dlg.h"
+#include "ui/schedule/schedule_texts.h"
+
+namespace {
+
+constexpr int kBandHeight = 20;
+constexpr COLORREF kBandColour = RGB(192, 192, 192);
+
+void AppendDayRecord(const std::string& memo) {
+    AppendMemoRecord(g_strMemoData, g_YearCalendar.year, g_YearCalendar.month, g_nSelDay, memo);
+}
+
+}  // namespace
+
+CScheduleDlg::CScheduleDlg(CWnd* parent) : CDialog(IDD_SCHEDULE, parent) {}
+
+CScheduleDlg::~CScheduleDlg() = default;
+
+void CScheduleDlg::DoDataExchange(CDataExchange* dx) {
+    CDialog::DoDataExchange(dx);
+    DDX_Text(dx, IDC_MEMO, m_strMemo);
+}
+
+BOOL CScheduleDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+    if (m_wndToolBar.Create(this, WS_CHILD | WS_VISIBLE | CBRS_TOP | CBRS_BORDER_BOTTOM | CBRS_TOOLTIPS, AFX_IDW_TOOLBAR)) {
+        m_wndToolBar.LoadToolBar(IDR_SCHEDULE_TOOLBAR);
+    }
+    RepositionBars(AFX_IDW_CONTROLBAR_FIRST, AFX_IDW_CONTROLBAR_LAST, 0);
+
+    m_strMemo = TakeMemoRecord(g_strMemoData, g_YearCalendar.year, g_YearCalendar.month, g_nSelDay).value_or("");
+    UpdateData(FALSE);
+    return TRUE;
+}
+
+BOOL CScheduleDlg::OnCommand(UINT id) {
+    switch (id) {
+    case IDC_SCHEDULE_REGISTER:
+    case ID_SCHEDULE_REGISTER:
+        OnRegister();
+        return TRUE;
+    case IDC_SCHEDULE_DELETE:
+    case ID_SCHEDULE_DELETE:
+        OnDelete();
+        return TRUE;
+    case IDC_SCHEDULE_CANCEL:
+    case ID_SCHEDULE_CLOSE:
+        OnCancel();
+        return TRUE;
+    default:
+        return CDialog::OnCommand(id);
+    }
+}
+
+void CScheduleDlg::OnRegister() {
+    UpdateData(TRUE);
+    AppendDayRecord(m_strMemo);
+    EndDialog(0);
+}
+
+void CScheduleDlg::OnDelete() { EndDialog(0); }
+
+void CScheduleDlg::OnCancel() {
+    AppendDayRecord(m_strMemo);
+    EndDialog(0);
+}
+
+// The default would end the dialog with IDOK and drop the record taken out at opening.
+void CScheduleDlg::OnOK() {}
+
+void CScheduleDlg::OnEndSession() { OnRegister(); }
+
+BOOL CScheduleDlg::OnToolTipNotify(UINT, NMHDR* header, LRESULT* result) {
+    return schedule_texts::AnswerToolTip(header, result);
+}
+
+void CScheduleDlg::OnPaint() {
+    CPaintDC dc(this);
+    DrawDateBand();
+}
+
+CRect CScheduleDlg::BandRect() const {
+    CRect band = GetClientRect();
+    band.top += m_wndToolBar.CalcFixedLayout(FALSE, TRUE).cy;
+    band.bottom = band.top + kBandHeight;
+    return band;
+}
+
+void CScheduleDlg::DrawDateBand() {
+    const CRect band = BandRect();
+    InvalidateRect(&band, FALSE);
+    {
+        CPaintDC dc(this);
+        CFont font;
+        if (font.CreatePointFont(120, Cp932("ＭＳ 明朝"))) {
+            CFont* previous = dc.SelectObject(&font);
+            dc.FillSolidRect(band, kBandColour);
+            dc.SetTextColor(RGB(0, 0, 0));
+            dc.TextOut(15, 30, schedule_texts::DateBand(static_cast<long long>(g_YearCalendar.year) + 1900,
+                                                        g_YearCalendar.month + 1, g_nSelDay));
+            dc.SelectObject(previous);
+        }
+    }
+    ValidateRect(&band);
+}
