@@ -1,7 +1,17 @@
 #include "ui/main/calendar_dlg.h"
+#include "ui/schedule/month_schedule_dlg.h"
+#include "ui/schedule/schedule_dlg.h"
 
-// The day schedule dialog and the month schedule list are not part of the program yet: the
-// commands that open them do only their other steps.
-void CCalendarDlg::OpenScheduleDialog(int) {}
+void CCalendarDlg::OpenScheduleDialog(int showCode) {
+    ShowWindow(SW_HIDE);
+    CScheduleDlg dialog;
+    dialog.DoModal();
+    ShowWindow(showCode);
+}
 
-void CCalendarDlg::OpenMonthScheduleDialog(int) {}
+void CCalendarDlg::OpenMonthScheduleDialog(int showCode) {
+    ShowWindow(SW_HIDE);
+    CMonthScheduleDlg dialog;
+    dialog.DoModal();
+    ShowWindow(showCode);
+}

@@ -1,0 +1,81 @@
+#include "app/platform/testing.h"
+#include "app/resources/resource_ids.h"
+#include "model/record.h"
+#include "model/year_calendar.h"
+#include "tests/ui/schedule/schedule_fixture.h"
+#include "ui/main/calendar_dlg.h"
+#include "ui/schedule/month_schedule_dlg.h"
+#include "ui/schedule/schedule_dlg.h"
+
+#include <QApplication>
+
+#include <csignal>
+#include <fstream>
+#include <iterator>
+
+namespace {
+
+using platform::testing::PendingModalHooks;
+using platform::testing::QueueModalHook;
+using OpenFromMainWindow = ScheduleTest;
+
+std::string FileBytes(const char* name) {
+    std::ifstream in(name, std::ios::binary);
+    return in ? std::string(std::istreambuf_iterator<char>(in), {}) : "<missing>";
+}
+
+TEST_F(OpenFromMainWindow, TodaysScheduleEditsTodayAndShowsTheWindowAgain) {
+    CCalendarDlg main;
+    ASSERT_TRUE(main.Create(IDD_CALENDAR));
+    ShowDate(125, 3, 20);  // the main window shows another month
+    bool hiddenWhileOpen = false;
+    QueueModalHook([&](CDialog& day) {
+        hiddenWhileOpen = !main.IsWindowVisible();
+        EXPECT_NE(dynamic_cast<CScheduleDlg*>(&day), nullptr);
+        TypeMemo(day, QStringLiteral("today"));
+        ClickButton(day, IDC_SCHEDULE_REGISTER);
+    });
+    main.OnCommand(ID_EDIT_TODAY_SCHEDULE);
+    EXPECT_EQ(PendingModalHooks(), 0u);
+    EXPECT_TRUE(hiddenWhileOpen);
+    EXPECT_TRUE(main.IsWindowVisible());
+    EXPECT_FALSE(main.IsZoomed());
+    EXPECT_EQ(g_strMemoData, "126^11^7^today~");
+    main.DestroyWindow();
+}
+
+TEST_F(OpenFromMainWindow, TheMonthListLeavesTheMainWindowOnItsLastMonth) {
+    CCalendarDlg main;
+    ASSERT_TRUE(main.Create(IDD_CALENDAR));
+    QueueModalHook([&](CDialog& dialog) {
+        auto& list = dynamic_cast<CMonthScheduleDlg&>(dialog);
+        EXPECT_FALSE(main.IsWindowVisible());
+        EXPECT_EQ(list.m_listDays.GetCount(), 31);
+        PressToolbarButton(list, ID_LIST_NEXT_MONTH);
+        ChooseMenu(list, ID_LIST_CLOSE);
+    });
+    main.OnCommand(ID_EDIT_MONTH_SCHEDULE);
+    EXPECT_EQ(PendingModalHooks(), 0u);
+    EXPECT_TRUE(main.IsWindowVisible());
+    EXPECT_EQ(g_YearCalendar.year, 127);
+    EXPECT_EQ(g_YearCalendar.month, 0);
+    main.DestroyWindow();
+}
+
+TEST_F(OpenFromMainWindow, ASigtermWhileTheDayIsOpenSavesWhatIsTyped) {
+    CCalendarDlg main;
+    ASSERT_TRUE(main.Create(IDD_CALENDAR));
+    g_strMemoData = "126^11^8^x~";
+    QueueModalHook([](CDialog& day) {
+        TypeMemo(day, QStringLiteral("typed"));
+        ASSERT_EQ(raise(SIGTERM), 0);
+        for (int i = 0; i < 50 && !IsQuitPosted(); ++i) QApplication::processEvents(QEventLoop::AllEvents, 20);
+        EXPECT_TRUE(day.IsEnded());
+    });
+    main.OnCommand(ID_EDIT_TODAY_SCHEDULE);
+    EXPECT_TRUE(IsQuitPosted());
+    EXPECT_EQ(FileBytes("MemoData.txt"), std::string("126^11^8^x~126^11^7^typed~") + '\0');
+    main.DestroyWindow();
+}
+
+}  // namespace
