@@ -65,10 +65,16 @@ std::optional<std::string> TakeMemoRecord(std::string& store, int year, int mont
                 continue;
             }
         }
-        kept.append(record);
-        // Only a damaged file ends without "~"; closing it keeps the next append whole.
-        if (rest.empty() && !IsClosed(record))
-            kept += '~';
+        if (!rest.empty() || IsClosed(record)) {
+            kept.append(record);
+            continue;
+        }
+        // Only a damaged file ends without "~"; closing it keeps the next append whole. A lead
+        // byte at the end would take a single "~" as its second byte: add until one stands.
+        std::string closed(record);
+        while (!IsClosed(closed))
+            closed += '~';
+        kept += closed;
     }
     store = std::move(kept);
     return taken;

@@ -28,9 +28,10 @@ void CYearCalendar::Build()
                 ++weekday;
             }
         }
-        // Readers look only at `day` of the cells past the month's end.
+        // Cells past the month's end are no days: nothing of an earlier year's build (a 29
+        // February's holiday mark and name) may stay in them.
         for (int d = length + 1; d <= 31; ++d)
-            cells[m][d - 1].day = 0;
+            cells[m][d - 1] = CDayCell{};
     }
     ApplyHolidays();
 }
