@@ -1,0 +1,234 @@
+#include "fuzz/fuzz_support.h"
+
+#include "model/file_system_calls.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+
+namespace fuzz {
+namespace {
+
+struct OpenFile {
+    std::string path;
+    std::string bytes;
+    std::size_t position = 0;
+    bool writing = false;
+    bool directory = false;
+};
+
+struct MemoryFiles {
+    std::map<std::string, std::string> files;
+    std::map<int, OpenFile> open;
+    int nextFd = 1000;
+    std::vector<std::size_t> chunks;
+    std::size_t nextChunk = 0;
+};
+
+MemoryFiles& Files()
+{
+    static MemoryFiles files;
+    return files;
+}
+
+int OpenMemoryFile(const char* path, int flags, mode_t)
+{
+    MemoryFiles& fs = Files();
+    OpenFile file;
+    file.path = path;
+    if ((flags & O_DIRECTORY) != 0) {
+        file.directory = true;
+    } else {
+        const auto it = fs.files.find(path);
+        if ((flags & O_CREAT) != 0 && (flags & O_EXCL) != 0 && it != fs.files.end()) {
+            errno = EEXIST;
+            return -1;
+        }
+        if (it == fs.files.end() && (flags & O_CREAT) == 0) {
+            errno = ENOENT;
+            return -1;
+        }
+        file.writing = (flags & O_ACCMODE) != O_RDONLY;
+        if (it != fs.files.end() && !file.writing)
+            file.bytes = it->second;
+        if (it == fs.files.end())
+            fs.files[path];
+    }
+    const int fd = fs.nextFd++;
+    fs.open.emplace(fd, std::move(file));
+    return fd;
+}
+
+ssize_t ReadMemoryFile(int fd, void* buffer, std::size_t count)
+{
+    MemoryFiles& fs = Files();
+    const auto it = fs.open.find(fd);
+    if (it == fs.open.end()) {
+        errno = EBADF;
+        return -1;
+    }
+    if (!fs.chunks.empty()) {
+        const std::size_t chunk = fs.chunks[fs.nextChunk++ % fs.chunks.size()];
+        if (chunk == 0) {
+            errno = EINTR;
+            return -1;
+        }
+        count = std::min(count, chunk);
+    }
+    OpenFile& file = it->second;
+    const std::size_t n = std::min(count, file.bytes.size() - file.position);
+    file.bytes.copy(static_cast<char*>(buffer), n, file.position);
+    file.position += n;
+    return static_cast<ssize_t>(n);
+}
+
+ssize_t WriteMemoryFile(int fd, const void* buffer, std::size_t count)
+{
+    const auto it = Files().open.find(fd);
+    if (it == Files().open.end() || !it->second.writing) {
+        errno = EBADF;
+        return -1;
+    }
+    it->second.bytes.append(static_cast<const char*>(buffer), count);
+    return static_cast<ssize_t>(count);
+}
+
+int CloseMemoryFile(int fd)
+{
+    MemoryFiles& fs = Files();
+    const auto it = fs.open.find(fd);
+    if (it == fs.open.end()) {
+        errno = EBADF;
+        return -1;
+    }
+    if (it->second.writing)
+        fs.files[it->second.path] = it->second.bytes;
+    fs.open.erase(it);
+    return 0;
+}
+
+int RenameMemoryFile(const char* from, const char* to)
+{
+    MemoryFiles& fs = Files();
+    const auto it = fs.files.find(from);
+    if (it == fs.files.end()) {
+        errno = ENOENT;
+        return -1;
+    }
+    std::string bytes = std::move(it->second);
+    fs.files.erase(it);
+    fs.files[to] = std::move(bytes);
+    return 0;
+}
+
+int UnlinkMemoryFile(const char* path)
+{
+    if (Files().files.erase(path) == 0) {
+        errno = ENOENT;
+        return -1;
+    }
+    return 0;
+}
+
+int StatMemoryFile(int fd, struct stat* status)
+{
+    const auto it = Files().open.find(fd);
+    if (it == Files().open.end()) {
+        errno = EBADF;
+        return -1;
+    }
+    *status = {};
+    status->st_mode = it->second.directory ? S_IFDIR | 0755 : S_IFREG | 0644;
+    status->st_size = static_cast<off_t>(it->second.bytes.size());
+    return 0;
+}
+
+}  // namespace
+
+void UseMemoryFiles()
+{
+    MemoryFiles& fs = Files();
+    fs.files.clear();
+    fs.open.clear();
+    fs.chunks.clear();
+    fs.nextChunk = 0;
+    FileSystemCalls calls = RealFileSystemCalls();
+    calls.openFile = OpenMemoryFile;
+    calls.readFile = ReadMemoryFile;
+    calls.writeFile = WriteMemoryFile;
+    calls.syncFile = [](int) { return 0; };
+    calls.chmodFile = [](int, mode_t) { return 0; };
+    calls.closeFile = CloseMemoryFile;
+    calls.renameFile = RenameMemoryFile;
+    calls.unlinkFile = UnlinkMemoryFile;
+    calls.statFile = StatMemoryFile;
+    SetFileSystemCallsForTesting(calls);
+}
+
+void PutFile(const std::string& path, std::string_view bytes)
+{
+    Files().files[path] = std::string(bytes);
+}
+
+bool GetFile(const std::string& path, std::string& bytes)
+{
+    const auto it = Files().files.find(path);
+    if (it == Files().files.end())
+        return false;
+    bytes = it->second;
+    return true;
+}
+
+std::vector<std::string> FileNames()
+{
+    std::vector<std::string> names;
+    for (const auto& [name, bytes] : Files().files)
+        names.push_back(name);
+    return names;
+}
+
+void SetReadChunks(std::vector<std::size_t> sizes)
+{
+    Files().chunks = std::move(sizes);
+    Files().nextChunk = 0;
+}
+
+void Fail(const char* what, std::string_view detail)
+{
+    std::fprintf(stderr, "invariant broken: %s\n", what);
+    if (!detail.empty()) {
+        std::fprintf(stderr, "detail (%zu bytes):", detail.size());
+        for (const char c : detail.substr(0, 256))
+            std::fprintf(stderr, " %02X", static_cast<unsigned char>(c));
+        std::fprintf(stderr, "\n");
+    }
+    std::abort();
+}
+
+int DaysInMonth(long long yearSince1900, int month)
+{
+    static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const long long year = yearSince1900 + 1900;
+    const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+    return month == 1 && leap ? 29 : kDays[month];
+}
+
+int WeekdayOfFirst(long long yearSince1900, int month)
+{
+    // Days since 1970-01-01 of a proleptic Gregorian date, on the March-based year.
+    long long year = yearSince1900 + 1900;
+    const long long m = month + 1;
+    year -= m <= 2 ? 1 : 0;
+    const long long era = (year >= 0 ? year : year - 399) / 400;
+    const long long yearOfEra = year - era * 400;
+    const long long dayOfYear = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5;
+    const long long dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    const long long days = era * 146097 + dayOfEra - 719468;
+    // 1970-01-01 was a Thursday.
+    return static_cast<int>(((days + 4) % 7 + 7) % 7);
+}
+
+}  // namespace fuzz
