@@ -106,6 +106,9 @@ QWidget* MakeControl(const platform::ControlTemplate& c, QWidget* client, CDialo
 CDialog::CDialog(int templateId, CWnd*) : m_templateId(templateId) { platform::detail::InstallKeyFilter(); }
 
 CDialog::~CDialog() {
+    // The client widget goes with the window: forget it first.
+    if (m_client != nullptr) m_client->Disown();
+    m_client = nullptr;
     if (auto* window = dynamic_cast<platform::detail::DialogWidget*>(m_widget.data())) window->Disown();
     delete m_widget.data();
 }
@@ -148,7 +151,9 @@ BOOL CDialog::MakeWindow() {
 
     for (const platform::ControlTemplate& c : t->controls) {
         QWidget* control = MakeControl(c, client, this);
-        control->setGeometry(ToPixelsX(c.x, base), ToPixelsY(c.y, base), ToPixelsX(c.cx, base), ToPixelsY(c.cy, base));
+        // A combo box's template height takes in its dropped-down list; closed, it is one field high.
+        const int height = c.kind == platform::ControlKind::ComboBox ? control->sizeHint().height() : ToPixelsY(c.cy, base);
+        control->setGeometry(ToPixelsX(c.x, base), ToPixelsY(c.y, base), ToPixelsX(c.cx, base), height);
         if (c.kind == platform::ControlKind::DefPushButton) window->SetDefaultButtonId(c.id);
     }
     if (!t->minMaxBoxes) {

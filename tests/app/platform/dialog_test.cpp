@@ -71,6 +71,16 @@ TEST_F(PlatformTest, ComboTextSelectsTheFirstItemThatBeginsWithIt) {
     }
 }
 
+TEST_F(PlatformTest, AComboBoxIsOneFieldHighWhileClosed) {
+    FormDialog form;
+    ASSERT_TRUE(form.Create(IDD_HOLIDAY_SET));
+    auto* combo = Child<QComboBox>(form, IDC_MONTH_COMBO);
+    const QWidget* name = form.GetDlgItemWidget(IDC_HOLIDAY_NAME);
+    EXPECT_EQ(combo->height(), combo->sizeHint().height());
+    EXPECT_LT(combo->geometry().bottom(), name->geometry().top()) << "the closed box stays clear of the edit below it";
+    form.DestroyWindow();
+}
+
 TEST_F(PlatformTest, RadioIndexMinusOneLeavesAllUnchecked) {
     FormDialog form;
     form.kind = 2;
@@ -277,6 +287,13 @@ TEST_F(PlatformTest, PaintingIsConfinedToTheInvalidArea) {
     EXPECT_EQ(form.Surface().pixel(5, 5) & 0xFFFFFF, 0xFF0000u);
     EXPECT_NE(form.Surface().pixel(5, 30) & 0xFFFFFF, 0xFF0000u);
     form.DestroyWindow();
+}
+
+TEST_F(PlatformTest, AModelessDialogMayBeDestroyedWithItsWindow) {
+    auto form = std::make_unique<FormDialog>();
+    ASSERT_TRUE(form->Create(IDD_HOLIDAY_SET));
+    form.reset();  // no DestroyWindow first, as the hidden host ends
+    SUCCEED();
 }
 
 TEST_F(PlatformTest, QuitEndsModalRunsAndIsRemembered) {
