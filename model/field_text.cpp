@@ -1,8 +1,8 @@
 #include "model/field_text.h"
 
-namespace {
+#include "model/record.h"
 
-bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+namespace {
 
 constexpr std::string_view kFullWidthCaret = "\x81\x4F";  // ＾
 constexpr std::string_view kFullWidthTilde = "\x81\x60";  // ～
@@ -15,7 +15,7 @@ std::string ReplaceRecordDelimiters(std::string_view text) {
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
-        if (IsLeadByte(c)) {
+        if (IsCp932LeadByte(c)) {
             // A lead byte with nothing after it would pair with the record's closing "~".
             if (i + 1 < text.size()) {
                 out.append(text.substr(i, 2));

@@ -21,20 +21,6 @@ DateKey DateOf(std::string_view record)
     return {month, ReadNumber(field)};
 }
 
-bool IsLeadByte(unsigned char byte)
-{
-    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-}
-
-// True when the last character is a single-byte "~", not the second byte of a double-byte one.
-bool IsClosed(std::string_view record)
-{
-    std::size_t last = std::string_view::npos;
-    for (std::size_t i = 0; i < record.size(); i += IsLeadByte(static_cast<unsigned char>(record[i])) ? 2 : 1)
-        last = i;
-    return last != std::string_view::npos && last == record.size() - 1 && record[last] == '~';
-}
-
 void AppendClosedRecords(std::string& out, std::string_view store)
 {
     while (!store.empty())
@@ -75,7 +61,7 @@ std::string CloseHolidayRecord(std::string_view record)
 {
     std::string closed(record);
     // A lead byte at the end would take a single "~" as its second byte: add until one stands.
-    while (!IsClosed(closed))
+    while (!IsClosedRecord(closed))
         closed += '~';
     return closed;
 }

@@ -30,11 +30,6 @@ MemoFields SplitMemoRecord(std::string_view record)
     return fields;
 }
 
-bool IsClosed(std::string_view record)
-{
-    return !record.empty() && FindDelimiter(record, "~") == record.size() - 1;
-}
-
 // Code page 932 weekday names, Sunday first.
 constexpr const char* kWeekdayNames[] = {
     "\x93\xfa",  // 日
@@ -65,14 +60,14 @@ std::optional<std::string> TakeMemoRecord(std::string& store, int year, int mont
                 continue;
             }
         }
-        if (!rest.empty() || IsClosed(record)) {
+        if (!rest.empty() || IsClosedRecord(record)) {
             kept.append(record);
             continue;
         }
         // Only a damaged file ends without "~"; closing it keeps the next append whole. A lead
         // byte at the end would take a single "~" as its second byte: add until one stands.
         std::string closed(record);
-        while (!IsClosed(closed))
+        while (!IsClosedRecord(closed))
             closed += '~';
         kept += closed;
     }

@@ -10,11 +10,6 @@ std::string g_strYearHoliday;
 
 namespace {
 
-bool IsLeadByte(unsigned char byte)
-{
-    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-}
-
 // Every reader's walk goes through here, so the delimiter test is a plain predicate rather than a
 // search of a delimiter set per byte.
 template <typename IsDelimiter>
@@ -24,7 +19,7 @@ std::size_t FindSingleByte(std::string_view text, IsDelimiter isDelimiter)
     std::size_t i = 0;
     while (i < size) {
         const unsigned char byte = static_cast<unsigned char>(text[i]);
-        if (IsLeadByte(byte)) {
+        if (IsCp932LeadByte(byte)) {
             // A lead byte takes its second byte with it; as the last byte it stands alone.
             i += 2;
             continue;
@@ -47,6 +42,14 @@ std::size_t FindRecordEnd(std::string_view text)
 }
 
 }  // namespace
+
+bool IsClosedRecord(std::string_view record)
+{
+    std::size_t last = std::string_view::npos;
+    for (std::size_t i = 0; i < record.size(); i += IsCp932LeadByte(static_cast<unsigned char>(record[i])) ? 2 : 1)
+        last = i;
+    return last != std::string_view::npos && last == record.size() - 1 && record[last] == '~';
+}
 
 std::size_t FindDelimiter(std::string_view text, std::string_view delimiters)
 {

@@ -1,6 +1,7 @@
 #include "ui/main/calendar_texts.h"
 
 #include "app/platform/text_codec.h"
+#include "model/record.h"
 #include "model/year_calendar.h"
 
 #include <cstdio>
@@ -8,13 +9,11 @@
 namespace calendar_texts {
 namespace {
 
-bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
-
 // Returns the text cut to at most `limit` bytes at a character boundary.
 std::string CutAtCharacter(const std::string& text, std::size_t limit) {
     std::size_t end = 0;
     while (end < text.size()) {
-        const std::size_t width = IsLeadByte(static_cast<unsigned char>(text[end])) && end + 1 < text.size() ? 2 : 1;
+        const std::size_t width = IsCp932LeadByte(static_cast<unsigned char>(text[end])) && end + 1 < text.size() ? 2 : 1;
         if (end + width > limit) break;
         end += width;
     }
