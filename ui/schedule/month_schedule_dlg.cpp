@@ -7,16 +7,11 @@
 #include "model/year_calendar.h"
 #include "ui/main/calendar_dlg.h"
 #include "ui/schedule/schedule_dlg.h"
+#include "ui/schedule/schedule_band.h"
 #include "ui/schedule/schedule_texts.h"
 
 int g_bListShiftDown = 0;
 
-namespace {
-
-constexpr int kBandHeight = 20;
-constexpr COLORREF kBandColour = RGB(192, 192, 192);
-
-}  // namespace
 
 CMonthScheduleDlg::CMonthScheduleDlg(CWnd* parent) : CDialog(IDD_MONTH_SCHEDULE, parent) {}
 
@@ -149,27 +144,7 @@ void CMonthScheduleDlg::OnPaint() {
     DrawCaptionBand();
 }
 
-CRect CMonthScheduleDlg::BandRect() const {
-    CRect band = GetClientRect();
-    band.top += m_wndToolBar.CalcFixedLayout(FALSE, TRUE).cy;
-    band.bottom = band.top + kBandHeight;
-    return band;
-}
-
 void CMonthScheduleDlg::DrawCaptionBand() {
-    const CRect band = BandRect();
-    InvalidateRect(&band, FALSE);
-    {
-        CPaintDC dc(this);
-        CFont font;
-        if (font.CreatePointFont(120, Cp932("ＭＳ 明朝"))) {
-            CFont* previous = dc.SelectObject(&font);
-            dc.FillSolidRect(band, kBandColour);
-            dc.SetTextColor(RGB(0, 0, 0));
-            dc.TextOut(10, 30, schedule_texts::CaptionBand(static_cast<long long>(g_YearCalendar.year) + 1900,
-                                                           g_YearCalendar.month + 1));
-            dc.SelectObject(previous);
-        }
-    }
-    ValidateRect(&band);
+    PaintScheduleBand(*this, m_wndToolBar, {10, 30},
+                      schedule_texts::CaptionBand(static_cast<long long>(g_YearCalendar.year) + 1900, g_YearCalendar.month + 1));
 }

@@ -32,5 +32,4 @@ public:
     // Draws the caption band below the toolbar at once.
     void DrawCaptionBand();
     // Returns the band below the toolbar, 20 pixels high across the client area.
-    CRect BandRect() const;
 };

@@ -6,12 +6,10 @@
 #include "model/record.h"
 #include "model/year_calendar.h"
 #include "ui/main/calendar_dlg.h"
+#include "ui/schedule/schedule_band.h"
 #include "ui/schedule/schedule_texts.h"
 
 namespace {
-
-constexpr int kBandHeight = 20;
-constexpr COLORREF kBandColour = RGB(192, 192, 192);
 
 void AppendDayRecord(const std::string& memo) {
     AppendMemoRecord(g_strMemoData, g_YearCalendar.year, g_YearCalendar.month, g_nSelDay, memo);
@@ -86,27 +84,7 @@ void CScheduleDlg::OnPaint() {
     DrawDateBand();
 }
 
-CRect CScheduleDlg::BandRect() const {
-    CRect band = GetClientRect();
-    band.top += m_wndToolBar.CalcFixedLayout(FALSE, TRUE).cy;
-    band.bottom = band.top + kBandHeight;
-    return band;
-}
-
 void CScheduleDlg::DrawDateBand() {
-    const CRect band = BandRect();
-    InvalidateRect(&band, FALSE);
-    {
-        CPaintDC dc(this);
-        CFont font;
-        if (font.CreatePointFont(120, Cp932("ＭＳ 明朝"))) {
-            CFont* previous = dc.SelectObject(&font);
-            dc.FillSolidRect(band, kBandColour);
-            dc.SetTextColor(RGB(0, 0, 0));
-            dc.TextOut(15, 30, schedule_texts::DateBand(static_cast<long long>(g_YearCalendar.year) + 1900,
-                                                        g_YearCalendar.month + 1, g_nSelDay));
-            dc.SelectObject(previous);
-        }
-    }
-    ValidateRect(&band);
+    PaintScheduleBand(*this, m_wndToolBar, {15, 30},
+                      schedule_texts::DateBand(static_cast<long long>(g_YearCalendar.year) + 1900, g_YearCalendar.month + 1, g_nSelDay));
 }

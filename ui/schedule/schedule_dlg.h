@@ -33,5 +33,4 @@ public:
     // Draws the date band below the toolbar at once.
     void DrawDateBand();
     // Returns the band below the toolbar, 20 pixels high across the client area.
-    CRect BandRect() const;
 };
