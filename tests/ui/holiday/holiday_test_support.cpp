@@ -19,32 +19,14 @@
 #include <stdlib.h>
 
 void HolidayDialogTest::SetUp() {
-    m_oldDirectory = std::filesystem::current_path().string();
-    std::string pattern = (std::filesystem::temp_directory_path() / "velmora-holiday-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    m_directory = pattern;
-    std::filesystem::current_path(m_directory);
-    g_strMemoData.clear();
-    g_strStaticHoliday.clear();
-    g_strDynamicHoliday.clear();
-    g_strYearHoliday.clear();
-    g_YearCalendar = CYearCalendar{};
+    m_directory = std::make_unique<ScopedTempDirectory>("velmora-holiday");
+    ResetProgramState();
     g_YearCalendar.year = 126;
-    platform::testing::EnableTestMode();
-    platform::testing::Reset();
 }
 
 void HolidayDialogTest::TearDown() {
     platform::testing::Reset();
-    std::filesystem::current_path(m_oldDirectory);
-    std::error_code ignored;
-    std::filesystem::remove_all(m_directory, ignored);
-}
-
-std::string FileBytes(const std::string& name) {
-    std::ifstream in(name, std::ios::binary);
-    if (!in) return "<missing>";
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    m_directory.reset();
 }
 
 std::vector<std::string> HolidayFiles() {

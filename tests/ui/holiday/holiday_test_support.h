@@ -1,9 +1,11 @@
 #pragma once
 
 #include "app/platform/dialog.h"
+#include "tests/support/window_test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,12 +17,8 @@ protected:
     void TearDown() override;
 
 private:
-    std::string m_oldDirectory;
-    std::string m_directory;
+    std::unique_ptr<ScopedTempDirectory> m_directory;
 };
-
-// Returns the raw bytes of a file in the current directory, or "<missing>".
-std::string FileBytes(const std::string& name);
 // Returns the three holiday files' bytes: fixed-date, rule-based, then the one-year file of 2026.
 std::vector<std::string> HolidayFiles();
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tests/support/window_test_support.h"
 #include "ui/main/calendar_dlg.h"
 
 #include <gtest/gtest.h>
@@ -20,14 +21,6 @@ protected:
     // Fixes the present moment.
     static void SetNow(int year, int month, int day, int hour = 9, int minute = 5);
 
+    std::unique_ptr<ScopedTempDirectory> m_directory;
     std::unique_ptr<CCalendarDlg> m_dlg;
-
-private:
-    std::string m_oldDirectory;
-    std::string m_directory;
 };
-
-// Returns the raw bytes of a file in the current directory, or "<missing>".
-std::string FileBytes(const std::string& name);
-// Replaces a file in the current directory with raw bytes.
-void PutFileBytes(const std::string& name, const std::string& bytes);

@@ -19,11 +19,6 @@ using platform::testing::PendingModalHooks;
 using platform::testing::QueueModalHook;
 using OpenFromMainWindow = ScheduleTest;
 
-std::string FileBytes(const char* name) {
-    std::ifstream in(name, std::ios::binary);
-    return in ? std::string(std::istreambuf_iterator<char>(in), {}) : "<missing>";
-}
-
 TEST_F(OpenFromMainWindow, TodaysScheduleEditsTodayAndShowsTheWindowAgain) {
     CCalendarDlg main;
     ASSERT_TRUE(main.Create(IDD_CALENDAR));

@@ -19,39 +19,16 @@
 #include <unistd.h>
 
 void ScheduleTest::SetUp() {
-    m_oldDirectory = std::filesystem::current_path().string();
-    std::string pattern = (std::filesystem::temp_directory_path() / "velmora-schedule-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    m_directory = pattern;
-    std::filesystem::current_path(m_directory);
-
-    g_strMemoData.clear();
-    g_strStaticHoliday.clear();
-    g_strDynamicHoliday.clear();
-    g_strYearHoliday.clear();
-    g_bListShiftDown = 0;
-    platform::testing::EnableTestMode();
-    platform::testing::Reset();
-    platform::testing::SetTrayAvailable(true);
-
-    std::tm now{};
-    now.tm_year = 126;
-    now.tm_mon = 11;
-    now.tm_mday = 7;
-    now.tm_hour = 9;
-    now.tm_min = 5;
-    now.tm_isdst = -1;
-    timegm(&now);  // fills in the weekday and day of the year
-    SetPresentTimeForTesting(now);
+    m_directory = std::make_unique<ScopedTempDirectory>("velmora-schedule");
+    ResetProgramState();
+    SetPresentMoment(2026, 12, 7);
     ShowDate(126, 11, 7);
 }
 
 void ScheduleTest::TearDown() {
     platform::testing::Reset();
     ClearPresentTimeForTesting();
-    std::filesystem::current_path(m_oldDirectory);
-    std::error_code ignored;
-    std::filesystem::remove_all(m_directory, ignored);
+    m_directory.reset();
 }
 
 void ScheduleTest::ShowDate(int year, int month, int day) {

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "app/platform/dialog.h"
+#include "tests/support/window_test_support.h"
 
 #include <QString>
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 class QPlainTextEdit;
@@ -22,8 +24,7 @@ protected:
     static void ShowDate(int year, int month, int day);
 
 private:
-    std::string m_oldDirectory;
-    std::string m_directory;
+    std::unique_ptr<ScopedTempDirectory> m_directory;
 };
 
 // Returns the memo box of a day schedule dialog.

@@ -1,0 +1,70 @@
+#include "tests/support/window_test_support.h"
+
+#include "app/platform/testing.h"
+#include "model/present_time.h"
+#include "model/record.h"
+#include "model/year_calendar.h"
+#include "ui/main/calendar_dlg.h"
+#include "ui/schedule/month_schedule_dlg.h"
+
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <stdlib.h>
+
+ScopedTempDirectory::ScopedTempDirectory(const char* prefix) {
+    m_oldDirectory = std::filesystem::current_path().string();
+    std::string pattern = (std::filesystem::temp_directory_path() / (std::string(prefix) + "-XXXXXX")).string();
+    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot make a temporary directory");
+    m_directory = pattern;
+    std::filesystem::current_path(m_directory);
+}
+
+ScopedTempDirectory::~ScopedTempDirectory() {
+    std::error_code ignored;
+    std::filesystem::current_path(m_oldDirectory, ignored);
+    // A test may have taken the write bits away; give them back so the directory can go.
+    std::filesystem::permissions(m_directory, std::filesystem::perms::owner_all, ignored);
+    std::filesystem::remove_all(m_directory, ignored);
+}
+
+void ResetProgramState() {
+    g_strMemoData.clear();
+    g_strStaticHoliday.clear();
+    g_strDynamicHoliday.clear();
+    g_strYearHoliday.clear();
+    g_YearCalendar = CYearCalendar{};
+    g_nSelDay = 0;
+    g_bMinimized = 0;
+    g_bShiftDown = 0;
+    g_bCtrlDown = 0;
+    g_bListShiftDown = 0;
+    platform::testing::EnableTestMode();
+    platform::testing::Reset();
+    platform::testing::SetTrayAvailable(true);
+}
+
+void SetPresentMoment(int year, int month, int day, int hour, int minute) {
+    std::tm moment{};
+    moment.tm_year = year - 1900;
+    moment.tm_mon = month - 1;
+    moment.tm_mday = day;
+    moment.tm_hour = hour;
+    moment.tm_min = minute;
+    moment.tm_isdst = -1;
+    timegm(&moment);  // fills in the weekday and the day of the year
+    SetPresentTimeForTesting(moment);
+}
+
+std::string FileBytes(const std::string& name) {
+    std::ifstream in(name, std::ios::binary);
+    if (!in) return "<missing>";
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void PutFileBytes(const std::string& name, const std::string& bytes) {
+    std::ofstream out(name, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
