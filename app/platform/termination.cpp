@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QSessionManager>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <csignal>
 #include <cstdlib>
@@ -12,6 +13,7 @@ namespace platform {
 namespace {
 
 int g_signalPipe[2] = {-1, -1};
+bool g_pending = false;  // a termination came while no handler was set
 
 std::function<void()>& Handler() {
     static std::function<void()> handler;
@@ -25,7 +27,11 @@ void OnSignal(int signalNumber) {
 }
 
 void RunHandler() {
-    if (Handler()) Handler()();
+    if (Handler()) {
+        Handler()();
+    } else {
+        g_pending = true;
+    }
 }
 
 void InstallOnce() {
@@ -52,9 +58,16 @@ void InstallOnce() {
 
 }  // namespace
 
+void CatchTerminationSignals() { InstallOnce(); }
+
 void SetTerminationHandler(std::function<void()> handler) {
     InstallOnce();
     Handler() = std::move(handler);
+    if (g_pending && Handler() && qApp != nullptr) {
+        g_pending = false;
+        // Once the window that set the handler is running.
+        QTimer::singleShot(0, qApp, [] { RunHandler(); });
+    }
 }
 
 bool DisplayAvailable() {

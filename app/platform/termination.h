@@ -4,8 +4,12 @@
 
 namespace platform {
 
+// From now on SIGTERM, SIGINT and SIGHUP no longer end the process at once: they reach the
+// termination handler on the GUI thread, or wait for one to be set.
+void CatchTerminationSignals();
 // Calls `handler` on the GUI thread when the process gets SIGTERM, SIGINT or SIGHUP, or the
-// desktop session ends; an empty handler stops that.
+// desktop session ends (at once, queued, when that happened before the handler was set); an
+// empty handler stops that.
 void SetTerminationHandler(std::function<void()> handler);
 // Returns TRUE when a display can be opened (or Qt is told which platform to use).
 bool DisplayAvailable();
