@@ -9,7 +9,7 @@
 namespace platform {
 
 QString ResolveFontFace(const QString& face) {
-    // The program asks for the Windows faces by name; the IPA fonts draw the same shapes.
+    // The program asks for its faces by their Japanese names; the IPA fonts stand in for them.
     static const std::pair<QString, QString> kFaces[] = {
         {QStringLiteral("ＭＳ 明朝"), QStringLiteral("IPAMincho")},
         {QStringLiteral("ＭＳ Ｐ明朝"), QStringLiteral("IPAPMincho")},
