@@ -1,8 +1,7 @@
-#include "app/platform/resources.h"
-#include "app/platform/text_codec.h"
 #include "app/resources/resource_ids.h"
 #include "model/year_calendar.h"
 #include "ui/main/calendar_dlg.h"
+#include "ui/tool_tips.h"
 
 int g_bShiftDown = 0;
 int g_bCtrlDown = 0;
@@ -91,13 +90,7 @@ void CCalendarDlg::OnHolidaySettings() {
 }
 
 BOOL CCalendarDlg::OnToolTipNotify(UINT, NMHDR* header, LRESULT* result) {
-    auto* request = reinterpret_cast<TOOLTIPTEXT*>(header);
-    UINT_PTR id = header->idFrom;
-    if ((request->uFlags & TTF_IDISHWND) != 0) id = static_cast<UINT_PTR>(reinterpret_cast<CWnd*>(id)->GetDlgCtrlID());
-    if (id == 0) return FALSE;
-    request->text = Cp932(platform::FindStringResource(static_cast<UINT>(id)));
-    if (result != nullptr) *result = 0;
-    return TRUE;
+    return AnswerToolTipFromStringTable(header, result);
 }
 
 void CCalendarDlg::MoveCursorBy(int dx, int dy) {

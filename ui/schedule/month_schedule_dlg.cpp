@@ -6,9 +6,11 @@
 #include "model/record.h"
 #include "model/year_calendar.h"
 #include "ui/main/calendar_dlg.h"
+#include "ui/main/calendar_texts.h"
 #include "ui/schedule/schedule_dlg.h"
 #include "ui/schedule/schedule_band.h"
 #include "ui/schedule/schedule_texts.h"
+#include "ui/tool_tips.h"
 
 int g_bListShiftDown = 0;
 
@@ -136,7 +138,7 @@ BOOL CMonthScheduleDlg::PreTranslateMessage(MSG* msg) {
 }
 
 BOOL CMonthScheduleDlg::OnToolTipNotify(UINT, NMHDR* header, LRESULT* result) {
-    return schedule_texts::AnswerToolTip(header, result);
+    return AnswerToolTipFromStringTable(header, result);
 }
 
 void CMonthScheduleDlg::OnPaint() {
@@ -146,5 +148,5 @@ void CMonthScheduleDlg::OnPaint() {
 
 void CMonthScheduleDlg::DrawCaptionBand() {
     PaintScheduleBand(*this, m_wndToolBar, {10, 30},
-                      schedule_texts::CaptionBand(static_cast<long long>(g_YearCalendar.year) + 1900, g_YearCalendar.month + 1));
+                      calendar_texts::SheetCaption(static_cast<long long>(g_YearCalendar.year) + 1900, g_YearCalendar.month + 1));
 }

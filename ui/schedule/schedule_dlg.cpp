@@ -8,6 +8,7 @@
 #include "ui/main/calendar_dlg.h"
 #include "ui/schedule/schedule_band.h"
 #include "ui/schedule/schedule_texts.h"
+#include "ui/tool_tips.h"
 
 namespace {
 
@@ -76,7 +77,7 @@ void CScheduleDlg::OnOK() {}
 void CScheduleDlg::OnEndSession() { OnRegister(); }
 
 BOOL CScheduleDlg::OnToolTipNotify(UINT, NMHDR* header, LRESULT* result) {
-    return schedule_texts::AnswerToolTip(header, result);
+    return AnswerToolTipFromStringTable(header, result);
 }
 
 void CScheduleDlg::OnPaint() {
