@@ -1,13 +1,18 @@
 #include "app/platform/dialog.h"
-#include "app/platform/termination.h"
+#include "app/platform/display.h"
+
+#include <QGuiApplication>
 
 #include <cstdio>
 
 int main(int argc, char** argv) {
-    // Qt aborts when no window system can be reached; say so plainly instead.
-    if (!platform::DisplayAvailable()) {
-        std::fprintf(stderr, "velmora: no display (DISPLAY and WAYLAND_DISPLAY are unset); start it on a desktop or under xvfb-run.\n");
+    // The toolkit aborts with a long message when no window system can be reached; say it plainly.
+    const std::string problem = platform::DisplayProblem();
+    if (!problem.empty()) {
+        std::fprintf(stderr, "%s\n", problem.c_str());
         return 1;
     }
+    // The desktop entry's name: a Wayland desktop finds the program's name and icon by it.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.velmora.Velmora"));
     return AfxWinMain(argc, argv);
 }

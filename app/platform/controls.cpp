@@ -14,6 +14,15 @@ QListWidget* List(const QPointer<QWidget>& widget) { return dynamic_cast<QListWi
 
 QComboBox* Combo(const QPointer<QWidget>& widget) { return dynamic_cast<QComboBox*>(widget.data()); }
 
+// A list box row is one line: each line break of the text shows as one visible mark.
+QString AsOneLine(QString text) {
+    const QString mark(QChar(0x21B5));  // ↵
+    text.replace(QStringLiteral("\r\n"), mark);
+    text.replace(QLatin1Char('\r'), mark);
+    text.replace(QLatin1Char('\n'), mark);
+    return text;
+}
+
 std::string LineBytes(const QListWidgetItem* item) {
     const QByteArray bytes = item->data(kCp932Role).toByteArray();
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
@@ -43,7 +52,7 @@ int CListBox::AddString(std::string_view textCp932) {
         }
         position = low;
     }
-    auto* item = new QListWidgetItem(platform::ToQString(textCp932));
+    auto* item = new QListWidgetItem(AsOneLine(platform::ToQString(textCp932)));
     item->setData(kCp932Role, QByteArray(textCp932.data(), static_cast<qsizetype>(textCp932.size())));
     list->insertItem(position, item);
     return position;

@@ -15,7 +15,9 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -32,6 +34,41 @@ QFont DialogFont(const platform::DialogTemplate& t) {
 // Dialog units to pixels, rounded as the platform the templates were drawn for rounds them.
 int ToPixelsX(int units, const QSize& base) { return (units * base.width() + 2) / 4; }
 int ToPixelsY(int units, const QSize& base) { return (units * base.height() + 4) / 8; }
+
+// Returns the width in pixels that the control's own text needs.
+int TextWidthNeeded(const platform::ControlTemplate& c, QWidget* control) {
+    using platform::ControlKind;
+    switch (c.kind) {
+    case ControlKind::PushButton:
+    case ControlKind::DefPushButton: {
+        // The style's minimum button width is no need of the text's.
+        const auto* button = static_cast<QPushButton*>(control);
+        const QStyle* style = button->style();
+        return button->fontMetrics().horizontalAdvance(button->text()) +
+               2 * (style->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button) +
+                    style->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, button));
+    }
+    case ControlKind::RadioButton:
+    case ControlKind::Static:
+        return control->sizeHint().width();
+    default:
+        return 0;
+    }
+}
+
+// The dialog's base units, widened where the face standing in for the template's font is too
+// wide for a control's text: the whole dialog then grows alike, so that no text is cut and no
+// control runs into its neighbour. Where every text fits, the template's size holds as it is.
+QSize FittingBaseUnits(const platform::DialogTemplate& t, const std::vector<QWidget*>& controls, QSize base) {
+    const auto allFit = [&] {
+        for (std::size_t i = 0; i < controls.size(); ++i) {
+            if (TextWidthNeeded(t.controls[i], controls[i]) > ToPixelsX(t.controls[i].cx, base)) return false;
+        }
+        return true;
+    };
+    for (int widened = 0; widened < 8 && !allFit(); ++widened) base.rwidth() += 1;
+    return base;
+}
 
 QWidget* MakeControl(const platform::ControlTemplate& c, QWidget* client, CDialog* owner) {
     using platform::ControlKind;
@@ -140,22 +177,26 @@ BOOL CDialog::MakeWindow() {
             layout->setMenuBar(m_menu->BuildMenuBar(window, [this](UINT id) { Dispatch(id); }));
         }
     }
-    const QSize base = platform::detail::DialogBaseUnits(font);
-    const QSize clientSize(ToPixelsX(t->cx, base), ToPixelsY(t->cy, base));
     auto* client = new platform::detail::ClientWidget(this, window);
     client->setObjectName(QStringLiteral("client"));
-    client->setMinimumSize(clientSize);
     layout->addWidget(client);
     m_client = client;
-    ResizeSurface(clientSize.width(), clientSize.height());
 
+    std::vector<QWidget*> controls;
     for (const platform::ControlTemplate& c : t->controls) {
-        QWidget* control = MakeControl(c, client, this);
-        // A combo box's template height takes in its dropped-down list; closed, it is one field high.
-        const int height = c.kind == platform::ControlKind::ComboBox ? control->sizeHint().height() : ToPixelsY(c.cy, base);
-        control->setGeometry(ToPixelsX(c.x, base), ToPixelsY(c.y, base), ToPixelsX(c.cx, base), height);
+        controls.push_back(MakeControl(c, client, this));
         if (c.kind == platform::ControlKind::DefPushButton) window->SetDefaultButtonId(c.id);
     }
+    const QSize base = FittingBaseUnits(*t, controls, platform::detail::DialogBaseUnits(font));
+    for (std::size_t i = 0; i < controls.size(); ++i) {
+        const platform::ControlTemplate& c = t->controls[i];
+        // A combo box's template height takes in its dropped-down list; closed, it is one field high.
+        const int height = c.kind == platform::ControlKind::ComboBox ? controls[i]->sizeHint().height() : ToPixelsY(c.cy, base);
+        controls[i]->setGeometry(ToPixelsX(c.x, base), ToPixelsY(c.y, base), ToPixelsX(c.cx, base), height);
+    }
+    const QSize clientSize(ToPixelsX(t->cx, base), ToPixelsY(t->cy, base));
+    client->setMinimumSize(clientSize);
+    ResizeSurface(clientSize.width(), clientSize.height());
     if (!t->minMaxBoxes) {
         window->layout()->setSizeConstraint(QLayout::SetFixedSize);
     }
@@ -180,7 +221,15 @@ BOOL CDialog::Create(int templateId, CWnd*) {
 INT_PTR CDialog::DoModal() {
     auto& state = State();
     if (state.quitPosted || !MakeWindow()) return -1;
-    m_widget->setWindowModality(Qt::ApplicationModal);
+    // Modal to the dialog that opened it, not to the whole program: the tray icon must answer
+    // whatever runs, and application modality would block it too.
+    m_widget->setWindowModality(Qt::WindowModal);
+    if (!state.modalDialogs.empty() && state.modalDialogs.back()->m_widget != nullptr) {
+        QWidget* opener = state.modalDialogs.back()->m_widget;
+        m_widget->winId();
+        opener->winId();
+        m_widget->windowHandle()->setTransientParent(opener->windowHandle());
+    }
     state.modalDialogs.push_back(this);
     if (OnInitDialog() != FALSE) {
         // The first control that takes the tab key gets the focus.
@@ -294,6 +343,13 @@ void CDialog::OnSysCommand(UINT id, LPARAM lParam) {
 
 void CDialog::Dispatch(UINT id) { OnCommand(id); }
 
+CWnd* CWnd::GetLastActivePopup() {
+    // Modal runs nest: the innermost one lies on top of every window that opened it, and of the
+    // windows that run modelessly beneath them all.
+    const auto& open = State().modalDialogs;
+    return open.empty() ? this : open.back();
+}
+
 void CDialog::RepositionBars(UINT, UINT, UINT) {
     if (m_toolBar == nullptr || m_toolBar->GetSafeWidget() == nullptr || m_client == nullptr) return;
     m_toolBar->GetSafeWidget()->setGeometry(0, 0, m_client->width(), CToolBar::kHeight);
@@ -329,6 +385,16 @@ void PostQuitMessage(int exitCode) {
 }
 
 BOOL IsQuitPosted() { return State().quitPosted ? TRUE : FALSE; }
+
+short GetKeyState(int virtualKey) {
+    const Qt::KeyboardModifiers held = State().keyboardModifiers ? *State().keyboardModifiers
+                                                                  : QGuiApplication::queryKeyboardModifiers();
+    Qt::KeyboardModifier modifier = Qt::NoModifier;
+    if (virtualKey == static_cast<int>(VK_SHIFT)) modifier = Qt::ShiftModifier;
+    if (virtualKey == static_cast<int>(VK_CONTROL)) modifier = Qt::ControlModifier;
+    if (virtualKey == static_cast<int>(VK_MENU)) modifier = Qt::AltModifier;
+    return modifier != Qt::NoModifier && held.testFlag(modifier) ? static_cast<short>(-0x8000) : 0;
+}
 
 CPoint GetCursorPos() {
     if (State().cursorPos) return *State().cursorPos;

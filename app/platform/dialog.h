@@ -116,3 +116,6 @@ void PostQuitMessage(int exitCode);
 BOOL IsQuitPosted();
 // Returns the pointer position in screen pixels.
 CPoint GetCursorPos();
+// Returns a negative value while the key `virtualKey` (VK_SHIFT, VK_CONTROL, VK_MENU) is held on
+// the keyboard now, else 0.
+short GetKeyState(int virtualKey);

@@ -5,8 +5,10 @@
 #include "app/platform/wnd.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QMenu>
 #include <QMenuBar>
+#include <QTimer>
 
 namespace {
 
@@ -130,16 +132,28 @@ void CMenu::FillQMenu(QMenu* menu, std::function<void(UINT)> onCommand) {
 QMenuBar* CMenu::BuildMenuBar(QWidget* parent, std::function<void(UINT)> onCommand) {
     auto* bar = new QMenuBar(parent);
     bar->setObjectName(QStringLiteral("menubar"));
+    // The bar speaks the popups' face, not the window's.
+    bar->setFont(QApplication::font("QMenu"));
     for (Item& item : m_items) {
         if (!item.popup) continue;
         QMenu* menu = bar->addMenu(QString::fromStdString(item.textUtf8));
         item.popup->FillQMenu(menu, onCommand);
+        // A popup closed with Escape leaves the bar holding the keyboard, so that the arrows
+        // would go on opening menus: once no menu is open any more, the window gets its keys back.
+        QObject::connect(menu, &QMenu::aboutToHide, bar, [bar] {
+            QTimer::singleShot(0, bar, [bar] {
+                if (QApplication::activePopupWidget() != nullptr) return;
+                bar->setActiveAction(nullptr);
+                if (bar->hasFocus()) bar->clearFocus();
+            });
+        });
     }
     return bar;
 }
 
 QMenu* CMenu::BuildPopup(QWidget* parent, std::function<void(UINT)> onCommand) {
     auto* menu = new QMenu(parent);
+    menu->setFont(QApplication::font("QMenu"));
     FillQMenu(menu, std::move(onCommand));
     return menu;
 }
@@ -162,6 +176,7 @@ BOOL CMenu::TrackPopupMenu(UINT flags, int x, int y, CWnd* owner) {
         menu->exec(at);
         delete menu;
     }
+    if ((flags & TPM_RETURNCMD) != 0) return static_cast<BOOL>(chosen);
     if (chosen == 0) return FALSE;
     if (owner != nullptr) owner->OnCommand(chosen);
     return TRUE;

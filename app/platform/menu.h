@@ -37,7 +37,8 @@ public:
     // Returns MF_GRAYED or MF_ENABLED for the item `id`, or (UINT)-1 when there is none.
     UINT GetMenuState(UINT id, UINT flags = MF_BYCOMMAND) const;
     // Opens this popup at the screen point and sends the chosen command to `owner`; returns TRUE
-    // when an item was chosen.
+    // when an item was chosen. With TPM_RETURNCMD it sends nothing and returns the chosen
+    // command (0 for none).
     BOOL TrackPopupMenu(UINT flags, int x, int y, CWnd* owner);
     // Forgets the items.
     BOOL DestroyMenu();

@@ -25,6 +25,7 @@ struct LayerState {
     std::vector<testing::PopupCall> popupCalls;
     std::optional<CPoint> cursorPos;
     std::optional<bool> trayAvailable;
+    std::optional<Qt::KeyboardModifiers> keyboardModifiers;
 };
 
 LayerState& State();

@@ -6,7 +6,6 @@
 #include <QTimer>
 
 #include <csignal>
-#include <cstdlib>
 #include <unistd.h>
 
 namespace platform {
@@ -68,14 +67,6 @@ void SetTerminationHandler(std::function<void()> handler) {
         // Once the window that set the handler is running.
         QTimer::singleShot(0, qApp, [] { RunHandler(); });
     }
-}
-
-bool DisplayAvailable() {
-    const char* platformName = std::getenv("QT_QPA_PLATFORM");
-    if (platformName != nullptr && *platformName != '\0') return true;
-    const char* display = std::getenv("DISPLAY");
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    return (display != nullptr && *display != '\0') || (wayland != nullptr && *wayland != '\0');
 }
 
 }  // namespace platform

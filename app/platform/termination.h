@@ -11,7 +11,5 @@ void CatchTerminationSignals();
 // desktop session ends (at once, queued, when that happened before the handler was set); an
 // empty handler stops that.
 void SetTerminationHandler(std::function<void()> handler);
-// Returns TRUE when a display can be opened (or Qt is told which platform to use).
-bool DisplayAvailable();
 
 }  // namespace platform

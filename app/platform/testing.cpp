@@ -36,6 +36,7 @@ void Reset() {
     s.popupCalls.clear();
     s.cursorPos.reset();
     s.trayAvailable.reset();
+    s.keyboardModifiers.reset();
 }
 
 void QueueModalHook(std::function<void(CDialog&)> hook) { State().modalHooks.push_back(std::move(hook)); }
@@ -51,6 +52,8 @@ void SetPopupMenuHook(std::function<UINT(const PopupCall&)> hook) { State().popu
 const std::vector<PopupCall>& PopupCalls() { return State().popupCalls; }
 
 void SetCursorPos(std::optional<CPoint> position) { State().cursorPos = position; }
+
+void SetKeyboardModifiers(std::optional<Qt::KeyboardModifiers> held) { State().keyboardModifiers = held; }
 
 void SetTrayAvailable(std::optional<bool> available) { State().trayAvailable = available; }
 

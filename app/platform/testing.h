@@ -46,6 +46,8 @@ const std::vector<PopupCall>& PopupCalls();
 
 // Fixes the pointer position that GetCursorPos returns.
 void SetCursorPos(std::optional<CPoint> position);
+// Fixes the modifier keys that GetKeyState finds held.
+void SetKeyboardModifiers(std::optional<Qt::KeyboardModifiers> held);
 // Fixes whether the desktop has a notification area.
 void SetTrayAvailable(std::optional<bool> available);
 // Returns the tray icon `id` of `wnd`, or nullptr.

@@ -16,7 +16,7 @@ namespace {
 
 struct TrayEntry {
     NOTIFYICONDATA data;
-    std::unique_ptr<QSystemTrayIcon> icon;  // null where the desktop has no notification area
+    std::unique_ptr<QSystemTrayIcon> icon;  // null in test mode
 };
 
 std::map<std::pair<const CWnd*, UINT>, TrayEntry>& Icons() {
@@ -46,8 +46,9 @@ BOOL Shell_NotifyIcon(DWORD message, NOTIFYICONDATA* data) {
     TrayEntry entry;
     entry.data = *data;
     entry.data.szTip[sizeof entry.data.szTip - 1] = '\0';
-    const bool available = IsTrayAvailable() != FALSE;
-    if (available && !platform::detail::State().testMode) {
+    // The icon is made even where no notification area exists yet (a panel that starts later at
+    // login): the toolkit shows it as soon as one appears.
+    if (!platform::detail::State().testMode) {
         entry.icon = std::make_unique<QSystemTrayIcon>();
         if (data->hIcon != nullptr) entry.icon->setIcon(*data->hIcon);
         entry.icon->setToolTip(platform::ToQString(TipText(entry.data)));
@@ -63,7 +64,7 @@ BOOL Shell_NotifyIcon(DWORD message, NOTIFYICONDATA* data) {
         entry.icon->show();
     }
     icons.emplace(key, std::move(entry));
-    return available ? TRUE : FALSE;
+    return TRUE;
 }
 
 HICON LoadIconResource(int id, int cx, int cy) {

@@ -8,9 +8,9 @@
 #include <QContextMenuEvent>
 #include <QFontMetrics>
 #include <QKeyEvent>
-#include <QMenu>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QPushButton>
 
 namespace platform::detail {
 
@@ -26,6 +26,11 @@ void DialogWidget::keyPressEvent(QKeyEvent* event) {
     if (m_owner == nullptr) return QDialog::keyPressEvent(event);
     const int key = event->key();
     if ((key == Qt::Key_Return || key == Qt::Key_Enter) && event->modifiers() == Qt::NoModifier) {
+        // A push button that has the keyboard focus is the default button while it has it.
+        if (auto* focused = qobject_cast<QPushButton*>(focusWidget()); focused != nullptr && focused->isEnabled()) {
+            focused->click();
+            return;
+        }
         if (m_defaultButtonId != 0) {
             if (auto* button = dynamic_cast<QAbstractButton*>(m_owner->GetDlgItemWidget(m_defaultButtonId))) {
                 button->click();
@@ -60,6 +65,23 @@ void DialogWidget::changeEvent(QEvent* event) {
     wnd.m_inWindowManagerChange = false;
 }
 
+bool DialogWidget::TrackSystemMenu(const QPoint& at) {
+    if (m_owner == nullptr) return false;
+    CMenu* systemMenu = m_owner->GetSystemMenu(FALSE);
+    if (systemMenu == nullptr || systemMenu->Items().empty()) return false;
+    const auto chosen = static_cast<UINT>(systemMenu->TrackPopupMenu(TPM_RETURNCMD, at.x(), at.y(), m_owner));
+    if (chosen != 0) m_owner->OnSysCommand(chosen, 0);
+    return true;
+}
+
+bool DialogWidget::event(QEvent* event) {
+    if (m_owner != nullptr && (event->type() == QEvent::WindowActivate || event->type() == QEvent::WindowDeactivate)) {
+        m_owner->OnActivate(event->type() == QEvent::WindowActivate ? WA_ACTIVE : WA_INACTIVE, nullptr,
+                            isMinimized() ? TRUE : FALSE);
+    }
+    return QDialog::event(event);
+}
+
 void DialogWidget::reject() {
     if (m_owner != nullptr) m_owner->OnCancel();
 }
@@ -75,6 +97,11 @@ ClientWidget::ClientWidget(CWnd* owner, QWidget* parent) : QWidget(parent), m_ow
 
 void ClientWidget::paintEvent(QPaintEvent*) {
     if (m_owner == nullptr) return;
+    if (m_owner->m_surface.devicePixelRatio() != devicePixelRatioF()) {
+        // Moved to a screen of another scale: draw everything again at its resolution.
+        m_owner->ResizeSurface(width(), height());
+        m_owner->InvalidateRect(nullptr, TRUE);
+    }
     if (!m_owner->m_invalid.isEmpty()) {
         m_owner->OnPaint();
         m_owner->ValidateRect(nullptr);
@@ -108,13 +135,7 @@ void ClientWidget::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void ClientWidget::contextMenuEvent(QContextMenuEvent* event) {
-    if (m_owner == nullptr) return;
-    CMenu* systemMenu = m_owner->GetSystemMenu(FALSE);
-    if (systemMenu == nullptr || systemMenu->Items().empty()) return;
-    CWnd* owner = m_owner;
-    QMenu* popup = systemMenu->BuildPopup(this, [owner](UINT id) { owner->OnSysCommand(id, 0); });
-    popup->exec(event->globalPos());
-    delete popup;
+    if (auto* window = dynamic_cast<DialogWidget*>(this->window())) window->TrackSystemMenu(event->globalPos());
 }
 
 namespace {
@@ -142,8 +163,18 @@ protected:
         if (window == nullptr || window->Owner() == nullptr) return false;
         const UINT vk = VirtualKeyFromQt(key->key());
         if (vk == 0) return false;
-        MSG msg{window->Owner(), event->type() == QEvent::KeyPress ? WM_KEYDOWN : WM_KEYUP, vk, 0};
-        return window->Owner()->PreTranslateMessage(&msg) != FALSE;
+        UINT keyState = 0;
+        if (key->modifiers().testFlag(Qt::ShiftModifier)) keyState |= MK_SHIFT;
+        if (key->modifiers().testFlag(Qt::ControlModifier)) keyState |= MK_CONTROL;
+        const bool press = event->type() == QEvent::KeyPress;
+        MSG msg{window->Owner(), press ? WM_KEYDOWN : WM_KEYUP, vk, 0, keyState};
+        if (window->Owner()->PreTranslateMessage(&msg) != FALSE) return true;
+        // Alt+Space opens the window's system menu below the title bar, as the keyboard's way to
+        // the items a window adds there.
+        if (press && vk == VK_SPACE && key->modifiers() == Qt::AltModifier) {
+            return window->TrackSystemMenu(window->mapToGlobal(QPoint(0, 0)));
+        }
+        return false;
     }
 
 private:

@@ -19,8 +19,12 @@ public:
     void Disown() { m_owner = nullptr; }
     // The client widget's default push button, or nullptr.
     void SetDefaultButtonId(int id) { m_defaultButtonId = id; }
+    // Opens the window's system menu at the screen point; its choice arrives as a system command.
+    // Returns false when the window has no system menu.
+    bool TrackSystemMenu(const QPoint& at);
 
 protected:
+    bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void changeEvent(QEvent* event) override;

@@ -104,6 +104,15 @@ inline constexpr UINT MF_STRING = 0x0000;
 inline constexpr UINT MF_SEPARATOR = 0x0800;
 inline constexpr UINT TPM_RIGHTBUTTON = 0x0002;
 inline constexpr UINT TPM_RIGHTALIGN = 0x0008;
+inline constexpr UINT TPM_RETURNCMD = 0x0100;
+
+// Modifier keys held, as a message carries them.
+inline constexpr UINT MK_SHIFT = 0x0004;
+inline constexpr UINT MK_CONTROL = 0x0008;
+
+// Activation states.
+inline constexpr UINT WA_INACTIVE = 0;
+inline constexpr UINT WA_ACTIVE = 1;
 
 // Control notifications.
 inline constexpr UINT BN_CLICKED = 0;

@@ -7,6 +7,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QInputMethod>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -14,6 +15,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
+#include <QtMath>
 
 CWnd::CWnd() = default;
 
@@ -145,9 +147,13 @@ void CWnd::ValidateRect(const CRect* rect) {
 
 void CWnd::ResizeSurface(int width, int height) {
     if (width <= 0 || height <= 0) return;
-    QImage surface(width, height, QImage::Format_RGB32);
+    // Positions stay in the window's own pixels; the surface holds as many of the screen's pixels
+    // as they cover, so that text is drawn at the screen's resolution, not enlarged.
+    const qreal ratio = m_client != nullptr ? m_client->devicePixelRatioF() : 1.0;
+    QImage surface(qCeil(width * ratio), qCeil(height * ratio), QImage::Format_RGB32);
+    surface.setDevicePixelRatio(ratio);
     surface.fill(QApplication::palette().color(QPalette::Window));
-    if (!m_surface.isNull()) {
+    if (!m_surface.isNull() && m_surface.devicePixelRatio() == ratio) {
         QPainter painter(&surface);
         painter.drawImage(0, 0, m_surface);
     }
@@ -171,10 +177,12 @@ CPaintDC::CPaintDC(CWnd* wnd)
         painter.fillRect(wnd->m_surface.rect(), QApplication::palette().color(QPalette::Window));
     }
     wnd->m_eraseInvalid = false;
+    // Beginning to paint validates the area: what is invalidated while painting (a band that
+    // paints itself) gets a context of its own, clipped to just that.
+    wnd->m_invalid = QRegion();
 }
 
 CPaintDC::~CPaintDC() {
-    m_wnd->ValidateRect(nullptr);
     if (m_wnd->m_client != nullptr) m_wnd->m_client->update();
 }
 
@@ -191,6 +199,8 @@ int CWnd::MessageBox(std::string_view textCp932, std::string_view captionCp932, 
     if (state.testMode) platform::detail::TestModeFailure("a message box has no answer queued");
 
     QMessageBox box(m_widget != nullptr && m_widget->isVisible() ? m_widget.data() : nullptr);
+    // Modal to its window only: the tray icon keeps answering while the question is open.
+    box.setWindowModality(Qt::WindowModal);
     box.setWindowTitle(caption);
     box.setText(text);
     box.setIcon((type & 0xF0) == MB_ICONEXCLAMATION ? QMessageBox::Warning : QMessageBox::NoIcon);
@@ -243,12 +253,15 @@ QWidget* CWnd::GetDlgItemWidget(int id) const {
 }
 
 void CWnd::SetForegroundWindow() {
-    if (m_widget == nullptr) return;
+    if (m_widget == nullptr || !m_widget->isVisible()) return;
     m_widget->raise();
     m_widget->activateWindow();
 }
 
 BOOL CWnd::UpdateData(BOOL saveAndValidate) {
+    // What the user sees in a field is what is stored: text the input method still holds as
+    // pre-edit would otherwise be lost.
+    if (saveAndValidate && QGuiApplication::inputMethod() != nullptr) QGuiApplication::inputMethod()->commit();
     CDataExchange dx(this, saveAndValidate);
     DoDataExchange(&dx);
     return dx.Failed() ? FALSE : TRUE;
@@ -270,6 +283,7 @@ void CWnd::OnTimer(UINT_PTR) {}
 void CWnd::OnMouseMove(UINT, CPoint) {}
 void CWnd::OnLButtonDblClk(UINT, CPoint) {}
 void CWnd::OnSysCommand(UINT id, LPARAM) { DefaultSysCommand(id); }
+void CWnd::OnActivate(UINT, CWnd*, BOOL) {}
 
 void CWnd::DefaultSysCommand(UINT id) {
     // A change the window manager made has already happened.

@@ -32,6 +32,7 @@ struct MSG {
     UINT message = 0;
     WPARAM wParam = 0;
     LPARAM lParam = 0;
+    UINT keyState = 0;  // MK_SHIFT and MK_CONTROL: the modifier keys held as of this message
 };
 
 struct NMHDR {
@@ -101,11 +102,15 @@ public:
     QWidget* GetDlgItemWidget(int id) const;
     // Returns the control id of this window (0 when it is not a control).
     int GetDlgCtrlID() const { return m_controlId; }
-    // Brings the window to the front.
+    // Brings the window to the front and gives it the keyboard (a hidden window stays hidden).
     void SetForegroundWindow();
+    // Returns the innermost modal dialog that runs on top of this window, or this window when
+    // none does.
+    CWnd* GetLastActivePopup();
+
 
     // Copies members into controls (FALSE) or controls into members (TRUE); returns FALSE when
-    // a value was refused.
+    // a value was refused. Text that the input method still converts is committed first.
     BOOL UpdateData(BOOL saveAndValidate = TRUE);
 
     // Sends a message to WindowProc at once; returns its result.
@@ -131,6 +136,8 @@ public:
     virtual void OnMouseMove(UINT flags, CPoint point);
     virtual void OnLButtonDblClk(UINT flags, CPoint point);
     virtual void OnSysCommand(UINT id, LPARAM lParam);
+    // The window became active (WA_ACTIVE) or stopped being active (WA_INACTIVE).
+    virtual void OnActivate(UINT state, CWnd* other, BOOL minimized);
 
     // Tests: records every drawing operation into `log` (nullptr stops).
     void SetDrawLog(platform::DrawLog* log) { m_drawLog = log; }
@@ -172,7 +179,7 @@ private:
     bool m_inWindowManagerChange = false;
 };
 
-// Begins painting the window's invalid area and ends it (validating the area) when destroyed.
+// Paints the window's invalid area, clipped to it; the area counts as painted from the start.
 class CPaintDC : public CDC {
 public:
     explicit CPaintDC(CWnd* wnd);
@@ -216,7 +223,7 @@ class CStatic : public CWnd {};
 class CListBox : public CWnd {
 public:
     void ResetContent();
-    // Adds a line; returns its position.
+    // Adds a line, showing each line break in it as one mark "↵"; returns its position.
     int AddString(std::string_view textCp932);
     int GetCount() const;
     // Returns the selected position, or LB_ERR (-1) when none is selected.

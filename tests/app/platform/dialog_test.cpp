@@ -6,11 +6,14 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTest>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -167,6 +170,84 @@ TEST_F(PlatformTest, ASortedListBoxPlacesLinesByTheirBytes) {
     dialog.DestroyWindow();
 }
 
+TEST_F(PlatformTest, AListBoxRowIsOneLineWithAMarkForEachLineBreak) {
+    ListDialog dialog;
+    ASSERT_TRUE(dialog.Create(IDD_MONTH_SCHEDULE));
+    const std::string memo = " 8\x93\xfa    a\r\nb\r\n\r\nc";  // " 8日    a", CR LF, "b", two CR LF, "c"
+    dialog.list.AddString(memo);
+    auto* list = Child<QListWidget>(dialog, IDC_DAY_LIST);
+    EXPECT_EQ(list->item(0)->text(), QStringLiteral(" 8日    a↵b↵↵c"));
+    EXPECT_EQ(dialog.list.GetText(0), memo) << "the line keeps its own bytes";
+    dialog.DestroyWindow();
+}
+
+TEST_F(PlatformTest, EveryTemplatesControlsHoldTheirOwnTextWithoutOverlapping) {
+    for (const int id : {IDD_ABOUTBOX, IDD_HOLIDAY_LIST, IDD_SCHEDULE, IDD_MONTH_SCHEDULE, IDD_CALENDAR, IDD_HOLIDAY_SET}) {
+        SCOPED_TRACE(id);
+        CDialog dialog(id);
+        ASSERT_TRUE(dialog.Create(id));
+        std::vector<QWidget*> controls;
+        for (QWidget* child : dialog.GetSafeWidget()->findChild<QWidget*>(QStringLiteral("client"))
+                                  ->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (child->objectName().startsWith(QStringLiteral("ctrl_")) || qobject_cast<QLabel*>(child) != nullptr) {
+                controls.push_back(child);
+            }
+        }
+        for (QWidget* control : controls) {
+            SCOPED_TRACE(control->objectName().toStdString());
+            if (auto* radio = qobject_cast<QRadioButton*>(control)) {
+                EXPECT_GE(radio->width(), radio->sizeHint().width()) << radio->text().toStdString();
+            } else if (auto* label = qobject_cast<QLabel*>(control); label != nullptr && !label->text().isEmpty()) {
+                EXPECT_GE(label->width(), label->sizeHint().width()) << label->text().toStdString();
+            } else if (auto* button = qobject_cast<QPushButton*>(control)) {
+                EXPECT_GT(button->width(), button->fontMetrics().horizontalAdvance(button->text())) << button->text().toStdString();
+            }
+            for (QWidget* other : controls) {
+                if (other != control && !qobject_cast<QLabel*>(other) && !qobject_cast<QLabel*>(control)) {
+                    EXPECT_FALSE(control->geometry().intersects(other->geometry()))
+                        << control->objectName().toStdString() << " runs into " << other->objectName().toStdString();
+                }
+            }
+        }
+        dialog.DestroyWindow();
+    }
+}
+
+TEST_F(PlatformTest, AModalDialogLeavesOtherWindowsAnswering) {
+    // A window that is no opener of the dialog, as the tray icon's is.
+    QPushButton other(QStringLiteral("other"));
+    int clicks = 0;
+    QObject::connect(&other, &QPushButton::clicked, [&clicks] { ++clicks; });
+    other.show();
+    platform::testing::QueueModalHook([&](CDialog& dialog) {
+        EXPECT_TRUE(dialog.GetSafeWidget()->isModal());
+        // Through the window system, where modality blocks what it blocks.
+        QTest::mouseClick(other.windowHandle(), Qt::LeftButton, {}, other.rect().center());
+        dialog.EndDialog(0);
+    });
+    FormDialog form;
+    form.DoModal();
+    EXPECT_EQ(clicks, 1);
+}
+
+TEST_F(PlatformTest, AltSpaceOpensTheSystemMenuBelowTheTitleBar) {
+    FormDialog form;
+    ASSERT_TRUE(form.Create(IDD_HOLIDAY_SET));
+    form.ShowWindow(SW_SHOWNORMAL);
+    CMenu* systemMenu = form.GetSystemMenu(FALSE);
+    ASSERT_NE(systemMenu, nullptr);
+    systemMenu->AppendMenu(MF_STRING, 0x0010, "About");
+    platform::testing::SetPopupMenuHook([](const platform::testing::PopupCall&) { return 0u; });
+    QKeyEvent altSpace(QEvent::KeyPress, Qt::Key_Space, Qt::AltModifier, QStringLiteral(" "));
+    QApplication::sendEvent(form.GetDlgItemWidget(IDC_HOLIDAY_NAME), &altSpace);
+    ASSERT_EQ(platform::testing::PopupCalls().size(), 1u);
+    const QPoint corner = form.GetSafeWidget()->mapToGlobal(QPoint(0, 0));
+    EXPECT_EQ(platform::testing::PopupCalls()[0].at, (CPoint{corner.x(), corner.y()}));
+    EXPECT_EQ(platform::testing::PopupCalls()[0].ids, (std::vector<UINT>{0x0010}));
+    EXPECT_EQ(Child<QLineEdit>(form, IDC_HOLIDAY_NAME)->text(), QString()) << "the key went to the menu only";
+    form.DestroyWindow();
+}
+
 // A dialog that opens another one from a button, as the program's windows do.
 class OuterDialog : public CDialog {
 public:
@@ -206,6 +287,26 @@ TEST_F(PlatformTest, NestedModalDialogsAreDrivenByHooks) {
     EXPECT_EQ(outer.innerWeek, 7);
     EXPECT_FALSE(outer.IsWindow()) << "DoModal destroys its window";
     EXPECT_EQ(platform::testing::PendingModalHooks(), 0u);
+}
+
+TEST_F(PlatformTest, NestedDialogsKnowTheInnermostAndStandOverTheirOpener) {
+    CWnd* innermost = nullptr;
+    bool transientForOpener = false;
+    platform::testing::QueueModalHook([](CDialog& outer) {
+        Child<QPushButton>(outer, IDC_HOLIDAY_ADD)->click();
+        Child<QPushButton>(outer, IDC_HOLIDAY_CLOSE)->click();
+    });
+    OuterDialog outer;
+    platform::testing::QueueModalHook([&](CDialog& inner) {
+        innermost = outer.GetLastActivePopup();
+        transientForOpener = inner.GetSafeWidget()->windowHandle()->transientParent() == outer.GetSafeWidget()->windowHandle();
+        inner.EndDialog(0);
+    });
+    outer.DoModal();
+    ASSERT_NE(innermost, nullptr);
+    EXPECT_NE(innermost, &outer) << "the dialog the outer one opened lies on top of it";
+    EXPECT_TRUE(transientForOpener);
+    EXPECT_EQ(outer.GetLastActivePopup(), &outer) << "with nothing running, a window is its own front";
 }
 
 TEST_F(PlatformTest, EscapeAndTheCloseBoxCancel) {
