@@ -1,10 +1,8 @@
 #include "app/resources/resource_ids.h"
 #include "model/year_calendar.h"
 #include "ui/main/calendar_dlg.h"
+#include "ui/key_flags.h"
 #include "ui/tool_tips.h"
-
-int g_bShiftDown = 0;
-int g_bCtrlDown = 0;
 
 BOOL CCalendarDlg::OnCommand(UINT id) {
     switch (id) {
@@ -103,6 +101,8 @@ BOOL CCalendarDlg::PreTranslateMessage(MSG* msg) {
     const bool down = msg->message == WM_KEYDOWN;
     const bool up = msg->message == WM_KEYUP;
     if (down || up) {
+        // The flags follow the keys the message says are held, then the steps below.
+        SyncKeyFlagsWithMessage(*msg);
         const auto key = static_cast<UINT>(msg->wParam);
         if (down && key == VK_CONTROL) g_bCtrlDown = 1;
         if (down && key == 'R' && g_bCtrlDown == 1) ToggleCursorMode();
@@ -161,4 +161,8 @@ BOOL CCalendarDlg::PreTranslateMessage(MSG* msg) {
         if (up && key == VK_SHIFT) g_bShiftDown = 0;
     }
     return CDialog::PreTranslateMessage(msg);
+}
+
+void CCalendarDlg::OnActivate(UINT state, CWnd*, BOOL) {
+    if (state != WA_INACTIVE) SyncKeyFlagsWithKeyboard();
 }

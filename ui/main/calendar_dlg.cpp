@@ -93,10 +93,7 @@ BOOL CCalendarDlg::OnInitDialog() {
     UpdateCommandStates();
 
     // Logging out or a SIGTERM saves what the user has, as the tray's "終了" does.
-    platform::SetTerminationHandler([this] {
-        EndDialogsOpenedAfter(this);
-        OnTrayExit();
-    });
+    platform::SetTerminationHandler([this] { OnTrayExit(); });
     return TRUE;
 }
 
@@ -179,10 +176,17 @@ void CCalendarDlg::OnSysCommand(UINT id, LPARAM lParam) {
 
 LRESULT CCalendarDlg::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_TRAYNOTIFY && wParam == kTrayIconId) {
-        if (lParam == WM_LBUTTONDOWN) ShowWindow(SW_SHOW);
+        if (lParam == WM_LBUTTONDOWN) ShowFromTray();
         if (lParam == WM_RBUTTONDOWN) ShowTrayMenu();
     }
     return CDialog::DefWindowProc(message, wParam, lParam);
+}
+
+void CCalendarDlg::ShowFromTray() {
+    // While a dialog runs, this window stays hidden under it: the dialog comes to the front.
+    CWnd* front = GetLastActivePopup();
+    if (front == this) ShowWindow(SW_SHOW);
+    if (!front->IsIconic()) front->SetForegroundWindow();
 }
 
 void CCalendarDlg::ShowTrayMenu() {
@@ -219,6 +223,8 @@ void CCalendarDlg::OnFileExit() {
 }
 
 void CCalendarDlg::OnTrayExit() {
+    // A dialog still open ends as at the end of the desktop session: what is typed in it is kept.
+    EndDialogsOpenedAfter(this);
     SaveMemoData();
     SaveHolidayData();
     PostQuitMessage(0);

@@ -2,14 +2,12 @@
 
 #include "app/platform/dialog.h"
 #include "app/platform/tray.h"
+#include "ui/key_flags.h"
 
 // The selected day 1..31 of the shown month; the day schedule dialog edits that day.
 extern int g_nSelDay;
 // 1 from a minimise until the next restore.
 extern int g_bMinimized;
-// 1 while Shift, or Ctrl, is held, as the main window's key handling has seen.
-extern int g_bShiftDown;
-extern int g_bCtrlDown;
 
 // The tray icon's callback message.
 inline constexpr UINT WM_TRAYNOTIFY = 0x8064;
@@ -47,6 +45,8 @@ public:
     void OnPaint() override;
     void OnMouseMove(UINT flags, CPoint point) override;
     void OnLButtonDblClk(UINT flags, CPoint point) override;
+    // Becoming active, the key flags take the keyboard's real state.
+    void OnActivate(UINT state, CWnd* other, BOOL minimized) override;
     // Escape acts as the title bar's close box.
     void OnCancel() override;
     // Enter never ends the main window.
@@ -55,8 +55,12 @@ public:
     // "終了(&X)": saves the memos and then the holidays, asking on each failure whether to go on,
     // and hides the window (ends the program where the desktop has no notification area).
     void OnFileExit();
-    // The tray's "終了", the end of the desktop session and SIGTERM: saves both and ends.
+    // The tray's "終了", the end of the desktop session and SIGTERM: ends any dialog still open
+    // as the session's end does, saves both stores and ends.
     void OnTrayExit();
+    // A left click on the tray icon: shows this window and brings it to the front, or brings the
+    // dialog that runs on top of it.
+    void ShowFromTray();
 
     // Month view: shows the present month, day and time in the clock.
     void UpdateClock();

@@ -12,8 +12,6 @@
 #include "ui/schedule/schedule_texts.h"
 #include "ui/tool_tips.h"
 
-int g_bListShiftDown = 0;
-
 
 CMonthScheduleDlg::CMonthScheduleDlg(CWnd* parent) : CDialog(IDD_MONTH_SCHEDULE, parent) {}
 
@@ -102,6 +100,7 @@ void CMonthScheduleDlg::OpenSelectedDay() {
 
 BOOL CMonthScheduleDlg::PreTranslateMessage(MSG* msg) {
     const auto key = static_cast<UINT>(msg->wParam);
+    if (msg->message == WM_KEYDOWN || msg->message == WM_KEYUP) SyncKeyFlagsWithMessage(*msg);
     if (msg->message == WM_KEYDOWN) {
         if (key == VK_RETURN) {
             OpenSelectedDay();
@@ -149,4 +148,8 @@ void CMonthScheduleDlg::OnPaint() {
 void CMonthScheduleDlg::DrawCaptionBand() {
     PaintScheduleBand(*this, m_wndToolBar, {10, 30},
                       calendar_texts::SheetCaption(static_cast<long long>(g_YearCalendar.year) + 1900, g_YearCalendar.month + 1));
+}
+
+void CMonthScheduleDlg::OnActivate(UINT state, CWnd*, BOOL) {
+    if (state != WA_INACTIVE) SyncKeyFlagsWithKeyboard();
 }

@@ -1,9 +1,7 @@
 #pragma once
 
 #include "app/platform/dialog.h"
-
-// 1 while Shift is held, as far as a month schedule list has seen; shared by every instance.
-extern int g_bListShiftDown;
+#include "ui/key_flags.h"
 
 // The month schedule list: one line per day of the shown month with the day's memo. Its
 // navigation moves the global calendar, and a line opens the day schedule dialog of its day.
@@ -22,6 +20,8 @@ public:
     void OnControlNotify(int controlId, UINT code) override;
     BOOL OnToolTipNotify(UINT id, NMHDR* header, LRESULT* result) override;
     void OnPaint() override;
+    // Becoming active, the list's Shift flag takes the keyboard's real state.
+    void OnActivate(UINT state, CWnd* other, BOOL minimized) override;
 
     // Adds the line of each day of the shown month to the (empty) list box.
     void FillList();

@@ -244,6 +244,21 @@ TEST_F(HolidayListTest, AQuitDuringAChangeStillPutsTheRecordBackAndWritesIt) {
     EXPECT_EQ(FileBytes("Static_holi.txt"), "7^7^A^0~\0"s);
 }
 
+TEST_F(HolidayListTest, EnterPressesTheFocusedButton) {
+    g_strStaticHoliday = "1^1^A^0~2^2^B^0~";
+    bool endedByEnter = true;
+    RunList([&](CHolidayListDlg& d) {
+        d.m_listHoliday.SetCurSel(0);
+        d.GetDlgItemWidget(IDC_HOLIDAY_DELETE)->setFocus();
+        PressKey(d, IDC_HOLIDAY_DELETE, Qt::Key_Return);
+        endedByEnter = d.IsEnded() != FALSE;
+        ClickButton(d, IDC_HOLIDAY_CLOSE);
+    });
+    EXPECT_FALSE(endedByEnter) << "Enter on 削除 deletes; it does not close the list";
+    EXPECT_EQ(g_strStaticHoliday, "2^2^B^0~");
+    EXPECT_EQ(FileBytes("Static_holi.txt"), "2^2^B^0~\0"s);
+}
+
 TEST_F(HolidayListTest, EveryWayOutEndsTheList) {
     struct Way {
         const char* name;

@@ -143,6 +143,29 @@ TEST_F(HolidaySetTest, EnterDoesNothing) {
     EXPECT_EQ(g_strStaticHoliday, "1^1^S^0~5^5^X^0~");
 }
 
+TEST_F(HolidaySetTest, EnterPressesTheFocusedButton) {
+    struct Case {
+        const char* name;
+        int button;
+        std::string store;
+    } cases[] = {
+        {"登録 registers the edited record", IDC_SET_REGISTER, "1^1^S^0~5^5^Y^0~"},
+        {"キャンセル puts the old record back", IDC_SET_CANCEL, "1^1^S^0~5^5^X^0~"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        g_strStaticHoliday = "1^1^S^0~";
+        RunSetDialog("5^5^X^0~", [&](CHolidaySetDlg& d) {
+            TypeIntoEdit(d, IDC_HOLIDAY_NAME, "Y");
+            d.GetDlgItemWidget(c.button)->setFocus();
+            PressKey(d, c.button, Qt::Key_Return);
+            EXPECT_TRUE(d.IsEnded());
+            if (!d.IsEnded()) ClickButton(d, IDC_SET_CANCEL);
+        });
+        EXPECT_EQ(g_strStaticHoliday, c.store);
+    }
+}
+
 TEST_F(HolidaySetTest, EveryCancelPutsAChangedRecordBackAtTheEndOfItsStoreAndWritesTheFiles) {
     struct Way {
         const char* name;

@@ -8,21 +8,27 @@
 
 namespace {
 
-MSG Key(UINT message, UINT vk) { return MSG{nullptr, message, vk, 0}; }
+MSG Key(UINT message, UINT vk, UINT keyState = 0) { return MSG{nullptr, message, vk, 0, keyState}; }
 
-// Presses and releases keys through the window's key handling, as the layer delivers them.
+UINT ModifierBit(UINT vk) { return vk == VK_SHIFT ? MK_SHIFT : vk == VK_CONTROL ? MK_CONTROL : 0; }
+
+// Presses and releases keys through the window's key handling, as the layer delivers them: a key
+// pressed while others are held carries them in its message.
 void Press(CCalendarDlg& dlg, std::initializer_list<UINT> held, UINT key) {
+    UINT keyState = 0;
     for (UINT h : held) {
-        MSG down = Key(WM_KEYDOWN, h);
+        MSG down = Key(WM_KEYDOWN, h, keyState);
         dlg.PreTranslateMessage(&down);
+        keyState |= ModifierBit(h);
     }
-    MSG down = Key(WM_KEYDOWN, key);
+    MSG down = Key(WM_KEYDOWN, key, keyState);
     dlg.PreTranslateMessage(&down);
-    MSG up = Key(WM_KEYUP, key);
+    MSG up = Key(WM_KEYUP, key, keyState);
     dlg.PreTranslateMessage(&up);
     for (UINT h : held) {
-        MSG release = Key(WM_KEYUP, h);
+        MSG release = Key(WM_KEYUP, h, keyState);
         dlg.PreTranslateMessage(&release);
+        keyState &= ~ModifierBit(h);
     }
 }
 
@@ -168,7 +174,7 @@ TEST_F(CursorTest, CtrlRAndCtrlCAndShiftEnter) {
     EXPECT_TRUE(dlg.IsZoomed());
     MSG shiftDown = Key(WM_KEYDOWN, VK_SHIFT);
     dlg.PreTranslateMessage(&shiftDown);
-    MSG enter = Key(WM_KEYDOWN, VK_RETURN);
+    MSG enter = Key(WM_KEYDOWN, VK_RETURN, MK_SHIFT);
     EXPECT_EQ(dlg.PreTranslateMessage(&enter), TRUE) << "Enter is consumed";
     EXPECT_EQ(dlg.m_nView, 0) << "Shift+Enter switches the view";
     EXPECT_FALSE(dlg.IsZoomed());

@@ -33,8 +33,8 @@ std::vector<std::string> Lines(CMonthScheduleDlg& d) {
     return lines;
 }
 
-BOOL Key(CMonthScheduleDlg& d, UINT message, UINT key) {
-    MSG msg{&d, message, key, 0};
+BOOL Key(CMonthScheduleDlg& d, UINT message, UINT key, UINT keyState = 0) {
+    MSG msg{&d, message, key, 0, keyState};
     return d.PreTranslateMessage(&msg);
 }
 
@@ -117,9 +117,9 @@ TEST_F(MonthSchedule, ShiftArrowsMoveTheListedMonthAndLetTheKeyGoOn) {
         BOOL arrowConsumed = TRUE;
         RunMonthList([&](CMonthScheduleDlg& d) {
             EXPECT_FALSE(Key(d, WM_KEYDOWN, VK_SHIFT));
-            arrowConsumed = Key(d, WM_KEYDOWN, c.key);
-            Key(d, WM_KEYUP, c.key);
-            Key(d, WM_KEYUP, VK_SHIFT);
+            arrowConsumed = Key(d, WM_KEYDOWN, c.key, MK_SHIFT);
+            Key(d, WM_KEYUP, c.key, MK_SHIFT);
+            Key(d, WM_KEYUP, VK_SHIFT, MK_SHIFT);
             first = d.m_listDays.GetText(0);
             ChooseMenu(d, ID_LIST_CLOSE);
         });
@@ -160,17 +160,42 @@ TEST_F(MonthSchedule, KeysFromTheKeyboardReachTheListsShiftHandling) {
     EXPECT_EQ(g_bListShiftDown, 0);
 }
 
-TEST_F(MonthSchedule, TheShiftFlagIsSharedByEveryList) {
+TEST_F(MonthSchedule, AShiftReleasedInAnotherWindowDoesNotStayHeld) {
+    // Shift goes down in one list, which closes before the key comes up.
     RunMonthList([](CMonthScheduleDlg& d) {
         Key(d, WM_KEYDOWN, VK_SHIFT);
         ChooseMenu(d, ID_LIST_CLOSE);
     });
-    EXPECT_EQ(g_bListShiftDown, 1) << "a list closed while Shift is held leaves the flag set";
+    EXPECT_EQ(g_bListShiftDown, 1);
     RunMonthList([](CMonthScheduleDlg& d) {
         Key(d, WM_KEYDOWN, VK_DOWN);
         ChooseMenu(d, ID_LIST_CLOSE);
     });
-    EXPECT_EQ(g_YearCalendar.year, 125);
+    EXPECT_EQ(g_YearCalendar.year, 126) << "a plain Down moves the selection, not the year";
+    EXPECT_EQ(g_bListShiftDown, 0);
+}
+
+TEST_F(MonthSchedule, BecomingActiveTakesTheKeyboardsShiftState) {
+    struct Case {
+        const char* name;
+        Qt::KeyboardModifiers held;
+        int before, after;
+    } cases[] = {
+        {"Shift released elsewhere", Qt::NoModifier, 1, 0},
+        {"Shift pressed elsewhere and still held", Qt::ShiftModifier, 0, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        platform::testing::SetKeyboardModifiers(c.held);
+        int seen = -1;
+        RunMonthList([&](CMonthScheduleDlg& d) {
+            g_bListShiftDown = c.before;
+            d.OnActivate(WA_ACTIVE, nullptr, FALSE);
+            seen = g_bListShiftDown;
+            ChooseMenu(d, ID_LIST_CLOSE);
+        });
+        EXPECT_EQ(seen, c.after);
+    }
 }
 
 TEST_F(MonthSchedule, NavigationCommandsFromToolbarAndMenu) {

@@ -73,4 +73,26 @@ TEST_F(OpenFromMainWindow, ASigtermWhileTheDayIsOpenSavesWhatIsTyped) {
     main.DestroyWindow();
 }
 
+TEST_F(OpenFromMainWindow, TheTrayAnswersWhileTheDayIsOpenAndItsEndKeepsWhatIsTyped) {
+    CCalendarDlg main;
+    ASSERT_TRUE(main.Create(IDD_CALENDAR));
+    g_strMemoData = "126^11^8^x~";
+    platform::testing::SetPopupMenuHook([](const platform::testing::PopupCall&) { return ID_TRAY_EXIT; });
+    bool mainShownByLeftClick = true;
+    QueueModalHook([&](CDialog& day) {
+        TypeMemo(day, QStringLiteral("typed"));
+        main.DefWindowProc(WM_TRAYNOTIFY, 1, WM_LBUTTONDOWN);
+        mainShownByLeftClick = main.IsWindowVisible() != FALSE;
+        EXPECT_FALSE(day.IsEnded()) << "a left click only brings the dialog to the front";
+        main.DefWindowProc(WM_TRAYNOTIFY, 1, WM_RBUTTONDOWN);
+        EXPECT_TRUE(day.IsEnded()) << "the tray's 終了 ends the dialog first";
+    });
+    main.OnCommand(ID_EDIT_TODAY_SCHEDULE);
+    EXPECT_FALSE(mainShownByLeftClick) << "the main window stays hidden under the dialog";
+    ASSERT_EQ(platform::testing::PopupCalls().size(), 1u);
+    EXPECT_TRUE(IsQuitPosted());
+    EXPECT_EQ(FileBytes("MemoData.txt"), std::string("126^11^8^x~126^11^7^typed~") + '\0');
+    main.DestroyWindow();
+}
+
 }  // namespace

@@ -8,6 +8,7 @@
 #include "ui/schedule/schedule_dlg.h"
 
 #include <QPlainTextEdit>
+#include <QTextCursor>
 
 #include <functional>
 
@@ -161,14 +162,32 @@ TEST_F(DaySchedule, TypedTextIsStoredSoThatItsRecordParsesBackWhole) {
     }
 }
 
-TEST_F(DaySchedule, EnterOnAFocusedButtonNeverEndsTheDialogWithoutItsRecord) {
-    g_strMemoData = "126^11^7^abc~";
-    RunDayDialog([](CScheduleDlg& d) {
-        PressKey(d.GetDlgItemWidget(IDC_SCHEDULE_DELETE), Qt::Key_Return);
-        EXPECT_FALSE(d.IsEnded());
-        ClickButton(d, IDC_SCHEDULE_CANCEL);
-    });
-    EXPECT_EQ(g_strMemoData, "126^11^7^abc~");
+TEST_F(DaySchedule, EnterPressesTheFocusedButtonAndStartsALineInTheMemoBox) {
+    struct Case {
+        const char* name;
+        int focus;  // 0: the memo box
+        bool ended;
+        std::string store;
+    } cases[] = {
+        {"登録 registers what is typed", IDC_SCHEDULE_REGISTER, true, "126^11^8^x~126^11^7^typed~"},
+        {"削除 deletes the day's memo", IDC_SCHEDULE_DELETE, true, "126^11^8^x~"},
+        {"キャンセル keeps the memo as it was", IDC_SCHEDULE_CANCEL, true, "126^11^8^x~126^11^7^abc~"},
+        {"the memo box takes Enter as a line break", 0, false, "126^11^8^x~126^11^7^typed\r\n~"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        g_strMemoData = "126^11^7^abc~126^11^8^x~";
+        RunDayDialog([&](CScheduleDlg& d) {
+            TypeMemo(d, QStringLiteral("typed"));
+            QWidget* target = c.focus != 0 ? d.GetDlgItemWidget(c.focus) : MemoBox(d);
+            target->setFocus();
+            MemoBox(d)->moveCursor(QTextCursor::End);
+            PressKey(target, Qt::Key_Return);
+            EXPECT_EQ(d.IsEnded() != FALSE, c.ended);
+            if (!d.IsEnded()) ClickButton(d, IDC_SCHEDULE_REGISTER);
+        });
+        EXPECT_EQ(g_strMemoData, c.store);
+    }
 }
 
 TEST_F(DaySchedule, TheEndOfTheProgramRegistersWhatIsTyped) {
@@ -195,6 +214,12 @@ TEST_F(DaySchedule, TheDateBandIsDrawnBelowTheToolbar) {
         d.OnPaint();
         const QRgb band = d.Surface().pixel(client.Width() - 5, toolbarHeight + 10);
         EXPECT_EQ(band & 0xFFFFFFu, 0xC0C0C0u);
+        // The text's cells reach below the band; the band's own paint context clips them.
+        for (const int y : {toolbarHeight + 20, toolbarHeight + 21}) {
+            for (int x = 15; x < 150; x += 5) {
+                EXPECT_NE(d.Surface().pixel(x, y) & 0xFFFFFFu, 0xC0C0C0u) << "band colour at " << x << ", " << y;
+            }
+        }
         d.SetDrawLog(nullptr);
         ClickButton(d, IDC_SCHEDULE_CANCEL);
     });
