@@ -260,8 +260,12 @@ void CWnd::SetForegroundWindow() {
 
 BOOL CWnd::UpdateData(BOOL saveAndValidate) {
     // What the user sees in a field is what is stored: text the input method still holds as
-    // pre-edit would otherwise be lost.
-    if (saveAndValidate && QGuiApplication::inputMethod() != nullptr) QGuiApplication::inputMethod()->commit();
+    // pre-edit would otherwise be lost. Input methods differ in which call hands it over (ibus
+    // commits on commit() and drops on reset(); fcitx5 commits on reset()), so commit comes first.
+    if (saveAndValidate && QGuiApplication::inputMethod() != nullptr) {
+        QGuiApplication::inputMethod()->commit();
+        QGuiApplication::inputMethod()->reset();
+    }
     CDataExchange dx(this, saveAndValidate);
     DoDataExchange(&dx);
     return dx.Failed() ? FALSE : TRUE;
