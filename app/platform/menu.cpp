@@ -22,6 +22,29 @@ void CollectIds(const CMenu& menu, std::vector<UINT>& ids) {
     }
 }
 
+// A bar whose popup closed with Escape, or that got the keyboard back with its window, holds the
+// keyboard and would go on opening menus on the arrows and swallow Escape: once no menu is open,
+// the window gets its keys back.
+void GiveKeysBackOnceNoMenuIsOpen(QMenuBar* bar) {
+    QTimer::singleShot(0, bar, [bar] {
+        if (QApplication::activePopupWidget() == nullptr && bar->hasFocus()) bar->clearFocus();
+    });
+}
+
+class MenuBarKeyboardFilter : public QObject {
+public:
+    explicit MenuBarKeyboardFilter(QMenuBar* bar) : QObject(bar), m_bar(bar) {}
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::FocusIn) GiveKeysBackOnceNoMenuIsOpen(m_bar);
+        return false;
+    }
+
+private:
+    QMenuBar* m_bar;
+};
+
 }  // namespace
 
 void CMenu::CopyItems(const std::vector<platform::MenuItemTemplate>& from, std::vector<Item>& to) {
@@ -138,16 +161,9 @@ QMenuBar* CMenu::BuildMenuBar(QWidget* parent, std::function<void(UINT)> onComma
         if (!item.popup) continue;
         QMenu* menu = bar->addMenu(QString::fromStdString(item.textUtf8));
         item.popup->FillQMenu(menu, onCommand);
-        // A popup closed with Escape leaves the bar holding the keyboard, so that the arrows
-        // would go on opening menus: once no menu is open any more, the window gets its keys back.
-        QObject::connect(menu, &QMenu::aboutToHide, bar, [bar] {
-            QTimer::singleShot(0, bar, [bar] {
-                if (QApplication::activePopupWidget() != nullptr) return;
-                bar->setActiveAction(nullptr);
-                if (bar->hasFocus()) bar->clearFocus();
-            });
-        });
+        QObject::connect(menu, &QMenu::aboutToHide, bar, [bar] { GiveKeysBackOnceNoMenuIsOpen(bar); });
     }
+    bar->installEventFilter(new MenuBarKeyboardFilter(bar));
     return bar;
 }
 
