@@ -1,10 +1,13 @@
-// Runs with the screen at twice the window's pixels (QT_SCALE_FACTOR=2).
 #include "app/platform/dialog.h"
 #include "app/platform/testing.h"
 #include "app/platform/text_codec.h"
 #include "app/resources/resource_ids.h"
 
+#include <QApplication>
+
 #include <gtest/gtest.h>
+
+#include <cstdlib>
 
 namespace {
 
@@ -61,3 +64,12 @@ TEST(ScaledSurface, TextIsDrawnAtTheScreensResolutionAndAFrameIsOneWindowPixelWi
 }
 
 }  // namespace
+
+// The screen at twice the window's pixels, before the application starts.
+int main(int argc, char** argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    setenv("QT_SCALE_FACTOR", "2", 1);
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
