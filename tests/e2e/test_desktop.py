@@ -1,0 +1,555 @@
+"""End-to-end cases: the real program on a private X desktop, driven as a user drives it.
+
+Each case is one CTest test (run_case.py runs it by name) and begins with a comment naming the
+fault it catches. The clock stands at 2026-12-08 09:05, a Tuesday: the main window opens on
+December 2026 with its cursor frame around the 8th, column 2 (Tuesday) of week row 2.
+"""
+
+import time
+
+from desktop import (BACKGROUND, CURSOR, MAIN_TITLE, Calendar, Dialog, Failure, check, holds_for,
+                     menu_items, menu_titles, wait_until)
+
+
+class Case:
+    def __init__(self, name, run, desktop):
+        self.name = name
+        self.run = run
+        self.desktop = desktop
+
+
+CASES = {}
+
+
+def case(name=None, **desktop):
+    """Registers a case under its function's name; keyword arguments go to its Desktop."""
+    def register(function):
+        key = name or function.__name__
+        check(key not in CASES, f"two cases are named {key}")
+        CASES[key] = Case(key, function, desktop)
+        return function
+    return register
+
+
+# -- what the program shows and writes --------------------------------------------------------
+
+DAY_DIALOG = "スケジュール"
+MONTH_LIST = "スケジュール表(1ヶ月)"
+HOLIDAY_LIST = "休日"
+HOLIDAY_SETTING = "休日設定"
+ABOUT_BOX = "ﾊﾞｰｼﾞｮﾝ情報 Velmora"
+MENU_TITLES = ["ファイル(&F)", "編集(&E)", "表示(&V)", "設定(&H)"]
+VIEW_MENU, SETTINGS_MENU = 2, 3
+
+NEW_YEARS_DAY = "1^1^元旦^0~".encode("cp932")  # 31 5e 31 5e 8c b3 92 55 5e 30 7e
+EMPTY_MEMOS = b"\0"
+DIALOG_FONT = dict(family="IPAPGothic", pixels=12)                 # the dialogs' face, antialiased
+SHEET_FONT = dict(family="IPAMincho", pixels=16, antialias=False)  # the month sheets' face
+
+# (column, week row) of days in the month view of December 2026.
+TUESDAY_8TH, TUESDAY_15TH, MONDAY_14TH, MONDAY_21ST = (2, 2), (2, 3), (1, 3), (1, 4)
+
+
+def memo_file(*records):
+    """MemoData.txt holding the records (code page 932 bytes) and its closing NUL."""
+    return b"".join(records) + b"\0"
+
+
+def records(store):
+    """The records of a holiday file, each with its closing "~", in order of their bytes."""
+    return sorted(r + b"~" for r in store.split(b"~") if r.strip(b"\0"))
+
+
+def expect_exit(status):
+    check(status == 0, f"the program ended with status {status} after the tray's 終了")
+
+
+def expect_file(d, name, expected):
+    content = d.file(name)
+    check(content == expected, f"{name} holds {content!r} instead of {expected!r}")
+
+
+def list_row(d, text):
+    """The reference of a list row's text as a plain row (not selected, no focus) shows it."""
+    return d.text(text, "text", "base", **DIALOG_FONT)
+
+
+def menu_title(d, main, index):
+    """The screen point in the middle of the main window's menu title `index` (0 = ファイル)."""
+    shot = d.shot("menu-bar")
+    g = main.geometry()
+    height = main.menu_bar_height(shot)
+    titles = menu_titles(shot, g, height)
+    check(len(titles) == len(MENU_TITLES), f"the menu bar shows {len(titles)} titles: {titles}")
+    return (titles[index][0] + titles[index][1]) // 2, g.y + height // 2
+
+
+def choose_from_menu(d, main, title, item=0):
+    """Clicks the main window's menu title and then the menu's item `item` (0 = the first)."""
+    d.click(*menu_title(d, main, title))
+    popup = d.wait_popup(f"the menu {MENU_TITLES[title]} to open on a click on its title")
+    items = menu_items(d.shot("menu"), popup)
+    check(item < len(items), f"the menu shows {len(items)} items: {items}")
+    d.click(popup.x + popup.width // 2, (items[item][0] + items[item][1]) // 2)
+    d.park_pointer()
+
+
+def open_day_dialog(d, main):
+    """Enter on the main window: the day dialog of the framed day, the focus in its memo box."""
+    main.activate()
+    d.key("Return")
+    dialog = Dialog(d, DAY_DIALOG)
+    d.wait_active(dialog.wid, "the day dialog")
+    return dialog
+
+
+def open_holiday_list(d, main):
+    """設定 → 休日... with the mouse; returns the list's window and the centre of its first row."""
+    main.activate()
+    choose_from_menu(d, main, SETTINGS_MENU)
+    wid = d.wait_window(HOLIDAY_LIST)
+    d.wait_active(wid, "the holiday list")
+    # The first row carries the focus's shading; the two below it are plain and give the pitch.
+    second, third = list_row(d, " 1月 15日　成人の日"), list_row(d, " 2月 11日　建国記念日")
+    g = d.geometry(wid)
+
+    def rows():
+        shot = d.shot("holiday-list")
+        found = [second.find_in(shot, g.rect), third.find_in(shot, g.rect)]
+        return [f[0] for f in found] if all(len(f) == 1 for f in found) else None
+    (x, y2), (_, y3) = wait_until(rows, "the holiday list to show 成人の日 and 建国記念日")
+    return wid, (x + second.cell.width // 2, y2 - (y3 - y2) + second.cell.height // 2)
+
+
+def open_month_list(d, main):
+    """A double click on the month's caption: the month list."""
+    main.activate()
+    ox, oy = main.origin(d.shot("before-month-list"))
+    d.click(ox + 50, oy + 40, repeat=2)
+    dialog = Dialog(d, MONTH_LIST)
+    d.wait_active(dialog.wid, "the month list")
+    return dialog
+
+
+# ---------------------------------------------------------------------------------------------
+# The tray answers whatever the program shows: its menu, its tip, a left click.
+
+@case()
+def tray_menu_while_main_window_shown(d):
+    # Fault: while a window of the program was shown, its modal run blocked the tray icon.
+    main = d.start()
+    main.activate()
+    expect_exit(d.choose_tray_exit())
+    expect_file(d, "MemoData.txt", EMPTY_MEMOS)
+
+
+@case()
+def tray_exit_keeps_typed_memo(d):
+    # Fault: the tray did not answer while the day dialog ran; its "終了" must register the text.
+    main = d.start()
+    open_day_dialog(d, main)
+    d.type("abc")
+    expect_exit(d.choose_tray_exit())
+    expect_file(d, "MemoData.txt", memo_file(b"126^11^8^abc~"))
+
+
+@case()
+def tray_exit_puts_back_a_holiday_being_changed(d):
+    # Fault: the record being changed is out of its store; the tray's "終了" must put it back.
+    main = d.start()
+    fixed = d.file("Static_holi.txt")
+    check(fixed.startswith(NEW_YEARS_DAY), f"the first start wrote Static_holi.txt as {fixed[:40]!r}")
+    check(len(records(fixed)) == 11, f"the first start wrote {len(records(fixed))} fixed holidays")
+    _, first_row = open_holiday_list(d, main)
+    d.click(*first_row, repeat=2)
+    setting = d.wait_window(HOLIDAY_SETTING)
+    d.wait_active(setting, "the holiday setting dialog")
+    expect_exit(d.choose_tray_exit())
+    after = d.file("Static_holi.txt")
+    check(NEW_YEARS_DAY in after, f"Static_holi.txt lost 元旦: {after!r}")
+    check(records(after) == records(fixed), f"Static_holi.txt holds {records(after)} instead of {records(fixed)}")
+
+
+@case()
+def tray_left_click_raises_the_open_dialog(d):
+    # Fault: the tray did nothing while a dialog ran; a left click must bring that dialog forward
+    # (and not show the main window beside it).
+    main = d.start()
+    dialog = open_day_dialog(d, main)
+    cover = d.spawn_window(["xmessage", "-center", "a window over the day dialog"], "xmessage")
+    d.wait_active(cover, "xmessage")
+    d.click(*d.wait_tray_icon().centre)
+    d.wait_active(dialog.wid, "the day dialog, after a left click on the tray icon,")
+    check(holds_for(lambda: d.window(MAIN_TITLE) is None, 0.5), "the main window was shown while the day dialog runs")
+
+
+@case()
+def tray_tip_while_main_window_shown(d):
+    # Fault: no tip while a window was shown. The tip's text must equal, pixel for pixel, the
+    # text drawn in the tool tips' font and colours.
+    main = d.start()
+    main.activate()
+    x, y = d.wait_tray_icon().centre
+    d.hover(x, y)
+    tip = d.wait_popup("a tool tip to open over the tray icon")
+    distance = max(tip.x - x, x - tip.right, tip.y - y, y - (tip.y + tip.height), 0)
+    check(distance <= 32, f"the tip {tip} stands {distance} pixels from the pointer at ({x}, {y})")
+    text = d.text("12月8日", "tooltip-text", "tooltip-base", font_of="QTipLabel")
+    found = wait_until(lambda: text.find_in(d.shot("tray-tip"), tip.rect), "the tip to read 12月8日", 2)
+    check(len(found) == 1, f"the tip's text stands {len(found)} times in it")
+
+
+# ---------------------------------------------------------------------------------------------
+# Keys and menus
+
+@case()
+def escape_from_menu_gives_keys_back(d):
+    # Fault: after a menu closed, the keyboard stayed with the menu bar: Down opened a menu as
+    # well as moving the cursor, and Escape no longer hid the window.
+    main = d.start()
+    main.activate()
+
+    # Escape closes the menu; Down then moves the cursor and opens nothing; Escape hides.
+    d.click(*menu_title(d, main, VIEW_MENU))
+    d.wait_popup("the 表示 menu to open on a click on its title")
+    d.park_pointer()
+    d.key("Escape")
+    d.wait_no_popup("the 表示 menu to close on Escape")
+    d.key("Down")
+    check(holds_for(lambda: not d.popups(), 0.5), "Down after the menu's Escape opened a menu")
+    main.wait_framed(TUESDAY_15TH, "Down after the menu's Escape")
+    d.key("Escape")
+    d.wait_gone(main.wid, "the main window, on Escape after the menu's Escape,")
+
+    # Commands chosen with the mouse (表示 → 前年, then 表示 → 翌年): Left moves the cursor.
+    d.click(*d.wait_tray_icon().centre)
+    main = d.main_window()
+    main.activate()
+    choose_from_menu(d, main, VIEW_MENU, 3)
+    d.wait_no_popup("the 表示 menu to close on 前年")
+    choose_from_menu(d, main, VIEW_MENU, 4)
+    d.wait_no_popup("the 表示 menu to close on 翌年")
+    d.key("Left")
+    check(holds_for(lambda: not d.popups(), 0.5), "Left after a menu command opened a menu")
+    main.wait_framed(MONDAY_14TH, "Left after 表示 → 前年 and 表示 → 翌年")
+
+    # A click elsewhere closes the menu: Down moves the cursor.
+    d.click(*menu_title(d, main, VIEW_MENU))
+    d.wait_popup("the 表示 menu to open on a click on its title")
+    ox, oy = main.origin(d.shot("view-menu-open"))
+    d.click(ox + 230, oy + 40)  # the calendar area right of the caption: no day there
+    d.park_pointer()
+    d.wait_no_popup("the 表示 menu to close on a click elsewhere")
+    d.key("Down")
+    check(holds_for(lambda: not d.popups(), 0.5), "Down after a click closed the menu opened a menu")
+    main.wait_framed(MONDAY_21ST, "Down after a click elsewhere closed the menu")
+
+    # A command chosen with the menu's keys (Alt+H, H: 休日...), its dialog closed again: Up
+    # moves the cursor and Escape hides the window.
+    d.key("alt+h", "h")
+    holidays = d.wait_window(HOLIDAY_LIST)
+    d.wait_active(holidays, "the holiday list")
+    d.key("Escape")
+    d.wait_gone(holidays, "the holiday list, on Escape,")
+    main = d.main_window()
+    main.activate()
+    d.key("Up")
+    check(holds_for(lambda: not d.popups(), 0.5), "Up after 設定 → 休日... chosen with Alt+H, H opened a menu")
+    main.wait_framed(MONDAY_14TH, "Up after 設定 → 休日... chosen with Alt+H, H")
+    d.key("Escape")
+    d.wait_gone(main.wid, "the main window, on Escape after 設定 → 休日... chosen with Alt+H, H,")
+
+
+@case()
+def alt_space_opens_the_system_menu(d):
+    # Fault: the About item could be reached only by a right click nothing leads a user to.
+    main = d.start()
+    main.activate()
+    d.key("alt+space")
+    menu = d.wait_popup("the system menu to open on Alt+Space")
+    g = main.geometry()
+    check((menu.x, menu.y) == (g.x, g.y), f"the system menu opened at ({menu.x}, {menu.y}), not at the "
+                                          f"window's inner top-left corner ({g.x}, {g.y})")
+    d.key("Down", "Return")
+    about = d.wait_window(ABOUT_BOX)
+    d.wait_no_popup("the system menu to close")
+    d.wait_active(about, "the About box")
+    d.key("Return")
+    d.wait_gone(about, "the About box, on its OK,")
+    check(d.is_shown(main.wid), "the main window is gone after the About box")
+
+
+@case()
+def menu_bar_uses_the_menu_font(d):
+    # Fault: the bar was drawn in the dialog's Mincho face, its menus in the desktop's face.
+    main = d.start()
+    main.activate()
+    shot = d.shot("menu-bar")
+    g = main.geometry()
+    bar, numbers = d.reference("menubar", *MENU_TITLES)
+    # The reference bar up to its last title's right edge; the program's bar is wider.
+    x, _, width, _ = numbers[-4:]
+    titles = bar.crop(0, 0, x + width, bar.height)
+    check(shot.holds_at(titles, g.x, g.y),
+          "the menu bar's titles differ from a menu bar drawn in the pop-up menus' font")
+
+
+@case()
+def enter_presses_the_focused_button(d):
+    # Fault: Enter on a focused push button did the dialog's default instead: the holiday list
+    # closed and deleted nothing; the day dialog ignored it.
+    main = d.start()
+
+    # Holiday list: the first row, Tab to 削除, Enter: 元旦 deleted, the list still shown.
+    list_wid, first_row = open_holiday_list(d, main)
+    d.click(*first_row)
+    d.park_pointer()
+    d.key("Tab", "Tab", "Tab", "Return")  # list → 追加 → 変更 → 削除
+    wait_until(lambda: NEW_YEARS_DAY not in d.file("Static_holi.txt"),
+               "Enter on 削除 to delete 元旦 from Static_holi.txt", 3)
+    check(holds_for(lambda: d.is_shown(list_wid), 0.5), "the holiday list closed on Enter on 削除")
+    d.key("Escape")
+    d.wait_gone(list_wid, "the holiday list, on Escape,")
+
+    # Day dialog: Tab from the memo box to 登録, Enter: registered and closed.
+    dialog = open_day_dialog(d, d.main_window())
+    d.type("x")
+    d.key("Tab", "Return")
+    d.wait_gone(dialog.wid, "the day dialog, on Enter on 登録,")
+
+    # In the memo box Enter is a new line: "a", Enter, "b" on the 15th, registered by 登録.
+    main = d.main_window()
+    main.activate()
+    d.key("Down")
+    main.wait_framed(TUESDAY_15TH, "Down")
+    dialog = open_day_dialog(d, main)
+    d.type("a")
+    d.key("Return")
+    d.type("b")
+    check(holds_for(lambda: d.is_shown(dialog.wid), 0.3), "Enter in the memo box closed the day dialog")
+    d.key("Tab", "space")
+    d.wait_gone(dialog.wid, "the day dialog, on 登録,")
+
+    d.main_window()
+    expect_exit(d.choose_tray_exit())
+    # The memo's line break is CR LF; the file writes each LF of a memo as CR LF.
+    expect_file(d, "MemoData.txt", memo_file(b"126^11^8^x~", b"126^11^15^a\r\r\nb~"))
+
+
+def selected_rows(shot, rect, probe_x):
+    """The screen rows (top, bottom) of the strong blue of a list's selected row at probe_x."""
+    x, y, _, height = rect
+    rows = [yy for yy in range(y, y + height) if shot.pixel(probe_x, yy)[2] - shot.pixel(probe_x, yy)[0] > 80]
+    return (rows[0], rows[-1] + 1) if rows else None
+
+
+@case()
+def shift_released_in_the_day_dialog(d):
+    # Fault: a Shift released in the day dialog stayed down for the month list, whose plain
+    # Down then went back a year.
+    main = d.start()
+    listing = open_month_list(d, main)
+    row8, row9 = list_row(d, " 8日(火)"), list_row(d, " 9日(水)")
+    g = listing.geometry()
+
+    def rows():
+        shot = d.shot("month-list")
+        found = [row8.find_in(shot, g.rect), row9.find_in(shot, g.rect)]
+        return [f[0] for f in found] if all(len(f) == 1 for f in found) else None
+    (x, y8), (_, y9) = wait_until(rows, "rows 8 and 9 in the month list")
+    pitch = y9 - y8
+    # Positions within the window: shown again, it may stand elsewhere on the screen.
+    probe, row8_middle = x - g.x + row8.cell.width + 20, y8 - g.y + row8.cell.height // 2
+
+    def selection():
+        g = listing.geometry()
+        bar = selected_rows(d.shot("month-list"), g.rect, g.x + probe)
+        return bar and (bar[0] - g.y, bar[1] - g.y)
+    d.click(x + row8.cell.width // 2, y8 + row8.cell.height // 2)
+    d.park_pointer()
+    before = wait_until(selection, "row 8 to be selected")
+    check(before[0] <= row8_middle < before[1], f"the selection {before} is not on row 8 (at {row8_middle})")
+    band = listing.band(d.shot("band-before"))
+
+    d.keydown("shift")
+    d.key("Return")
+    dialog = Dialog(d, DAY_DIALOG)
+    d.wait_active(dialog.wid, "the day dialog")
+    d.keyup("shift")
+    d.key("Escape")
+    d.wait_gone(dialog.wid, "the day dialog, on Escape,")
+    d.wait_window(MONTH_LIST)
+    d.wait_active(listing.wid, "the month list")
+    d.key("Down")
+    time.sleep(0.3)  # what Down does shows at once; that nothing else changes is the point
+
+    band_after = listing.band(d.shot("after-down"))
+    check(band_after.data == band.data, "the month list's band changed on Down: it left December 2026")
+    after = selection()
+    # Back from the day dialog the list has been filled anew. Down moves one row: from row 8
+    # where the selection is kept, or from the first line where it is not.
+    kept, lost = (before[0] + pitch, before[1] + pitch), (before[0] - 6 * pitch, before[1] - 6 * pitch)
+    check(after in (kept, lost), f"after Down the selection stands at rows {after} of the window, "
+                                 f"neither one row below row 8 {kept} nor on row 2 {lost}")
+
+
+@case()
+def month_list_row_is_one_line(d):
+    # Fault: a memo's line break made its row two lines high, the second line reading like a day.
+    main = d.start(files={"MemoData.txt": memo_file(b"126^11^8^a\r\r\nb~")})
+    listing = open_month_list(d, main)
+    g = listing.geometry()
+    shot = d.shot("month-list")
+    rows = []
+    for text in (" 7日(月)", " 8日(火)    a\u21b5b", " 9日(水)", "10日(木)"):
+        found = list_row(d, text).find_in(shot, g.rect)
+        check(len(found) == 1, f"the month list shows {text!r} {len(found)} times")
+        rows.append(found[0])
+    check(len({x for x, _ in rows}) == 1, f"rows 7 to 10 start at different x: {rows}")
+    ys = [y for _, y in rows]
+    pitch = ys[1] - ys[0]
+    # Row 8 is one line: a pixel higher at most if its mark comes from a taller fallback face,
+    # never a second line's height; the rows after it keep the regular spacing.
+    check(ys[3] - ys[2] == pitch and ys[2] - ys[1] < pitch * 3 // 2,
+          f"rows 7 to 10 stand at y {ys}: row 8 is not one line high")
+
+
+# ---------------------------------------------------------------------------------------------
+# The dialogs' drawing
+
+@case()
+def radio_text_fits(d):
+    # Fault: the face standing in for the template's font is wider: "HappyMonday" lost its "y".
+    main = d.start()
+    open_holiday_list(d, main)
+    d.key("Tab", "space")  # list → 追加
+    setting = d.wait_window(HOLIDAY_SETTING)
+    d.wait_active(setting, "the holiday setting dialog")
+    text = d.text("HappyMonday", "window-text", "window", **DIALOG_FONT)
+    g = d.geometry(setting)
+    found = wait_until(lambda: text.find_in(d.shot("holiday-setting"), g.rect),
+                       "the setting dialog to show the whole text HappyMonday", 2)
+    check(len(found) == 1, f"HappyMonday stands {len(found)} times in the dialog")
+
+
+@case()
+def band_paint_stays_in_the_band(d):
+    # Fault: the date text's background spilled 2 pixels below the 20-pixel band.
+    main = d.start()
+    dialog = open_day_dialog(d, main)
+    date = d.text("2026年  12月  8日", "000000", "c0c0c0", **SHEET_FONT)
+
+    def band_drawn():
+        shot = d.shot("day-dialog")
+        ox, oy = dialog.origin(shot)
+        return shot if date.stands_at(shot, ox + 15, oy + 30) else None
+    shot = wait_until(band_drawn, "the day dialog's band to read 2026年  12月  8日")
+    ox, oy = dialog.origin(shot)
+    background = shot.pixel(ox + 2, oy + 47)  # left of the text: the dialog's own background
+    check(background != BACKGROUND, f"the day dialog's background is the band's {BACKGROUND}")
+    spilled = [(x, y) for y in (46, 47) for x in range(15, 171) if shot.pixel(ox + x, oy + y) != background]
+    if spilled:
+        x, y = spilled[0]
+        raise Failure(f"{len(spilled)} pixels of client rows 46 and 47 below the band differ from the "
+                      f"dialog's background {background}: ({x}, {y}) is {shot.pixel(ox + x, oy + y)}")
+
+
+# ---------------------------------------------------------------------------------------------
+# A notification area that comes late, high resolution, the window manager's commands
+
+@case()
+def tray_icon_appears_when_the_tray_starts_late(d):
+    # Fault: with no notification area at start the icon was never made.
+    main = d.start(tray=False)
+    time.sleep(2)  # the panel comes up later, as at a slow login
+    d.start_tray()
+    wait_until(d.tray_icon, "trayer to embed the program's icon", 5)
+    main.activate()
+    d.key("Escape")  # hidden, the window leaves the tray nothing else to wait for
+    d.wait_gone(main.wid, "the main window, on Escape,")
+    expect_exit(d.choose_tray_exit())
+
+
+def sharp_digits(scale):
+    # Fault: the month sheets were drawn at 1x and enlarged, the digits blocky. Each digit must
+    # be drawn at the screen's resolution: exactly as Qt draws the 16-pixel face on a surface of
+    # that device pixel ratio, or as it draws the face at 16 x scale pixels (the two differ in a
+    # few pixels of a glyph); positions are the window's own pixels times the scale.
+    def run(d):
+        main = d.start(tray=False)
+        shot = d.shot("month-sheet")
+        ox, oy = main.origin(shot)
+        for text, colour, (x, y) in ((" 8", "000000", (90, 100)), ("23", "ff0000", (120, 140))):
+            candidates = [d.text(text, colour, "c0c0c0", ratio=scale, **SHEET_FONT)]
+            if scale != 1:
+                candidates += [d.text(text, colour, "c0c0c0", family="IPAMincho", pixels=round(16 * scale),
+                                      antialias=False, hinting=hinting) for hinting in (None, "none")]
+            px, py = ox + int(x * scale), oy + int(y * scale)
+            region = (px - 2, py - 2, round(16 * scale) + 4, round(18 * scale) + 4)
+            places = [place for c in candidates for place in c.find_in(shot, region)]
+            if not places:
+                enlarged = d.text(text, colour, "c0c0c0", **SHEET_FONT).ink.scaled(2) if scale == 2 else None
+                blocky = ": it is the 16-pixel drawing enlarged" if enlarged and shot.find(enlarged, region) else ""
+                raise Failure(f"the digits {text!r} at client ({x}, {y}) are not drawn at {scale}x{blocky}")
+            for fx, fy in places:
+                check(abs(fx - px) <= 1 and abs(fy - py) <= 1,
+                      f"{text!r} stands at ({fx}, {fy}), not at client ({x}, {y}) x {scale} = ({px}, {py})")
+        frame = Calendar.cell_frame(*TUESDAY_8TH)
+        check(main.frames(shot, frame, (ox, oy)), f"the cursor frame around the 8th is not drawn at {scale}x")
+        if scale == 2:
+            # One of the window's pixels wide: two device pixels, no more.
+            left, top, _, bottom = frame
+            for y in range(2 * top + 2, 2 * bottom - 2):
+                edge = [shot.pixel(ox + x, oy + y) for x in range(2 * left - 1, 2 * left + 3)]
+                check(edge[1:3] == [CURSOR, CURSOR] and CURSOR not in (edge[0], edge[3]),
+                      f"device row {y} of the cursor frame's left edge reads {edge}, not 2 pixels of {CURSOR}")
+    return run
+
+
+for _scale, _screen in ((2, (2560, 2048)), (1.5, (1920, 1536)), (1, (1280, 1024))):
+    case(name=f"sharp_digits_at_scale_{str(_scale).replace('.', '_')}", screen=_screen, scale=_scale)(
+        sharp_digits(_scale))
+
+
+@case()
+def window_manager_states(d):
+    # What works and must go on working: maximise, restore, minimise and close from the window
+    # manager, and the tray bringing a closed window back.
+    main = d.start()
+    wid = main.wid
+    sunday = d.text("日", "ff0000", "c0c0c0", **SHEET_FONT)
+    eighth = d.text(" 8", "000000", "c0c0c0", **SHEET_FONT)
+
+    def month_view(shot):
+        ox, oy = main.origin(shot)
+        return eighth.stands_at(shot, ox + 90, oy + 100) and main.geometry().width == 266
+
+    def year_view(shot):
+        ox, oy = main.origin(shot)
+        return all(sunday.stands_at(shot, ox + 250 * (m % 4) + 30, oy + 25 + 220 * (m // 4) + 60) for m in range(12))
+
+    def wait_view(test, what):
+        def shown():
+            try:
+                return test(d.shot("view"))
+            except Failure:  # between two states: no calendar area yet
+                return False
+        wait_until(shown, what)
+
+    d.run(["wmctrl", "-i", "-r", str(wid), "-b", "add,maximized_vert,maximized_horz"])
+    wait_view(year_view, "the year view (red 日 headers on twelve sheets) on maximising")
+    d.run(["wmctrl", "-i", "-r", str(wid), "-b", "remove,maximized_vert,maximized_horz"])
+    wait_view(month_view, "the month view 266 pixels wide on restoring")
+
+    d.xdotool("windowminimize", wid)
+    wait_until(lambda: d.wm_state(wid) == "Iconic", "the window to be iconic on minimising")
+    d.xdotool("windowactivate", wid)
+    wait_until(lambda: d.wm_state(wid) == "Normal" and d.is_shown(wid), "the window to come back on activating")
+    wait_view(month_view, "the month view after minimising and activating")
+
+    d.run(["wmctrl", "-c", MAIN_TITLE])
+    d.wait_gone(wid, "the main window, on the close box,")
+    check(holds_for(d.running, 0.5), "the program ended on the close box")
+    d.click(*d.wait_tray_icon().centre)
+    main = d.main_window()
+    wait_view(month_view, "the month view after a left click on the tray icon")
