@@ -1,5 +1,10 @@
 #include "app/about_dlg.h"
 
-#include "app/resources/resource_ids.h"
+#include "ui/resource_ids.h"
 
 CAboutDlg::CAboutDlg(CWnd* parent) : CDialog(IDD_ABOUTBOX, parent) {}
+
+void ShowAboutBox() {
+    CAboutDlg about;
+    about.DoModal();
+}

@@ -1,8 +1,11 @@
 #include "app/calendar_app.h"
 
+#include "app/about_dlg.h"
 #include "app/host_dlg.h"
-#include "app/resources/resource_ids.h"
+#include "ui/resource_ids.h"
 #include "app/single_instance.h"
+#include "ui/globals.h"
+#include "ui/main/calendar_dlg.h"
 
 #include <QDir>
 
@@ -14,8 +17,9 @@ BOOL CCalendarApp::InitInstance() {
         return FALSE;
     }
     // A second start in the same directory shows the running copy's window and ends at once.
-    CSingleInstance single(QDir::currentPath(), ShowMainWindowAsTrayClick);
+    CSingleInstance single(QDir::currentPath(), CCalendarDlg::ShowRunningAsTrayClick);
     if (single.Start() == CSingleInstance::Role::Second) return FALSE;
+    g_pfnShowAboutBox = ShowAboutBox;
     CHostDlg host;
     m_pMainWnd = &host;
     host.Create(IDD_HOST, nullptr);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/platform/dialog.h"
+#include "platform/dialog.h"
 
 // The application: runs the main window inside the hidden host for the program's life.
 class CCalendarApp : public CWinApp {

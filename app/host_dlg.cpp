@@ -1,6 +1,6 @@
 #include "app/host_dlg.h"
 
-#include "app/resources/resource_ids.h"
+#include "ui/resource_ids.h"
 #include "ui/main/calendar_dlg.h"
 
 CHostDlg::CHostDlg(CWnd* parent) : CDialog(IDD_HOST, parent) {}

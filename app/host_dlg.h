@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/platform/dialog.h"
+#include "platform/dialog.h"
 
 // The hidden host: never shown; its initialisation runs the main window for the program's life.
 class CHostDlg : public CDialog {

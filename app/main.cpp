@@ -1,5 +1,6 @@
-#include "app/platform/dialog.h"
-#include "app/platform/display.h"
+#include "app/resources/resources.h"
+#include "platform/dialog.h"
+#include "platform/display.h"
 
 #include <QGuiApplication>
 
@@ -12,6 +13,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", problem.c_str());
         return 1;
     }
+    platform::InstallResources(resources::VelmoraResources());
     // The desktop entry's name: a Wayland desktop finds the program's name and icon by it.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.velmora.Velmora"));
     return AfxWinMain(argc, argv);

@@ -1,7 +1,5 @@
 #include "app/single_instance.h"
 
-#include "app/platform/state.h"
-#include "ui/main/calendar_dlg.h"
 
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
@@ -105,14 +103,4 @@ bool CSingleInstance::AskToShow(const QString& socketName, int timeoutMs) {
         QThread::msleep(100);
     } while (!deadline.hasExpired());
     return false;
-}
-
-void ShowMainWindowAsTrayClick() {
-    for (CDialog* dialog : platform::detail::State().modalDialogs) {
-        auto* main = dynamic_cast<CCalendarDlg*>(dialog);
-        if (main == nullptr || !main->IsWindow()) continue;
-        main->SendMessage(WM_TRAYNOTIFY, main->m_nid.uID, WM_LBUTTONDOWN);
-        main->SetForegroundWindow();
-        return;
-    }
 }

@@ -46,6 +46,3 @@ private:
     std::unique_ptr<QLockFile> m_lock;
     std::unique_ptr<QLocalServer> m_server;
 };
-
-// Shows the running main window as a left click on its tray icon does, and brings it to the front.
-void ShowMainWindowAsTrayClick();

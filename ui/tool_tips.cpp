@@ -1,7 +1,7 @@
 #include "ui/tool_tips.h"
 
-#include "app/platform/resources.h"
-#include "app/platform/text_codec.h"
+#include "platform/resources.h"
+#include "platform/text_codec.h"
 
 BOOL AnswerToolTipFromStringTable(NMHDR* header, LRESULT* result) {
     auto* request = reinterpret_cast<TOOLTIPTEXT*>(header);

@@ -1,10 +1,12 @@
-#include "app/platform/resources.h"
-#include "app/resources/resource_ids.h"
+#include "app/resources/resources.h"
+#include "ui/resource_ids.h"
 
 #include <algorithm>
 #include <string>
 
-namespace platform {
+namespace resources {
+
+using namespace platform;
 namespace {
 
 constexpr const char* kMincho = "ＭＳ 明朝";
@@ -23,7 +25,9 @@ std::vector<const char*> NumberItems(int last) {
     return items;
 }
 
-std::vector<DialogTemplate> MakeTemplates() {
+}  // namespace
+
+std::vector<DialogTemplate> VelmoraDialogTemplates() {
     using K = ControlKind;
     std::vector<DialogTemplate> t;
 
@@ -83,13 +87,4 @@ std::vector<DialogTemplate> MakeTemplates() {
     return t;
 }
 
-}  // namespace
-
-const DialogTemplate* FindDialogTemplate(int id) {
-    static const std::vector<DialogTemplate> templates = MakeTemplates();
-    auto it = std::find_if(templates.begin(), templates.end(),
-                           [id](const DialogTemplate& t) { return t.id == id; });
-    return it == templates.end() ? nullptr : &*it;
-}
-
-}  // namespace platform
+}  // namespace resources

@@ -1,5 +1,5 @@
-#include "app/platform/resources.h"
-#include "app/resources/resource_ids.h"
+#include "app/resources/resources.h"
+#include "ui/resource_ids.h"
 
 #include <QColor>
 #include <QImage>
@@ -11,7 +11,9 @@
 #include <cmath>
 #include <string_view>
 
-namespace platform {
+namespace resources {
+
+using namespace platform;
 namespace {
 
 constexpr std::array<int, 5> kIconSizes = {16, 24, 32, 48, 64};
@@ -91,7 +93,7 @@ QIcon CalendarIcon(const QColor& header) {
 
 }  // namespace
 
-QIcon FindIconResource(int id) {
+QIcon VelmoraIcon(int id) {
     switch (id) {
         case IDI_CALENDAR: return CalendarIcon(QColor(0xD8, 0x10, 0x10));
         // The About box's application icon: the same page with a blue header.
@@ -100,4 +102,4 @@ QIcon FindIconResource(int id) {
     }
 }
 
-}  // namespace platform
+}  // namespace resources

@@ -1,12 +1,11 @@
-#include "app/platform/resources.h"
-#include "app/resources/resource_ids.h"
+#include "app/resources/resources.h"
+#include "ui/resource_ids.h"
 
-#include <algorithm>
+namespace resources {
 
-namespace platform {
-namespace {
+using namespace platform;
 
-std::vector<MenuTemplate> MakeMenus() {
+std::vector<MenuTemplate> VelmoraMenus() {
     std::vector<MenuTemplate> m;
 
     m.push_back({IDR_CALENDAR_MENU, {
@@ -76,12 +75,4 @@ std::vector<MenuTemplate> MakeMenus() {
     return m;
 }
 
-}  // namespace
-
-const MenuTemplate* FindMenuTemplate(int id) {
-    static const std::vector<MenuTemplate> menus = MakeMenus();
-    auto it = std::find_if(menus.begin(), menus.end(), [id](const MenuTemplate& m) { return m.id == id; });
-    return it == menus.end() ? nullptr : &*it;
-}
-
-}  // namespace platform
+}  // namespace resources

@@ -1,10 +1,11 @@
-#include "app/platform/resources.h"
-#include "app/resources/resource_ids.h"
+#include "app/resources/resources.h"
+#include "ui/resource_ids.h"
 
-#include <algorithm>
 #include <array>
 
-namespace platform {
+namespace resources {
+
+using namespace platform;
 namespace {
 
 struct StringEntry {
@@ -38,9 +39,10 @@ constexpr std::array<StringEntry, 20> kStrings = {{
 
 }  // namespace
 
-std::string_view FindStringResource(UINT id) {
-    auto it = std::find_if(kStrings.begin(), kStrings.end(), [id](const StringEntry& e) { return e.id == id; });
-    return it == kStrings.end() ? std::string_view{} : it->text;
+std::vector<std::pair<UINT, std::string_view>> VelmoraStrings() {
+    std::vector<std::pair<UINT, std::string_view>> strings;
+    for (const StringEntry& e : kStrings) strings.emplace_back(e.id, e.text);
+    return strings;
 }
 
-}  // namespace platform
+}  // namespace resources

@@ -1,5 +1,5 @@
-#include "app/platform/resources.h"
-#include "app/resources/resource_ids.h"
+#include "app/resources/resources.h"
+#include "ui/resource_ids.h"
 
 #include <QImage>
 #include <QPixmap>
@@ -7,7 +7,9 @@
 #include <algorithm>
 #include <array>
 
-namespace platform {
+namespace resources {
+
+using namespace platform;
 namespace {
 
 constexpr int kWidth = 16;
@@ -332,7 +334,7 @@ QImage ToImage(const PixelRows& rows) {
 
 }  // namespace
 
-QIcon FindToolBarButtonIcon(UINT commandId) {
+QIcon VelmoraToolBarButton(UINT commandId) {
     const PixelRows* rows = FindRows(commandId);
     if (rows == nullptr) return QIcon();
     QImage image = ToImage(*rows);
@@ -344,4 +346,4 @@ QIcon FindToolBarButtonIcon(UINT commandId) {
     return icon;
 }
 
-}  // namespace platform
+}  // namespace resources

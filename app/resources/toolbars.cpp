@@ -1,10 +1,9 @@
-#include "app/platform/resources.h"
-#include "app/resources/resource_ids.h"
+#include "app/resources/resources.h"
+#include "ui/resource_ids.h"
 
-#include <algorithm>
-#include <array>
+namespace resources {
 
-namespace platform {
+using namespace platform;
 namespace {
 
 constexpr int kButtonWidth = 16;
@@ -13,8 +12,8 @@ constexpr UINT kSeparator = 0;
 
 }  // namespace
 
-const ToolBarTemplate* FindToolBarTemplate(int id) {
-    static const std::array<ToolBarTemplate, 3> toolbars = {{
+std::vector<ToolBarTemplate> VelmoraToolBars() {
+    return {
         {IDR_CALENDAR_TOOLBAR, kButtonWidth, kButtonHeight,
          {ID_EDIT_TODAY_SCHEDULE, ID_EDIT_MONTH_SCHEDULE, ID_VIEW_PREV_YEAR, ID_VIEW_PREV_MONTH,
           ID_VIEW_THIS_MONTH, ID_VIEW_NEXT_MONTH, ID_VIEW_NEXT_YEAR, ID_SETTINGS_HOLIDAYS,
@@ -24,10 +23,7 @@ const ToolBarTemplate* FindToolBarTemplate(int id) {
         {IDR_MONTH_SCHEDULE_TOOLBAR, kButtonWidth, kButtonHeight,
          {ID_LIST_OPEN_DAY, kSeparator, ID_LIST_PREV_YEAR, ID_LIST_PREV_MONTH, ID_LIST_THIS_MONTH,
           ID_LIST_NEXT_MONTH, ID_LIST_NEXT_YEAR}},
-    }};
-    auto it = std::find_if(toolbars.begin(), toolbars.end(),
-                           [id](const ToolBarTemplate& t) { return t.id == id; });
-    return it == toolbars.end() ? nullptr : &*it;
+    };
 }
 
-}  // namespace platform
+}  // namespace resources

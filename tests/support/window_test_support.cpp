@@ -1,11 +1,11 @@
 #include "tests/support/window_test_support.h"
 
-#include "app/platform/testing.h"
+#include "app/resources/resources.h"
+#include "platform/testing.h"
 #include "model/present_time.h"
 #include "model/record.h"
 #include "model/year_calendar.h"
-#include "ui/main/calendar_dlg.h"
-#include "ui/schedule/month_schedule_dlg.h"
+#include "ui/globals.h"
 
 #include <ctime>
 #include <filesystem>
@@ -36,11 +36,8 @@ void ResetProgramState() {
     g_strDynamicHoliday.clear();
     g_strYearHoliday.clear();
     g_YearCalendar = CYearCalendar{};
-    g_nSelDay = 0;
-    g_bMinimized = 0;
-    g_bShiftDown = 0;
-    g_bCtrlDown = 0;
-    g_bListShiftDown = 0;
+    ResetWindowGlobals();
+    platform::InstallResources(resources::VelmoraResources());
     platform::testing::EnableTestMode();
     platform::testing::Reset();
     platform::testing::SetTrayAvailable(true);

@@ -1,6 +1,6 @@
 #include "ui/holiday/holiday_set_dlg.h"
 
-#include "app/resources/resource_ids.h"
+#include "ui/resource_ids.h"
 #include "model/data_files.h"
 #include "model/holiday_table.h"
 #include "model/record.h"

@@ -1,7 +1,7 @@
-#include "app/resources/resource_ids.h"
+#include "ui/resource_ids.h"
 #include "model/year_calendar.h"
 #include "ui/main/calendar_dlg.h"
-#include "ui/key_flags.h"
+#include "ui/globals.h"
 #include "ui/tool_tips.h"
 
 BOOL CCalendarDlg::OnCommand(UINT id) {

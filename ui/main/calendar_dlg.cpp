@@ -1,9 +1,8 @@
 #include "ui/main/calendar_dlg.h"
 
-#include "app/about_dlg.h"
-#include "app/platform/termination.h"
-#include "app/platform/text_codec.h"
-#include "app/resources/resource_ids.h"
+#include "platform/termination.h"
+#include "platform/text_codec.h"
+#include "ui/resource_ids.h"
 #include "model/data_files.h"
 #include "model/record.h"
 #include "model/year_calendar.h"
@@ -12,8 +11,7 @@
 
 #include <cstring>
 
-int g_nSelDay = 0;
-int g_bMinimized = 0;
+CCalendarDlg* CCalendarDlg::s_running = nullptr;
 
 namespace {
 
@@ -94,6 +92,7 @@ BOOL CCalendarDlg::OnInitDialog() {
 
     // Logging out or a SIGTERM saves what the user has, as the tray's "終了" does.
     platform::SetTerminationHandler([this] { OnTrayExit(); });
+    s_running = this;
     return TRUE;
 }
 
@@ -102,6 +101,7 @@ void CCalendarDlg::OnTimer(UINT_PTR id) {
 }
 
 void CCalendarDlg::OnDestroy() {
+    if (s_running == this) s_running = nullptr;
     platform::SetTerminationHandler(nullptr);
     Shell_NotifyIcon(NIM_DELETE, &m_nid);
     CDialog::OnDestroy();
@@ -167,8 +167,7 @@ void CCalendarDlg::OnSysCommand(UINT id, LPARAM lParam) {
         break;
     }
     if ((id & 0xFFF0) == IDM_ABOUTBOX) {
-        CAboutDlg about;
-        about.DoModal();
+        if (g_pfnShowAboutBox != nullptr) g_pfnShowAboutBox();
         return;
     }
     CDialog::OnSysCommand(id, lParam);
@@ -187,6 +186,10 @@ void CCalendarDlg::ShowFromTray() {
     CWnd* front = GetLastActivePopup();
     if (front == this) ShowWindow(SW_SHOW);
     if (!front->IsIconic()) front->SetForegroundWindow();
+}
+
+void CCalendarDlg::ShowRunningAsTrayClick() {
+    if (s_running != nullptr) s_running->SendMessage(WM_TRAYNOTIFY, s_running->m_nid.uID, WM_LBUTTONDOWN);
 }
 
 void CCalendarDlg::ShowTrayMenu() {

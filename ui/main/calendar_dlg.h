@@ -1,13 +1,9 @@
 #pragma once
 
-#include "app/platform/dialog.h"
-#include "app/platform/tray.h"
-#include "ui/key_flags.h"
+#include "platform/dialog.h"
+#include "platform/tray.h"
+#include "ui/globals.h"
 
-// The selected day 1..31 of the shown month; the day schedule dialog edits that day.
-extern int g_nSelDay;
-// 1 from a minimise until the next restore.
-extern int g_bMinimized;
 
 // The tray icon's callback message.
 inline constexpr UINT WM_TRAYNOTIFY = 0x8064;
@@ -93,12 +89,17 @@ public:
     // Switches the year view's cursor between whole months and days.
     void ToggleCursorMode();
 
+    // Shows the running main window, if one runs, as a left click on its tray icon does.
+    static void ShowRunningAsTrayClick();
+
     void OnTodaySchedule();
     void OnMonthSchedule();
     void OnPickMonthSchedule();
     void OnHolidaySettings();
 
 private:
+    static CCalendarDlg* s_running;  // the main window between its start-up and its destruction
+
     void Repaint();
     void OpenScheduleDialog(int showCode);
     void OpenMonthScheduleDialog(int showCode);

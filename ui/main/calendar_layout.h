@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/platform/win_types.h"
+#include "platform/win_types.h"
 
 struct CDayCell;
 

@@ -1,4 +1,4 @@
-#include "app/platform/text_codec.h"
+#include "platform/text_codec.h"
 #include "model/year_calendar.h"
 #include "ui/main/calendar_dlg.h"
 #include "ui/main/calendar_layout.h"

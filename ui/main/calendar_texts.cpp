@@ -1,6 +1,6 @@
 #include "ui/main/calendar_texts.h"
 
-#include "app/platform/text_codec.h"
+#include "platform/text_codec.h"
 #include "model/record.h"
 #include "model/year_calendar.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/platform/dialog.h"
-#include "ui/key_flags.h"
+#include "platform/dialog.h"
+#include "ui/globals.h"
 
 // The month schedule list: one line per day of the shown month with the day's memo. Its
 // navigation moves the global calendar, and a line opens the day schedule dialog of its day.

@@ -1,7 +1,7 @@
 #include "ui/schedule/schedule_dlg.h"
 
-#include "app/platform/text_codec.h"
-#include "app/resources/resource_ids.h"
+#include "platform/text_codec.h"
+#include "ui/resource_ids.h"
 #include "model/memo_store.h"
 #include "model/record.h"
 #include "model/year_calendar.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/platform/dialog.h"
+#include "platform/dialog.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
 #include "ui/schedule/schedule_texts.h"
 
-#include "app/platform/text_codec.h"
+#include "platform/text_codec.h"
 
 namespace schedule_texts {
 

@@ -1,9 +1,15 @@
-#include "app/platform/resources.h"
-#include "app/resources/resource_ids.h"
+#include "app/resources/resources.h"
+#include "platform/dialog.h"
+#include "platform/testing.h"
+#include "ui/resource_ids.h"
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QColor>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QImage>
 #include <QPainter>
 #include <QPixmap>
@@ -18,6 +24,13 @@
 using namespace platform;
 
 namespace {
+
+// The program's own tables, handed over as the shell hands them.
+class Resources : public ::testing::Environment {
+public:
+    void SetUp() override { InstallResources(resources::VelmoraResources()); }
+};
+[[maybe_unused]] const auto* const kInstalled = ::testing::AddGlobalTestEnvironment(new Resources);
 
 // Ids are written as numbers here so that a wrong named constant is caught too.
 struct ToolBarCase {
@@ -273,7 +286,7 @@ TEST(DialogResources, KeyControlsHaveTheirKindPlaceAndStyle) {
         {110, 1027, ControlKind::RadioButton, "HappyMonday", 5, 65, 55, 10, 0},
     };
     for (const ControlCase& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.dialog << "/" << c.id);
+        SCOPED_TRACE(::testing::Message() << c.dialog << "/" << c.id);
         const DialogTemplate* dialog = FindDialogTemplate(c.dialog);
         ASSERT_NE(dialog, nullptr);
         const ControlTemplate* control = FindControl(*dialog, c.id);
@@ -329,3 +342,40 @@ TEST(IconResources, CalendarPagesAreDrawnAtEverySizeWithTheirAccent) {
         EXPECT_TRUE(HasPixelNear(tray, QColor(0x20, 0x20, 0x20)));
     }
 }
+
+namespace {
+
+TEST(DialogTemplates, EveryTemplatesControlsHoldTheirOwnTextWithoutOverlapping) {
+    platform::testing::EnableTestMode();
+    for (const int id : {IDD_ABOUTBOX, IDD_HOLIDAY_LIST, IDD_SCHEDULE, IDD_MONTH_SCHEDULE, IDD_CALENDAR, IDD_HOLIDAY_SET}) {
+        SCOPED_TRACE(id);
+        CDialog dialog(id);
+        ASSERT_TRUE(dialog.Create(id));
+        std::vector<QWidget*> controls;
+        for (QWidget* child : dialog.GetSafeWidget()->findChild<QWidget*>(QStringLiteral("client"))
+                                  ->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (child->objectName().startsWith(QStringLiteral("ctrl_")) || qobject_cast<QLabel*>(child) != nullptr) {
+                controls.push_back(child);
+            }
+        }
+        for (QWidget* control : controls) {
+            SCOPED_TRACE(control->objectName().toStdString());
+            if (auto* radio = qobject_cast<QRadioButton*>(control)) {
+                EXPECT_GE(radio->width(), radio->sizeHint().width()) << radio->text().toStdString();
+            } else if (auto* label = qobject_cast<QLabel*>(control); label != nullptr && !label->text().isEmpty()) {
+                EXPECT_GE(label->width(), label->sizeHint().width()) << label->text().toStdString();
+            } else if (auto* button = qobject_cast<QPushButton*>(control)) {
+                EXPECT_GT(button->width(), button->fontMetrics().horizontalAdvance(button->text())) << button->text().toStdString();
+            }
+            for (QWidget* other : controls) {
+                if (other != control && !qobject_cast<QLabel*>(other) && !qobject_cast<QLabel*>(control)) {
+                    EXPECT_FALSE(control->geometry().intersects(other->geometry()))
+                        << control->objectName().toStdString() << " runs into " << other->objectName().toStdString();
+                }
+            }
+        }
+        dialog.DestroyWindow();
+    }
+}
+
+}  // namespace

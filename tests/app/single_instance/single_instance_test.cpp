@@ -1,6 +1,7 @@
 #include "app/single_instance.h"
 
-#include "app/platform/testing.h"
+#include "app/resources/resources.h"
+#include "platform/testing.h"
 #include "model/present_time.h"
 #include "model/record.h"
 #include "ui/main/calendar_dlg.h"
@@ -149,6 +150,7 @@ protected:
         ASSERT_TRUE(m_dir.isValid());
         m_oldDirectory = QDir::currentPath();
         ASSERT_TRUE(QDir::setCurrent(m_dir.path()));
+        platform::InstallResources(resources::VelmoraResources());
         platform::testing::Reset();
         platform::testing::EnableTestMode();
         platform::testing::SetTrayAvailable(true);
@@ -177,7 +179,7 @@ protected:
 
 TEST_F(ShowMainWindowTest, SecondStartShowsTheHiddenMainWindowAsATrayClickDoes)
 {
-    CSingleInstance running(QDir::currentPath(), ShowMainWindowAsTrayClick);
+    CSingleInstance running(QDir::currentPath(), CCalendarDlg::ShowRunningAsTrayClick);
     ASSERT_EQ(running.Start(), CSingleInstance::Role::First);
 
     bool visibleBefore = true;

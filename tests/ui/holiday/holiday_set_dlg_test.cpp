@@ -1,5 +1,5 @@
-#include "app/platform/testing.h"
-#include "app/resources/resource_ids.h"
+#include "platform/testing.h"
+#include "ui/resource_ids.h"
 #include "model/holiday_table.h"
 #include "model/record.h"
 #include "tests/ui/holiday/holiday_test_support.h"

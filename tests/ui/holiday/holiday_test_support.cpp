@@ -1,7 +1,7 @@
 #include "tests/ui/holiday/holiday_test_support.h"
 
-#include "app/platform/testing.h"
-#include "app/platform/text_codec.h"
+#include "platform/testing.h"
+#include "platform/text_codec.h"
 #include "model/record.h"
 #include "model/year_calendar.h"
 

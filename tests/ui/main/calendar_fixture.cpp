@@ -1,7 +1,7 @@
 #include "tests/ui/main/calendar_fixture.h"
 
-#include "app/platform/testing.h"
-#include "app/resources/resource_ids.h"
+#include "platform/testing.h"
+#include "ui/resource_ids.h"
 #include "model/present_time.h"
 
 void CalendarWindowTest::SetUp() {

@@ -1,8 +1,8 @@
 #include "tests/ui/main/calendar_fixture.h"
 
-#include "app/platform/testing.h"
-#include "app/platform/text_codec.h"
-#include "app/resources/resource_ids.h"
+#include "platform/testing.h"
+#include "platform/text_codec.h"
+#include "ui/resource_ids.h"
 #include "model/year_calendar.h"
 #include "ui/main/calendar_layout.h"
 

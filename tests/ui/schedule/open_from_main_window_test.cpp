@@ -1,5 +1,5 @@
-#include "app/platform/testing.h"
-#include "app/resources/resource_ids.h"
+#include "platform/testing.h"
+#include "ui/resource_ids.h"
 #include "model/record.h"
 #include "model/year_calendar.h"
 #include "tests/ui/schedule/schedule_fixture.h"

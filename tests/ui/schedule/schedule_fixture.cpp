@@ -1,6 +1,6 @@
 #include "tests/ui/schedule/schedule_fixture.h"
 
-#include "app/platform/testing.h"
+#include "platform/testing.h"
 #include "model/present_time.h"
 #include "model/record.h"
 #include "model/year_calendar.h"

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "platform/tray.h"
+#include "platform/win_types.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+class CDialog;
+class CMenu;
+class CWnd;
+
+// Hooks with which tests drive windows without a running event loop.
+namespace platform::testing {
+
+// From now on a modal run or message box without a hook aborts the test instead of waiting.
+void EnableTestMode();
+// Forgets every hook, answer and record below.
+void Reset();
+
+// The next DoModal runs `hook` on the initialised dialog instead of an event loop; the hook
+// ends the dialog the way a user would.
+void QueueModalHook(std::function<void(CDialog&)> hook);
+std::size_t PendingModalHooks();
+
+struct MessageBoxCall {
+    std::string text;     // UTF-8
+    std::string caption;  // UTF-8
+    UINT type;
+};
+// The next message box answers `answer` (IDYES, IDNO, IDOK).
+void QueueMessageBoxAnswer(int answer);
+// Returns the message boxes shown so far.
+const std::vector<MessageBoxCall>& MessageBoxCalls();
+
+struct PopupCall {
+    std::vector<UINT> ids;  // the popup's command ids (0 for separators)
+    CPoint at;
+    UINT flags;
+};
+// Popup menus answer with the command the hook returns (0: none chosen).
+void SetPopupMenuHook(std::function<UINT(const PopupCall&)> hook);
+const std::vector<PopupCall>& PopupCalls();
+
+// Fixes the pointer position that GetCursorPos returns.
+void SetCursorPos(std::optional<CPoint> position);
+// Fixes the modifier keys that GetKeyState finds held.
+void SetKeyboardModifiers(std::optional<Qt::KeyboardModifiers> held);
+// Fixes whether the desktop has a notification area.
+void SetTrayAvailable(std::optional<bool> available);
+// Returns the tray icon `id` of `wnd`, or nullptr.
+const NOTIFYICONDATA* FindTrayIcon(const CWnd* wnd, UINT id);
+// Forgets a posted quit.
+void ClearQuit();
+
+}  // namespace platform::testing

@@ -1,0 +1,245 @@
+#pragma once
+
+#include "platform/dc.h"
+#include "platform/menu.h"
+#include "platform/win_types.h"
+
+#include <QImage>
+#include <QPointer>
+#include <QRegion>
+#include <QWidget>
+
+#include <functional>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+
+class QWidget;
+class QTimer;
+class CDataExchange;
+class CWnd;
+
+namespace platform::detail {
+class ClientWidget;
+class DialogWidget;
+}  // namespace platform::detail
+
+// A message as PreTranslateMessage sees it: key-down and key-up with virtual-key codes.
+struct MSG {
+    CWnd* hwnd = nullptr;
+    UINT message = 0;
+    WPARAM wParam = 0;
+    LPARAM lParam = 0;
+    UINT keyState = 0;  // MK_SHIFT and MK_CONTROL: the modifier keys held as of this message
+};
+
+struct NMHDR {
+    UINT_PTR idFrom = 0;      // control or command id; a CWnd* when TTF_IDISHWND is set
+    UINT code = 0;
+};
+
+// A tool tip's request for its text.
+struct TOOLTIPTEXT {
+    NMHDR hdr;
+    UINT uFlags = 0;
+    std::string text;         // code page 932, filled by the handler
+};
+
+// A window: a top-level dialog or a control inside one. Text crossing this interface is code page
+// 932; the layer converts it for Qt.
+class CWnd {
+public:
+    CWnd();
+    virtual ~CWnd();
+    CWnd(const CWnd&) = delete;
+    CWnd& operator=(const CWnd&) = delete;
+
+    // Returns the Qt widget of this window, or nullptr before it exists.
+    QWidget* GetSafeWidget() const { return m_widget.data(); }
+    // Returns TRUE while the window exists.
+    BOOL IsWindow() const { return m_widget != nullptr; }
+
+    // Hides, shows, restores, maximises or minimises the window (SW_*); returns whether it was
+    // visible before.
+    BOOL ShowWindow(int showCommand);
+    BOOL IsWindowVisible() const;
+    // Returns TRUE when the window is minimised.
+    BOOL IsIconic() const;
+    // Returns TRUE when the window is maximised.
+    BOOL IsZoomed() const;
+
+    void SetWindowText(std::string_view textCp932);
+    std::string GetWindowText() const;
+
+    // Returns the client rectangle: (0, 0) is the corner just below the menu bar.
+    CRect GetClientRect() const;
+    // Marks the rectangle (the whole client area for nullptr) as needing paint.
+    void InvalidateRect(const CRect* rect, BOOL erase = TRUE);
+    // Marks the rectangle (the whole client area for nullptr) as painted.
+    void ValidateRect(const CRect* rect);
+    // Returns a device context that draws on the window at once.
+    std::unique_ptr<CDC> GetDC();
+
+    // Shows a message box with code page 932 texts; returns IDOK, IDYES or IDNO.
+    int MessageBox(std::string_view textCp932, std::string_view captionCp932, UINT type = MB_OK);
+
+    // Returns the window's menu bar, or nullptr.
+    CMenu* GetMenu() const { return m_menu.get(); }
+    // Returns the system menu: its items open on a right click in the client area and arrive as
+    // system commands. `revert` is ignored.
+    CMenu* GetSystemMenu(BOOL revert);
+
+    // Sets the window icon (large or small).
+    void SetIcon(const QIcon* icon, BOOL big);
+    // Starts timer `id`, calling OnTimer every `milliseconds`; returns `id`, or 0 without a window.
+    UINT_PTR SetTimer(UINT_PTR id, UINT milliseconds);
+    BOOL KillTimer(UINT_PTR id);
+    BOOL IsTimerRunning(UINT_PTR id) const;
+
+    // Returns the control `id` as a Qt widget, or nullptr.
+    QWidget* GetDlgItemWidget(int id) const;
+    // Returns the control id of this window (0 when it is not a control).
+    int GetDlgCtrlID() const { return m_controlId; }
+    // Brings the window to the front and gives it the keyboard (a hidden window stays hidden).
+    void SetForegroundWindow();
+    // Returns the innermost modal dialog that runs on top of this window, or this window when
+    // none does.
+    CWnd* GetLastActivePopup();
+
+
+    // Copies members into controls (FALSE) or controls into members (TRUE); returns FALSE when
+    // a value was refused. Text that the input method still converts is committed first.
+    BOOL UpdateData(BOOL saveAndValidate = TRUE);
+
+    // Sends a message to WindowProc at once; returns its result.
+    LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+
+    // What the window does: override in the windows of the program.
+    virtual void DoDataExchange(CDataExchange* dx);
+    // Sees key messages before the window does; returns TRUE to consume them.
+    virtual BOOL PreTranslateMessage(MSG* msg);
+    // Handles a command from a menu item, toolbar button or push button; returns TRUE if handled.
+    virtual BOOL OnCommand(UINT id);
+    // Handles a control notification such as LBN_DBLCLK.
+    virtual void OnControlNotify(int controlId, UINT code);
+    // Handles a tool tip's text request; returns TRUE when it supplied a text.
+    virtual BOOL OnToolTipNotify(UINT id, NMHDR* header, LRESULT* result);
+    virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+    // The default processing of messages that WindowProc does not handle.
+    virtual LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+    virtual int OnCreate();
+    virtual void OnDestroy();
+    virtual void OnPaint();
+    virtual void OnTimer(UINT_PTR id);
+    virtual void OnMouseMove(UINT flags, CPoint point);
+    virtual void OnLButtonDblClk(UINT flags, CPoint point);
+    virtual void OnSysCommand(UINT id, LPARAM lParam);
+    // The window became active (WA_ACTIVE) or stopped being active (WA_INACTIVE).
+    virtual void OnActivate(UINT state, CWnd* other, BOOL minimized);
+
+    // Tests: records every drawing operation into `log` (nullptr stops).
+    void SetDrawLog(platform::DrawLog* log) { m_drawLog = log; }
+    // Tests: the pixels drawn so far on the client area.
+    const QImage& Surface() const { return m_surface; }
+
+protected:
+    // The default processing of a system command: maximise, restore, minimise, close.
+    void DefaultSysCommand(UINT id);
+    void AttachControl(QWidget* widget, int controlId);
+
+    QPointer<QWidget> m_widget;
+    std::unique_ptr<CMenu> m_menu;
+
+private:
+    friend class CPaintDC;
+    friend class CDialog;
+    friend class CToolBar;
+    friend void DDX_Control(CDataExchange* dx, int id, CWnd& control);
+    friend class platform::detail::ClientWidget;
+    friend class platform::detail::DialogWidget;
+
+    enum class WindowState { Normal, Minimized, Maximized };
+    void ApplyWindowState(WindowState state, bool fromWindowManager);
+    void ResizeSurface(int width, int height);
+
+    platform::detail::ClientWidget* m_client = nullptr;
+    int m_controlId = 0;
+    std::unique_ptr<CMenu> m_systemMenu;
+    std::map<UINT_PTR, QTimer*> m_timers;
+    QImage m_surface;
+    QRegion m_invalid;
+    bool m_eraseInvalid = false;
+    platform::DrawLog* m_drawLog = nullptr;
+    WindowState m_state = WindowState::Normal;
+    WindowState m_stateBeforeMinimize = WindowState::Normal;
+    QRect m_normalGeometry;  // the normal size, for desktops whose window manager keeps none
+    bool m_visible = false;
+    bool m_inWindowManagerChange = false;
+};
+
+// Paints the window's invalid area, clipped to it; the area counts as painted from the start.
+class CPaintDC : public CDC {
+public:
+    explicit CPaintDC(CWnd* wnd);
+    ~CPaintDC() override;
+
+private:
+    CWnd* m_wnd;
+};
+
+// The direction and state of one data exchange.
+class CDataExchange {
+public:
+    CDataExchange(CWnd* dialog, BOOL saveAndValidate) : m_pDlgWnd(dialog), m_bSaveAndValidate(saveAndValidate) {}
+    // Marks the exchange as refused: later exchanges of this run do nothing.
+    void Fail() { m_failed = true; }
+    bool Failed() const { return m_failed; }
+
+    CWnd* m_pDlgWnd;
+    BOOL m_bSaveAndValidate;
+
+private:
+    bool m_failed = false;
+};
+
+// Binds a control wrapper to control `id` of the dialog.
+void DDX_Control(CDataExchange* dx, int id, CWnd& control);
+// Exchanges the text of control `id` (code page 932; a multi-line box gives CR LF line breaks).
+void DDX_Text(CDataExchange* dx, int id, std::string& value);
+// Exchanges an integer with control `id`; a text that is no integer is refused with a prompt.
+void DDX_Text(CDataExchange* dx, int id, int& value);
+// Exchanges the text of combo box `id`'s editable field; loading selects the first item that
+// begins with the text, or puts the text in the field.
+void DDX_CBString(CDataExchange* dx, int id, std::string& value);
+// Exchanges the index of the checked radio button of the group starting at `id` (-1: none).
+void DDX_Radio(CDataExchange* dx, int id, int& value);
+
+// A static text control.
+class CStatic : public CWnd {};
+
+// A list box: lines in code page 932, sorted or in insertion order as the control was made.
+class CListBox : public CWnd {
+public:
+    void ResetContent();
+    // Adds a line, showing each line break in it as one mark "↵"; returns its position.
+    int AddString(std::string_view textCp932);
+    int GetCount() const;
+    // Returns the selected position, or LB_ERR (-1) when none is selected.
+    int GetCurSel() const;
+    // Selects a position (-1: none); returns LB_ERR when the position does not exist.
+    int SetCurSel(int position);
+    // Returns the text of line `position` in code page 932.
+    std::string GetText(int position) const;
+};
+
+// A drop-down combo box with an editable field.
+class CComboBox : public CWnd {
+public:
+    int GetCount() const;
+    // Returns the text of item `position` in code page 932.
+    std::string GetLBText(int position) const;
+    // Returns the selected item, or -1 when the field holds text of its own.
+    int GetCurSel() const;
+};
