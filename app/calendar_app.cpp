@@ -2,10 +2,10 @@
 
 #include "app/about_dlg.h"
 #include "app/host_dlg.h"
-#include "ui/resource_ids.h"
 #include "app/single_instance.h"
 #include "ui/globals.h"
 #include "ui/main/calendar_dlg.h"
+#include "ui/resource_ids.h"
 
 #include <QDir>
 

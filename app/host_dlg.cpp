@@ -1,7 +1,7 @@
 #include "app/host_dlg.h"
 
-#include "ui/resource_ids.h"
 #include "ui/main/calendar_dlg.h"
+#include "ui/resource_ids.h"
 
 CHostDlg::CHostDlg(CWnd* parent) : CDialog(IDD_HOST, parent) {}
 

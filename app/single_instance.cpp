@@ -1,6 +1,5 @@
 #include "app/single_instance.h"
 
-
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -95,8 +94,7 @@ bool CSingleInstance::AskToShow(const QString& socketName, int timeoutMs) {
         if (socket.waitForConnected(static_cast<int>(std::min<qint64>(500, deadline.remainingTime())))) {
             socket.write(kShowRequest);
             socket.waitForBytesWritten(static_cast<int>(deadline.remainingTime()));
-            while (!socket.canReadLine() && socket.waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
-            }
+            while (!socket.canReadLine() && socket.waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {}
             if (socket.canReadLine()) return socket.readLine() == kShowAnswer;
             return false;
         }

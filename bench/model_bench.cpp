@@ -14,8 +14,7 @@
 namespace {
 
 // A memo store of `count` records of about 100 bytes each, spread over the days of many years.
-std::string MakeMemoStore(int count)
-{
+std::string MakeMemoStore(int count) {
     // 会議 and 円 in code page 932, so that the scan meets double-byte characters.
     const std::string text = std::string("\x89\xef\x8b\x63 ") + "weekly meeting in room 4, bring the budget (" +
                              "\x89\x7e" + ") and the notes of last time\r\n";
@@ -26,8 +25,7 @@ std::string MakeMemoStore(int count)
     return store;
 }
 
-void CutEveryRecord(benchmark::State& state)
-{
+void CutEveryRecord(benchmark::State& state) {
     const std::string store = MakeMemoStore(static_cast<int>(state.range(0)));
     for (auto _ : state) {
         std::string_view rest = store;
@@ -43,8 +41,7 @@ void CutEveryRecord(benchmark::State& state)
 }
 BENCHMARK(CutEveryRecord)->Arg(1'000)->Arg(10'000)->Arg(100'000);
 
-void CutAndParseEveryRecord(benchmark::State& state)
-{
+void CutAndParseEveryRecord(benchmark::State& state) {
     const std::string store = MakeMemoStore(static_cast<int>(state.range(0)));
     int year = 0;
     int month = 0;
@@ -62,15 +59,13 @@ void CutAndParseEveryRecord(benchmark::State& state)
 BENCHMARK(CutAndParseEveryRecord)->Arg(1'000)->Arg(10'000)->Arg(100'000);
 
 // The day sought is that of the last record, so the whole store is walked.
-void FindOneDaysRecord(benchmark::State& state)
-{
+void FindOneDaysRecord(benchmark::State& state) {
     const int count = static_cast<int>(state.range(0));
     const std::string store = MakeMemoStore(count);
     const int last = count - 1;
     for (auto _ : state) {
         const auto span = FindMemoRecord(store, 100 + last / 372, last / 31 % 12, last % 31 + 1);
-        if (!span)
-            state.SkipWithError("record not found");
+        if (!span) state.SkipWithError("record not found");
         benchmark::DoNotOptimize(span);
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
@@ -78,8 +73,7 @@ void FindOneDaysRecord(benchmark::State& state)
 BENCHMARK(FindOneDaysRecord)->Arg(1'000)->Arg(10'000)->Arg(100'000);
 
 // A full build of 2026 with 1,000 holiday records of every kind spread over the three files.
-void BuildWithThousandHolidays(benchmark::State& state)
-{
+void BuildWithThousandHolidays(benchmark::State& state) {
     const std::filesystem::path oldDirectory = std::filesystem::current_path();
     std::string pattern = (std::filesystem::temp_directory_path() / "velmora-bench-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) {
@@ -95,7 +89,8 @@ void BuildWithThousandHolidays(benchmark::State& state)
     for (int i = 0; i < 1000; ++i) {
         const int kind = kinds[i % 10];
         const std::string record = std::to_string(i % 12 + 1) + "^" + std::to_string(i % 31 + 1) + "^" +
-                                   "\x8f\x74\x95\xaa\x82\xcc\x93\xfa" + std::to_string(i) + "^" + std::to_string(kind) + "~";
+                                   "\x8f\x74\x95\xaa\x82\xcc\x93\xfa" + std::to_string(i) + "^" + std::to_string(kind) +
+                                   "~";
         if (i % 3 == 0)
             oneYear += record;
         else if (kind == 0)

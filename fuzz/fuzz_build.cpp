@@ -14,14 +14,12 @@
 #include <string>
 #include <utility>
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
     fuzz::UseMemoryFiles();
     return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider provider(data, size);
     const int year = provider.ConsumeIntegral<int>();
     const int shownMonth = provider.ConsumeIntegralInRange<int>(0, 11);
@@ -65,8 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             fuzz::Check(cell.day == index + 1, "a cell holds the wrong day");
             fuzz::Check(cell.weekday == (first + index) % 7, "a cell holds the wrong weekday");
             fuzz::Check(cell.weekRow == (first + index) / 7 + 1, "a cell lies in the wrong week row");
-            if (!cell.text.empty())
-                fuzz::Check(cell.flag == 1, "a named day is not marked");
+            if (!cell.text.empty()) fuzz::Check(cell.flag == 1, "a named day is not marked");
         }
     }
 
@@ -76,8 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string sorted = SortHolidayRecords(joined);
     std::multiset<std::string> before;
     std::multiset<std::string> after;
-    for (std::string_view rest = joined; !rest.empty();)
-        before.insert(CloseHolidayRecord(CutRecord(rest)));
+    for (std::string_view rest = joined; !rest.empty();) before.insert(CloseHolidayRecord(CutRecord(rest)));
     std::pair<int, int> previous{INT_MIN, INT_MIN};
     for (std::string_view rest = sorted; !rest.empty();) {
         const std::string_view record = CutRecord(rest);

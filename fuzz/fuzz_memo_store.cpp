@@ -22,8 +22,7 @@ struct Memo {
 };
 
 // Every record of a store, parsed, as the readers walk it.
-std::vector<Memo> Records(std::string_view store)
-{
+std::vector<Memo> Records(std::string_view store) {
     std::vector<Memo> memos;
     while (!store.empty()) {
         Memo memo;
@@ -35,15 +34,13 @@ std::vector<Memo> Records(std::string_view store)
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
     // Builds read the holiday files; in memory there are none.
     fuzz::UseMemoryFiles();
     return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider provider(data, size);
     // Mostly dates near the store's own, sometimes any int.
     const bool anyNumbers = provider.ConsumeBool();
@@ -76,8 +73,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const Memo& a = kept[i];
         const Memo& b = expected[i];
         const bool same = a == b;
-        const bool closedTail = i + 1 == kept.size() && a.year == b.year && a.month == b.month && a.day == b.day &&
-                                a.text == b.text + "~";
+        const bool closedTail =
+            i + 1 == kept.size() && a.year == b.year && a.month == b.month && a.day == b.day && a.text == b.text + "~";
         fuzz::Check(same || closedTail, "the take-out changed the other records", original);
     }
 

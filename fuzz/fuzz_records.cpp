@@ -12,22 +12,18 @@
 namespace {
 
 // atoi's reading with the result clamped to the int range, from the C library.
-int ReferenceNumber(std::string_view field)
-{
+int ReferenceNumber(std::string_view field) {
     const std::string copy(field);  // strtoll stops at an embedded NUL as ReadNumber stops at it
     errno = 0;
     const long long value = std::strtoll(copy.c_str(), nullptr, 10);
-    if (value > INT_MAX)
-        return INT_MAX;
-    if (value < INT_MIN)
-        return INT_MIN;
+    if (value > INT_MAX) return INT_MAX;
+    if (value < INT_MIN) return INT_MIN;
     return static_cast<int>(value);
 }
 
 bool HasDelimiter(std::string_view text) { return FindDelimiter(text, "^~") != std::string_view::npos; }
 
-void CheckFields(std::string_view record)
-{
+void CheckFields(std::string_view record) {
     std::string_view rest = record;
     std::string_view field;
     int fields = 0;
@@ -44,8 +40,7 @@ void CheckFields(std::string_view record)
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view store(reinterpret_cast<const char*>(data), size);
 
     std::string_view rest = store;
@@ -64,8 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!rest.empty())
             fuzz::Check(tilde == record.size() - 1, "a record does not end at its first tilde", record);
         else
-            fuzz::Check(tilde == record.size() - 1 || tilde == std::string_view::npos, "the last record runs past a tilde",
-                        record);
+            fuzz::Check(tilde == record.size() - 1 || tilde == std::string_view::npos,
+                        "the last record runs past a tilde", record);
 
         // The copying overload cuts the same record.
         const std::string ownedRecord = CutRecord(owned);
@@ -112,7 +107,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::string name;
         ParseHolidayRecord(record, hMonth, hDay, name, kind);
         fuzz::Check(!HasDelimiter(name), "a holiday name holds a delimiter", record);
-        fuzz::Check(hMonth == year && hDay == month, "the first two numbers read differently as memo and holiday", record);
+        fuzz::Check(hMonth == year && hDay == month, "the first two numbers read differently as memo and holiday",
+                    record);
     }
     fuzz::Check(owned.empty(), "the copying CutRecord left a rest", store);
     fuzz::Check(rejoined == store, "the records do not make up the store", store);

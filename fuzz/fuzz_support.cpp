@@ -28,14 +28,12 @@ struct MemoryFiles {
     std::size_t nextChunk = 0;
 };
 
-MemoryFiles& Files()
-{
+MemoryFiles& Files() {
     static MemoryFiles files;
     return files;
 }
 
-int OpenMemoryFile(const char* path, int flags, mode_t)
-{
+int OpenMemoryFile(const char* path, int flags, mode_t) {
     MemoryFiles& fs = Files();
     OpenFile file;
     file.path = path;
@@ -52,18 +50,15 @@ int OpenMemoryFile(const char* path, int flags, mode_t)
             return -1;
         }
         file.writing = (flags & O_ACCMODE) != O_RDONLY;
-        if (it != fs.files.end() && !file.writing)
-            file.bytes = it->second;
-        if (it == fs.files.end())
-            fs.files[path];
+        if (it != fs.files.end() && !file.writing) file.bytes = it->second;
+        if (it == fs.files.end()) fs.files[path];
     }
     const int fd = fs.nextFd++;
     fs.open.emplace(fd, std::move(file));
     return fd;
 }
 
-ssize_t ReadMemoryFile(int fd, void* buffer, std::size_t count)
-{
+ssize_t ReadMemoryFile(int fd, void* buffer, std::size_t count) {
     MemoryFiles& fs = Files();
     const auto it = fs.open.find(fd);
     if (it == fs.open.end()) {
@@ -85,8 +80,7 @@ ssize_t ReadMemoryFile(int fd, void* buffer, std::size_t count)
     return static_cast<ssize_t>(n);
 }
 
-ssize_t WriteMemoryFile(int fd, const void* buffer, std::size_t count)
-{
+ssize_t WriteMemoryFile(int fd, const void* buffer, std::size_t count) {
     const auto it = Files().open.find(fd);
     if (it == Files().open.end() || !it->second.writing) {
         errno = EBADF;
@@ -96,22 +90,19 @@ ssize_t WriteMemoryFile(int fd, const void* buffer, std::size_t count)
     return static_cast<ssize_t>(count);
 }
 
-int CloseMemoryFile(int fd)
-{
+int CloseMemoryFile(int fd) {
     MemoryFiles& fs = Files();
     const auto it = fs.open.find(fd);
     if (it == fs.open.end()) {
         errno = EBADF;
         return -1;
     }
-    if (it->second.writing)
-        fs.files[it->second.path] = it->second.bytes;
+    if (it->second.writing) fs.files[it->second.path] = it->second.bytes;
     fs.open.erase(it);
     return 0;
 }
 
-int RenameMemoryFile(const char* from, const char* to)
-{
+int RenameMemoryFile(const char* from, const char* to) {
     MemoryFiles& fs = Files();
     const auto it = fs.files.find(from);
     if (it == fs.files.end()) {
@@ -124,8 +115,7 @@ int RenameMemoryFile(const char* from, const char* to)
     return 0;
 }
 
-int UnlinkMemoryFile(const char* path)
-{
+int UnlinkMemoryFile(const char* path) {
     if (Files().files.erase(path) == 0) {
         errno = ENOENT;
         return -1;
@@ -133,8 +123,7 @@ int UnlinkMemoryFile(const char* path)
     return 0;
 }
 
-int StatMemoryFile(int fd, struct stat* status)
-{
+int StatMemoryFile(int fd, struct stat* status) {
     const auto it = Files().open.find(fd);
     if (it == Files().open.end()) {
         errno = EBADF;
@@ -148,8 +137,7 @@ int StatMemoryFile(int fd, struct stat* status)
 
 }  // namespace
 
-void UseMemoryFiles()
-{
+void UseMemoryFiles() {
     MemoryFiles& fs = Files();
     fs.files.clear();
     fs.open.clear();
@@ -168,56 +156,44 @@ void UseMemoryFiles()
     SetFileSystemCallsForTesting(calls);
 }
 
-void PutFile(const std::string& path, std::string_view bytes)
-{
-    Files().files[path] = std::string(bytes);
-}
+void PutFile(const std::string& path, std::string_view bytes) { Files().files[path] = std::string(bytes); }
 
-bool GetFile(const std::string& path, std::string& bytes)
-{
+bool GetFile(const std::string& path, std::string& bytes) {
     const auto it = Files().files.find(path);
-    if (it == Files().files.end())
-        return false;
+    if (it == Files().files.end()) return false;
     bytes = it->second;
     return true;
 }
 
-std::vector<std::string> FileNames()
-{
+std::vector<std::string> FileNames() {
     std::vector<std::string> names;
-    for (const auto& [name, bytes] : Files().files)
-        names.push_back(name);
+    for (const auto& [name, bytes] : Files().files) names.push_back(name);
     return names;
 }
 
-void SetReadChunks(std::vector<std::size_t> sizes)
-{
+void SetReadChunks(std::vector<std::size_t> sizes) {
     Files().chunks = std::move(sizes);
     Files().nextChunk = 0;
 }
 
-void Fail(const char* what, std::string_view detail)
-{
+void Fail(const char* what, std::string_view detail) {
     std::fprintf(stderr, "invariant broken: %s\n", what);
     if (!detail.empty()) {
         std::fprintf(stderr, "detail (%zu bytes):", detail.size());
-        for (const char c : detail.substr(0, 256))
-            std::fprintf(stderr, " %02X", static_cast<unsigned char>(c));
+        for (const char c : detail.substr(0, 256)) std::fprintf(stderr, " %02X", static_cast<unsigned char>(c));
         std::fprintf(stderr, "\n");
     }
     std::abort();
 }
 
-int DaysInMonth(long long yearSince1900, int month)
-{
+int DaysInMonth(long long yearSince1900, int month) {
     static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     const long long year = yearSince1900 + 1900;
     const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
     return month == 1 && leap ? 29 : kDays[month];
 }
 
-int WeekdayOfFirst(long long yearSince1900, int month)
-{
+int WeekdayOfFirst(long long yearSince1900, int month) {
     // Days since 1970-01-01 of a proleptic Gregorian date, on the March-based year.
     long long year = yearSince1900 + 1900;
     const long long m = month + 1;

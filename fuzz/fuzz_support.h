@@ -26,10 +26,8 @@ void SetReadChunks(std::vector<std::size_t> sizes);
 // Stops the run with a message: an invariant did not hold.
 [[noreturn]] void Fail(const char* what, std::string_view detail = {});
 // Stops the run when `condition` is false.
-inline void Check(bool condition, const char* what, std::string_view detail = {})
-{
-    if (!condition)
-        Fail(what, detail);
+inline void Check(bool condition, const char* what, std::string_view detail = {}) {
+    if (!condition) Fail(what, detail);
 }
 
 // Returns the number of days of month 0..11 of the year given as years since 1900.

@@ -19,21 +19,17 @@ const std::string kSavedName = "/nonexistent-velmora-fuzz/MemoData.txt";
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
     fuzz::UseMemoryFiles();
     return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider provider(data, size);
     std::vector<std::size_t> chunks(provider.ConsumeIntegralInRange<std::size_t>(0, 4));
-    for (std::size_t& chunk : chunks)
-        chunk = provider.ConsumeIntegralInRange<std::size_t>(0, 70000);
+    for (std::size_t& chunk : chunks) chunk = provider.ConsumeIntegralInRange<std::size_t>(0, 70000);
     // A size 0 is an interrupted read; at least one read must move on.
-    if (!chunks.empty())
-        chunks.back() = std::max<std::size_t>(chunks.back(), 1);
+    if (!chunks.empty()) chunks.back() = std::max<std::size_t>(chunks.back(), 1);
     const std::string bytes = provider.ConsumeRemainingBytesAsString();
 
     fuzz::UseMemoryFiles();
@@ -54,8 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // A store without NUL and 0x1A survives a write and a read unchanged: the decoded store, and
     // the input itself when it qualifies.
     for (const std::string* store : {&decoded, &bytes}) {
-        if (store->find('\0') != std::string::npos || store->find('\x1a') != std::string::npos)
-            continue;
+        if (store->find('\0') != std::string::npos || store->find('\x1a') != std::string::npos) continue;
         fuzz::Check(DecodeTextFile(EncodeTextFile(*store)) == *store, "a store does not survive encoding", *store);
         fuzz::Check(WriteTextFile(kSavedName, *store) == 1, "a save into memory failed", *store);
         std::string saved;

@@ -25,22 +25,10 @@ constinit FileSystemCalls g_calls = kRealCalls;
 
 }  // namespace
 
-FileSystemCalls RealFileSystemCalls()
-{
-    return kRealCalls;
-}
+FileSystemCalls RealFileSystemCalls() { return kRealCalls; }
 
-const FileSystemCalls& CurrentFileSystemCalls()
-{
-    return g_calls;
-}
+const FileSystemCalls& CurrentFileSystemCalls() { return g_calls; }
 
-void SetFileSystemCallsForTesting(const FileSystemCalls& calls)
-{
-    g_calls = calls;
-}
+void SetFileSystemCallsForTesting(const FileSystemCalls& calls) { g_calls = calls; }
 
-void ResetFileSystemCalls()
-{
-    g_calls = kRealCalls;
-}
+void ResetFileSystemCalls() { g_calls = kRealCalls; }

@@ -1,8 +1,8 @@
 #pragma once
 
-#include <cstddef>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <cstddef>
 
 // The POSIX calls that the data files go through, so that tests can make any one of them fail.
 struct FileSystemCalls {

@@ -16,28 +16,21 @@ constexpr int kOneYearOnly = 100;
 constexpr int kMonday = 1;
 constexpr int kSunday = 0;
 
-int YearModFour(long long calendarYear)
-{
-    return static_cast<int>((calendarYear % 4 + 4) % 4);
-}
+int YearModFour(long long calendarYear) { return static_cast<int>((calendarYear % 4 + 4) % 4); }
 
 int SpringEquinoxDay(long long calendarYear)  // in March
 {
     const int r = YearModFour(calendarYear);
-    if (calendarYear >= 1960 && calendarYear <= 1992)
-        return r == 0 ? 20 : 21;
-    if (calendarYear >= 1993 && calendarYear <= 2025)
-        return r == 0 || r == 1 ? 20 : 21;
+    if (calendarYear >= 1960 && calendarYear <= 1992) return r == 0 ? 20 : 21;
+    if (calendarYear >= 1993 && calendarYear <= 2025) return r == 0 || r == 1 ? 20 : 21;
     return r == 3 ? 21 : 20;
 }
 
 int AutumnEquinoxDay(long long calendarYear)  // in September
 {
     const int r = YearModFour(calendarYear);
-    if (calendarYear >= 1950 && calendarYear <= 1982)
-        return r == 3 ? 24 : 23;
-    if (calendarYear >= 1983 && calendarYear <= 2011)
-        return 23;
+    if (calendarYear >= 1950 && calendarYear <= 1982) return r == 3 ? 24 : 23;
+    if (calendarYear >= 1983 && calendarYear <= 2011) return 23;
     return r == 0 ? 22 : 23;
 }
 
@@ -45,11 +38,9 @@ class HolidayMarker {
 public:
     explicit HolidayMarker(CYearCalendar& calendar) : m_calendar(calendar) {}
 
-    void Place(int month, int day, const std::string& name, int kind)
-    {
+    void Place(int month, int day, const std::string& name, int kind) {
         // Months and days come unchecked from the files; Cell() refuses anything outside the year.
-        if (month < 1 || month > 12)
-            return;
+        if (month < 1 || month > 12) return;
         const int monthIndex = month - 1;
         const long long calendarYear = static_cast<long long>(m_calendar.year) + 1900;
         if (kind == kFixedDate || kind == kOneYearOnly)
@@ -65,31 +56,25 @@ public:
     }
 
 private:
-    CDayCell* ExistingDay(int monthIndex, int day)
-    {
+    CDayCell* ExistingDay(int monthIndex, int day) {
         CDayCell* cell = m_calendar.Cell(monthIndex, day);
         return cell != nullptr && cell->day != 0 ? cell : nullptr;
     }
 
-    static void Mark(CDayCell& cell, const std::string& name)
-    {
+    static void Mark(CDayCell& cell, const std::string& name) {
         cell.flag = 1;
         cell.text = name;
     }
 
-    void MarkWithSundayRule(int monthIndex, int day, const std::string& name)
-    {
+    void MarkWithSundayRule(int monthIndex, int day, const std::string& name) {
         CDayCell* cell = ExistingDay(monthIndex, day);
-        if (cell == nullptr)
-            return;
+        if (cell == nullptr) return;
         Mark(*cell, name);
-        if (cell->weekday != kSunday)
-            return;
+        if (cell->weekday != kSunday) return;
         // The next cell of the run: the next day of the month, or the 1st of the next month after a
         // 31st. Nothing lies after 31 December in this year's cells.
         CDayCell* next = day < 31 ? ExistingDay(monthIndex, day + 1) : ExistingDay(monthIndex + 1, 1);
-        if (next != nullptr)
-            next->flag = 1;
+        if (next != nullptr) next->flag = 1;
     }
 
     void MarkNthMonday(int monthIndex, int nth, const std::string& name)  // nth 1..5
@@ -110,8 +95,7 @@ private:
 
 }  // namespace
 
-void CYearCalendar::ApplyHolidays()
-{
+void CYearCalendar::ApplyHolidays() {
     LoadHolidayData();
     HolidayMarker marker(*this);
     int recordMonth = 0;

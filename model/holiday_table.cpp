@@ -12,8 +12,7 @@ namespace {
 
 using DateKey = std::pair<int, int>;  // (month, day) as the record's numbers read
 
-DateKey DateOf(std::string_view record)
-{
+DateKey DateOf(std::string_view record) {
     std::string_view field;
     CutField(record, field);
     const int month = ReadNumber(field);
@@ -21,16 +20,13 @@ DateKey DateOf(std::string_view record)
     return {month, ReadNumber(field)};
 }
 
-void AppendClosedRecords(std::string& out, std::string_view store)
-{
-    while (!store.empty())
-        out += CloseHolidayRecord(CutRecord(store));
+void AppendClosedRecords(std::string& out, std::string_view store) {
+    while (!store.empty()) out += CloseHolidayRecord(CutRecord(store));
 }
 
 // One pass carries the latest date seen so far: a record moves on past every record whose date
 // is the same or earlier, so records of equal dates change places on every pass.
-void CarryingPass(const std::vector<DateKey>& keys, std::vector<std::size_t>& order, std::vector<std::size_t>& next)
-{
+void CarryingPass(const std::vector<DateKey>& keys, std::vector<std::size_t>& order, std::vector<std::size_t>& next) {
     next.clear();
     std::size_t carried = order.front();
     for (std::size_t i = 1; i < order.size(); ++i) {
@@ -46,37 +42,30 @@ void CarryingPass(const std::vector<DateKey>& keys, std::vector<std::size_t>& or
     order.swap(next);
 }
 
-bool IsOrderedByDate(const std::vector<DateKey>& keys, const std::vector<std::size_t>& order)
-{
+bool IsOrderedByDate(const std::vector<DateKey>& keys, const std::vector<std::size_t>& order) {
     for (std::size_t i = 1; i < order.size(); ++i) {
-        if (keys[order[i]] < keys[order[i - 1]])
-            return false;
+        if (keys[order[i]] < keys[order[i - 1]]) return false;
     }
     return true;
 }
 
 }  // namespace
 
-std::string CloseHolidayRecord(std::string_view record)
-{
+std::string CloseHolidayRecord(std::string_view record) {
     std::string closed(record);
     // A lead byte at the end would take a single "~" as its second byte: add until one stands.
-    while (!IsClosedRecord(closed))
-        closed += '~';
+    while (!IsClosedRecord(closed)) closed += '~';
     return closed;
 }
 
-std::string JoinHolidayStores(std::string_view fixedStore, std::string_view ruleStore, std::string_view oneYearStore)
-{
+std::string JoinHolidayStores(std::string_view fixedStore, std::string_view ruleStore, std::string_view oneYearStore) {
     std::string joined;
     joined.reserve(fixedStore.size() + ruleStore.size() + oneYearStore.size() + 3);
-    for (const std::string_view store : {fixedStore, ruleStore, oneYearStore})
-        AppendClosedRecords(joined, store);
+    for (const std::string_view store : {fixedStore, ruleStore, oneYearStore}) AppendClosedRecords(joined, store);
     return joined;
 }
 
-std::string SortHolidayRecords(std::string_view records)
-{
+std::string SortHolidayRecords(std::string_view records) {
     std::vector<std::string> closed;
     std::vector<DateKey> keys;
     while (!records.empty()) {
@@ -85,8 +74,7 @@ std::string SortHolidayRecords(std::string_view records)
     }
     const std::size_t n = closed.size();
     std::vector<std::size_t> order(n);
-    for (std::size_t i = 0; i < n; ++i)
-        order[i] = i;
+    for (std::size_t i = 0; i < n; ++i) order[i] = i;
 
     if (n > 0) {
         std::vector<std::size_t> next;
@@ -100,8 +88,7 @@ std::string SortHolidayRecords(std::string_view records)
         const std::size_t remaining = n + 1 - passes;
         for (std::size_t start = 0; start < n;) {
             std::size_t end = start + 1;
-            while (end < n && keys[order[end]] == keys[order[start]])
-                ++end;
+            while (end < n && keys[order[end]] == keys[order[start]]) ++end;
             const std::size_t length = end - start;
             std::rotate(order.begin() + static_cast<std::ptrdiff_t>(start),
                         order.begin() + static_cast<std::ptrdiff_t>(start + remaining % length),
@@ -111,13 +98,11 @@ std::string SortHolidayRecords(std::string_view records)
     }
 
     std::string sorted;
-    for (const std::size_t i : order)
-        sorted += closed[i];
+    for (const std::size_t i : order) sorted += closed[i];
     return sorted;
 }
 
-std::string HolidayListLine(int month, int day, std::string_view name)
-{
+std::string HolidayListLine(int month, int day, std::string_view name) {
     // "%2d月 %2d日　": 月 is 8C 8E, 日 is 93 FA, the ideographic space 81 40.
     char head[64];
     const int length = std::snprintf(head, sizeof head, "%2d\x8C\x8E %2d\x93\xFA\x81\x40", month, day);
@@ -126,48 +111,35 @@ std::string HolidayListLine(int month, int day, std::string_view name)
     return line;
 }
 
-std::string HolidayRecordAt(std::string_view records, int index)
-{
-    if (index < 0)
-        return {};
+std::string HolidayRecordAt(std::string_view records, int index) {
+    if (index < 0) return {};
     std::string_view record;
     for (int i = 0; i <= index; ++i) {
-        if (records.empty())
-            return {};
+        if (records.empty()) return {};
         record = CutRecord(records);
     }
     return std::string(record);
 }
 
-std::string& HolidayStoreOfKind(int kind)
-{
-    if (kind == 0)
-        return g_strStaticHoliday;
-    if (kind >= 1 && kind <= 11)
-        return g_strDynamicHoliday;
+std::string& HolidayStoreOfKind(int kind) {
+    if (kind == 0) return g_strStaticHoliday;
+    if (kind >= 1 && kind <= 11) return g_strDynamicHoliday;
     return g_strYearHoliday;
 }
 
-std::string& HolidayStoreForPutBack(int kind)
-{
-    if (kind == 0)
-        return g_strStaticHoliday;
-    if (kind == 100)
-        return g_strYearHoliday;
+std::string& HolidayStoreForPutBack(int kind) {
+    if (kind == 0) return g_strStaticHoliday;
+    if (kind == 100) return g_strYearHoliday;
     return g_strDynamicHoliday;
 }
 
-std::string& HolidayStoreForChoice(int choice)
-{
-    if (choice == 0)
-        return g_strStaticHoliday;
-    if (choice == 1)
-        return g_strDynamicHoliday;
+std::string& HolidayStoreForChoice(int choice) {
+    if (choice == 0) return g_strStaticHoliday;
+    if (choice == 1) return g_strDynamicHoliday;
     return g_strYearHoliday;
 }
 
-bool RemoveHolidayRecord(std::string& store, std::string_view record)
-{
+bool RemoveHolidayRecord(std::string& store, std::string_view record) {
     const std::string wanted = CloseHolidayRecord(record);
     std::string_view rest = store;
     while (!rest.empty()) {
@@ -181,27 +153,23 @@ bool RemoveHolidayRecord(std::string& store, std::string_view record)
     return false;
 }
 
-std::string* TakeOutHolidayRecord(std::string_view record)
-{
+std::string* TakeOutHolidayRecord(std::string_view record) {
     int month = 0;
     int day = 0;
     int kind = 0;
     std::string name;
     ParseHolidayRecord(record, month, day, name, kind);
     std::string& designated = HolidayStoreOfKind(kind);
-    if (RemoveHolidayRecord(designated, record))
-        return &designated;
+    if (RemoveHolidayRecord(designated, record)) return &designated;
     // A record whose kind does not match its store (a "HappyMonday" week of 0 or above 11) would
     // otherwise stay for good and come back twice after a change.
     for (std::string* store : {&g_strStaticHoliday, &g_strDynamicHoliday, &g_strYearHoliday}) {
-        if (store != &designated && RemoveHolidayRecord(*store, record))
-            return store;
+        if (store != &designated && RemoveHolidayRecord(*store, record)) return store;
     }
     return nullptr;
 }
 
-HolidayFields HolidayFieldsOfRecord(std::string_view record, int week)
-{
+HolidayFields HolidayFieldsOfRecord(std::string_view record, int week) {
     HolidayFields fields;
     int month = 0;
     int day = 0;
@@ -215,8 +183,7 @@ HolidayFields HolidayFieldsOfRecord(std::string_view record, int week)
 }
 
 std::string MakeHolidayRecord(std::string_view month, std::string_view day, std::string_view name, int choice,
-                              int week)
-{
+                              int week) {
     const std::string kind = choice == 0 ? "0" : choice == 1 ? std::to_string(week) : "100";
     return ReplaceRecordDelimiters(month) + '^' + ReplaceRecordDelimiters(day) + '^' + ReplaceRecordDelimiters(name) +
            '^' + kind + '~';

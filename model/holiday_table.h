@@ -47,8 +47,8 @@ struct HolidayFields {
     std::string month;  // the month in decimal
     std::string day;    // the day in decimal
     std::string name;
-    int choice = 0;     // 0 fixed date, 1 "HappyMonday" (any kind but 0 and 100), 2 one year
-    int week = 0;       // the kind when choice is 1, else the week the dialog had
+    int choice = 0;  // 0 fixed date, 1 "HappyMonday" (any kind but 0 and 100), 2 one year
+    int week = 0;    // the kind when choice is 1, else the week the dialog had
 };
 // Returns the fields of `record` for the setting dialog, keeping `week` unless the choice is 1.
 HolidayFields HolidayFieldsOfRecord(std::string_view record, int week);

@@ -15,8 +15,7 @@ struct MemoFields {
     std::string_view text;
 };
 
-MemoFields SplitMemoRecord(std::string_view record)
-{
+MemoFields SplitMemoRecord(std::string_view record) {
     MemoFields fields;
     std::string_view field;
     CutField(record, field);
@@ -45,8 +44,7 @@ constexpr std::string_view kDayMark = "\x93\xfa";  // 日
 
 }  // namespace
 
-std::optional<std::string> TakeMemoRecord(std::string& store, int year, int month, int day)
-{
+std::optional<std::string> TakeMemoRecord(std::string& store, int year, int month, int day) {
     std::optional<std::string> taken;
     std::string kept;
     kept.reserve(store.size() + 1);
@@ -67,36 +65,30 @@ std::optional<std::string> TakeMemoRecord(std::string& store, int year, int mont
         // Only a damaged file ends without "~"; closing it keeps the next append whole. A lead
         // byte at the end would take a single "~" as its second byte: add until one stands.
         std::string closed(record);
-        while (!IsClosedRecord(closed))
-            closed += '~';
+        while (!IsClosedRecord(closed)) closed += '~';
         kept += closed;
     }
     store = std::move(kept);
     return taken;
 }
 
-void AppendMemoRecord(std::string& store, int year, int month, int day, std::string_view text)
-{
+void AppendMemoRecord(std::string& store, int year, int month, int day, std::string_view text) {
     store += MakeMemoRecord(year, month, day, ReplaceRecordDelimiters(text));
 }
 
-std::array<std::optional<std::string>, 31> FindMonthMemos(std::string_view store, int year, int month)
-{
+std::array<std::optional<std::string>, 31> FindMonthMemos(std::string_view store, int year, int month) {
     std::array<std::optional<std::string>, 31> memos;
     std::string_view rest = store;
     while (!rest.empty()) {
         const MemoFields fields = SplitMemoRecord(CutRecord(rest));
-        if (fields.year != year || fields.month != month || fields.day < 1 || fields.day > 31)
-            continue;
+        if (fields.year != year || fields.month != month || fields.day < 1 || fields.day > 31) continue;
         std::optional<std::string>& slot = memos[static_cast<std::size_t>(fields.day - 1)];
-        if (!slot)
-            slot.emplace(fields.text);
+        if (!slot) slot.emplace(fields.text);
     }
     return memos;
 }
 
-std::string MonthListLine(int day, int weekday, std::string_view memo)
-{
+std::string MonthListLine(int day, int weekday, std::string_view memo) {
     char number[16];
     std::snprintf(number, sizeof number, "%2d", day);
     std::string line;
@@ -104,18 +96,15 @@ std::string MonthListLine(int day, int weekday, std::string_view memo)
     line += number;
     line += kDayMark;
     line += '(';
-    if (weekday >= 0 && weekday <= 6)
-        line += kWeekdayNames[weekday];
+    if (weekday >= 0 && weekday <= 6) line += kWeekdayNames[weekday];
     line += ")    ";
     line += memo;
     return line;
 }
 
-std::vector<std::string> MonthListLines(std::string_view store, const CYearCalendar& calendar)
-{
+std::vector<std::string> MonthListLines(std::string_view store, const CYearCalendar& calendar) {
     std::vector<std::string> lines;
-    if (calendar.month < 0 || calendar.month > 11)
-        return lines;
+    if (calendar.month < 0 || calendar.month > 11) return lines;
     const auto memos = FindMonthMemos(store, calendar.year, calendar.month);
     for (const CDayCell& cell : calendar.cells[calendar.month]) {
         if (cell.day < 1 || cell.day > 31)  // 0 ends the month

@@ -10,20 +10,12 @@ std::optional<std::tm> g_fixedPresent;
 
 }  // namespace
 
-void SetPresentTimeForTesting(const std::tm& moment)
-{
-    g_fixedPresent = moment;
-}
+void SetPresentTimeForTesting(const std::tm& moment) { g_fixedPresent = moment; }
 
-void ClearPresentTimeForTesting()
-{
-    g_fixedPresent.reset();
-}
+void ClearPresentTimeForTesting() { g_fixedPresent.reset(); }
 
-std::tm CurrentLocalTime()
-{
-    if (g_fixedPresent)
-        return *g_fixedPresent;
+std::tm CurrentLocalTime() {
+    if (g_fixedPresent) return *g_fixedPresent;
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);

@@ -13,8 +13,7 @@ namespace {
 // Every reader's walk goes through here, so the delimiter test is a plain predicate rather than a
 // search of a delimiter set per byte.
 template <typename IsDelimiter>
-std::size_t FindSingleByte(std::string_view text, IsDelimiter isDelimiter)
-{
+std::size_t FindSingleByte(std::string_view text, IsDelimiter isDelimiter) {
     const std::size_t size = text.size();
     std::size_t i = 0;
     while (i < size) {
@@ -24,42 +23,36 @@ std::size_t FindSingleByte(std::string_view text, IsDelimiter isDelimiter)
             i += 2;
             continue;
         }
-        if (isDelimiter(byte))
-            return i;
+        if (isDelimiter(byte)) return i;
         ++i;
     }
     return std::string_view::npos;
 }
 
-std::size_t FindFieldEnd(std::string_view text)
-{
+std::size_t FindFieldEnd(std::string_view text) {
     return FindSingleByte(text, [](unsigned char byte) { return byte == '^' || byte == '~'; });
 }
 
-std::size_t FindRecordEnd(std::string_view text)
-{
+std::size_t FindRecordEnd(std::string_view text) {
     return FindSingleByte(text, [](unsigned char byte) { return byte == '~'; });
 }
 
 }  // namespace
 
-bool IsClosedRecord(std::string_view record)
-{
+bool IsClosedRecord(std::string_view record) {
     std::size_t last = std::string_view::npos;
     for (std::size_t i = 0; i < record.size(); i += IsCp932LeadByte(static_cast<unsigned char>(record[i])) ? 2 : 1)
         last = i;
     return last != std::string_view::npos && last == record.size() - 1 && record[last] == '~';
 }
 
-std::size_t FindDelimiter(std::string_view text, std::string_view delimiters)
-{
+std::size_t FindDelimiter(std::string_view text, std::string_view delimiters) {
     return FindSingleByte(text, [delimiters](unsigned char byte) {
         return delimiters.find(static_cast<char>(byte)) != std::string_view::npos;
     });
 }
 
-void CutField(std::string_view& source, std::string_view& field)
-{
+void CutField(std::string_view& source, std::string_view& field) {
     const std::size_t at = FindFieldEnd(source);
     if (at == std::string_view::npos) {
         field = source;
@@ -70,8 +63,7 @@ void CutField(std::string_view& source, std::string_view& field)
     source.remove_prefix(at + 1);
 }
 
-void CutField(std::string& source, std::string& field)
-{
+void CutField(std::string& source, std::string& field) {
     const std::size_t at = FindFieldEnd(source);
     if (at == std::string::npos) {
         field = std::move(source);
@@ -82,8 +74,7 @@ void CutField(std::string& source, std::string& field)
     source.erase(0, at + 1);
 }
 
-std::string_view CutRecord(std::string_view& rest)
-{
+std::string_view CutRecord(std::string_view& rest) {
     const std::size_t at = FindRecordEnd(rest);
     // An unterminated rest is the last record, so every loop that cuts until empty ends.
     const std::size_t length = at == std::string_view::npos ? rest.size() : at + 1;
@@ -92,8 +83,7 @@ std::string_view CutRecord(std::string_view& rest)
     return record;
 }
 
-std::string CutRecord(std::string& store)
-{
+std::string CutRecord(std::string& store) {
     const std::size_t at = FindRecordEnd(store);
     if (at == std::string::npos) {
         std::string record = std::move(store);
@@ -105,8 +95,7 @@ std::string CutRecord(std::string& store)
     return record;
 }
 
-std::string MakeMemoRecord(int year, int month, int day, std::string_view text)
-{
+std::string MakeMemoRecord(int year, int month, int day, std::string_view text) {
     std::string record;
     record.reserve(3 * 12 + text.size() + 1);
     char digits[16];
@@ -120,12 +109,10 @@ std::string MakeMemoRecord(int year, int month, int day, std::string_view text)
     return record;
 }
 
-int ReadNumber(std::string_view field)
-{
+int ReadNumber(std::string_view field) {
     std::size_t i = 0;
     // The white space that atoi skips in the C locale.
-    while (i < field.size() && (field[i] == ' ' || (field[i] >= '\t' && field[i] <= '\r')))
-        ++i;
+    while (i < field.size() && (field[i] == ' ' || (field[i] >= '\t' && field[i] <= '\r'))) ++i;
     bool negative = false;
     if (i < field.size() && (field[i] == '+' || field[i] == '-')) {
         negative = field[i] == '-';
@@ -135,16 +122,13 @@ int ReadNumber(std::string_view field)
     constexpr long long kLimit = static_cast<long long>(INT_MAX) + 1;
     long long magnitude = 0;
     for (; i < field.size() && field[i] >= '0' && field[i] <= '9'; ++i) {
-        if (magnitude <= kLimit)
-            magnitude = magnitude * 10 + (field[i] - '0');
+        if (magnitude <= kLimit) magnitude = magnitude * 10 + (field[i] - '0');
     }
-    if (negative)
-        return magnitude >= kLimit ? INT_MIN : static_cast<int>(-magnitude);
+    if (negative) return magnitude >= kLimit ? INT_MIN : static_cast<int>(-magnitude);
     return magnitude > INT_MAX ? INT_MAX : static_cast<int>(magnitude);
 }
 
-void ParseMemoRecord(std::string_view record, int& year, int& month, int& day, std::string& text)
-{
+void ParseMemoRecord(std::string_view record, int& year, int& month, int& day, std::string& text) {
     std::string_view field;
     CutField(record, field);
     year = ReadNumber(field);
@@ -156,8 +140,7 @@ void ParseMemoRecord(std::string_view record, int& year, int& month, int& day, s
     text.assign(field);
 }
 
-void ParseHolidayRecord(std::string_view record, int& month, int& day, std::string& name, int& kind)
-{
+void ParseHolidayRecord(std::string_view record, int& month, int& day, std::string& name, int& kind) {
     std::string_view field;
     CutField(record, field);
     month = ReadNumber(field);
@@ -169,8 +152,7 @@ void ParseHolidayRecord(std::string_view record, int& month, int& day, std::stri
     kind = ReadNumber(field);
 }
 
-std::optional<RecordSpan> FindMemoRecord(std::string_view store, int year, int month, int day)
-{
+std::optional<RecordSpan> FindMemoRecord(std::string_view store, int year, int month, int day) {
     std::string_view rest = store;
     while (!rest.empty()) {
         const std::size_t offset = store.size() - rest.size();
@@ -179,14 +161,11 @@ std::optional<RecordSpan> FindMemoRecord(std::string_view store, int year, int m
         std::string_view fields = record;
         std::string_view field;
         CutField(fields, field);
-        if (ReadNumber(field) != year)
-            continue;
+        if (ReadNumber(field) != year) continue;
         CutField(fields, field);
-        if (ReadNumber(field) != month)
-            continue;
+        if (ReadNumber(field) != month) continue;
         CutField(fields, field);
-        if (ReadNumber(field) != day)
-            continue;
+        if (ReadNumber(field) != day) continue;
         return RecordSpan{offset, record.size()};
     }
     return std::nullopt;

@@ -12,7 +12,9 @@ extern std::string g_strDynamicHoliday;  // rule-based holidays
 extern std::string g_strYearHoliday;     // one-year holidays of the shown year
 
 // Returns true when the byte starts a double-byte code page 932 character.
-constexpr bool IsCp932LeadByte(unsigned char byte) { return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC); }
+constexpr bool IsCp932LeadByte(unsigned char byte) {
+    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
 // Returns true when the record's last character is a single-byte "~" (not the second byte of a
 // double-byte character).
 bool IsClosedRecord(std::string_view record);

@@ -7,8 +7,7 @@
 
 CYearCalendar g_YearCalendar;
 
-void CYearCalendar::Build()
-{
+void CYearCalendar::Build() {
     const long long calendarYear = static_cast<long long>(year) + 1900;
     for (int m = 0; m < 12; ++m) {
         const int length = DaysInMonth(calendarYear, m);
@@ -30,26 +29,21 @@ void CYearCalendar::Build()
         }
         // Cells past the month's end are no days: nothing of an earlier year's build (a 29
         // February's holiday mark and name) may stay in them.
-        for (int d = length + 1; d <= 31; ++d)
-            cells[m][d - 1] = CDayCell{};
+        for (int d = length + 1; d <= 31; ++d) cells[m][d - 1] = CDayCell{};
     }
     ApplyHolidays();
 }
 
-CDayCell* CYearCalendar::Cell(int monthIndex, int dayOfMonth)
-{
-    if (monthIndex < 0 || monthIndex > 11 || dayOfMonth < 1 || dayOfMonth > 31)
-        return nullptr;
+CDayCell* CYearCalendar::Cell(int monthIndex, int dayOfMonth) {
+    if (monthIndex < 0 || monthIndex > 11 || dayOfMonth < 1 || dayOfMonth > 31) return nullptr;
     return &cells[monthIndex][dayOfMonth - 1];
 }
 
-const CDayCell* CYearCalendar::Cell(int monthIndex, int dayOfMonth) const
-{
+const CDayCell* CYearCalendar::Cell(int monthIndex, int dayOfMonth) const {
     return const_cast<CYearCalendar*>(this)->Cell(monthIndex, dayOfMonth);
 }
 
-void GoToday()
-{
+void GoToday() {
     const std::tm now = CurrentLocalTime();
     g_YearCalendar.year = now.tm_year;
     g_YearCalendar.month = now.tm_mon;
@@ -58,8 +52,7 @@ void GoToday()
 
 // The window code may set `month` directly; a value outside 0..11 steps into the nearest month
 // instead of running further out.
-void PrevMonth()
-{
+void PrevMonth() {
     CYearCalendar& model = g_YearCalendar;
     if (model.month > 0) {
         model.month = std::min(model.month, 12) - 1;
@@ -74,8 +67,7 @@ void PrevMonth()
     model.Build();
 }
 
-void NextMonth()
-{
+void NextMonth() {
     CYearCalendar& model = g_YearCalendar;
     if (model.month < 11) {
         model.month = std::max(model.month, -1) + 1;
@@ -90,16 +82,12 @@ void NextMonth()
     model.Build();
 }
 
-void PrevYear()
-{
-    if (g_YearCalendar.year > INT_MIN)
-        --g_YearCalendar.year;
+void PrevYear() {
+    if (g_YearCalendar.year > INT_MIN) --g_YearCalendar.year;
     g_YearCalendar.Build();
 }
 
-void NextYear()
-{
-    if (g_YearCalendar.year < INT_MAX)
-        ++g_YearCalendar.year;
+void NextYear() {
+    if (g_YearCalendar.year < INT_MAX) ++g_YearCalendar.year;
     g_YearCalendar.Build();
 }

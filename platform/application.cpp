@@ -17,7 +17,8 @@ QtMessageHandler g_defaultMessages = nullptr;
 // instead of the toolkit's abort.
 void StartUpMessages(QtMsgType type, const QMessageLogContext& context, const QString& message) {
     if (type == QtFatalMsg) {
-        std::fprintf(stderr, "velmora: cannot open a window: %s\n", qPrintable(message.section(QLatin1Char('\n'), 0, 0)));
+        std::fprintf(stderr, "velmora: cannot open a window: %s\n",
+                     qPrintable(message.section(QLatin1Char('\n'), 0, 0)));
         std::_Exit(1);
     }
     if (g_defaultMessages != nullptr) g_defaultMessages(type, context, message);

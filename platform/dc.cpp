@@ -44,8 +44,7 @@ BOOL CFont::CreatePointFont(int pointTenths, std::string_view faceCp932) {
     return TRUE;
 }
 
-CDC::CDC(QImage* surface, platform::DrawLog* log, const QRegion& clip)
-    : m_surface(surface), m_log(log), m_clip(clip) {}
+CDC::CDC(QImage* surface, platform::DrawLog* log, const QRegion& clip) : m_surface(surface), m_log(log), m_clip(clip) {}
 
 CDC::~CDC() = default;
 
@@ -90,8 +89,8 @@ void CDC::TextOut(int x, int y, std::string_view textCp932) {
     const QFont font = CurrentFont();
     if (m_log != nullptr) {
         const std::string face = m_font != nullptr ? m_font->FaceUtf8() : std::string();
-        m_log->push_back({platform::DrawOp::Kind::Text, {}, {x, y}, std::string(textCp932),
-                          m_textColour, face, font.pixelSize()});
+        m_log->push_back(
+            {platform::DrawOp::Kind::Text, {}, {x, y}, std::string(textCp932), m_textColour, face, font.pixelSize()});
     }
     if (m_surface == nullptr) return;
     const QString text = platform::ToQString(textCp932);

@@ -18,12 +18,12 @@ namespace platform {
 struct DrawOp {
     enum class Kind { Fill, Text, Frame, Icon };
     Kind kind;
-    CRect rect;              // Fill, Frame
-    CPoint point;            // Text, Icon: top-left corner
-    std::string text;        // Text: code page 932
-    COLORREF colour = 0;     // Fill and Frame colour, Text colour
-    std::string fontFace;    // Text: the face the program asked for (UTF-8)
-    int fontPixels = 0;      // Text: pixel height of the font
+    CRect rect;            // Fill, Frame
+    CPoint point;          // Text, Icon: top-left corner
+    std::string text;      // Text: code page 932
+    COLORREF colour = 0;   // Fill and Frame colour, Text colour
+    std::string fontFace;  // Text: the face the program asked for (UTF-8)
+    int fontPixels = 0;    // Text: pixel height of the font
 };
 using DrawLog = std::vector<DrawOp>;
 

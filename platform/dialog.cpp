@@ -88,7 +88,8 @@ QWidget* MakeControl(const platform::ControlTemplate& c, QWidget* client, CDialo
         if ((c.style & platform::kMultiLine) != 0) {
             auto* edit = new QPlainTextEdit(client);
             edit->setTabChangesFocus(true);
-            edit->setVerticalScrollBarPolicy((c.style & platform::kVScroll) != 0 ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAsNeeded);
+            edit->setVerticalScrollBarPolicy((c.style & platform::kVScroll) != 0 ? Qt::ScrollBarAlwaysOn
+                                                                                 : Qt::ScrollBarAsNeeded);
             widget = edit;
         } else {
             widget = new QLineEdit(client);
@@ -110,7 +111,8 @@ QWidget* MakeControl(const platform::ControlTemplate& c, QWidget* client, CDialo
         if ((c.style & platform::kAlwaysScroll) != 0) list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         if ((c.style & platform::kNotify) != 0) {
             const int id = c.id;
-            QObject::connect(list, &QListWidget::itemDoubleClicked, [owner, id] { owner->OnControlNotify(id, LBN_DBLCLK); });
+            QObject::connect(list, &QListWidget::itemDoubleClicked,
+                             [owner, id] { owner->OnControlNotify(id, LBN_DBLCLK); });
         }
         widget = list;
         break;
@@ -132,7 +134,7 @@ QWidget* MakeControl(const platform::ControlTemplate& c, QWidget* client, CDialo
     }
     }
     if (c.id >= 0) widget->setObjectName(QStringLiteral("ctrl_%1").arg(c.id));
-    widget->setFocusPolicy((c.style & platform::kTabStop) != 0 ? Qt::StrongFocus
+    widget->setFocusPolicy((c.style & platform::kTabStop) != 0                            ? Qt::StrongFocus
                            : c.kind == ControlKind::Static || c.kind == ControlKind::Icon ? Qt::NoFocus
                                                                                           : Qt::ClickFocus);
     return widget;
@@ -163,8 +165,9 @@ BOOL CDialog::MakeWindow() {
     window->setFont(font);
     Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                             Qt::WindowCloseButtonHint;
-    if (t->minMaxBoxes) flags = Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                                Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint;
+    if (t->minMaxBoxes)
+        flags = Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
+                Qt::WindowCloseButtonHint;
     window->setWindowFlags(flags);
     m_widget = window;
 
@@ -191,7 +194,8 @@ BOOL CDialog::MakeWindow() {
     for (std::size_t i = 0; i < controls.size(); ++i) {
         const platform::ControlTemplate& c = t->controls[i];
         // A combo box's template height takes in its dropped-down list; closed, it is one field high.
-        const int height = c.kind == platform::ControlKind::ComboBox ? controls[i]->sizeHint().height() : ToPixelsY(c.cy, base);
+        const int height =
+            c.kind == platform::ControlKind::ComboBox ? controls[i]->sizeHint().height() : ToPixelsY(c.cy, base);
         controls[i]->setGeometry(ToPixelsX(c.x, base), ToPixelsY(c.y, base), ToPixelsX(c.cx, base), height);
     }
     const QSize clientSize(ToPixelsX(t->cx, base), ToPixelsY(t->cy, base));
@@ -387,8 +391,8 @@ void PostQuitMessage(int exitCode) {
 BOOL IsQuitPosted() { return State().quitPosted ? TRUE : FALSE; }
 
 short GetKeyState(int virtualKey) {
-    const Qt::KeyboardModifiers held = State().keyboardModifiers ? *State().keyboardModifiers
-                                                                  : QGuiApplication::queryKeyboardModifiers();
+    const Qt::KeyboardModifiers held =
+        State().keyboardModifiers ? *State().keyboardModifiers : QGuiApplication::queryKeyboardModifiers();
     Qt::KeyboardModifier modifier = Qt::NoModifier;
     if (virtualKey == static_cast<int>(VK_SHIFT)) modifier = Qt::ShiftModifier;
     if (virtualKey == static_cast<int>(VK_CONTROL)) modifier = Qt::ControlModifier;

@@ -39,7 +39,8 @@ std::string WaylandProblem() {
     std::string name = Environment("WAYLAND_DISPLAY");
     if (name.empty()) name = "wayland-0";
     const std::string path = WaylandSocketPath(name.c_str(), std::getenv("XDG_RUNTIME_DIR"));
-    if (path.empty()) return "velmora: no Wayland compositor can be found (XDG_RUNTIME_DIR is unset); start it in a Wayland session.";
+    if (path.empty())
+        return "velmora: no Wayland compositor can be found (XDG_RUNTIME_DIR is unset); start it in a Wayland session.";
     if (SocketAnswers(path)) return {};
     return "velmora: no Wayland compositor answers at " + path +
            "; start it in a Wayland session, or without QT_QPA_PLATFORM=wayland on X11.";

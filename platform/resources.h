@@ -15,30 +15,30 @@ enum class ControlKind {
     PushButton,
     DefPushButton,  // the default push button: Enter clicks it
     Edit,
-    Static,         // static text
-    Icon,           // static icon; `iconId` names the icon
+    Static,  // static text
+    Icon,    // static icon; `iconId` names the icon
     ListBox,
-    ComboBox,       // drop-down with an editable field
-    RadioButton,    // automatic radio button
+    ComboBox,     // drop-down with an editable field
+    RadioButton,  // automatic radio button
 };
 
 // Control style bits (only those that change behaviour here).
 inline constexpr unsigned kTabStop = 1u << 0;
-inline constexpr unsigned kGroup = 1u << 1;        // first control of a radio group
-inline constexpr unsigned kMultiLine = 1u << 2;    // edit: several lines
-inline constexpr unsigned kWantReturn = 1u << 3;   // edit: Enter starts a new line
-inline constexpr unsigned kVScroll = 1u << 4;      // vertical scroll bar
-inline constexpr unsigned kSorted = 1u << 5;       // list box: keeps its lines sorted
-inline constexpr unsigned kNotify = 1u << 6;       // list box: reports double-clicks
-inline constexpr unsigned kAlwaysScroll = 1u << 7; // list box: scroll bar always shown
+inline constexpr unsigned kGroup = 1u << 1;         // first control of a radio group
+inline constexpr unsigned kMultiLine = 1u << 2;     // edit: several lines
+inline constexpr unsigned kWantReturn = 1u << 3;    // edit: Enter starts a new line
+inline constexpr unsigned kVScroll = 1u << 4;       // vertical scroll bar
+inline constexpr unsigned kSorted = 1u << 5;        // list box: keeps its lines sorted
+inline constexpr unsigned kNotify = 1u << 6;        // list box: reports double-clicks
+inline constexpr unsigned kAlwaysScroll = 1u << 7;  // list box: scroll bar always shown
 inline constexpr unsigned kBorder = 1u << 8;
 inline constexpr unsigned kAutoHScroll = 1u << 9;  // edit: scrolls horizontally
 
 struct ControlTemplate {
     ControlKind kind;
-    int id;                   // -1 for controls nothing refers to
-    const char* text;         // UTF-8
-    int x, y, cx, cy;         // dialog units
+    int id;            // -1 for controls nothing refers to
+    const char* text;  // UTF-8
+    int x, y, cx, cy;  // dialog units
     unsigned style = 0;
     std::vector<const char*> items = {};  // combo box list items, in order
     int iconId = 0;
@@ -46,19 +46,19 @@ struct ControlTemplate {
 
 struct DialogTemplate {
     int id;
-    const char* title;        // UTF-8
-    int cx, cy;               // client size in dialog units
-    const char* fontFace;     // UTF-8 face name as the program asks for it
+    const char* title;     // UTF-8
+    int cx, cy;            // client size in dialog units
+    const char* fontFace;  // UTF-8 face name as the program asks for it
     int fontPoints;
-    int menuId;               // 0 = none
-    bool visible;             // false for a window that is never shown
+    int menuId;    // 0 = none
+    bool visible;  // false for a window that is never shown
     std::vector<ControlTemplate> controls;
-    bool minMaxBoxes = false; // title bar with minimise and maximise boxes
+    bool minMaxBoxes = false;  // title bar with minimise and maximise boxes
 };
 
 struct MenuItemTemplate {
-    const char* text;         // UTF-8; nullptr for a separator
-    UINT id;                  // command id; 0 for a popup
+    const char* text;                          // UTF-8; nullptr for a separator
+    UINT id;                                   // command id; 0 for a popup
     std::vector<MenuItemTemplate> items = {};  // a popup's items
 };
 

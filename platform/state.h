@@ -16,7 +16,7 @@ struct LayerState {
     bool testMode = false;
     bool quitPosted = false;
     int quitCode = 0;
-    std::vector<QEventLoop*> loops;  // running modal loops, innermost last
+    std::vector<QEventLoop*> loops;      // running modal loops, innermost last
     std::vector<CDialog*> modalDialogs;  // dialogs in DoModal, innermost last
     std::deque<std::function<void(CDialog&)>> modalHooks;
     std::deque<int> messageBoxAnswers;

@@ -5,8 +5,8 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
-#include <csignal>
 #include <unistd.h>
+#include <csignal>
 
 namespace platform {
 namespace {

@@ -9,7 +9,7 @@ namespace platform {
 namespace {
 
 constexpr std::string_view kReplacementUtf8 = "\xEF\xBF\xBD";  // U+FFFD
-constexpr std::string_view kGetaMarkCp932 = "\x81\xAC";       // 〓
+constexpr std::string_view kGetaMarkCp932 = "\x81\xAC";        // 〓
 
 // Length of the UTF-8 sequence that starts with `lead` (1 for a stray continuation byte).
 std::size_t Utf8Length(unsigned char lead) {
@@ -22,8 +22,8 @@ std::size_t Utf8Length(unsigned char lead) {
 // Converts with iconv, replacing each unconvertible unit of input with `replacement`.
 // `unitLength` gives how many input bytes one bad unit spans.
 template <typename UnitLength>
-std::string Convert(const char* to, const char* from, std::string_view input,
-                    std::string_view replacement, UnitLength unitLength) {
+std::string Convert(const char* to, const char* from, std::string_view input, std::string_view replacement,
+                    UnitLength unitLength) {
     iconv_t cd = iconv_open(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1)) {
         throw std::runtime_error("iconv cannot convert between code page 932 and UTF-8");
@@ -58,9 +58,7 @@ std::string Utf8FromCp932(std::string_view cp932) {
     return Convert("UTF-8", "CP932", cp932, kReplacementUtf8, [](unsigned char) { return std::size_t{1}; });
 }
 
-std::string Cp932FromUtf8(std::string_view utf8) {
-    return Convert("CP932", "UTF-8", utf8, kGetaMarkCp932, Utf8Length);
-}
+std::string Cp932FromUtf8(std::string_view utf8) { return Convert("CP932", "UTF-8", utf8, kGetaMarkCp932, Utf8Length); }
 
 QString ToQString(std::string_view cp932) {
     const std::string utf8 = Utf8FromCp932(cp932);

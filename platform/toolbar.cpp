@@ -14,7 +14,8 @@ namespace {
 // Answers a toolbar button's tool tip from its window's OnToolTipNotify.
 class ToolTipFilter : public QObject {
 public:
-    ToolTipFilter(CWnd* owner, UINT commandId, QObject* parent) : QObject(parent), m_owner(owner), m_commandId(commandId) {}
+    ToolTipFilter(CWnd* owner, UINT commandId, QObject* parent)
+        : QObject(parent), m_owner(owner), m_commandId(commandId) {}
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
@@ -84,7 +85,8 @@ CSize CToolBar::CalcFixedLayout(BOOL, BOOL) const {
 
 void CToolBar::EnableButton(UINT id, BOOL enable) {
     if (m_widget == nullptr) return;
-    if (auto* action = m_widget->findChild<QAction*>(QStringLiteral("cmd_%1").arg(id))) action->setEnabled(enable != FALSE);
+    if (auto* action = m_widget->findChild<QAction*>(QStringLiteral("cmd_%1").arg(id)))
+        action->setEnabled(enable != FALSE);
 }
 
 BOOL CToolBar::IsButtonEnabled(UINT id) const {

@@ -114,7 +114,8 @@ void ClientWidget::resizeEvent(QResizeEvent*) {
     if (m_owner == nullptr) return;
     m_owner->ResizeSurface(width(), height());
     m_owner->InvalidateRect(nullptr, TRUE);
-    if (auto* dialog = dynamic_cast<CDialog*>(m_owner)) dialog->RepositionBars(AFX_IDW_CONTROLBAR_FIRST, AFX_IDW_CONTROLBAR_LAST, 0);
+    if (auto* dialog = dynamic_cast<CDialog*>(m_owner))
+        dialog->RepositionBars(AFX_IDW_CONTROLBAR_FIRST, AFX_IDW_CONTROLBAR_LAST, 0);
 }
 
 void ClientWidget::showEvent(QShowEvent*) {
@@ -152,7 +153,8 @@ protected:
         if (widget == nullptr) return false;
         auto* key = static_cast<QKeyEvent*>(event);
         // A key event that nobody accepted travels on to the parents: hand it over once only.
-        if (key == m_last && key->timestamp() == m_lastTimestamp && key->type() == m_lastType && key->key() == m_lastKey) {
+        if (key == m_last && key->timestamp() == m_lastTimestamp && key->type() == m_lastType &&
+            key->key() == m_lastKey) {
             return false;
         }
         m_last = key;
@@ -230,7 +232,8 @@ UINT VirtualKeyFromQt(int key) {
 
 QSize DialogBaseUnits(const QFont& font) {
     const QFontMetrics metrics(font);
-    const int alphabet = metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    const int alphabet =
+        metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     // The average character width, rounded to the nearest pixel.
     return QSize((alphabet / 26 + 1) / 2, metrics.height());
 }

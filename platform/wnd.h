@@ -36,7 +36,7 @@ struct MSG {
 };
 
 struct NMHDR {
-    UINT_PTR idFrom = 0;      // control or command id; a CWnd* when TTF_IDISHWND is set
+    UINT_PTR idFrom = 0;  // control or command id; a CWnd* when TTF_IDISHWND is set
     UINT code = 0;
 };
 
@@ -44,7 +44,7 @@ struct NMHDR {
 struct TOOLTIPTEXT {
     NMHDR hdr;
     UINT uFlags = 0;
-    std::string text;         // code page 932, filled by the handler
+    std::string text;  // code page 932, filled by the handler
 };
 
 // A window: a top-level dialog or a control inside one. Text crossing this interface is code page
@@ -107,7 +107,6 @@ public:
     // Returns the innermost modal dialog that runs on top of this window, or this window when
     // none does.
     CWnd* GetLastActivePopup();
-
 
     // Copies members into controls (FALSE) or controls into members (TRUE); returns FALSE when
     // a value was refused. Text that the input method still converts is committed first.

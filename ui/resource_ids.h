@@ -6,7 +6,7 @@
 
 // Dialog templates.
 inline constexpr int IDD_ABOUTBOX = 100;
-inline constexpr int IDD_HOST = 102;            // the hidden host window
+inline constexpr int IDD_HOST = 102;  // the hidden host window
 inline constexpr int IDD_HOLIDAY_LIST = 104;
 inline constexpr int IDD_SCHEDULE = 105;        // one day's memo
 inline constexpr int IDD_MONTH_SCHEDULE = 106;  // one month's memos, a line per day
@@ -14,8 +14,8 @@ inline constexpr int IDD_CALENDAR = 108;        // the main window
 inline constexpr int IDD_HOLIDAY_SET = 110;
 
 // Icons.
-inline constexpr int IDR_MAINFRAME = 128;       // the application icon of the About box
-inline constexpr int IDI_CALENDAR = 147;        // the main window's and the tray's icon
+inline constexpr int IDR_MAINFRAME = 128;  // the application icon of the About box
+inline constexpr int IDI_CALENDAR = 147;   // the main window's and the tray's icon
 
 // Menus.
 inline constexpr int IDR_CALENDAR_MENU = 129;
@@ -30,7 +30,7 @@ inline constexpr int IDR_SCHEDULE_TOOLBAR = 139;
 inline constexpr int IDR_MONTH_SCHEDULE_TOOLBAR = 141;
 
 // Strings that are not tool tips (a tool tip's string id is its button's command id).
-inline constexpr UINT IDS_ABOUTBOX = 101;              // the About item's text
+inline constexpr UINT IDS_ABOUTBOX = 101;  // the About item's text
 inline constexpr UINT IDS_SOCKETS_INIT_FAILED = 103;
 
 // The About item of a system menu; compared with the low four bits of the code cleared.
@@ -72,24 +72,24 @@ inline constexpr UINT ID_HOLIDAY_CHANGE = 32870;
 inline constexpr UINT ID_HOLIDAY_DELETE = 32871;
 
 // Controls. Several dialogs reuse the same numbers; each name belongs to one dialog.
-inline constexpr int IDC_STATIC = -1;                  // labels nothing refers to
-inline constexpr int IDC_OK = IDOK;                    // About box
-inline constexpr int IDC_CLOCK = 1029;                 // main window
-inline constexpr int IDC_DAY_LIST = 1003;              // month schedule list
-inline constexpr int IDC_MEMO = 1009;                  // day schedule dialog
+inline constexpr int IDC_STATIC = -1;      // labels nothing refers to
+inline constexpr int IDC_OK = IDOK;        // About box
+inline constexpr int IDC_CLOCK = 1029;     // main window
+inline constexpr int IDC_DAY_LIST = 1003;  // month schedule list
+inline constexpr int IDC_MEMO = 1009;      // day schedule dialog
 inline constexpr int IDC_SCHEDULE_REGISTER = 1006;
 inline constexpr int IDC_SCHEDULE_DELETE = 1007;
 inline constexpr int IDC_SCHEDULE_CANCEL = 1008;
-inline constexpr int IDC_HOLIDAY_LIST = 1005;          // holiday list dialog
+inline constexpr int IDC_HOLIDAY_LIST = 1005;  // holiday list dialog
 inline constexpr int IDC_HOLIDAY_ADD = 1006;
 inline constexpr int IDC_HOLIDAY_CHANGE = 1007;
 inline constexpr int IDC_HOLIDAY_DELETE = 1008;
 inline constexpr int IDC_HOLIDAY_CLOSE = 1023;
-inline constexpr int IDC_HOLIDAY_NAME = 1009;          // holiday setting dialog
+inline constexpr int IDC_HOLIDAY_NAME = 1009;  // holiday setting dialog
 inline constexpr int IDC_MONTH_COMBO = 1010;
 inline constexpr int IDC_DAY_COMBO = 1011;
 inline constexpr int IDC_WEEK = 1019;
-inline constexpr int IDC_KIND_FIXED = 1026;            // first of the radio group
+inline constexpr int IDC_KIND_FIXED = 1026;  // first of the radio group
 inline constexpr int IDC_KIND_HAPPY_MONDAY = 1027;
 inline constexpr int IDC_KIND_ONE_YEAR = 1028;
 inline constexpr int IDC_SET_REGISTER = 1006;

@@ -95,10 +95,13 @@ QIcon CalendarIcon(const QColor& header) {
 
 QIcon VelmoraIcon(int id) {
     switch (id) {
-        case IDI_CALENDAR: return CalendarIcon(QColor(0xD8, 0x10, 0x10));
-        // The About box's application icon: the same page with a blue header.
-        case IDR_MAINFRAME: return CalendarIcon(QColor(0x20, 0x50, 0xC0));
-        default: return QIcon();
+    case IDI_CALENDAR:
+        return CalendarIcon(QColor(0xD8, 0x10, 0x10));
+    // The About box's application icon: the same page with a blue header.
+    case IDR_MAINFRAME:
+        return CalendarIcon(QColor(0x20, 0x50, 0xC0));
+    default:
+        return QIcon();
     }
 }
 

@@ -35,257 +35,114 @@ constexpr bool AllRowsFullWidth(const PixelRows& rows) {
 // y pencil yellow, o pencil shade, p bare wood, c cursor teal, s flag pole.
 QRgb PaletteColor(char c) {
     switch (c) {
-        case 'k': return qRgb(0x20, 0x20, 0x20);
-        case 'w': return qRgb(0xFF, 0xFF, 0xFF);
-        case 'g': return qRgb(0x80, 0x80, 0x80);
-        case 'r': return qRgb(0xD8, 0x10, 0x10);
-        case 'n': return qRgb(0x1C, 0x3C, 0x8C);
-        case 'b': return qRgb(0x30, 0x70, 0xD8);
-        case 'G': return qRgb(0x10, 0x88, 0x20);
-        case 'y': return qRgb(0xF4, 0xC4, 0x20);
-        case 'o': return qRgb(0xC8, 0x80, 0x10);
-        case 'p': return qRgb(0xF0, 0xD0, 0xA0);
-        case 'c': return qRgb(0x00, 0x8C, 0x8C);
-        case 's': return qRgb(0x60, 0x50, 0x40);
-        default: return qRgba(0, 0, 0, 0);
+    case 'k':
+        return qRgb(0x20, 0x20, 0x20);
+    case 'w':
+        return qRgb(0xFF, 0xFF, 0xFF);
+    case 'g':
+        return qRgb(0x80, 0x80, 0x80);
+    case 'r':
+        return qRgb(0xD8, 0x10, 0x10);
+    case 'n':
+        return qRgb(0x1C, 0x3C, 0x8C);
+    case 'b':
+        return qRgb(0x30, 0x70, 0xD8);
+    case 'G':
+        return qRgb(0x10, 0x88, 0x20);
+    case 'y':
+        return qRgb(0xF4, 0xC4, 0x20);
+    case 'o':
+        return qRgb(0xC8, 0x80, 0x10);
+    case 'p':
+        return qRgb(0xF0, 0xD0, 0xA0);
+    case 'c':
+        return qRgb(0x00, 0x8C, 0x8C);
+    case 's':
+        return qRgb(0x60, 0x50, 0x40);
+    default:
+        return qRgba(0, 0, 0, 0);
     }
 }
 
 constexpr PixelRows kTodaySchedule = {
-    "................",
-    "kkkkkkkkkkk.....",
-    "krrrrrrrrrk.....",
-    "krrrrrrrrrk.....",
-    "kkkkkkkkkkk.....",
-    "kwwwwwwwwwk.....",
-    "kwwwwkkwwwk..k..",
-    "kwwwkkkwwwk.kyk.",
-    "kwwwwkkwwwkkyok.",
-    "kwwwwkkwwwkyok..",
-    "kwwwwkkwwkyok...",
-    "kwwwkkkkkpok....",
-    "kkkkkkkkkpk.....",
-    "........k.......",
-    "................",
+    "................", "kkkkkkkkkkk.....", "krrrrrrrrrk.....", "krrrrrrrrrk.....", "kkkkkkkkkkk.....",
+    "kwwwwwwwwwk.....", "kwwwwkkwwwk..k..", "kwwwkkkwwwk.kyk.", "kwwwwkkwwwkkyok.", "kwwwwkkwwwkyok..",
+    "kwwwwkkwwkyok...", "kwwwkkkkkpok....", "kkkkkkkkkpk.....", "........k.......", "................",
 };
 
 constexpr PixelRows kMonthSchedule = {
-    "................",
-    ".kkkkkkkkkkkkkk.",
-    ".krrrrrrrrrrrrk.",
-    ".kkkkkkkkkkkkkk.",
-    ".kwwwwwwwwwwwwk.",
-    ".kwnnwggggggwwk.",
-    ".kwwwwwwwwwwwwk.",
-    ".kwnnwggggwwwwk.",
-    ".kwwwwwwwwwwwwk.",
-    ".kwrrwgggggggwk.",
-    ".kwwwwwwwwwwwwk.",
-    ".kwnnwgggggwwwk.",
-    ".kwwwwwwwwwwwwk.",
-    ".kkkkkkkkkkkkkk.",
-    "................",
+    "................", ".kkkkkkkkkkkkkk.", ".krrrrrrrrrrrrk.", ".kkkkkkkkkkkkkk.", ".kwwwwwwwwwwwwk.",
+    ".kwnnwggggggwwk.", ".kwwwwwwwwwwwwk.", ".kwnnwggggwwwwk.", ".kwwwwwwwwwwwwk.", ".kwrrwgggggggwk.",
+    ".kwwwwwwwwwwwwk.", ".kwnnwgggggwwwk.", ".kwwwwwwwwwwwwk.", ".kkkkkkkkkkkkkk.", "................",
 };
 
 constexpr PixelRows kOneDaySchedule = {
-    "................",
-    "..kkkkkkkkkkk...",
-    "..krrrrrrrrrk...",
-    "..krrrrrrrrrk...",
-    "..kkkkkkkkkkk...",
-    "..kwwwwwwwwwk...",
-    "..kwwwwkkwwwk...",
-    "..kwwwkkkwwwk...",
-    "..kwwwwkkwwwk...",
-    "..kwwwwkkwwwk...",
-    "..kwwwwkkwwwk...",
-    "..kwwwkkkkwwk...",
-    "..kwwwwwwwwwk...",
-    "..kkkkkkkkkkk...",
-    "................",
+    "................", "..kkkkkkkkkkk...", "..krrrrrrrrrk...", "..krrrrrrrrrk...", "..kkkkkkkkkkk...",
+    "..kwwwwwwwwwk...", "..kwwwwkkwwwk...", "..kwwwkkkwwwk...", "..kwwwwkkwwwk...", "..kwwwwkkwwwk...",
+    "..kwwwwkkwwwk...", "..kwwwkkkkwwk...", "..kwwwwwwwwwk...", "..kkkkkkkkkkk...", "................",
 };
 
 constexpr PixelRows kPrevYear = {
-    "................",
-    "................",
-    "................",
-    ".......n....n...",
-    "......nn...nn...",
-    ".....nnn..nnn...",
-    "....nnnn.nnnn...",
-    "...nnnnnnnnnn...",
-    "....nnnn.nnnn...",
-    ".....nnn..nnn...",
-    "......nn...nn...",
-    ".......n....n...",
-    "................",
-    "................",
-    "................",
+    "................", "................", "................", ".......n....n...", "......nn...nn...",
+    ".....nnn..nnn...", "....nnnn.nnnn...", "...nnnnnnnnnn...", "....nnnn.nnnn...", ".....nnn..nnn...",
+    "......nn...nn...", ".......n....n...", "................", "................", "................",
 };
 
 constexpr PixelRows kPrevMonth = {
-    "................",
-    "................",
-    "................",
-    ".........n......",
-    "........nn......",
-    ".......nnn......",
-    "......nnnn......",
-    ".....nnnnn......",
-    "......nnnn......",
-    ".......nnn......",
-    "........nn......",
-    ".........n......",
-    "................",
-    "................",
-    "................",
+    "................", "................", "................", ".........n......", "........nn......",
+    ".......nnn......", "......nnnn......", ".....nnnnn......", "......nnnn......", ".......nnn......",
+    "........nn......", ".........n......", "................", "................", "................",
 };
 
 constexpr PixelRows kThisMonth = {
-    "................",
-    "................",
-    "................",
-    ".....nnnnn......",
-    "....nnnnnnn.....",
-    "...nnnbbbnnn....",
-    "...nnbbbbbnn....",
-    "...nnbbbbbnn....",
-    "...nnbbbbbnn....",
-    "...nnnbbbnnn....",
-    "....nnnnnnn.....",
-    ".....nnnnn......",
-    "................",
-    "................",
-    "................",
+    "................", "................", "................", ".....nnnnn......", "....nnnnnnn.....",
+    "...nnnbbbnnn....", "...nnbbbbbnn....", "...nnbbbbbnn....", "...nnbbbbbnn....", "...nnnbbbnnn....",
+    "....nnnnnnn.....", ".....nnnnn......", "................", "................", "................",
 };
 
 constexpr PixelRows kNextMonth = {
-    "................",
-    "................",
-    "................",
-    "......n.........",
-    "......nn........",
-    "......nnn.......",
-    "......nnnn......",
-    "......nnnnn.....",
-    "......nnnn......",
-    "......nnn.......",
-    "......nn........",
-    "......n.........",
-    "................",
-    "................",
-    "................",
+    "................", "................", "................", "......n.........", "......nn........",
+    "......nnn.......", "......nnnn......", "......nnnnn.....", "......nnnn......", "......nnn.......",
+    "......nn........", "......n.........", "................", "................", "................",
 };
 
 constexpr PixelRows kNextYear = {
-    "................",
-    "................",
-    "................",
-    "...n....n.......",
-    "...nn...nn......",
-    "...nnn..nnn.....",
-    "...nnnn.nnnn....",
-    "...nnnnnnnnnn...",
-    "...nnnn.nnnn....",
-    "...nnn..nnn.....",
-    "...nn...nn......",
-    "...n....n.......",
-    "................",
-    "................",
-    "................",
+    "................", "................", "................", "...n....n.......", "...nn...nn......",
+    "...nnn..nnn.....", "...nnnn.nnnn....", "...nnnnnnnnnn...", "...nnnn.nnnn....", "...nnn..nnn.....",
+    "...nn...nn......", "...n....n.......", "................", "................", "................",
 };
 
 // A flag with the red sun, as hung out on national holidays.
 constexpr PixelRows kHolidaySettings = {
-    ".ss.............",
-    ".sskkkkkkkkkkkk.",
-    ".sskwwwwwwwwwwk.",
-    ".sskwwwwwwwwwwk.",
-    ".sskwwwwrrwwwwk.",
-    ".sskwwwrrrrwwwk.",
-    ".sskwwwrrrrwwwk.",
-    ".sskwwwrrrrwwwk.",
-    ".sskwwwwrrwwwwk.",
-    ".sskwwwwwwwwwwk.",
-    ".sskwwwwwwwwwwk.",
-    ".sskkkkkkkkkkkk.",
-    ".ss.............",
-    ".ss.............",
-    ".ss.............",
+    ".ss.............", ".sskkkkkkkkkkkk.", ".sskwwwwwwwwwwk.", ".sskwwwwwwwwwwk.", ".sskwwwwrrwwwwk.",
+    ".sskwwwrrrrwwwk.", ".sskwwwrrrrwwwk.", ".sskwwwrrrrwwwk.", ".sskwwwwrrwwwwk.", ".sskwwwwwwwwwwk.",
+    ".sskwwwwwwwwwwk.", ".sskkkkkkkkkkkk.", ".ss.............", ".ss.............", ".ss.............",
 };
 
 // A sheet of day cells with the cursor's frame around one of them.
 constexpr PixelRows kToggleCursor = {
-    "................",
-    ".kkkkkkkkkkkkkk.",
-    ".kwwwwwwwwwwwwk.",
-    ".kwggwggwggwggk.",
-    ".kwggccccccwggk.",
-    ".kwwwccccccwwwk.",
-    ".kwggcwggwcwggk.",
-    ".kwggcwggwcwggk.",
-    ".kwwwccccccwwwk.",
-    ".kwggccccccwggk.",
-    ".kwggwggwggwggk.",
-    ".kwwwwwwwwwwwwk.",
-    ".kkkkkkkkkkkkkk.",
-    "................",
-    "................",
+    "................", ".kkkkkkkkkkkkkk.", ".kwwwwwwwwwwwwk.", ".kwggwggwggwggk.", ".kwggccccccwggk.",
+    ".kwwwccccccwwwk.", ".kwggcwggwcwggk.", ".kwggcwggwcwggk.", ".kwwwccccccwwwk.", ".kwggccccccwggk.",
+    ".kwggwggwggwggk.", ".kwwwwwwwwwwwwk.", ".kkkkkkkkkkkkkk.", "................", "................",
 };
 
 // Twelve small month sheets: the year view.
 constexpr PixelRows kToggleView = {
-    "................",
-    "................",
-    "rrr.rrr.rrr.rrr.",
-    "nnn.nnn.nnn.nnn.",
-    "nnn.nnn.nnn.nnn.",
-    "................",
-    "rrr.rrr.rrr.rrr.",
-    "nnn.nnn.nnn.nnn.",
-    "nnn.nnn.nnn.nnn.",
-    "................",
-    "rrr.rrr.rrr.rrr.",
-    "nnn.nnn.nnn.nnn.",
-    "nnn.nnn.nnn.nnn.",
-    "................",
-    "................",
+    "................", "................", "rrr.rrr.rrr.rrr.", "nnn.nnn.nnn.nnn.", "nnn.nnn.nnn.nnn.",
+    "................", "rrr.rrr.rrr.rrr.", "nnn.nnn.nnn.nnn.", "nnn.nnn.nnn.nnn.", "................",
+    "rrr.rrr.rrr.rrr.", "nnn.nnn.nnn.nnn.", "nnn.nnn.nnn.nnn.", "................", "................",
 };
 
 constexpr PixelRows kRegister = {
-    "................",
-    "................",
-    ".............GG.",
-    "............GGG.",
-    "...........GGG..",
-    "..........GGG...",
-    ".GG......GGG....",
-    ".GGG....GGG.....",
-    "..GGG..GGG......",
-    "...GGGGGG.......",
-    "....GGGG........",
-    ".....GG.........",
-    "................",
-    "................",
-    "................",
+    "................", "................", ".............GG.", "............GGG.", "...........GGG..",
+    "..........GGG...", ".GG......GGG....", ".GGG....GGG.....", "..GGG..GGG......", "...GGGGGG.......",
+    "....GGGG........", ".....GG.........", "................", "................", "................",
 };
 
 constexpr PixelRows kDelete = {
-    "................",
-    "................",
-    "...rr......rr...",
-    "...rrr....rrr...",
-    "....rrr..rrr....",
-    ".....rrrrrr.....",
-    "......rrrr......",
-    "......rrrr......",
-    ".....rrrrrr.....",
-    "....rrr..rrr....",
-    "...rrr....rrr...",
-    "...rr......rr...",
-    "................",
-    "................",
-    "................",
+    "................", "................", "...rr......rr...", "...rrr....rrr...", "....rrr..rrr....",
+    ".....rrrrrr.....", "......rrrr......", "......rrrr......", ".....rrrrrr.....", "....rrr..rrr....",
+    "...rrr....rrr...", "...rr......rr...", "................", "................", "................",
 };
 
 constexpr std::array<ButtonImage, 13> kImages = {{
@@ -341,8 +198,8 @@ QIcon VelmoraToolBarButton(UINT commandId) {
     QIcon icon;
     icon.addPixmap(QPixmap::fromImage(image));
     // Doubled pixel by pixel for high-density screens, so the image stays crisp there too.
-    icon.addPixmap(QPixmap::fromImage(image.scaled(2 * kWidth, 2 * kHeight, Qt::IgnoreAspectRatio,
-                                                   Qt::FastTransformation)));
+    icon.addPixmap(
+        QPixmap::fromImage(image.scaled(2 * kWidth, 2 * kHeight, Qt::IgnoreAspectRatio, Qt::FastTransformation)));
     return icon;
 }
 

@@ -98,10 +98,14 @@ int RenderText(const QStringList& args) {
             out = args[++i];
         } else if (a == QLatin1String("--hinting")) {
             const QString h = args[++i];
-            if (h == QLatin1String("none")) hinting = QFont::PreferNoHinting;
-            else if (h == QLatin1String("vertical")) hinting = QFont::PreferVerticalHinting;
-            else if (h == QLatin1String("full")) hinting = QFont::PreferFullHinting;
-            else if (h != QLatin1String("default")) return Fail("--hinting takes default, none, vertical or full");
+            if (h == QLatin1String("none"))
+                hinting = QFont::PreferNoHinting;
+            else if (h == QLatin1String("vertical"))
+                hinting = QFont::PreferVerticalHinting;
+            else if (h == QLatin1String("full"))
+                hinting = QFont::PreferFullHinting;
+            else if (h != QLatin1String("default"))
+                return Fail("--hinting takes default, none, vertical or full");
         } else if (a == QLatin1String("--fg") || a == QLatin1String("--bg")) {
             const auto colour = ParseColour(args[++i]);
             if (!colour) return Fail("a colour is RRGGBB or a palette role");

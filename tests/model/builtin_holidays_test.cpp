@@ -13,10 +13,9 @@ struct BuiltinRow {
 };
 
 const BuiltinRow kStaticRows[] = {
-    {1, 1, "元旦", 0},         {2, 11, "建国記念日", 0}, {4, 29, "緑の日", 0},
-    {5, 3, "憲法記念日", 0},   {5, 4, "国民の休日", 0},  {5, 5, "子供の日", 0},
-    {7, 20, "海の日", 0},      {9, 15, "敬老の日", 0},   {11, 3, "分化の日", 0},
-    {11, 23, "勤労感謝の日", 0}, {12, 23, "天皇誕生日", 0},
+    {1, 1, "元旦", 0},       {2, 11, "建国記念日", 0},    {4, 29, "緑の日", 0},      {5, 3, "憲法記念日", 0},
+    {5, 4, "国民の休日", 0}, {5, 5, "子供の日", 0},       {7, 20, "海の日", 0},      {9, 15, "敬老の日", 0},
+    {11, 3, "分化の日", 0},  {11, 23, "勤労感謝の日", 0}, {12, 23, "天皇誕生日", 0},
 };
 
 const BuiltinRow kDynamicRows[] = {
@@ -27,8 +26,7 @@ const BuiltinRow kDynamicRows[] = {
 };
 
 template <std::size_t N>
-std::string ExpectedStore(const BuiltinRow (&rows)[N])
-{
+std::string ExpectedStore(const BuiltinRow (&rows)[N]) {
     std::string store;
     for (const BuiltinRow& row : rows)
         store += std::to_string(row.month) + "^" + std::to_string(row.day) + "^" + Sjis(row.name) + "^" +
@@ -38,30 +36,26 @@ std::string ExpectedStore(const BuiltinRow (&rows)[N])
 
 class BuiltinHolidaysTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         g_strStaticHoliday.clear();
         g_strDynamicHoliday.clear();
     }
     void TearDown() override { SetUp(); }
 };
 
-TEST_F(BuiltinHolidaysTest, FixedDateTableIsByteForByteTheCodePage932Records)
-{
+TEST_F(BuiltinHolidaysTest, FixedDateTableIsByteForByteTheCodePage932Records) {
     SetDefaultStaticHolidays();
     EXPECT_EQ(HexBytes(g_strStaticHoliday), HexBytes(ExpectedStore(kStaticRows)));
     EXPECT_TRUE(g_strDynamicHoliday.empty());
 }
 
-TEST_F(BuiltinHolidaysTest, RuleBasedTableIsByteForByteTheCodePage932Records)
-{
+TEST_F(BuiltinHolidaysTest, RuleBasedTableIsByteForByteTheCodePage932Records) {
     SetDefaultDynamicHolidays();
     EXPECT_EQ(HexBytes(g_strDynamicHoliday), HexBytes(ExpectedStore(kDynamicRows)));
     EXPECT_TRUE(g_strStaticHoliday.empty());
 }
 
-TEST_F(BuiltinHolidaysTest, FirstFixedDateRecordIsElevenBytes)
-{
+TEST_F(BuiltinHolidaysTest, FirstFixedDateRecordIsElevenBytes) {
     SetDefaultStaticHolidays();
     std::string store = g_strStaticHoliday;
     EXPECT_EQ(CutRecord(store), "1^1^\x8c\xb3\x92\x55^0~");
@@ -72,8 +66,7 @@ struct KeepCase {
     std::string content;
 };
 
-TEST_F(BuiltinHolidaysTest, FillersLeaveAStoreWithAnyContentUntouched)
-{
+TEST_F(BuiltinHolidaysTest, FillersLeaveAStoreWithAnyContentUntouched) {
     const KeepCase cases[] = {
         {"one record", "8^8^x^0~"},
         {"unterminated text", "x"},

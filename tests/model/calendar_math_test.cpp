@@ -13,19 +13,13 @@ struct LeapCase {
     bool leap;
 };
 
-TEST(LeapYear, FollowsTheGregorianRules)
-{
+TEST(LeapYear, FollowsTheGregorianRules) {
     const LeapCase cases[] = {
-        {"divisible by 400", 2000, true},
-        {"century not divisible by 400", 2100, false},
-        {"1900 is no leap year", 1900, false},
-        {"divisible by 4", 2024, true},
-        {"not divisible by 4", 2026, false},
-        {"year 0", 0, true},
-        {"negative divisible by 4", -4, true},
-        {"negative century", -100, false},
-        {"negative divisible by 400", -400, true},
-        {"negative odd", -1, false},
+        {"divisible by 400", 2000, true},          {"century not divisible by 400", 2100, false},
+        {"1900 is no leap year", 1900, false},     {"divisible by 4", 2024, true},
+        {"not divisible by 4", 2026, false},       {"year 0", 0, true},
+        {"negative divisible by 4", -4, true},     {"negative century", -100, false},
+        {"negative divisible by 400", -400, true}, {"negative odd", -1, false},
     };
     for (const LeapCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -40,8 +34,7 @@ struct LengthCase {
     int days;
 };
 
-TEST(DaysInMonth, GivesEachMonthItsLength)
-{
+TEST(DaysInMonth, GivesEachMonthItsLength) {
     const LengthCase cases[] = {
         {"January", 2026, 0, 31},
         {"February of a common year", 2026, 1, 28},
@@ -65,8 +58,7 @@ TEST(DaysInMonth, GivesEachMonthItsLength)
     }
 }
 
-TEST(Weekday, MatchesTheCRuntimeOnEveryFirstOfAMonthFrom1970To2037)
-{
+TEST(Weekday, MatchesTheCRuntimeOnEveryFirstOfAMonthFrom1970To2037) {
     for (int year = 1970; year <= 2037; ++year) {
         for (int month = 0; month < 12; ++month) {
             std::tm utc{};
@@ -94,8 +86,7 @@ TEST(Weekday, MatchesTheCRuntimeOnEveryFirstOfAMonthFrom1970To2037)
     }
 }
 
-TEST(Weekday, RisesByOneFromEachDayToTheNextFrom1900To2100)
-{
+TEST(Weekday, RisesByOneFromEachDayToTheNextFrom1900To2100) {
     int previous = WeekdayOf(1899, 11, 31);
     for (int year = 1900; year <= 2100; ++year) {
         for (int month = 0; month < 12; ++month) {
@@ -116,19 +107,13 @@ struct DateCase {
     int weekday;
 };
 
-TEST(Weekday, KnowsTheseDates)
-{
+TEST(Weekday, KnowsTheseDates) {
     const DateCase cases[] = {
-        {"7 December 2026 is a Monday", 2026, 11, 7, 1},
-        {"1 February 2026 is a Sunday", 2026, 1, 1, 0},
-        {"1 May 2026 is a Friday", 2026, 4, 1, 5},
-        {"1 August 2026 is a Saturday", 2026, 7, 1, 6},
-        {"1 January 1900 is a Monday", 1900, 0, 1, 1},
-        {"1 January 2000 is a Saturday", 2000, 0, 1, 6},
-        {"29 February 2000 is a Tuesday", 2000, 1, 29, 2},
-        {"15 October 1582 is a Friday", 1582, 9, 15, 5},
-        {"1 January of year 1 is a Monday", 1, 0, 1, 1},
-        {"1 January of year 0 is a Saturday", 0, 0, 1, 6},
+        {"7 December 2026 is a Monday", 2026, 11, 7, 1},   {"1 February 2026 is a Sunday", 2026, 1, 1, 0},
+        {"1 May 2026 is a Friday", 2026, 4, 1, 5},         {"1 August 2026 is a Saturday", 2026, 7, 1, 6},
+        {"1 January 1900 is a Monday", 1900, 0, 1, 1},     {"1 January 2000 is a Saturday", 2000, 0, 1, 6},
+        {"29 February 2000 is a Tuesday", 2000, 1, 29, 2}, {"15 October 1582 is a Friday", 1582, 9, 15, 5},
+        {"1 January of year 1 is a Monday", 1, 0, 1, 1},   {"1 January of year 0 is a Saturday", 0, 0, 1, 6},
     };
     for (const DateCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -136,8 +121,7 @@ TEST(Weekday, KnowsTheseDates)
     }
 }
 
-TEST(Weekday, StaysRightAtBothEndsOfTheIntYearRange)
-{
+TEST(Weekday, StaysRightAtBothEndsOfTheIntYearRange) {
     // 400 Gregorian years are exactly 20871 weeks, so every date repeats its weekday 400 years on;
     // and the day after 31 December is the 1st of January.
     const long long lowest = static_cast<long long>(INT_MIN) + 1900;

@@ -17,35 +17,30 @@ namespace {
 using namespace std::string_literals;
 using DataFilesTest = ModelTest;
 
-mode_t ModeOf(const std::string& path)
-{
+mode_t ModeOf(const std::string& path) {
     struct stat status {};
     EXPECT_EQ(::stat(path.c_str(), &status), 0) << path;
     return status.st_mode & 07777;
 }
 
-bool IsSymlink(const std::string& path)
-{
+bool IsSymlink(const std::string& path) {
     struct stat status {};
     return ::lstat(path.c_str(), &status) == 0 && S_ISLNK(status.st_mode);
 }
 
-TEST_F(DataFilesTest, RecordIsWrittenAsItsBytesAndOneNul)
-{
+TEST_F(DataFilesTest, RecordIsWrittenAsItsBytesAndOneNul) {
     ASSERT_EQ(WriteTextFile("Static_holi.txt", "1^1^\x8c\xb3\x92\x55^0~"), 1);
     EXPECT_EQ(HexBytes(FileBytes("Static_holi.txt")), HexBytes("1^1^\x8c\xb3\x92\x55^0~\0"s));
     EXPECT_EQ(FileBytes("Static_holi.txt").size(), 12u);
 }
 
-TEST_F(DataFilesTest, EmptyStoreIsOneNulAndReadsBackEmpty)
-{
+TEST_F(DataFilesTest, EmptyStoreIsOneNulAndReadsBackEmpty) {
     ASSERT_EQ(WriteTextFile("126_holi.txt", ""), 1);
     EXPECT_EQ(FileBytes("126_holi.txt"), "\0"s);
     EXPECT_EQ(ReadTextFile("126_holi.txt"), "");
 }
 
-TEST_F(DataFilesTest, MemoWithCrLfLiesOnDiskAsCrCrLfAndComesBack)
-{
+TEST_F(DataFilesTest, MemoWithCrLfLiesOnDiskAsCrCrLfAndComesBack) {
     g_strMemoData = MakeMemoRecord(126, 11, 7, "a\r\nb");
     ASSERT_EQ(SaveMemoData(), 1);
     EXPECT_EQ(FileBytes("MemoData.txt"), "126^11^7^a\r\r\nb~\0"s);
@@ -55,8 +50,7 @@ TEST_F(DataFilesTest, MemoWithCrLfLiesOnDiskAsCrCrLfAndComesBack)
     EXPECT_EQ(g_strMemoData, saved);
 }
 
-TEST_F(DataFilesTest, ShorterRewriteLeavesNoOldTail)
-{
+TEST_F(DataFilesTest, ShorterRewriteLeavesNoOldTail) {
     ASSERT_EQ(WriteTextFile("MemoData.txt", "126^11^7^a long first version~"), 1);
     ASSERT_EQ(WriteTextFile("MemoData.txt", "1^2^3^x~"), 1);
     EXPECT_EQ(FileBytes("MemoData.txt"), "1^2^3^x~\0"s);
@@ -69,12 +63,17 @@ struct ReadCase {
     std::string store;
 };
 
-TEST_F(DataFilesTest, ReadsTheStoreThatFileBytesHold)
-{
+TEST_F(DataFilesTest, ReadsTheStoreThatFileBytesHold) {
     const ReadCase cases[] = {
-        {"old tail behind the NUL", "1^2^3^x~\0" "126^11^7^old tail~"s, "1^2^3^x~"},
+        {"old tail behind the NUL",
+         "1^2^3^x~\0"
+         "126^11^7^old tail~"s,
+         "1^2^3^x~"},
         {"file of another editor without NUL", "1^2^3^x~\r\n", "1^2^3^x~\n"},
-        {"0x1A ends the data", "1^2^3^x~\x1a" "4^5^6^y~", "1^2^3^x~"},
+        {"0x1A ends the data",
+         "1^2^3^x~\x1a"
+         "4^5^6^y~",
+         "1^2^3^x~"},
         {"empty file", "", ""},
     };
     for (const ReadCase& c : cases) {
@@ -84,8 +83,7 @@ TEST_F(DataFilesTest, ReadsTheStoreThatFileBytesHold)
     }
 }
 
-TEST_F(DataFilesTest, LargeStoreIsReadWhole)
-{
+TEST_F(DataFilesTest, LargeStoreIsReadWhole) {
     std::string store;
     for (int i = 0; store.size() < 300 * 1024; ++i)
         store += MakeMemoRecord(126, i % 12, i % 31 + 1, "line\r\n" + std::to_string(i));
@@ -93,8 +91,7 @@ TEST_F(DataFilesTest, LargeStoreIsReadWhole)
     EXPECT_TRUE(ReadTextFile("MemoData.txt") == store);
 }
 
-TEST_F(DataFilesTest, ReadsWhatTheFileHoldsEvenWhenItGrewPastItsSize)
-{
+TEST_F(DataFilesTest, ReadsWhatTheFileHoldsEvenWhenItGrewPastItsSize) {
     // A writer appending while we read must not cut the store at the size seen at the start.
     PutFileBytes("MemoData.txt", "1^2^3^x~");
     FileSystemCalls calls = RealFileSystemCalls();
@@ -113,8 +110,7 @@ TEST_F(DataFilesTest, ReadsWhatTheFileHoldsEvenWhenItGrewPastItsSize)
     EXPECT_EQ(ReadTextFile("MemoData.txt"), "1^2^3^x~4^5^6^y~");
 }
 
-TEST_F(DataFilesTest, MissingFileAndDirectoryReadAsEmptyStores)
-{
+TEST_F(DataFilesTest, MissingFileAndDirectoryReadAsEmptyStores) {
     EXPECT_EQ(ReadTextFile("MemoData.txt"), "");
     ASSERT_EQ(::mkdir("Static_holi.txt", 0755), 0);
     EXPECT_EQ(ReadTextFile("Static_holi.txt"), "");
@@ -122,8 +118,7 @@ TEST_F(DataFilesTest, MissingFileAndDirectoryReadAsEmptyStores)
     EXPECT_EQ(DirectoryNames(), std::vector<std::string>{"Static_holi.txt"});
 }
 
-TEST_F(DataFilesTest, ReadOnlyFileReadsAsItsContentButIsNotRewritten)
-{
+TEST_F(DataFilesTest, ReadOnlyFileReadsAsItsContentButIsNotRewritten) {
     PutFileBytes("MemoData.txt", "126^11^7^keep~\0"s);
     ASSERT_EQ(::chmod("MemoData.txt", 0444), 0);
 
@@ -139,8 +134,7 @@ struct ModeCase {
     mode_t mode;
 };
 
-TEST_F(DataFilesTest, RewriteKeepsThePermissionBits)
-{
+TEST_F(DataFilesTest, RewriteKeepsThePermissionBits) {
     const ModeCase cases[] = {
         {"owner only", 0600},
         {"group readable", 0640},
@@ -158,8 +152,7 @@ TEST_F(DataFilesTest, RewriteKeepsThePermissionBits)
     }
 }
 
-TEST_F(DataFilesTest, NewFileIsReadableAndWritableAsTheUmaskAllows)
-{
+TEST_F(DataFilesTest, NewFileIsReadableAndWritableAsTheUmaskAllows) {
     const mode_t old = ::umask(022);
     const int result = WriteTextFile("MemoData.txt", "x~");
     ::umask(old);
@@ -167,8 +160,7 @@ TEST_F(DataFilesTest, NewFileIsReadableAndWritableAsTheUmaskAllows)
     EXPECT_EQ(ModeOf("MemoData.txt"), 0644u);
 }
 
-TEST_F(DataFilesTest, SaveThroughASymbolicLinkReplacesItsTargetAndKeepsTheLink)
-{
+TEST_F(DataFilesTest, SaveThroughASymbolicLinkReplacesItsTargetAndKeepsTheLink) {
     ASSERT_EQ(::mkdir("data", 0755), 0);
     ASSERT_EQ(::mkdir("data/inner", 0755), 0);
     PutFileBytes("data/inner/memo.txt", "old~\0"s);
@@ -187,16 +179,14 @@ TEST_F(DataFilesTest, SaveThroughASymbolicLinkReplacesItsTargetAndKeepsTheLink)
     EXPECT_EQ(DirectoryNames(), (std::vector<std::string>{"MemoData.txt", "data"}));
 }
 
-TEST_F(DataFilesTest, SaveThroughADanglingLinkCreatesItsTarget)
-{
+TEST_F(DataFilesTest, SaveThroughADanglingLinkCreatesItsTarget) {
     ASSERT_EQ(::symlink("real_memo.txt", "MemoData.txt"), 0);
     ASSERT_EQ(WriteTextFile("MemoData.txt", "x~"), 1);
     EXPECT_TRUE(IsSymlink("MemoData.txt"));
     EXPECT_EQ(FileBytes("real_memo.txt"), "x~\0"s);
 }
 
-TEST_F(DataFilesTest, SaveThroughALinkLoopFailsAndLeavesNothing)
-{
+TEST_F(DataFilesTest, SaveThroughALinkLoopFailsAndLeavesNothing) {
     ASSERT_EQ(::symlink("b", "a"), 0);
     ASSERT_EQ(::symlink("a", "b"), 0);
     EXPECT_EQ(WriteTextFile("a", "x~"), 0);
@@ -212,16 +202,13 @@ struct FaultPlan {
 FaultPlan g_plan;
 int g_counts[6];
 
-bool ShouldFail(FaultPlan::Call call)
-{
+bool ShouldFail(FaultPlan::Call call) {
     return ++g_counts[static_cast<int>(call)] == g_plan.nth && g_plan.call == call;
 }
 
-FileSystemCalls FaultyCalls(FaultPlan plan)
-{
+FileSystemCalls FaultyCalls(FaultPlan plan) {
     g_plan = plan;
-    for (int& count : g_counts)
-        count = 0;
+    for (int& count : g_counts) count = 0;
     const FileSystemCalls real = RealFileSystemCalls();
     FileSystemCalls calls = real;
     calls.openFile = [](const char* path, int flags, mode_t mode) {
@@ -275,8 +262,7 @@ struct FaultCase {
     FaultPlan plan;
 };
 
-TEST_F(DataFilesTest, FailedSaveReturnsZeroKeepsTheOldFileAndLeavesNoTemporaryFile)
-{
+TEST_F(DataFilesTest, FailedSaveReturnsZeroKeepsTheOldFileAndLeavesNoTemporaryFile) {
     const FaultCase cases[] = {
         {"temporary file cannot be created", {FaultPlan::Call::Open, 1}},
         {"write fails", {FaultPlan::Call::Write, 1}},
@@ -302,8 +288,7 @@ TEST_F(DataFilesTest, FailedSaveReturnsZeroKeepsTheOldFileAndLeavesNoTemporaryFi
     }
 }
 
-TEST_F(DataFilesTest, FailingFlushOfTheDirectoryAfterTheRenameStillCountsAsSaved)
-{
+TEST_F(DataFilesTest, FailingFlushOfTheDirectoryAfterTheRenameStillCountsAsSaved) {
     // The second flush is that of the directory, after the new content is in place.
     SetFileSystemCallsForTesting(FaultyCalls({FaultPlan::Call::Sync, 2}));
     EXPECT_EQ(WriteTextFile("MemoData.txt", "x~"), 1);
@@ -311,8 +296,7 @@ TEST_F(DataFilesTest, FailingFlushOfTheDirectoryAfterTheRenameStillCountsAsSaved
     EXPECT_EQ(FileBytes("MemoData.txt"), "x~\0"s);
 }
 
-TEST_F(DataFilesTest, ShortAndInterruptedWritesStillWriteEverything)
-{
+TEST_F(DataFilesTest, ShortAndInterruptedWritesStillWriteEverything) {
     static int calls;
     calls = 0;
     FileSystemCalls dribbling = RealFileSystemCalls();
@@ -331,8 +315,7 @@ TEST_F(DataFilesTest, ShortAndInterruptedWritesStillWriteEverything)
     EXPECT_GT(calls, 8);
 }
 
-TEST_F(DataFilesTest, WriteThatStoresNothingFailsInsteadOfLooping)
-{
+TEST_F(DataFilesTest, WriteThatStoresNothingFailsInsteadOfLooping) {
     FileSystemCalls stuck = RealFileSystemCalls();
     stuck.writeFile = [](int, const void*, std::size_t) -> ssize_t { return 0; };
     SetFileSystemCallsForTesting(stuck);
@@ -341,8 +324,7 @@ TEST_F(DataFilesTest, WriteThatStoresNothingFailsInsteadOfLooping)
     EXPECT_TRUE(DirectoryNames().empty());
 }
 
-TEST_F(DataFilesTest, FailedOrInterruptedReads)
-{
+TEST_F(DataFilesTest, FailedOrInterruptedReads) {
     PutFileBytes("MemoData.txt", "1^2^3^x~\0"s);
     FileSystemCalls failing = RealFileSystemCalls();
     failing.readFile = [](int, void*, std::size_t) -> ssize_t {
@@ -367,8 +349,7 @@ TEST_F(DataFilesTest, FailedOrInterruptedReads)
     EXPECT_EQ(ReadTextFile("MemoData.txt"), "1^2^3^x~");
 }
 
-TEST_F(DataFilesTest, SaveHolidayDataWritesThreeFilesNamedAfterTheShownYear)
-{
+TEST_F(DataFilesTest, SaveHolidayDataWritesThreeFilesNamedAfterTheShownYear) {
     const struct {
         const char* name;
         int year;
@@ -391,8 +372,7 @@ TEST_F(DataFilesTest, SaveHolidayDataWritesThreeFilesNamedAfterTheShownYear)
     }
 }
 
-TEST_F(DataFilesTest, SaveHolidayDataStopsAtAReadOnlyFixedDateFile)
-{
+TEST_F(DataFilesTest, SaveHolidayDataStopsAtAReadOnlyFixedDateFile) {
     PutFileBytes("Static_holi.txt", "old~\0"s);
     ASSERT_EQ(::chmod("Static_holi.txt", 0444), 0);
     PutFileBytes("Dynamic_holi.txt", "dynamic old~\0"s);
@@ -409,8 +389,7 @@ TEST_F(DataFilesTest, SaveHolidayDataStopsAtAReadOnlyFixedDateFile)
     EXPECT_EQ(g_strStaticHoliday, "1^1^s^0~");
 }
 
-TEST_F(DataFilesTest, SaveHolidayDataStopsWhenTheRuleBasedFileFails)
-{
+TEST_F(DataFilesTest, SaveHolidayDataStopsWhenTheRuleBasedFileFails) {
     g_YearCalendar.year = 126;
     g_strStaticHoliday = "1^1^s^0~";
     g_strDynamicHoliday = "1^15^d^2~";
@@ -424,8 +403,7 @@ TEST_F(DataFilesTest, SaveHolidayDataStopsWhenTheRuleBasedFileFails)
     EXPECT_EQ(DirectoryNames(), std::vector<std::string>{"Static_holi.txt"});
 }
 
-TEST_F(DataFilesTest, LoadHolidayDataReadsAllThreeEvenAfterAnEmptyOne)
-{
+TEST_F(DataFilesTest, LoadHolidayDataReadsAllThreeEvenAfterAnEmptyOne) {
     PutFileBytes("Static_holi.txt", "\0"s);
     PutFileBytes("Dynamic_holi.txt", "1^15^d^2~\0"s);
     PutFileBytes("126_holi.txt", "5^6^y^100~\0"s);
@@ -451,8 +429,7 @@ TEST_F(DataFilesTest, LoadHolidayDataReadsAllThreeEvenAfterAnEmptyOne)
     EXPECT_EQ(g_strYearHoliday, "");
 }
 
-TEST_F(DataFilesTest, LoadMemoDataReportsWhetherTheStoreIsFilled)
-{
+TEST_F(DataFilesTest, LoadMemoDataReportsWhetherTheStoreIsFilled) {
     g_strMemoData = "stale~";
     EXPECT_EQ(LoadMemoData(), 0);
     EXPECT_EQ(g_strMemoData, "");
@@ -463,8 +440,7 @@ TEST_F(DataFilesTest, LoadMemoDataReportsWhetherTheStoreIsFilled)
     EXPECT_EQ(g_strMemoData, "126^11^7^a~");
 }
 
-TEST_F(DataFilesTest, FirstStartCreatesTheHolidayFilesFromTheBuiltinTable)
-{
+TEST_F(DataFilesTest, FirstStartCreatesTheHolidayFilesFromTheBuiltinTable) {
     g_YearCalendar.year = 126;
     EXPECT_EQ(LoadMemoData(), 0);
     EXPECT_EQ(LoadHolidayData(), 0);
@@ -478,20 +454,17 @@ TEST_F(DataFilesTest, FirstStartCreatesTheHolidayFilesFromTheBuiltinTable)
 }
 
 // Every double-byte character whose second byte is "\", "^" or "~".
-std::vector<std::string> TroublesomeDoubleByteCharacters()
-{
+std::vector<std::string> TroublesomeDoubleByteCharacters() {
     std::vector<std::string> characters;
     for (int lead = 0x81; lead <= 0xFC; ++lead) {
-        if (lead > 0x9F && lead < 0xE0)
-            continue;
+        if (lead > 0x9F && lead < 0xE0) continue;
         for (const int trail : {0x5C, 0x5E, 0x7E})
             characters.push_back(std::string{static_cast<char>(lead), static_cast<char>(trail)});
     }
     return characters;
 }
 
-TEST_F(DataFilesTest, DoubleByteCharactersWithDelimiterSecondBytesSurviveAFileRoundTrip)
-{
+TEST_F(DataFilesTest, DoubleByteCharactersWithDelimiterSecondBytesSurviveAFileRoundTrip) {
     const std::vector<std::string> characters = TroublesomeDoubleByteCharacters();
     ASSERT_EQ(characters.size(), 180u);
     std::vector<std::string> texts;

@@ -13,7 +13,10 @@ struct FieldCase {
 
 TEST(FieldText, ReplacesOnlySingleByteDelimiters) {
     const FieldCase cases[] = {
-        {"caret and tilde become full-width", "a^b~c", "a\x81\x4F" "b\x81\x60" "c"},
+        {"caret and tilde become full-width", "a^b~c",
+         "a\x81\x4F"
+         "b\x81\x60"
+         "c"},
         {"second bytes 0x5E and 0x7E stay (un, en)", "\x89\x5E\x89\x7E", "\x89\x5E\x89\x7E"},
         {"a kanji followed by a real tilde", "\x89\x7E~", "\x89\x7E\x81\x60"},
         {"a lead byte that ends the text", "ab\x81", "ab\x81\xAC"},

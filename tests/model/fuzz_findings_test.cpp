@@ -13,16 +13,13 @@ namespace {
 
 class FuzzFindingsTest : public ModelTest {};
 
-std::vector<std::string> RecordsOf(std::string_view store)
-{
+std::vector<std::string> RecordsOf(std::string_view store) {
     std::vector<std::string> records;
-    while (!store.empty())
-        records.emplace_back(CutRecord(store));
+    while (!store.empty()) records.emplace_back(CutRecord(store));
     return records;
 }
 
-TEST_F(FuzzFindingsTest, DamagedTailEndingInALeadByteStaysApartFromTheNextAppendedRecord)
-{
+TEST_F(FuzzFindingsTest, DamagedTailEndingInALeadByteStaysApartFromTheNextAppendedRecord) {
     const struct {
         const char* name;
         std::string store;
@@ -44,8 +41,7 @@ TEST_F(FuzzFindingsTest, DamagedTailEndingInALeadByteStaysApartFromTheNextAppend
     }
 }
 
-TEST_F(FuzzFindingsTest, BuildOfAShorterFebruaryClearsTheMarkOfTheTwentyNinth)
-{
+TEST_F(FuzzFindingsTest, BuildOfAShorterFebruaryClearsTheMarkOfTheTwentyNinth) {
     // 2024 has a one-year holiday on 29 February; 2025 has no such day.
     PutFileBytes("124_holi.txt", "2^29^leap day^100~\0"s);
     g_YearCalendar.year = 124;

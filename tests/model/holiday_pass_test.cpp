@@ -19,22 +19,19 @@ struct Mark {
     bool operator==(const Mark&) const = default;
 };
 
-std::ostream& operator<<(std::ostream& out, const Mark& mark)
-{
+std::ostream& operator<<(std::ostream& out, const Mark& mark) {
     return out << mark.month << "/" << mark.day << " [" << HexBytes(mark.name) << "]";
 }
 
 // Every marked day of the built year in calendar order, checking that no cell past a month's end
 // and no unmarked day carries anything.
-std::vector<Mark> MarkedDays()
-{
+std::vector<Mark> MarkedDays() {
     std::vector<Mark> marks;
     for (int m = 0; m < 12; ++m) {
         for (int d = 1; d <= 31; ++d) {
             const CDayCell& cell = g_YearCalendar.cells[m][d - 1];
             EXPECT_TRUE(cell.flag == 0 || cell.flag == 1) << m + 1 << "/" << d;
-            if (cell.day == 0)
-                continue;
+            if (cell.day == 0) continue;
             if (cell.flag == 1) {
                 marks.push_back({m + 1, d, cell.text});
             } else {
@@ -45,28 +42,20 @@ std::vector<Mark> MarkedDays()
     return marks;
 }
 
-void BuildCalendarYear(int calendarYear)
-{
+void BuildCalendarYear(int calendarYear) {
     g_YearCalendar.year = calendarYear - 1900;
     g_YearCalendar.Build();
 }
 
-void InstallBuiltinHolidays()
-{
+void InstallBuiltinHolidays() {
     SetDefaultStaticHolidays();
     SetDefaultDynamicHolidays();
     ASSERT_EQ(SaveHolidayData(), 1);
 }
 
-Mark Named(int month, int day, const char* utf8Name)
-{
-    return {month, day, Sjis(utf8Name)};
-}
+Mark Named(int month, int day, const char* utf8Name) { return {month, day, Sjis(utf8Name)}; }
 
-Mark Unnamed(int month, int day)
-{
-    return {month, day, ""};
-}
+Mark Unnamed(int month, int day) { return {month, day, ""}; }
 
 struct YearSetCase {
     const char* name;
@@ -74,8 +63,7 @@ struct YearSetCase {
     std::vector<Mark> marks;
 };
 
-TEST_F(HolidayPassTest, BuiltinTableGivesTheHolidaysOfEachYear)
-{
+TEST_F(HolidayPassTest, BuiltinTableGivesTheHolidaysOfEachYear) {
     const YearSetCase cases[] = {
         {"1999: rule-based holidays on their fixed dates, two Sundays moved on",
          1999,
@@ -92,11 +80,26 @@ TEST_F(HolidayPassTest, BuiltinTableGivesTheHolidaysOfEachYear)
           Named(11, 3, "分化の日"), Named(11, 23, "勤労感謝の日"), Named(12, 23, "天皇誕生日")}},
         {"2024: twenty days, five of them following a Sunday",
          2024,
-         {Named(1, 1, "元旦"), Named(1, 8, "成人の日"), Named(2, 11, "建国記念日"), Unnamed(2, 12),
-          Named(3, 20, "春分の日"), Named(4, 29, "緑の日"), Named(5, 3, "憲法記念日"), Named(5, 4, "国民の休日"),
-          Named(5, 5, "子供の日"), Unnamed(5, 6), Named(7, 20, "海の日"), Named(9, 15, "敬老の日"), Unnamed(9, 16),
-          Named(9, 22, "秋分の日"), Unnamed(9, 23), Named(10, 14, "体育の日"), Named(11, 3, "分化の日"),
-          Unnamed(11, 4), Named(11, 23, "勤労感謝の日"), Named(12, 23, "天皇誕生日")}},
+         {Named(1, 1, "元旦"),
+          Named(1, 8, "成人の日"),
+          Named(2, 11, "建国記念日"),
+          Unnamed(2, 12),
+          Named(3, 20, "春分の日"),
+          Named(4, 29, "緑の日"),
+          Named(5, 3, "憲法記念日"),
+          Named(5, 4, "国民の休日"),
+          Named(5, 5, "子供の日"),
+          Unnamed(5, 6),
+          Named(7, 20, "海の日"),
+          Named(9, 15, "敬老の日"),
+          Unnamed(9, 16),
+          Named(9, 22, "秋分の日"),
+          Unnamed(9, 23),
+          Named(10, 14, "体育の日"),
+          Named(11, 3, "分化の日"),
+          Unnamed(11, 4),
+          Named(11, 23, "勤労感謝の日"),
+          Named(12, 23, "天皇誕生日")}},
         {"2026: fifteen days, the Sunday of 3 May moves onto a holiday",
          2026,
          {Named(1, 1, "元旦"), Named(1, 12, "成人の日"), Named(2, 11, "建国記念日"), Named(3, 20, "春分の日"),
@@ -120,8 +123,7 @@ struct EquinoxCase {
     int autumn;  // day of September
 };
 
-TEST_F(HolidayPassTest, EquinoxDaysFollowTheTablesOfYears)
-{
+TEST_F(HolidayPassTest, EquinoxDaysFollowTheTablesOfYears) {
     PutFileBytes("Dynamic_holi.txt", "3^1^S^10~9^1^A^11~");
     const EquinoxCase cases[] = {
         {"1948, before both tables, r = 0", 1948, 20, 22},
@@ -166,8 +168,7 @@ struct PlacementCase {
     std::vector<Mark> marks;
 };
 
-std::vector<PlacementCase> PlacementCases()
-{
+std::vector<PlacementCase> PlacementCases() {
     const std::string yen = "\x89\x7e";
     const std::string i = std::to_string(INT_MIN);
     const std::string a = std::to_string(INT_MAX);
@@ -176,7 +177,11 @@ std::vector<PlacementCase> PlacementCases()
         {"fifth Monday in a month that has one", 2026, "", "3^1^x^5~", "", {{3, 30, "x"}}},
         {"first Monday ignores the written day and writes the name", 2026, "", "6^25^x^1~", "", {{6, 1, "x"}}},
         {"fourth Monday", 2026, "", "6^1^x^4~", "", {{6, 22, "x"}}},
-        {"n-th Monday before 2000 keeps the fixed date and the Sunday rule", 1999, "", "10^10^x^2~", "",
+        {"n-th Monday before 2000 keeps the fixed date and the Sunday rule",
+         1999,
+         "",
+         "10^10^x^2~",
+         "",
          {{10, 10, "x"}, {10, 11, ""}}},
         {"Sunday 31 May marks 1 June", 2026, "5^31^x^0~", "", "", {{5, 31, "x"}, {6, 1, ""}}},
         {"Sunday 30 June marks nothing in July", 2024, "6^30^x^0~", "", "", {{6, 30, "x"}}},
@@ -190,7 +195,11 @@ std::vector<PlacementCase> PlacementCases()
         {"31 April marks nothing", 2026, "4^31^x^0~", "", "", {}},
         {"one-year record wins over a fixed date", 2026, "5^5^A^0~", "", "5^5^B^100~", {{5, 5, "B"}}},
         {"later record of a store wins", 2026, "5^5^A^0~5^5^B^0~", "", "", {{5, 5, "B"}}},
-        {"Sunday rule keeps the name already on the next day", 2026, "5^4^B^0~5^3^A^0~", "", "",
+        {"Sunday rule keeps the name already on the next day",
+         2026,
+         "5^4^B^0~5^3^A^0~",
+         "",
+         "",
          {{5, 3, "A"}, {5, 4, "B"}}},
         {"Sunday rule moves no further than one day", 2026, "5^3^A^0~5^4^B^0~", "", "", {{5, 3, "A"}, {5, 4, "B"}}},
         {"equinox written with another month", 2026, "", "4^1^x^10~", "", {{4, 20, "x"}}},
@@ -217,8 +226,7 @@ std::vector<PlacementCase> PlacementCases()
     };
 }
 
-TEST_F(HolidayPassTest, PlacesEachRecordByItsKindAndNeverOutsideTheCells)
-{
+TEST_F(HolidayPassTest, PlacesEachRecordByItsKindAndNeverOutsideTheCells) {
     for (const PlacementCase& c : PlacementCases()) {
         SCOPED_TRACE(c.name);
         PutFileBytes("Static_holi.txt", c.fixedDate);
@@ -230,8 +238,7 @@ TEST_F(HolidayPassTest, PlacesEachRecordByItsKindAndNeverOutsideTheCells)
     }
 }
 
-TEST_F(HolidayPassTest, EveryBuildReadsTheFilesAgain)
-{
+TEST_F(HolidayPassTest, EveryBuildReadsTheFilesAgain) {
     g_YearCalendar.year = 126;
     PutFileBytes("Static_holi.txt", "7^7^A^0~");
     BuildCalendarYear(2026);
@@ -248,8 +255,7 @@ TEST_F(HolidayPassTest, EveryBuildReadsTheFilesAgain)
     EXPECT_EQ(MarkedDays(), (std::vector<Mark>{{9, 9, "C"}}));
 }
 
-TEST_F(HolidayPassTest, OneYearHolidaysFollowTheShownYear)
-{
+TEST_F(HolidayPassTest, OneYearHolidaysFollowTheShownYear) {
     PutFileBytes("126_holi.txt", "7^7^A^100~");
     PutFileBytes("127_holi.txt", "8^10^B^100~");
     BuildCalendarYear(2026);
@@ -266,8 +272,7 @@ TEST_F(HolidayPassTest, OneYearHolidaysFollowTheShownYear)
     EXPECT_EQ(MarkedDays(), std::vector<Mark>{});
 }
 
-TEST_F(HolidayPassTest, MarksOfAnEarlierYearNeverSurvive)
-{
+TEST_F(HolidayPassTest, MarksOfAnEarlierYearNeverSurvive) {
     g_YearCalendar.year = 126;
     InstallBuiltinHolidays();
     BuildCalendarYear(2026);
@@ -277,8 +282,7 @@ TEST_F(HolidayPassTest, MarksOfAnEarlierYearNeverSurvive)
     EXPECT_EQ(g_YearCalendar.cells[0][10].text, Sjis("成人の日"));
 }
 
-TEST_F(HolidayPassTest, YearsAtTheEndsOfTheIntRangeBuildAndMarkTheirHolidays)
-{
+TEST_F(HolidayPassTest, YearsAtTheEndsOfTheIntRangeBuildAndMarkTheirHolidays) {
     for (const int year : {INT_MIN, INT_MAX}) {
         SCOPED_TRACE(year);
         g_YearCalendar.year = year;
@@ -289,8 +293,7 @@ TEST_F(HolidayPassTest, YearsAtTheEndsOfTheIntRangeBuildAndMarkTheirHolidays)
         int adultsDay = 15;
         if (year > 99) {
             for (int d = 8; d <= 14; ++d) {
-                if (g_YearCalendar.cells[0][d - 1].weekday == 1)
-                    adultsDay = d;
+                if (g_YearCalendar.cells[0][d - 1].weekday == 1) adultsDay = d;
             }
         }
         EXPECT_EQ(g_YearCalendar.cells[0][adultsDay - 1].text, Sjis("成人の日"));

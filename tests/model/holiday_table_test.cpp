@@ -10,8 +10,7 @@ namespace {
 
 using HolidayTableTest = ModelTest;
 
-std::vector<std::string> NamesOf(std::string_view records)
-{
+std::vector<std::string> NamesOf(std::string_view records) {
     std::vector<std::string> names;
     while (!records.empty()) {
         int month = 0;
@@ -25,14 +24,11 @@ std::vector<std::string> NamesOf(std::string_view records)
 }
 
 // The carrying passes written out on whole texts, as plainly as they can be said.
-std::string SortByPassesOnText(std::string list)
-{
+std::string SortByPassesOnText(std::string list) {
     std::size_t n = 0;
-    for (std::string copy = list; !copy.empty(); CutRecord(copy))
-        ++n;
+    for (std::string copy = list; !copy.empty(); CutRecord(copy)) ++n;
     for (std::size_t pass = 0; pass < n + 1; ++pass) {
-        if (list.empty())
-            continue;
+        if (list.empty()) continue;
         std::string next;
         std::string rest = list;
         std::string carried = CutRecord(rest);
@@ -55,8 +51,7 @@ std::string SortByPassesOnText(std::string list)
     return list;
 }
 
-TEST(HolidaySortTest, EqualDatesTakeTheOrderThePassesLeave)
-{
+TEST(HolidaySortTest, EqualDatesTakeTheOrderThePassesLeave) {
     struct Case {
         const char* name;
         const char* fixed;
@@ -75,8 +70,7 @@ TEST(HolidaySortTest, EqualDatesTakeTheOrderThePassesLeave)
     }
 }
 
-TEST(HolidaySortTest, GivesWhatEveryPassOverTheWholeTextGives)
-{
+TEST(HolidaySortTest, GivesWhatEveryPassOverTheWholeTextGives) {
     // Few dates make many equal ones; the shortcut for runs of equal dates must match exactly.
     std::mt19937 random(20260107);
     for (int trial = 0; trial < 400; ++trial) {
@@ -91,8 +85,7 @@ TEST(HolidaySortTest, GivesWhatEveryPassOverTheWholeTextGives)
     }
 }
 
-TEST(HolidaySortTest, AStoreWithoutItsLastTildeDoesNotRunIntoTheNext)
-{
+TEST(HolidaySortTest, AStoreWithoutItsLastTildeDoesNotRunIntoTheNext) {
     const std::string joined = JoinHolidayStores("5^5^A^0~1^1^B^0", "2^2^C^2~", "");
     EXPECT_EQ(joined, "5^5^A^0~1^1^B^0~2^2^C^2~");
     EXPECT_EQ(SortHolidayRecords("3^3^X^0~1^1^Y"), "1^1^Y~3^3^X^0~");
@@ -101,8 +94,7 @@ TEST(HolidaySortTest, AStoreWithoutItsLastTildeDoesNotRunIntoTheNext)
     EXPECT_EQ(CloseHolidayRecord("1^1^\x89\x7E^0~"), "1^1^\x89\x7E^0~");
 }
 
-TEST_F(HolidayTableTest, BuiltInTableGivesFifteenSortedLines)
-{
+TEST_F(HolidayTableTest, BuiltInTableGivesFifteenSortedLines) {
     SetDefaultStaticHolidays();
     SetDefaultDynamicHolidays();
     const std::string sorted = SortHolidayRecords(JoinHolidayStores(g_strStaticHoliday, g_strDynamicHoliday, ""));
@@ -116,10 +108,10 @@ TEST_F(HolidayTableTest, BuiltInTableGivesFifteenSortedLines)
         lines.push_back(HolidayListLine(month, day, name));
     }
     const char* expected[] = {
-        " 1月  1日　元旦",       " 1月 15日　成人の日",     " 2月 11日　建国記念日",   " 3月 20日　春分の日",
-        " 4月 29日　緑の日",     " 5月  3日　憲法記念日",   " 5月  4日　国民の休日",   " 5月  5日　子供の日",
-        " 7月 20日　海の日",     " 9月 15日　敬老の日",     " 9月 23日　秋分の日",     "10月 10日　体育の日",
-        "11月  3日　分化の日",   "11月 23日　勤労感謝の日", "12月 23日　天皇誕生日",
+        " 1月  1日　元旦",     " 1月 15日　成人の日",     " 2月 11日　建国記念日", " 3月 20日　春分の日",
+        " 4月 29日　緑の日",   " 5月  3日　憲法記念日",   " 5月  4日　国民の休日", " 5月  5日　子供の日",
+        " 7月 20日　海の日",   " 9月 15日　敬老の日",     " 9月 23日　秋分の日",   "10月 10日　体育の日",
+        "11月  3日　分化の日", "11月 23日　勤労感謝の日", "12月 23日　天皇誕生日",
     };
     ASSERT_EQ(lines.size(), 15u);
     for (std::size_t i = 0; i < lines.size(); ++i)
@@ -128,14 +120,12 @@ TEST_F(HolidayTableTest, BuiltInTableGivesFifteenSortedLines)
     EXPECT_EQ(HexBytes(lines[11]), "31 30 8C 8E 20 31 30 93 FA 81 40 91 CC 88 E7 82 CC 93 FA");
 }
 
-TEST(HolidayListLineTest, WidthTwoIsOnlyAMinimum)
-{
+TEST(HolidayListLineTest, WidthTwoIsOnlyAMinimum) {
     EXPECT_EQ(HolidayListLine(123, 4567, "x"), "123\x8C\x8E 4567\x93\xFA\x81\x40x");
     EXPECT_EQ(HolidayListLine(-1, 0, ""), "-1\x8C\x8E  0\x93\xFA\x81\x40");
 }
 
-TEST(HolidayListLineTest, RecordAtCountsFromZeroAndGivesNothingPastTheEnd)
-{
+TEST(HolidayListLineTest, RecordAtCountsFromZeroAndGivesNothingPastTheEnd) {
     const std::string list = "1^1^A^0~2^2^B^0~";
     EXPECT_EQ(HolidayRecordAt(list, 0), "1^1^A^0~");
     EXPECT_EQ(HolidayRecordAt(list, 1), "2^2^B^0~");
@@ -143,8 +133,7 @@ TEST(HolidayListLineTest, RecordAtCountsFromZeroAndGivesNothingPastTheEnd)
     EXPECT_EQ(HolidayRecordAt(list, -1), "");
 }
 
-TEST(HolidayStoreTest, KindsAndChoicesChooseTheirStores)
-{
+TEST(HolidayStoreTest, KindsAndChoicesChooseTheirStores) {
     struct Case {
         const char* name;
         int value;
@@ -171,8 +160,7 @@ TEST(HolidayStoreTest, KindsAndChoicesChooseTheirStores)
     }
 }
 
-TEST_F(HolidayTableTest, TakeOutRemovesExactlyThatRecordFromItsStore)
-{
+TEST_F(HolidayTableTest, TakeOutRemovesExactlyThatRecordFromItsStore) {
     g_strStaticHoliday = "11^3^A^0~1^3^A^0~1^3^A^0~";
     g_strDynamicHoliday = "1^3^A^0~";
     EXPECT_EQ(TakeOutHolidayRecord("1^3^A^0~"), &g_strStaticHoliday);
@@ -180,8 +168,7 @@ TEST_F(HolidayTableTest, TakeOutRemovesExactlyThatRecordFromItsStore)
     EXPECT_EQ(g_strDynamicHoliday, "1^3^A^0~") << "the designated store comes first";
 }
 
-TEST_F(HolidayTableTest, RecordsWhoseKindDoesNotMatchTheirStoreAreTakenFromTheirOwn)
-{
+TEST_F(HolidayTableTest, RecordsWhoseKindDoesNotMatchTheirStoreAreTakenFromTheirOwn) {
     struct Case {
         const char* name;
         const char* record;
@@ -205,8 +192,7 @@ TEST_F(HolidayTableTest, RecordsWhoseKindDoesNotMatchTheirStoreAreTakenFromTheir
     }
 }
 
-TEST_F(HolidayTableTest, TakeOutOfARecordNoStoreHoldsChangesNothing)
-{
+TEST_F(HolidayTableTest, TakeOutOfARecordNoStoreHoldsChangesNothing) {
     g_strStaticHoliday = "1^1^S^0~";
     g_strDynamicHoliday = "3^20^D^10~";
     g_strYearHoliday = "5^5^Y^100~";
@@ -214,8 +200,7 @@ TEST_F(HolidayTableTest, TakeOutOfARecordNoStoreHoldsChangesNothing)
     EXPECT_EQ(g_strStaticHoliday + g_strDynamicHoliday + g_strYearHoliday, "1^1^S^0~3^20^D^10~5^5^Y^100~");
 }
 
-TEST_F(HolidayTableTest, AnUnterminatedTailIsTakenOutAsTheClosedRecordTheListShows)
-{
+TEST_F(HolidayTableTest, AnUnterminatedTailIsTakenOutAsTheClosedRecordTheListShows) {
     g_strStaticHoliday = "1^1^S^0~5^5^T^0";
     const std::string shown = HolidayRecordAt(SortHolidayRecords(JoinHolidayStores(g_strStaticHoliday, "", "")), 1);
     ASSERT_EQ(shown, "5^5^T^0~");
@@ -223,8 +208,7 @@ TEST_F(HolidayTableTest, AnUnterminatedTailIsTakenOutAsTheClosedRecordTheListSho
     EXPECT_EQ(g_strStaticHoliday, "1^1^S^0~");
 }
 
-TEST(HolidayFieldsTest, ARecordShowsAsTheDialogFields)
-{
+TEST(HolidayFieldsTest, ARecordShowsAsTheDialogFields) {
     struct Case {
         const char* name;
         std::string record;
@@ -252,8 +236,7 @@ TEST(HolidayFieldsTest, ARecordShowsAsTheDialogFields)
     }
 }
 
-TEST(HolidayFieldsTest, TheDialogFieldsMakeARecord)
-{
+TEST(HolidayFieldsTest, TheDialogFieldsMakeARecord) {
     struct Case {
         const char* name;
         const char* month;

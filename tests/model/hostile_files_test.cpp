@@ -22,8 +22,7 @@ namespace {
 
 class HostileFilesTest : public ModelTest {
 protected:
-    void TearDown() override
-    {
+    void TearDown() override {
         ResetFileSystemCalls();
         ModelTest::TearDown();
     }
@@ -41,8 +40,7 @@ struct ReadFault {
 int g_readFaultCall = -1;
 int g_readFaultError = 0;
 
-FileSystemCalls FailingReadCalls()
-{
+FileSystemCalls FailingReadCalls() {
     FileSystemCalls calls = RealFileSystemCalls();
     calls.openFile = [](const char* path, int flags, mode_t mode) {
         if (g_readFaultCall == 0) {
@@ -68,15 +66,11 @@ FileSystemCalls FailingReadCalls()
     return calls;
 }
 
-TEST_F(HostileFilesTest, FileThatCouldNotBeReadIsNeverReplaced)
-{
+TEST_F(HostileFilesTest, FileThatCouldNotBeReadIsNeverReplaced) {
     const ReadFault faults[] = {
-        {"open refused (no read permission)", 0, EACCES},
-        {"open fails with an I/O error", 0, EIO},
-        {"open finds too many open files", 0, EMFILE},
-        {"status cannot be read", 1, EIO},
-        {"read fails with an I/O error", 2, EIO},
-        {"read finds a directory", 2, EISDIR},
+        {"open refused (no read permission)", 0, EACCES}, {"open fails with an I/O error", 0, EIO},
+        {"open finds too many open files", 0, EMFILE},    {"status cannot be read", 1, EIO},
+        {"read fails with an I/O error", 2, EIO},         {"read finds a directory", 2, EISDIR},
     };
     for (const ReadFault& f : faults) {
         SCOPED_TRACE(f.name);
@@ -104,8 +98,7 @@ TEST_F(HostileFilesTest, FileThatCouldNotBeReadIsNeverReplaced)
     }
 }
 
-TEST_F(HostileFilesTest, UnreadableHolidayFileStopsTheHolidaySaveAtThatFile)
-{
+TEST_F(HostileFilesTest, UnreadableHolidayFileStopsTheHolidaySaveAtThatFile) {
     PutFileBytes(kStaticHolidayFile, "1^1^s^0~\0"s);
     PutFileBytes(kDynamicHolidayFile, "1^15^d^2~\0"s);
     g_YearCalendar.year = 126;
@@ -137,8 +130,7 @@ TEST_F(HostileFilesTest, UnreadableHolidayFileStopsTheHolidaySaveAtThatFile)
     EXPECT_EQ(FileBytes("126_holi.txt"), "<missing>");
 }
 
-TEST_F(HostileFilesTest, OtherKindsOfFileInAFilesPlaceReadAsEmptyAndStayAsTheyAre)
-{
+TEST_F(HostileFilesTest, OtherKindsOfFileInAFilesPlaceReadAsEmptyAndStayAsTheyAre) {
     ASSERT_EQ(::mkdir(kMemoFile, 0755), 0);
     ASSERT_EQ(::mkfifo(kStaticHolidayFile, 0644), 0);
     // A FIFO that nobody writes would block a plain open for reading for ever.
@@ -163,8 +155,7 @@ TEST_F(HostileFilesTest, OtherKindsOfFileInAFilesPlaceReadAsEmptyAndStayAsTheyAr
     EXPECT_EQ(DirectoryNames(), (std::vector<std::string>{kMemoFile, kStaticHolidayFile}));
 }
 
-TEST_F(HostileFilesTest, ReadOnlyDirectoryIsReadButNeverWritten)
-{
+TEST_F(HostileFilesTest, ReadOnlyDirectoryIsReadButNeverWritten) {
     PutFileBytes(kMemoFile, kOldMemo);
     ASSERT_EQ(::mkdir("locked", 0755), 0);
     PutFileBytes("locked/MemoData.txt", kOldMemo);
@@ -186,8 +177,7 @@ TEST_F(HostileFilesTest, ReadOnlyDirectoryIsReadButNeverWritten)
     ASSERT_EQ(::chmod("locked", 0755), 0);
 }
 
-TEST_F(HostileFilesTest, MissingWorkingDirectoryGivesEmptyStoresAndFailedSaves)
-{
+TEST_F(HostileFilesTest, MissingWorkingDirectoryGivesEmptyStoresAndFailedSaves) {
     ASSERT_EQ(::mkdir("gone", 0755), 0);
     ASSERT_EQ(::chdir("gone"), 0);
     ASSERT_EQ(::rmdir("../gone"), 0);
@@ -207,8 +197,7 @@ TEST_F(HostileFilesTest, MissingWorkingDirectoryGivesEmptyStoresAndFailedSaves)
 
 // Walks a store as every reader does and returns the number of records; fails on a step that
 // does not shorten the rest.
-std::size_t WalkRecords(std::string_view store)
-{
+std::size_t WalkRecords(std::string_view store) {
     std::size_t records = 0;
     std::string_view rest = store;
     int year = 0;
@@ -228,11 +217,9 @@ std::size_t WalkRecords(std::string_view store)
 }
 
 // Returns the size of a file and its last `count` bytes.
-std::pair<off_t, std::string> FileTail(const char* name, std::size_t count)
-{
+std::pair<off_t, std::string> FileTail(const char* name, std::size_t count) {
     struct stat status {};
-    if (::stat(name, &status) != 0)
-        return {-1, ""};
+    if (::stat(name, &status) != 0) return {-1, ""};
     std::string tail(count, '\0');
     const int fd = ::open(name, O_RDONLY);
     const ssize_t got = ::pread(fd, tail.data(), count, status.st_size - static_cast<off_t>(count));
@@ -241,14 +228,11 @@ std::pair<off_t, std::string> FileTail(const char* name, std::size_t count)
     return {status.st_size, tail};
 }
 
-TEST_F(HostileFilesTest, HundredMegabyteMemoFileIsReadWholeAndWrittenBackUnchanged)
-{
+TEST_F(HostileFilesTest, HundredMegabyteMemoFileIsReadWholeAndWrittenBackUnchanged) {
     // One year of memos, doubled until past 100 MB, then one record that is found by its date.
     std::string store;
-    for (int day = 0; day < 372; ++day)
-        store += MakeMemoRecord(126, day / 31, day % 31 + 1, std::string(80, 'm'));
-    while (store.size() < 100 * 1024 * 1024)
-        store += store;
+    for (int day = 0; day < 372; ++day) store += MakeMemoRecord(126, day / 31, day % 31 + 1, std::string(80, 'm'));
+    while (store.size() < 100 * 1024 * 1024) store += store;
     const std::string last = MakeMemoRecord(127, 0, 1, "last");
     store += last;
     PutFileBytes(kMemoFile, store + '\0');
@@ -265,14 +249,12 @@ TEST_F(HostileFilesTest, HundredMegabyteMemoFileIsReadWholeAndWrittenBackUnchang
     EXPECT_EQ(tail, last + '\0');
 }
 
-TEST_F(HostileFilesTest, MemoFileOfRandomBytesReadsUpToItsFirstNulAndEveryWalkEnds)
-{
+TEST_F(HostileFilesTest, MemoFileOfRandomBytesReadsUpToItsFirstNulAndEveryWalkEnds) {
     std::mt19937 random(20261207);
     for (int round = 0; round < 20; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
         std::string bytes(64 * 1024, '\0');
-        for (char& c : bytes)
-            c = static_cast<char>(random());
+        for (char& c : bytes) c = static_cast<char>(random());
         PutFileBytes(kMemoFile, bytes);
         LoadMemoData();
         EXPECT_EQ(g_strMemoData, DecodeTextFile(bytes));
@@ -287,8 +269,7 @@ TEST_F(HostileFilesTest, MemoFileOfRandomBytesReadsUpToItsFirstNulAndEveryWalkEn
     }
 }
 
-TEST_F(HostileFilesTest, Utf8FilesShowTheirNumbersAndKeepTheirBytes)
-{
+TEST_F(HostileFilesTest, Utf8FilesShowTheirNumbersAndKeepTheirBytes) {
     // UTF-8 instead of code page 932: some UTF-8 bytes are code page 932 lead bytes, so a
     // delimiter after one may be swallowed; numbers and whole files still come through.
     const std::string memo = "126^11^7^会議 10:00~126^11^8^歯医者~";

@@ -21,8 +21,7 @@ struct TakeCase {
     std::string kept;
 };
 
-TEST(TakeMemoRecord, TakesTheFirstRecordOfTheDayAndKeepsTheRest)
-{
+TEST(TakeMemoRecord, TakesTheFirstRecordOfTheDayAndKeepsTheRest) {
     const TakeCase cases[] = {
         {"empty store", "", 126, 11, 7, std::nullopt, ""},
         {"the day first of two", "126^11^7^abc~126^11^8^x~", 126, 11, 7, "abc", "126^11^8^x~"},
@@ -38,8 +37,7 @@ TEST(TakeMemoRecord, TakesTheFirstRecordOfTheDayAndKeepsTheRest)
         {"an unterminated rest is closed when kept", "126^11^8^x~126^11^9^tail", 126, 11, 7, std::nullopt,
          "126^11^8^x~126^11^9^tail~"},
         {"an unterminated rest of the day is taken", "126^11^8^x~126^11^7^tail", 126, 11, 7, "tail", "126^11^8^x~"},
-        {"an unterminated rest after the day is closed", "126^11^7^a~126^11^9^tail", 126, 11, 7, "a",
-         "126^11^9^tail~"},
+        {"an unterminated rest after the day is closed", "126^11^7^a~126^11^9^tail", 126, 11, 7, "a", "126^11^9^tail~"},
         {"a rest ending in the second byte 0x7E is still unterminated", "1^1^1^a~2^2^2^" + kYen, 126, 11, 7,
          std::nullopt, "1^1^1^a~2^2^2^" + kYen + "~"},
         {"a lone rest of no record is closed", "garbage", 126, 11, 7, std::nullopt, "garbage~"},
@@ -56,8 +54,7 @@ TEST(TakeMemoRecord, TakesTheFirstRecordOfTheDayAndKeepsTheRest)
     }
 }
 
-TEST(TakeMemoRecord, ARecordAppendedAfterADamagedRestStaysWhole)
-{
+TEST(TakeMemoRecord, ARecordAppendedAfterADamagedRestStaysWhole) {
     std::string store = "126^11^9^tail";
     EXPECT_FALSE(TakeMemoRecord(store, 126, 11, 7));
     AppendMemoRecord(store, 126, 11, 7, "abc");
@@ -66,8 +63,7 @@ TEST(TakeMemoRecord, ARecordAppendedAfterADamagedRestStaysWhole)
     EXPECT_EQ(store, "");
 }
 
-TEST(TakeMemoRecord, ALargeStoreKeepsEveryOtherRecordInOrder)
-{
+TEST(TakeMemoRecord, ALargeStoreKeepsEveryOtherRecordInOrder) {
     std::string store;
     for (int i = 0; i < 100000; ++i)
         AppendMemoRecord(store, 100 + i % 50, i % 12, 1 + i % 28, "memo" + std::to_string(i));
@@ -85,8 +81,7 @@ struct AppendCase {
     std::string record;
 };
 
-TEST(AppendMemoRecord, ReplacesTheDelimitersSoTheRecordParsesBackWhole)
-{
+TEST(AppendMemoRecord, ReplacesTheDelimitersSoTheRecordParsesBackWhole) {
     const AppendCase cases[] = {
         {"plain text", "abc", "126^11^7^abc~"},
         {"empty text", "", "126^11^7^~"},
@@ -106,10 +101,10 @@ TEST(AppendMemoRecord, ReplacesTheDelimitersSoTheRecordParsesBackWhole)
     }
 }
 
-TEST(FindMonthMemos, FirstRecordOfADayWinsAndStrayRecordsAreSkipped)
-{
-    const std::string store = "126^1^3^dentist~126^1^3^other~125^1^3^old~126^2^3^march~"
-                              "126^1^0^zero~126^1^32^big~126^1^-1^neg~126^1^31^end~126^1^5^~126^1^9^tail";
+TEST(FindMonthMemos, FirstRecordOfADayWinsAndStrayRecordsAreSkipped) {
+    const std::string store =
+        "126^1^3^dentist~126^1^3^other~125^1^3^old~126^2^3^march~"
+        "126^1^0^zero~126^1^32^big~126^1^-1^neg~126^1^31^end~126^1^5^~126^1^9^tail";
     const auto memos = FindMonthMemos(store, 126, 1);
     for (int day = 1; day <= 31; ++day) {
         SCOPED_TRACE(day);
@@ -135,8 +130,7 @@ TEST(FindMonthMemos, FirstRecordOfADayWinsAndStrayRecordsAreSkipped)
 
 using MonthListLinesTest = ModelTest;
 
-std::vector<std::string> LinesOf(int year, int month, const std::string& store)
-{
+std::vector<std::string> LinesOf(int year, int month, const std::string& store) {
     CYearCalendar calendar;
     calendar.year = year;
     calendar.Build();
@@ -152,8 +146,7 @@ struct MonthCase {
     std::string last;
 };
 
-TEST_F(MonthListLinesTest, EveryDayOfTheMonthHasALineInDayOrder)
-{
+TEST_F(MonthListLinesTest, EveryDayOfTheMonthHasALineInDayOrder) {
     const MonthCase cases[] = {
         {"February 2026", 126, 1, 28, Sjis(" 1日(日)    "), Sjis("28日(土)    ")},
         {"leap February 2024", 124, 1, 29, Sjis(" 1日(木)    "), Sjis("29日(木)    ")},
@@ -171,8 +164,7 @@ TEST_F(MonthListLinesTest, EveryDayOfTheMonthHasALineInDayOrder)
     }
 }
 
-TEST_F(MonthListLinesTest, ALineCarriesItsDaysMemoUnchanged)
-{
+TEST_F(MonthListLinesTest, ALineCarriesItsDaysMemoUnchanged) {
     const std::vector<std::string> lines =
         LinesOf(126, 1, "126^1^3^dentist~126^1^3^other~125^1^3^old~126^1^6^a\r\n" + kYen + "~");
     ASSERT_EQ(lines.size(), 28u);

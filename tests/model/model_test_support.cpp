@@ -18,8 +18,7 @@
 #include <iterator>
 #include <sstream>
 
-std::string Sjis(std::string_view utf8)
-{
+std::string Sjis(std::string_view utf8) {
     iconv_t converter = iconv_open("CP932", "UTF-8");
     if (converter == reinterpret_cast<iconv_t>(-1)) {
         ADD_FAILURE() << "iconv has no CP932 converter";
@@ -41,36 +40,30 @@ std::string Sjis(std::string_view utf8)
     return output;
 }
 
-std::string HexBytes(std::string_view bytes)
-{
+std::string HexBytes(std::string_view bytes) {
     std::string hex;
     char two[4];
     for (const char c : bytes) {
         std::snprintf(two, sizeof two, "%02X", static_cast<unsigned char>(c));
-        if (!hex.empty())
-            hex += ' ';
+        if (!hex.empty()) hex += ' ';
         hex += two;
     }
     return hex;
 }
 
-std::string FileBytes(const std::string& path)
-{
+std::string FileBytes(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
-    if (!file)
-        return "<missing>";
+    if (!file) return "<missing>";
     return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
-void PutFileBytes(const std::string& path, std::string_view bytes)
-{
+void PutFileBytes(const std::string& path, std::string_view bytes) {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     ASSERT_TRUE(file.good()) << "cannot write " << path;
 }
 
-std::vector<std::string> DirectoryNames()
-{
+std::vector<std::string> DirectoryNames() {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator("."))
         names.push_back(entry.path().filename().string());
@@ -78,8 +71,7 @@ std::vector<std::string> DirectoryNames()
     return names;
 }
 
-void ModelTest::SetUp()
-{
+void ModelTest::SetUp() {
     char cwd[PATH_MAX];
     ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
     m_oldDirectory = cwd;
@@ -97,8 +89,7 @@ void ModelTest::SetUp()
     ClearPresentTimeForTesting();
 }
 
-void ModelTest::TearDown()
-{
+void ModelTest::TearDown() {
     ResetFileSystemCalls();
     ClearPresentTimeForTesting();
     if (!m_oldDirectory.empty()) {
@@ -109,7 +100,8 @@ void ModelTest::TearDown()
         // Tests may leave read-only files and directories behind; make them removable first.
         for (const auto& entry : std::filesystem::recursive_directory_iterator(m_tempDirectory, ignored))
             std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all,
-                                         std::filesystem::perm_options::add | std::filesystem::perm_options::nofollow, ignored);
+                                         std::filesystem::perm_options::add | std::filesystem::perm_options::nofollow,
+                                         ignored);
         std::filesystem::remove_all(m_tempDirectory, ignored);
     }
 }

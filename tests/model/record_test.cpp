@@ -20,8 +20,7 @@ struct CutCase {
 const std::string kYen = "\x89\x7e";
 const std::string kUn = "\x89\x5e";
 
-std::vector<CutCase> FieldCases()
-{
+std::vector<CutCase> FieldCases() {
     return {
         {"first of several fields", "12^5^x~", "12", "5^x~"},
         {"no delimiter takes all", "abc", "abc", ""},
@@ -44,8 +43,7 @@ std::vector<CutCase> FieldCases()
     };
 }
 
-TEST(CutField, CutsTheFirstFieldOfAString)
-{
+TEST(CutField, CutsTheFirstFieldOfAString) {
     for (const CutCase& c : FieldCases()) {
         SCOPED_TRACE(c.name);
         std::string source = c.source;
@@ -56,8 +54,7 @@ TEST(CutField, CutsTheFirstFieldOfAString)
     }
 }
 
-TEST(CutField, CutsTheFirstFieldOfAView)
-{
+TEST(CutField, CutsTheFirstFieldOfAView) {
     for (const CutCase& c : FieldCases()) {
         SCOPED_TRACE(c.name);
         std::string_view source = c.source;
@@ -68,8 +65,7 @@ TEST(CutField, CutsTheFirstFieldOfAView)
     }
 }
 
-std::vector<CutCase> RecordCases()
-{
+std::vector<CutCase> RecordCases() {
     const std::string first = "1^1^" + Sjis("元旦") + "^0~";
     const std::string second = "2^11^" + Sjis("建国記念日") + "^0~";
     return {
@@ -84,8 +80,7 @@ std::vector<CutCase> RecordCases()
     };
 }
 
-TEST(CutRecord, CutsTheFirstRecordOfAString)
-{
+TEST(CutRecord, CutsTheFirstRecordOfAString) {
     for (const CutCase& c : RecordCases()) {
         SCOPED_TRACE(c.name);
         std::string store = c.source;
@@ -95,8 +90,7 @@ TEST(CutRecord, CutsTheFirstRecordOfAString)
     }
 }
 
-TEST(CutRecord, CutsTheFirstRecordOfAView)
-{
+TEST(CutRecord, CutsTheFirstRecordOfAView) {
     for (const CutCase& c : RecordCases()) {
         SCOPED_TRACE(c.name);
         std::string_view store = c.source;
@@ -106,10 +100,12 @@ TEST(CutRecord, CutsTheFirstRecordOfAView)
     }
 }
 
-TEST(FindDelimiter, FindsOnlySingleByteCharactersOfTheGivenSet)
-{
+TEST(FindDelimiter, FindsOnlySingleByteCharactersOfTheGivenSet) {
     // ソ (0x83 0x5C) carries a backslash as its second byte.
-    EXPECT_EQ(FindDelimiter("\x83\x5c" "a\\b", "\\"), 3u);
+    EXPECT_EQ(FindDelimiter("\x83\x5c"
+                            "a\\b",
+                            "\\"),
+              3u);
     EXPECT_EQ(FindDelimiter("\x83\x5c", "\\"), std::string_view::npos);
     EXPECT_EQ(FindDelimiter("ab|c^", "|^"), 2u);
     EXPECT_EQ(FindDelimiter("abc", ""), std::string_view::npos);
@@ -121,8 +117,7 @@ struct WalkCase {
     std::vector<std::string> records;
 };
 
-TEST(CutRecord, EveryWalkOfAStoreEndsAndYieldsItsRecordsInOrder)
-{
+TEST(CutRecord, EveryWalkOfAStoreEndsAndYieldsItsRecordsInOrder) {
     const WalkCase cases[] = {
         {"terminated records", "a~b~c~", {"a~", "b~", "c~"}},
         {"unterminated last part", "a~b~c", {"a~", "b~", "c"}},
@@ -135,14 +130,12 @@ TEST(CutRecord, EveryWalkOfAStoreEndsAndYieldsItsRecordsInOrder)
         SCOPED_TRACE(c.name);
         std::vector<std::string> viewRecords;
         std::string_view rest = c.store;
-        while (!rest.empty() && viewRecords.size() <= c.records.size())
-            viewRecords.emplace_back(CutRecord(rest));
+        while (!rest.empty() && viewRecords.size() <= c.records.size()) viewRecords.emplace_back(CutRecord(rest));
         EXPECT_EQ(viewRecords, c.records);
 
         std::vector<std::string> stringRecords;
         std::string store = c.store;
-        while (!store.empty() && stringRecords.size() <= c.records.size())
-            stringRecords.push_back(CutRecord(store));
+        while (!store.empty() && stringRecords.size() <= c.records.size()) stringRecords.push_back(CutRecord(store));
         EXPECT_EQ(stringRecords, c.records);
     }
 }
@@ -153,8 +146,7 @@ struct NumberCase {
     int value;
 };
 
-TEST(ReadNumber, ReadsAsAtoiAndClampsBeyondTheIntRange)
-{
+TEST(ReadNumber, ReadsAsAtoiAndClampsBeyondTheIntRange) {
     const NumberCase cases[] = {
         {"zero", "0", 0},
         {"plain", "126", 126},
@@ -194,8 +186,7 @@ struct MakeCase {
     std::string record;
 };
 
-TEST(MakeMemoRecord, WritesThreeNumbersTheTextAndATilde)
-{
+TEST(MakeMemoRecord, WritesThreeNumbersTheTextAndATilde) {
     const MakeCase cases[] = {
         {"7 December 2026", 126, 11, 7, Sjis("会議"), "126^11^7^" + Sjis("会議") + "~"},
         {"empty text", 126, 11, 7, "", "126^11^7^~"},
@@ -215,8 +206,7 @@ struct MemoRoundTripCase {
     std::string parsedText;
 };
 
-TEST(ParseMemoRecord, GivesBackWhatMakeMemoRecordWrote)
-{
+TEST(ParseMemoRecord, GivesBackWhatMakeMemoRecordWrote) {
     const MemoRoundTripCase cases[] = {
         {"kanji", Sjis("会議"), Sjis("会議")},
         {"円 at the end of the text", Sjis("千円"), Sjis("千円")},
@@ -249,8 +239,7 @@ struct ParseMemoCase {
     std::string text;
 };
 
-TEST(ParseMemoRecord, ReadsShortLongAndOddRecords)
-{
+TEST(ParseMemoRecord, ReadsShortLongAndOddRecords) {
     const ParseMemoCase cases[] = {
         {"extreme numbers", "-2147483648^2147483647^0^t~", INT_MIN, INT_MAX, 0, "t"},
         {"numbers beyond int clamp", "99999999999^-99999999999^5^t~", INT_MAX, INT_MIN, 5, "t"},
@@ -283,8 +272,7 @@ struct ParseHolidayCase {
     int kind;
 };
 
-TEST(ParseHolidayRecord, ReadsMonthDayNameAndKind)
-{
+TEST(ParseHolidayRecord, ReadsMonthDayNameAndKind) {
     const ParseHolidayCase cases[] = {
         {"spring equinox", "3^20^" + Sjis("春分の日") + "^10~", 3, 20, Sjis("春分の日"), 10},
         {"one-year holiday", "5^6^x^100~", 5, 6, "x", 100},
@@ -320,8 +308,7 @@ struct FindCase {
     std::size_t length;
 };
 
-TEST(FindMemoRecord, FindsTheFirstRecordOfTheDay)
-{
+TEST(FindMemoRecord, FindsTheFirstRecordOfTheDay) {
     const std::string store = "126^11^7^a~126^11^8^x~126^11^7^b~";
     const FindCase cases[] = {
         {"first of two records of the day", store, 126, 11, 7, true, 0, 11},

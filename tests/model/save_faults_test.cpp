@@ -23,15 +23,20 @@ namespace {
 
 enum class Call { Open, Write, Sync, Chmod, Close, Rename };
 
-const char* CallName(Call call)
-{
+const char* CallName(Call call) {
     switch (call) {
-    case Call::Open: return "open";
-    case Call::Write: return "write";
-    case Call::Sync: return "fsync";
-    case Call::Chmod: return "fchmod";
-    case Call::Close: return "close";
-    case Call::Rename: return "rename";
+    case Call::Open:
+        return "open";
+    case Call::Write:
+        return "write";
+    case Call::Sync:
+        return "fsync";
+    case Call::Chmod:
+        return "fchmod";
+    case Call::Close:
+        return "close";
+    case Call::Rename:
+        return "rename";
     }
     return "?";
 }
@@ -56,28 +61,23 @@ struct Injector {
     std::optional<Injected> injected;
     std::map<int, bool> fdIsDirectory;
 
-    bool Fails(Call call, bool onDirectory)
-    {
+    bool Fails(Call call, bool onDirectory) {
         ++count;
         const bool chosen = failAt != 0 && count == failAt;
-        if (chosen)
-            injected = Injected{call, onDirectory};
-        if (fault == Fault::ShortWrite)
-            return false;
+        if (chosen) injected = Injected{call, onDirectory};
+        if (fault == Fault::ShortWrite) return false;
         return chosen || (fault == Fault::FailFromThenOn && failAt != 0 && count > failAt);
     }
 };
 
 Injector g_injector;
 
-bool IsDirectoryFd(int fd)
-{
+bool IsDirectoryFd(int fd) {
     const auto it = g_injector.fdIsDirectory.find(fd);
     return it != g_injector.fdIsDirectory.end() && it->second;
 }
 
-FileSystemCalls InjectingCalls()
-{
+FileSystemCalls InjectingCalls() {
     FileSystemCalls calls = RealFileSystemCalls();
     calls.openFile = [](const char* path, int flags, mode_t mode) {
         const bool directory = (flags & O_DIRECTORY) != 0;
@@ -86,8 +86,7 @@ FileSystemCalls InjectingCalls()
             return -1;
         }
         const int fd = ::open(path, flags, mode);
-        if (fd >= 0)
-            g_injector.fdIsDirectory[fd] = directory;
+        if (fd >= 0) g_injector.fdIsDirectory[fd] = directory;
         return fd;
     };
     calls.writeFile = [](int fd, const void* buffer, std::size_t count) -> ssize_t {
@@ -96,8 +95,7 @@ FileSystemCalls InjectingCalls()
             errno = g_injector.error;
             return -1;
         }
-        if (chosen && g_injector.fault == Fault::ShortWrite && count > 1)
-            count = 1;
+        if (chosen && g_injector.fault == Fault::ShortWrite && count > 1) count = 1;
         return ::write(fd, buffer, count);
     };
     calls.syncFile = [](int fd) {
@@ -146,22 +144,19 @@ struct FileState {
 
 struct SaveCase {
     const char* name;
-    bool memo;           // SaveMemoData, else SaveHolidayData
-    bool filesExist;     // the files exist before the save, with an old tail behind their NUL
+    bool memo;        // SaveMemoData, else SaveHolidayData
+    bool filesExist;  // the files exist before the save, with an old tail behind their NUL
 };
 
 class SaveFaultTest : public ModelTest {
 protected:
-    void TearDown() override
-    {
+    void TearDown() override {
         ResetFileSystemCalls();
         ModelTest::TearDown();
     }
 
-    std::vector<FileState> Prepare(const SaveCase& c)
-    {
-        for (const std::string& name : DirectoryNames())
-            ::unlink(name.c_str());
+    std::vector<FileState> Prepare(const SaveCase& c) {
+        for (const std::string& name : DirectoryNames()) ::unlink(name.c_str());
         g_YearCalendar.year = 126;
         g_strMemoData = MakeMemoRecord(126, 11, 7, Sjis("会議") + "\r\n10:00") + MakeMemoRecord(126, 11, 8, "x");
         g_strStaticHoliday = Sjis("1^1^元旦^0~2^11^建国記念日^0~");
@@ -180,8 +175,7 @@ protected:
         return files;
     }
 
-    static void Restore(const std::vector<FileState>& files)
-    {
+    static void Restore(const std::vector<FileState>& files) {
         for (const FileState& file : files) {
             ::unlink(file.name.c_str());
             if (file.oldBytes != kMissing) {
@@ -194,22 +188,18 @@ protected:
     static int Save(const SaveCase& c) { return c.memo ? SaveMemoData() : SaveHolidayData(); }
 
     // Returns the names in the directory that are not data files of the save.
-    static std::vector<std::string> StrayNames(const std::vector<FileState>& files)
-    {
+    static std::vector<std::string> StrayNames(const std::vector<FileState>& files) {
         std::vector<std::string> stray;
         for (const std::string& name : DirectoryNames()) {
             bool known = false;
-            for (const FileState& file : files)
-                known = known || file.name == name;
-            if (!known)
-                stray.push_back(name);
+            for (const FileState& file : files) known = known || file.name == name;
+            if (!known) stray.push_back(name);
         }
         return stray;
     }
 
     // Runs the save once with no fault and returns how many calls it made.
-    int CountCalls(const SaveCase& c, const std::vector<FileState>& files)
-    {
+    int CountCalls(const SaveCase& c, const std::vector<FileState>& files) {
         Restore(files);
         g_injector = Injector{};
         SetFileSystemCallsForTesting(InjectingCalls());
@@ -241,8 +231,7 @@ const FaultCase kFaultCases[] = {
     {"one write stores a single byte", Fault::ShortWrite, 0},
 };
 
-TEST_F(SaveFaultTest, EveryFailingCallLeavesEachFileOldOrNewAndNoTemporaryFile)
-{
+TEST_F(SaveFaultTest, EveryFailingCallLeavesEachFileOldOrNewAndNoTemporaryFile) {
     int runs = 0;
     for (const SaveCase& c : kSaveCases) {
         SCOPED_TRACE(c.name);
@@ -314,8 +303,7 @@ TEST_F(SaveFaultTest, EveryFailingCallLeavesEachFileOldOrNewAndNoTemporaryFile)
     EXPECT_GE(runs, 4 * 5 * 5);
 }
 
-TEST_F(SaveFaultTest, FailureOfOneHolidayFileLeavesTheLaterFilesUntouched)
-{
+TEST_F(SaveFaultTest, FailureOfOneHolidayFileLeavesTheLaterFilesUntouched) {
     const SaveCase c{"holiday files replaced", false, true};
     const std::vector<FileState> files = Prepare(c);
     const int total = CountCalls(c, files);
@@ -329,8 +317,7 @@ TEST_F(SaveFaultTest, FailureOfOneHolidayFileLeavesTheLaterFilesUntouched)
         SetFileSystemCallsForTesting(InjectingCalls());
         const int result = SaveHolidayData();
         ResetFileSystemCalls();
-        if (g_injector.injected->call != Call::Rename)
-            continue;
+        if (g_injector.injected->call != Call::Rename) continue;
         SCOPED_TRACE("rename of file " + std::to_string(renames + 1));
         EXPECT_EQ(result, 0);
         for (std::size_t i = 0; i < files.size(); ++i) {

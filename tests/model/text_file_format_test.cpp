@@ -13,8 +13,7 @@ struct FormatCase {
     std::string output;
 };
 
-TEST(EncodeTextFile, WritesLfAsCrLfAndClosesWithOneNul)
-{
+TEST(EncodeTextFile, WritesLfAsCrLfAndClosesWithOneNul) {
     const FormatCase cases[] = {
         {"empty store is one NUL", "", "\0"s},
         {"record of eleven bytes", "1^1^\x8c\xb3\x92\x55^0~", "1^1^\x8c\xb3\x92\x55^0~\0"s},
@@ -30,8 +29,7 @@ TEST(EncodeTextFile, WritesLfAsCrLfAndClosesWithOneNul)
     }
 }
 
-TEST(DecodeTextFile, ReadsCrLfAsLfAndStopsAtNulOrEndOfData)
-{
+TEST(DecodeTextFile, ReadsCrLfAsLfAndStopsAtNulOrEndOfData) {
     const FormatCase cases[] = {
         {"one NUL is the empty store", "\0"s, ""},
         {"empty file", "", ""},
@@ -39,7 +37,10 @@ TEST(DecodeTextFile, ReadsCrLfAsLfAndStopsAtNulOrEndOfData)
         {"CR LF reads as LF", "a\r\nb\0"s, "a\nb"},
         {"CR CR LF reads as CR LF", "a\r\r\nb\0"s, "a\r\nb"},
         {"old tail behind the NUL is ignored", "ab\0old longer tail~"s, "ab"},
-        {"0x1A ends the data", "ab\x1a" "cd", "ab"},
+        {"0x1A ends the data",
+         "ab\x1a"
+         "cd",
+         "ab"},
         {"lone CR stays", "a\rb", "a\rb"},
         {"CR at the very end stays", "a\r", "a\r"},
         {"CR before the NUL stays", "a\r\0\n"s, "a\r"},
@@ -52,12 +53,10 @@ TEST(DecodeTextFile, ReadsCrLfAsLfAndStopsAtNulOrEndOfData)
     }
 }
 
-TEST(TextFileFormat, EveryByteButNulAndEndOfDataRoundTrips)
-{
+TEST(TextFileFormat, EveryByteButNulAndEndOfDataRoundTrips) {
     std::string store;
     for (int b = 1; b < 256; ++b) {
-        if (b == 0x1a)
-            continue;
+        if (b == 0x1a) continue;
         store += static_cast<char>(b);
         store += "\r\n";
         store += static_cast<char>(b);

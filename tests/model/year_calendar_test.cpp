@@ -1,5 +1,5 @@
-#include "model/present_time.h"
 #include "model/year_calendar.h"
+#include "model/present_time.h"
 #include "tests/model/model_test_support.h"
 
 #include <climits>
@@ -9,8 +9,7 @@ namespace {
 
 using YearCalendarTest = ModelTest;
 
-void BuildYear(int yearsSince1900)
-{
+void BuildYear(int yearsSince1900) {
     g_YearCalendar.year = yearsSince1900;
     g_YearCalendar.Build();
 }
@@ -22,8 +21,7 @@ struct MonthLengthCase {
     int length;
 };
 
-TEST_F(YearCalendarTest, EachMonthHasItsDaysAndZeroCellsAfterThem)
-{
+TEST_F(YearCalendarTest, EachMonthHasItsDaysAndZeroCellsAfterThem) {
     const MonthLengthCase cases[] = {
         {"February 2000 has 29 days", 100, 1, 29},
         {"February 2024 has 29 days", 124, 1, 29},
@@ -45,8 +43,7 @@ TEST_F(YearCalendarTest, EachMonthHasItsDaysAndZeroCellsAfterThem)
     }
 }
 
-TEST_F(YearCalendarTest, ShorterMonthClearsTheDaysThatALongerBuildLeft)
-{
+TEST_F(YearCalendarTest, ShorterMonthClearsTheDaysThatALongerBuildLeft) {
     BuildYear(124);  // 29 February 2024
     BuildYear(126);
     EXPECT_EQ(g_YearCalendar.cells[1][28].day, 0);
@@ -60,8 +57,7 @@ struct SheetCase {
     int weekday;
 };
 
-TEST_F(YearCalendarTest, PlacesDaysOnTheRowsAndWeekdaysOf2026)
-{
+TEST_F(YearCalendarTest, PlacesDaysOnTheRowsAndWeekdaysOf2026) {
     BuildYear(126);
     const SheetCase cases[] = {
         {"February 2026 opens on Sunday in row 1", 1, 1, 1, 0},
@@ -88,8 +84,7 @@ TEST_F(YearCalendarTest, PlacesDaysOnTheRowsAndWeekdaysOf2026)
     }
 }
 
-TEST_F(YearCalendarTest, FirstOfEveryMonthFrom1970To2037HasTheCRuntimeWeekday)
-{
+TEST_F(YearCalendarTest, FirstOfEveryMonthFrom1970To2037HasTheCRuntimeWeekday) {
     for (int year = 1970; year <= 2037; ++year) {
         BuildYear(year - 1900);
         for (int month = 0; month < 12; ++month) {
@@ -107,8 +102,7 @@ TEST_F(YearCalendarTest, FirstOfEveryMonthFrom1970To2037HasTheCRuntimeWeekday)
     }
 }
 
-TEST_F(YearCalendarTest, RowsRiseOnlyAfterSaturdayAndMonthsCoverFourToSixRows)
-{
+TEST_F(YearCalendarTest, RowsRiseOnlyAfterSaturdayAndMonthsCoverFourToSixRows) {
     for (const int year : {0, 99, 100, 124, 126, 200, INT_MIN, INT_MAX}) {
         SCOPED_TRACE(year);
         BuildYear(year);
@@ -126,8 +120,7 @@ TEST_F(YearCalendarTest, RowsRiseOnlyAfterSaturdayAndMonthsCoverFourToSixRows)
     }
 }
 
-TEST_F(YearCalendarTest, BuildClearsEveryEarlierMarkOnExistingDays)
-{
+TEST_F(YearCalendarTest, BuildClearsEveryEarlierMarkOnExistingDays) {
     BuildYear(126);
     for (auto& month : g_YearCalendar.cells) {
         for (CDayCell& cell : month) {
@@ -139,8 +132,7 @@ TEST_F(YearCalendarTest, BuildClearsEveryEarlierMarkOnExistingDays)
     for (int m = 0; m < 12; ++m) {
         for (int d = 0; d < 31; ++d) {
             const CDayCell& cell = g_YearCalendar.cells[m][d];
-            if (cell.day == 0)
-                continue;
+            if (cell.day == 0) continue;
             EXPECT_EQ(cell.flag, 0) << m << "/" << d + 1;
             EXPECT_EQ(cell.text, "") << m << "/" << d + 1;
         }
@@ -154,8 +146,7 @@ struct CellCase {
     bool inside;
 };
 
-TEST_F(YearCalendarTest, CellGivesOnlyCellsOfTheModel)
-{
+TEST_F(YearCalendarTest, CellGivesOnlyCellsOfTheModel) {
     const CellCase cases[] = {
         {"first cell", 0, 1, true},
         {"last cell", 11, 31, true},
@@ -194,8 +185,7 @@ struct NavigationCase {
     bool builds;
 };
 
-TEST_F(YearCalendarTest, NavigationStepsMonthAndYearAndBuildsOnlyOnAYearChange)
-{
+TEST_F(YearCalendarTest, NavigationStepsMonthAndYearAndBuildsOnlyOnAYearChange) {
     const NavigationCase cases[] = {
         {"next month inside the year", 126, 10, Step::NextMonth, 126, 11, false},
         {"next month from December", 126, 11, Step::NextMonth, 127, 0, true},
@@ -219,10 +209,18 @@ TEST_F(YearCalendarTest, NavigationStepsMonthAndYearAndBuildsOnlyOnAYearChange)
         // A build clears the text of every existing day, so a planted text shows whether one ran.
         g_YearCalendar.cells[0][0].text = "planted";
         switch (c.step) {
-        case Step::PrevMonth: PrevMonth(); break;
-        case Step::NextMonth: NextMonth(); break;
-        case Step::PrevYear: PrevYear(); break;
-        case Step::NextYear: NextYear(); break;
+        case Step::PrevMonth:
+            PrevMonth();
+            break;
+        case Step::NextMonth:
+            NextMonth();
+            break;
+        case Step::PrevYear:
+            PrevYear();
+            break;
+        case Step::NextYear:
+            NextYear();
+            break;
         }
         EXPECT_EQ(g_YearCalendar.year, c.expectedYear);
         EXPECT_EQ(g_YearCalendar.month, c.expectedMonth);
@@ -230,8 +228,7 @@ TEST_F(YearCalendarTest, NavigationStepsMonthAndYearAndBuildsOnlyOnAYearChange)
     }
 }
 
-TEST_F(YearCalendarTest, NextMonthFromDecemberBuildsTheNextYearsCells)
-{
+TEST_F(YearCalendarTest, NextMonthFromDecemberBuildsTheNextYearsCells) {
     BuildYear(126);
     g_YearCalendar.month = 11;
     NextMonth();
@@ -239,8 +236,7 @@ TEST_F(YearCalendarTest, NextMonthFromDecemberBuildsTheNextYearsCells)
     EXPECT_EQ(g_YearCalendar.cells[0][0].weekday, 5);
 }
 
-TEST_F(YearCalendarTest, GoTodayShowsThePresentMonthAndBuildsItsYear)
-{
+TEST_F(YearCalendarTest, GoTodayShowsThePresentMonthAndBuildsItsYear) {
     std::tm present{};
     present.tm_year = 126;
     present.tm_mon = 11;
@@ -257,14 +253,13 @@ TEST_F(YearCalendarTest, GoTodayShowsThePresentMonthAndBuildsItsYear)
     EXPECT_EQ(g_YearCalendar.year, 126);
     EXPECT_EQ(g_YearCalendar.month, 11);
     EXPECT_EQ(g_YearCalendar.cells[11][6].weekday, 1);  // 7 December 2026, a Monday
-    EXPECT_EQ(g_YearCalendar.cells[1][28].day, 0);       // 2026 has no 29 February
+    EXPECT_EQ(g_YearCalendar.cells[1][28].day, 0);      // 2026 has no 29 February
     const std::tm now = CurrentLocalTime();
     EXPECT_EQ(now.tm_hour, 9);
     EXPECT_EQ(now.tm_min, 5);
 }
 
-TEST_F(YearCalendarTest, WithoutAFixedMomentThePresentIsTheRealLocalTime)
-{
+TEST_F(YearCalendarTest, WithoutAFixedMomentThePresentIsTheRealLocalTime) {
     std::tm fixed{};
     fixed.tm_year = 50;
     SetPresentTimeForTesting(fixed);

@@ -56,8 +56,10 @@ TEST(DeviceContext, TextIsOpaqueOnTheFillColourAndInExactColour) {
     for (int y = 0; y < 40; ++y) {
         for (int x = 0; x < 80; ++x) {
             const QRgb p = Pixel(surface, x, y);
-            if (p == 0xFF0000u) ++red;
-            else if (p != 0xC0C0C0u) ++other;
+            if (p == 0xFF0000u)
+                ++red;
+            else if (p != 0xC0C0C0u)
+                ++other;
         }
     }
     EXPECT_GT(red, 20);
@@ -65,7 +67,8 @@ TEST(DeviceContext, TextIsOpaqueOnTheFillColourAndInExactColour) {
 }
 
 TEST(DeviceContext, WindowsFaceNamesResolveToTheIpaFonts) {
-    for (const auto& [asked, family] : {std::pair{"ＭＳ 明朝", "IPAMincho"}, std::pair{"ＭＳ Ｐゴシック", "IPAPGothic"}}) {
+    for (const auto& [asked, family] :
+         {std::pair{"ＭＳ 明朝", "IPAMincho"}, std::pair{"ＭＳ Ｐゴシック", "IPAPGothic"}}) {
         CFont font;
         font.CreatePointFont(120, Cp932(asked));
         EXPECT_EQ(QFontInfo(font.Font()).family().toStdString(), family) << asked;

@@ -270,7 +270,8 @@ TEST_F(PlatformTest, NestedDialogsKnowTheInnermostAndStandOverTheirOpener) {
     OuterDialog outer;
     platform::testing::QueueModalHook([&](CDialog& inner) {
         innermost = outer.GetLastActivePopup();
-        transientForOpener = inner.GetSafeWidget()->windowHandle()->transientParent() == outer.GetSafeWidget()->windowHandle();
+        transientForOpener =
+            inner.GetSafeWidget()->windowHandle()->transientParent() == outer.GetSafeWidget()->windowHandle();
         inner.EndDialog(0);
     });
     outer.DoModal();

@@ -82,7 +82,8 @@ TEST(DisplayProblem, SocketPathsOfTheDisplayNames) {
 }
 
 TEST(DisplayProblem, SaysInOneLineWhenTheNamedWindowSystemDoesNotAnswer) {
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("velmora-display-" + std::to_string(getpid()));
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("velmora-display-" + std::to_string(getpid()));
     std::filesystem::create_directories(dir);
     ScopedEnvironment env;
     env.Set("XDG_RUNTIME_DIR", dir.c_str());

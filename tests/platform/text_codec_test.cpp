@@ -36,7 +36,9 @@ TEST(TextCodec, InvalidBytesBecomeReplacementCharacters) {
 }
 
 TEST(TextCodec, CharactersTheCodePageLacksBecomeGetaMarks) {
-    EXPECT_EQ(platform::Cp932FromUtf8("a😀b"), "a\x81\xAC" "b");
+    EXPECT_EQ(platform::Cp932FromUtf8("a😀b"),
+              "a\x81\xAC"
+              "b");
     EXPECT_EQ(platform::FromQString(QStringLiteral("한")), "\x81\xAC");
 }
 

@@ -1,18 +1,18 @@
 #include "tests/support/window_test_support.h"
 
 #include "app/resources/resources.h"
-#include "platform/testing.h"
 #include "model/present_time.h"
 #include "model/record.h"
 #include "model/year_calendar.h"
+#include "platform/testing.h"
 #include "ui/globals.h"
 
+#include <stdlib.h>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
-#include <stdlib.h>
 
 ScopedTempDirectory::ScopedTempDirectory(const char* prefix) {
     m_oldDirectory = std::filesystem::current_path().string();

@@ -1,10 +1,10 @@
 #include "ui/holiday/holiday_list_dlg.h"
 
-#include "ui/resource_ids.h"
 #include "model/data_files.h"
 #include "model/holiday_table.h"
 #include "model/record.h"
 #include "ui/holiday/holiday_set_dlg.h"
+#include "ui/resource_ids.h"
 
 CHolidayListDlg::CHolidayListDlg(CWnd* parent) : CDialog(IDD_HOLIDAY_LIST, parent) {}
 

@@ -1,9 +1,9 @@
 #include "ui/holiday/holiday_set_dlg.h"
 
-#include "ui/resource_ids.h"
 #include "model/data_files.h"
 #include "model/holiday_table.h"
 #include "model/record.h"
+#include "ui/resource_ids.h"
 
 CHolidaySetDlg::CHolidaySetDlg(CWnd* parent) : CDialog(IDD_HOLIDAY_SET, parent) {}
 

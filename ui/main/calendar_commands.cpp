@@ -1,7 +1,7 @@
-#include "ui/resource_ids.h"
 #include "model/year_calendar.h"
-#include "ui/main/calendar_dlg.h"
 #include "ui/globals.h"
+#include "ui/main/calendar_dlg.h"
+#include "ui/resource_ids.h"
 #include "ui/tool_tips.h"
 
 BOOL CCalendarDlg::OnCommand(UINT id) {

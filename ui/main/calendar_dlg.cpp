@@ -1,13 +1,13 @@
 #include "ui/main/calendar_dlg.h"
 
-#include "platform/termination.h"
-#include "platform/text_codec.h"
-#include "ui/resource_ids.h"
 #include "model/data_files.h"
 #include "model/record.h"
 #include "model/year_calendar.h"
+#include "platform/termination.h"
+#include "platform/text_codec.h"
 #include "ui/main/calendar_layout.h"
 #include "ui/main/calendar_texts.h"
+#include "ui/resource_ids.h"
 
 #include <cstring>
 
@@ -126,7 +126,8 @@ void CCalendarDlg::UpdateCommandStates() {
 }
 
 void CCalendarDlg::MakeTrayTip(std::string& tip) {
-    tip = calendar_texts::TrayTip(g_YearCalendar.month + 1, g_nSelDay, g_YearCalendar.Cell(g_YearCalendar.month, g_nSelDay));
+    tip = calendar_texts::TrayTip(g_YearCalendar.month + 1, g_nSelDay,
+                                  g_YearCalendar.Cell(g_YearCalendar.month, g_nSelDay));
 }
 
 void CCalendarDlg::OnSysCommand(UINT id, LPARAM lParam) {

@@ -4,7 +4,6 @@
 #include "platform/tray.h"
 #include "ui/globals.h"
 
-
 // The tray icon's callback message.
 inline constexpr UINT WM_TRAYNOTIFY = 0x8064;
 
@@ -21,8 +20,8 @@ public:
     int m_nView = 0;         // 0 = month view, 1 = year view
     COLORREF m_clrCursor = 0;
     COLORREF m_clrBack = 0;
-    int m_nDayCol = 0;       // 0..6
-    int m_nDayRow = 0;       // 1..6
+    int m_nDayCol = 0;  // 0..6
+    int m_nDayRow = 0;  // 1..6
     NOTIFYICONDATA m_nid;
     CToolBar m_wndToolBar;
     CStatic m_stcClock;

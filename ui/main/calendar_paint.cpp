@@ -1,5 +1,5 @@
-#include "platform/text_codec.h"
 #include "model/year_calendar.h"
+#include "platform/text_codec.h"
 #include "ui/main/calendar_dlg.h"
 #include "ui/main/calendar_layout.h"
 #include "ui/main/calendar_texts.h"
@@ -13,7 +13,8 @@ void CCalendarDlg::OnPaint() {
         CPaintDC dc(this);
         const CRect client = GetClientRect();
         if (m_hIcon != nullptr) {
-            dc.DrawIcon((client.Width() - kSystemIconSize + 1) / 2, (client.Height() - kSystemIconSize + 1) / 2, *m_hIcon);
+            dc.DrawIcon((client.Width() - kSystemIconSize + 1) / 2, (client.Height() - kSystemIconSize + 1) / 2,
+                        *m_hIcon);
         }
         return;
     }
@@ -53,8 +54,9 @@ void CCalendarDlg::DrawMonthSheet(int ox, int oy, int month, CDC& dc) {
     const CPoint origin{ox, oy};
     const CPoint caption = layout::CaptionPoint(origin);
     dc.SetTextColor(layout::kBlack);
-    dc.TextOut(caption.x, caption.y,
-               calendar_texts::SheetCaption(static_cast<long long>(g_YearCalendar.year) + 1900, g_YearCalendar.month + 1));
+    dc.TextOut(
+        caption.x, caption.y,
+        calendar_texts::SheetCaption(static_cast<long long>(g_YearCalendar.year) + 1900, g_YearCalendar.month + 1));
     for (int column = 0; column < 7; ++column) {
         const CPoint header = layout::HeaderPoint(origin, column);
         dc.SetTextColor(layout::HeaderColour(column));

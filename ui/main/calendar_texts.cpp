@@ -1,8 +1,8 @@
 #include "ui/main/calendar_texts.h"
 
-#include "platform/text_codec.h"
 #include "model/record.h"
 #include "model/year_calendar.h"
+#include "platform/text_codec.h"
 
 #include <cstdio>
 
@@ -13,7 +13,8 @@ namespace {
 std::string CutAtCharacter(const std::string& text, std::size_t limit) {
     std::size_t end = 0;
     while (end < text.size()) {
-        const std::size_t width = IsCp932LeadByte(static_cast<unsigned char>(text[end])) && end + 1 < text.size() ? 2 : 1;
+        const std::size_t width =
+            IsCp932LeadByte(static_cast<unsigned char>(text[end])) && end + 1 < text.size() ? 2 : 1;
         if (end + width > limit) break;
         end += width;
     }

@@ -1,17 +1,16 @@
 #include "ui/schedule/month_schedule_dlg.h"
 
-#include "platform/text_codec.h"
-#include "ui/resource_ids.h"
 #include "model/memo_store.h"
 #include "model/record.h"
 #include "model/year_calendar.h"
+#include "platform/text_codec.h"
 #include "ui/main/calendar_dlg.h"
 #include "ui/main/calendar_texts.h"
-#include "ui/schedule/schedule_dlg.h"
+#include "ui/resource_ids.h"
 #include "ui/schedule/schedule_band.h"
+#include "ui/schedule/schedule_dlg.h"
 #include "ui/schedule/schedule_texts.h"
 #include "ui/tool_tips.h"
-
 
 CMonthScheduleDlg::CMonthScheduleDlg(CWnd* parent) : CDialog(IDD_MONTH_SCHEDULE, parent) {}
 
@@ -24,7 +23,8 @@ void CMonthScheduleDlg::DoDataExchange(CDataExchange* dx) {
 
 BOOL CMonthScheduleDlg::OnInitDialog() {
     CDialog::OnInitDialog();
-    if (m_wndToolBar.Create(this, WS_CHILD | WS_VISIBLE | CBRS_TOP | CBRS_BORDER_BOTTOM | CBRS_TOOLTIPS, AFX_IDW_TOOLBAR)) {
+    if (m_wndToolBar.Create(this, WS_CHILD | WS_VISIBLE | CBRS_TOP | CBRS_BORDER_BOTTOM | CBRS_TOOLTIPS,
+                            AFX_IDW_TOOLBAR)) {
         m_wndToolBar.LoadToolBar(IDR_MONTH_SCHEDULE_TOOLBAR);
     }
     RepositionBars(AFX_IDW_CONTROLBAR_FIRST, AFX_IDW_CONTROLBAR_LAST, 0);
@@ -146,8 +146,9 @@ void CMonthScheduleDlg::OnPaint() {
 }
 
 void CMonthScheduleDlg::DrawCaptionBand() {
-    PaintScheduleBand(*this, m_wndToolBar, {10, 30},
-                      calendar_texts::SheetCaption(static_cast<long long>(g_YearCalendar.year) + 1900, g_YearCalendar.month + 1));
+    PaintScheduleBand(
+        *this, m_wndToolBar, {10, 30},
+        calendar_texts::SheetCaption(static_cast<long long>(g_YearCalendar.year) + 1900, g_YearCalendar.month + 1));
 }
 
 void CMonthScheduleDlg::OnActivate(UINT state, CWnd*, BOOL) {

@@ -1,11 +1,11 @@
 #include "ui/schedule/schedule_dlg.h"
 
-#include "platform/text_codec.h"
-#include "ui/resource_ids.h"
 #include "model/memo_store.h"
 #include "model/record.h"
 #include "model/year_calendar.h"
+#include "platform/text_codec.h"
 #include "ui/main/calendar_dlg.h"
+#include "ui/resource_ids.h"
 #include "ui/schedule/schedule_band.h"
 #include "ui/schedule/schedule_texts.h"
 #include "ui/tool_tips.h"
@@ -29,7 +29,8 @@ void CScheduleDlg::DoDataExchange(CDataExchange* dx) {
 
 BOOL CScheduleDlg::OnInitDialog() {
     CDialog::OnInitDialog();
-    if (m_wndToolBar.Create(this, WS_CHILD | WS_VISIBLE | CBRS_TOP | CBRS_BORDER_BOTTOM | CBRS_TOOLTIPS, AFX_IDW_TOOLBAR)) {
+    if (m_wndToolBar.Create(this, WS_CHILD | WS_VISIBLE | CBRS_TOP | CBRS_BORDER_BOTTOM | CBRS_TOOLTIPS,
+                            AFX_IDW_TOOLBAR)) {
         m_wndToolBar.LoadToolBar(IDR_SCHEDULE_TOOLBAR);
     }
     RepositionBars(AFX_IDW_CONTROLBAR_FIRST, AFX_IDW_CONTROLBAR_LAST, 0);
@@ -87,5 +88,6 @@ void CScheduleDlg::OnPaint() {
 
 void CScheduleDlg::DrawDateBand() {
     PaintScheduleBand(*this, m_wndToolBar, {15, 30},
-                      schedule_texts::DateBand(static_cast<long long>(g_YearCalendar.year) + 1900, g_YearCalendar.month + 1, g_nSelDay));
+                      schedule_texts::DateBand(static_cast<long long>(g_YearCalendar.year) + 1900,
+                                               g_YearCalendar.month + 1, g_nSelDay));
 }

@@ -7,12 +7,12 @@
 
 #include <QApplication>
 #include <QColor>
-#include <QLabel>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QImage>
+#include <QLabel>
 #include <QPainter>
 #include <QPixmap>
+#include <QPushButton>
+#include <QRadioButton>
 
 #include <cstdlib>
 #include <set>
@@ -68,7 +68,8 @@ bool HasPixelNear(const QImage& image, QColor wanted) {
         for (int x = 0; x < image.width(); ++x) {
             const QColor c = image.pixelColor(x, y);
             if (std::abs(c.red() - wanted.red()) + std::abs(c.green() - wanted.green()) +
-                    std::abs(c.blue() - wanted.blue()) < 90) {
+                    std::abs(c.blue() - wanted.blue()) <
+                90) {
                 return true;
             }
         }
@@ -137,11 +138,24 @@ TEST(ToolBarResources, ButtonsOfOneToolBarLookDifferent) {
 
 TEST(StringResources, ToolTipsAndMessagesHaveTheirExactTexts) {
     const std::vector<std::pair<UINT, std::string>> expected = {
-        {32781, "今日のスケジュール"}, {32782, "今月のスケジュール"}, {32775, "今月"},
-        {32776, "前月"}, {32777, "翌月"}, {32778, "前年"}, {32779, "翌年"},
-        {32774, "カーソル切り替え"}, {32784, "画面切り替え"}, {32835, "休日設定"},
-        {32792, "登録"}, {32794, "削除"}, {32831, "1日のスケジュール"}, {32785, "今月"},
-        {32786, "前月"}, {32787, "翌月"}, {32788, "前年"}, {32789, "翌年"},
+        {32781, "今日のスケジュール"},
+        {32782, "今月のスケジュール"},
+        {32775, "今月"},
+        {32776, "前月"},
+        {32777, "翌月"},
+        {32778, "前年"},
+        {32779, "翌年"},
+        {32774, "カーソル切り替え"},
+        {32784, "画面切り替え"},
+        {32835, "休日設定"},
+        {32792, "登録"},
+        {32794, "削除"},
+        {32831, "1日のスケジュール"},
+        {32785, "今月"},
+        {32786, "前月"},
+        {32787, "翌月"},
+        {32788, "前年"},
+        {32789, "翌年"},
         {101, "ﾊﾞｰｼﾞｮﾝ情報(Velmora) (&A)..."},
         {103, "Windows ｿｹｯﾄの初期化に失敗しました。"},
     };
@@ -167,10 +181,11 @@ TEST(MenuResources, PopupsAndItemsComeInOrderWithUniqueCommands) {
         std::vector<std::pair<std::string, std::vector<UINT>>> popups;
     };
     const std::vector<MenuCase> cases = {
-        {129, {{"ファイル(&F)", {32771}},
-               {"編集(&E)", {32781, 32782, 32783}},
-               {"表示(&V)", {32775, 32776, 32777, 32778, 32779, 32774, 32784}},
-               {"設定(&H)", {32835}}}},
+        {129,
+         {{"ファイル(&F)", {32771}},
+          {"編集(&E)", {32781, 32782, 32783}},
+          {"表示(&V)", {32775, 32776, 32777, 32778, 32779, 32774, 32784}},
+          {"設定(&H)", {32835}}}},
         {131, {{"ファイル(&F)", {32790}}, {"表示(&V)", {32785, 32786, 32787, 32788, 32789}}}},
         {133, {{"ファイル(&F)", {32791}}, {"編集(&E)", {32792, 32794}}}},
         {134, {{"", {32772}}}},
@@ -202,9 +217,9 @@ TEST(MenuResources, PopupsAndItemsComeInOrderWithUniqueCommands) {
 
 TEST(MenuResources, KeyItemsHaveTheirExactTexts) {
     const std::vector<std::tuple<int, UINT, std::string>> cases = {
-        {129, 32771, "終了(&X)"},     {129, 32781, "今日... (&T)"},   {129, 32783, "指定月... (&S)"},
+        {129, 32771, "終了(&X)"},         {129, 32781, "今日... (&T)"}, {129, 32783, "指定月... (&S)"},
         {129, 32774, "カーソル変更(&R)"}, {129, 32835, "休日... (&H)"}, {131, 32789, "来年(&Y)"},
-        {133, 32792, "登録... (&I)"}, {134, 32772, "終了"},          {155, 32868, "閉じる(&c)"},
+        {133, 32792, "登録... (&I)"},     {134, 32772, "終了"},         {155, 32868, "閉じる(&c)"},
         {155, 32869, "追加... (&I)"},
     };
     for (const auto& [menuId, command, text] : cases) {
@@ -278,8 +293,7 @@ TEST(DialogResources, KeyControlsHaveTheirKindPlaceAndStyle) {
         {104, 1005, ControlKind::ListBox, "", 5, 5, 100, 135, list},
         {104, 1006, ControlKind::PushButton, "追加... ", 110, 15, 40, 14, kTabStop},
         {104, 1008, ControlKind::PushButton, "削除 ", 110, 65, 40, 14, kTabStop},
-        {105, 1009, ControlKind::Edit, "", 7, 38, 173, 87,
-         kMultiLine | kWantReturn | kVScroll | kBorder | kTabStop},
+        {105, 1009, ControlKind::Edit, "", 7, 38, 173, 87, kMultiLine | kWantReturn | kVScroll | kBorder | kTabStop},
         {106, 1003, ControlKind::ListBox, "", 5, 40, 155, 125, list | kSorted},
         {110, 1009, ControlKind::Edit, "", 35, 30, 70, 14, kAutoHScroll | kBorder | kTabStop},
         {110, 1019, ControlKind::Edit, "", 65, 60, 20, 14, kAutoHScroll | kBorder},
@@ -347,12 +361,14 @@ namespace {
 
 TEST(DialogTemplates, EveryTemplatesControlsHoldTheirOwnTextWithoutOverlapping) {
     platform::testing::EnableTestMode();
-    for (const int id : {IDD_ABOUTBOX, IDD_HOLIDAY_LIST, IDD_SCHEDULE, IDD_MONTH_SCHEDULE, IDD_CALENDAR, IDD_HOLIDAY_SET}) {
+    for (const int id :
+         {IDD_ABOUTBOX, IDD_HOLIDAY_LIST, IDD_SCHEDULE, IDD_MONTH_SCHEDULE, IDD_CALENDAR, IDD_HOLIDAY_SET}) {
         SCOPED_TRACE(id);
         CDialog dialog(id);
         ASSERT_TRUE(dialog.Create(id));
         std::vector<QWidget*> controls;
-        for (QWidget* child : dialog.GetSafeWidget()->findChild<QWidget*>(QStringLiteral("client"))
+        for (QWidget* child : dialog.GetSafeWidget()
+                                  ->findChild<QWidget*>(QStringLiteral("client"))
                                   ->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
             if (child->objectName().startsWith(QStringLiteral("ctrl_")) || qobject_cast<QLabel*>(child) != nullptr) {
                 controls.push_back(child);
@@ -365,7 +381,8 @@ TEST(DialogTemplates, EveryTemplatesControlsHoldTheirOwnTextWithoutOverlapping) 
             } else if (auto* label = qobject_cast<QLabel*>(control); label != nullptr && !label->text().isEmpty()) {
                 EXPECT_GE(label->width(), label->sizeHint().width()) << label->text().toStdString();
             } else if (auto* button = qobject_cast<QPushButton*>(control)) {
-                EXPECT_GT(button->width(), button->fontMetrics().horizontalAdvance(button->text())) << button->text().toStdString();
+                EXPECT_GT(button->width(), button->fontMetrics().horizontalAdvance(button->text()))
+                    << button->text().toStdString();
             }
             for (QWidget* other : controls) {
                 if (other != control && !qobject_cast<QLabel*>(other) && !qobject_cast<QLabel*>(control)) {

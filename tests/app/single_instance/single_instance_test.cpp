@@ -1,9 +1,9 @@
 #include "app/single_instance.h"
 
 #include "app/resources/resources.h"
-#include "platform/testing.h"
 #include "model/present_time.h"
 #include "model/record.h"
+#include "platform/testing.h"
 #include "ui/main/calendar_dlg.h"
 
 #include <QCoreApplication>
@@ -28,21 +28,18 @@ namespace {
 
 // Runs `work` on another thread, as a second copy would run, while this thread serves events.
 template <typename Work>
-void RunWhileServing(Work work)
-{
+void RunWhileServing(Work work) {
     std::atomic<bool> done{false};
     std::thread other([&] {
         work();
         done = true;
     });
-    while (!done)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    while (!done) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     other.join();
     QCoreApplication::processEvents();
 }
 
-TEST(SingleInstanceTest, SocketNameFollowsTheCanonicalDirectory)
-{
+TEST(SingleInstanceTest, SocketNameFollowsTheCanonicalDirectory) {
     QTemporaryDir root;
     ASSERT_TRUE(QDir(root.path()).mkpath("a/b"));
     ASSERT_TRUE(QFile::link(root.filePath("a/b"), root.filePath("link")));
@@ -54,8 +51,7 @@ TEST(SingleInstanceTest, SocketNameFollowsTheCanonicalDirectory)
     EXPECT_TRUE(name.startsWith(QStringLiteral("velmora-%1-").arg(::getuid()))) << name.toStdString();
 }
 
-TEST(SingleInstanceTest, SecondCopyInTheSameDirectoryAsksTheFirstToShowItself)
-{
+TEST(SingleInstanceTest, SecondCopyInTheSameDirectoryAsksTheFirstToShowItself) {
     QTemporaryDir dir;
     int shown = 0;
     CSingleInstance first(dir.path(), [&shown] { ++shown; });
@@ -80,8 +76,7 @@ TEST(SingleInstanceTest, SecondCopyInTheSameDirectoryAsksTheFirstToShowItself)
     EXPECT_EQ(elsewhere.Start(), CSingleInstance::Role::First);
 }
 
-TEST(SingleInstanceTest, LockAndSocketLeftByACopyThatDiedAreTakenOver)
-{
+TEST(SingleInstanceTest, LockAndSocketLeftByACopyThatDiedAreTakenOver) {
     QTemporaryDir dir;
     const QString lockPath = dir.filePath(CSingleInstance::LockFileName());
     // A copy that took the lock and was killed: its lock file names a process that is gone.
@@ -118,8 +113,7 @@ TEST(SingleInstanceTest, LockAndSocketLeftByACopyThatDiedAreTakenOver)
     EXPECT_EQ(shown, 1);
 }
 
-TEST(SingleInstanceTest, WithoutAPlaceForTheLockTheSocketStillFindsTheRunningCopy)
-{
+TEST(SingleInstanceTest, WithoutAPlaceForTheLockTheSocketStillFindsTheRunningCopy) {
     QTemporaryDir root;
     const QString missing = root.filePath("no-such-directory");
     int shown = 0;
@@ -136,8 +130,7 @@ TEST(SingleInstanceTest, WithoutAPlaceForTheLockTheSocketStillFindsTheRunningCop
     EXPECT_EQ(shown, 1);
 }
 
-TEST(SingleInstanceTest, NoCopyRunningMeansNoAnswer)
-{
+TEST(SingleInstanceTest, NoCopyRunningMeansNoAnswer) {
     QTemporaryDir dir;
     EXPECT_FALSE(CSingleInstance::AskToShow(CSingleInstance::SocketName(dir.path()), 300));
 }
@@ -145,8 +138,7 @@ TEST(SingleInstanceTest, NoCopyRunningMeansNoAnswer)
 // The main window in a fresh directory, run modally as the host runs it.
 class ShowMainWindowTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_TRUE(m_dir.isValid());
         m_oldDirectory = QDir::currentPath();
         ASSERT_TRUE(QDir::setCurrent(m_dir.path()));
@@ -166,8 +158,7 @@ protected:
         g_strDynamicHoliday.clear();
         g_strYearHoliday.clear();
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         ClearPresentTimeForTesting();
         platform::testing::Reset();
         QDir::setCurrent(m_oldDirectory);
@@ -177,8 +168,7 @@ protected:
     QString m_oldDirectory;
 };
 
-TEST_F(ShowMainWindowTest, SecondStartShowsTheHiddenMainWindowAsATrayClickDoes)
-{
+TEST_F(ShowMainWindowTest, SecondStartShowsTheHiddenMainWindowAsATrayClickDoes) {
     CSingleInstance running(QDir::currentPath(), CCalendarDlg::ShowRunningAsTrayClick);
     ASSERT_EQ(running.Start(), CSingleInstance::Role::First);
 

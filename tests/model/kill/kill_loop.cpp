@@ -33,10 +33,11 @@ struct Stores {
 
 // The stores of save number `version`: a marker record with the version first, then a number of
 // records that varies a lot, so that saves take very different times.
-Stores StoresOf(long long version)
-{
+Stores StoresOf(long long version) {
     std::mt19937_64 random(static_cast<unsigned long long>(version) * 0x9E3779B97F4A7C15ull);
-    const auto marker = [version](const char* what) { return "0^0^" + std::string(what) + "^" + std::to_string(version) + "~"; };
+    const auto marker = [version](const char* what) {
+        return "0^0^" + std::string(what) + "^" + std::to_string(version) + "~";
+    };
     Stores stores;
     stores.memo = marker("memo");
     const int memoRecords = random() % 8 == 0 ? 20000 : static_cast<int>(random() % 400);
@@ -49,15 +50,16 @@ Stores StoresOf(long long version)
     stores.dynamic = marker("dynamic");
     stores.oneYear = marker("year");
     for (int i = 0; i < static_cast<int>(random() % 60); ++i) {
-        stores.fixed += std::to_string(i % 12 + 1) + "^" + std::to_string(i % 28 + 1) + "^fixed " + std::to_string(version) + "^0~";
-        stores.dynamic += std::to_string(i % 12 + 1) + "^" + std::to_string(i % 5 + 1) + "^rule^" + std::to_string(i % 5 + 1) + "~";
+        stores.fixed +=
+            std::to_string(i % 12 + 1) + "^" + std::to_string(i % 28 + 1) + "^fixed " + std::to_string(version) + "^0~";
+        stores.dynamic +=
+            std::to_string(i % 12 + 1) + "^" + std::to_string(i % 5 + 1) + "^rule^" + std::to_string(i % 5 + 1) + "~";
         stores.oneYear += std::to_string(i % 12 + 1) + "^" + std::to_string(i % 28 + 1) + "^once^100~";
     }
     return stores;
 }
 
-void SaveVersion(long long version)
-{
+void SaveVersion(long long version) {
     const Stores stores = StoresOf(version);
     g_strMemoData = stores.memo;
     g_strStaticHoliday = stores.fixed;
@@ -69,41 +71,33 @@ void SaveVersion(long long version)
 
 // Tells the parent through `ready` that saving begins, then saves newer and newer versions until
 // it is killed.
-[[noreturn]] void SaveForEver(long long firstVersion, int ready)
-{
+[[noreturn]] void SaveForEver(long long firstVersion, int ready) {
     // A child that is somehow not killed ends by itself.
     ::alarm(60);
     const char byte = 1;
-    if (::write(ready, &byte, 1) != 1)
-        ::_exit(3);
-    for (long long version = firstVersion;; ++version)
-        SaveVersion(version);
+    if (::write(ready, &byte, 1) != 1) ::_exit(3);
+    for (long long version = firstVersion;; ++version) SaveVersion(version);
 }
 
-std::string RawBytes(const std::string& name)
-{
+std::string RawBytes(const std::string& name) {
     std::FILE* file = std::fopen(name.c_str(), "rb");
-    if (file == nullptr)
-        return "<missing>";
+    if (file == nullptr) return "<missing>";
     std::string bytes;
     char buffer[65536];
-    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
-        bytes.append(buffer, got);
+    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;) bytes.append(buffer, got);
     std::fclose(file);
     return bytes;
 }
 
 // Returns the version of the complete store that the file holds, or -1 after printing why not.
-long long CheckFile(const std::string& name, std::string Stores::*member)
-{
+long long CheckFile(const std::string& name, std::string Stores::*member) {
     const std::string raw = RawBytes(name);
     const std::string store = ReadTextFile(name);
     // The marker record: 0 ^ 0 ^ what ^ version ~
     std::string_view rest = store;
     std::string_view fields = CutRecord(rest);
     std::string_view field;
-    for (int i = 0; i < 3; ++i)
-        CutField(fields, field);
+    for (int i = 0; i < 3; ++i) CutField(fields, field);
     CutField(fields, field);
     if (field.empty() || field.find_first_not_of("0123456789") != std::string_view::npos) {
         std::fprintf(stderr, "%s: no version marker; %zu bytes\n", name.c_str(), raw.size());
@@ -120,8 +114,7 @@ long long CheckFile(const std::string& name, std::string Stores::*member)
 }
 
 // Removes the temporary files that a killed save left behind; returns how many there were.
-int RemoveLeftovers()
-{
+int RemoveLeftovers() {
     int count = 0;
     for (const auto& entry : std::filesystem::directory_iterator(".")) {
         const std::string name = entry.path().filename().string();
@@ -135,8 +128,7 @@ int RemoveLeftovers()
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     int kills = 1000;
     // About one round of saves of all four files with their flushes, so that kills land anywhere in it.
     long maxDelayMicroseconds = 100000;
@@ -206,8 +198,7 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "kill %d: the saving process ended on its own (status %d)\n", kill, status);
             ++failures;
         }
-        if (RemoveLeftovers() > 0)
-            ++killedMidSave;
+        if (RemoveLeftovers() > 0) ++killedMidSave;
 
         long long versions[4];
         bool anyChange = false;
@@ -233,15 +224,14 @@ int main(int argc, char** argv)
                 ++failures;
             }
         }
-        if (anyChange)
-            ++changed;
+        if (anyChange) ++changed;
     }
     if (ownDirectory) {
-        if (::chdir("/") == 0)
-            std::filesystem::remove_all(directory);
+        if (::chdir("/") == 0) std::filesystem::remove_all(directory);
     }
-    std::printf("kills: %d; after each, all 4 files were checked: %d failures; kills that left a temporary file "
-                "(mid-save): %d; kills after which a file had changed: %d\n",
-                kills, failures, killedMidSave, changed);
+    std::printf(
+        "kills: %d; after each, all 4 files were checked: %d failures; kills that left a temporary file "
+        "(mid-save): %d; kills after which a file had changed: %d\n",
+        kills, failures, killedMidSave, changed);
     return failures == 0 ? 0 : 1;
 }

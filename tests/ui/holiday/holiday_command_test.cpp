@@ -1,13 +1,13 @@
-#include "platform/testing.h"
-#include "platform/text_codec.h"
-#include "ui/resource_ids.h"
 #include "model/present_time.h"
 #include "model/record.h"
 #include "model/year_calendar.h"
+#include "platform/testing.h"
+#include "platform/text_codec.h"
 #include "tests/ui/holiday/holiday_test_support.h"
 #include "ui/holiday/holiday_list_dlg.h"
 #include "ui/holiday/holiday_set_dlg.h"
 #include "ui/main/calendar_dlg.h"
+#include "ui/resource_ids.h"
 
 #include <ctime>
 

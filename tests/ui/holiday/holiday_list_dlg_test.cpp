@@ -1,11 +1,11 @@
-#include "platform/testing.h"
-#include "platform/text_codec.h"
-#include "ui/resource_ids.h"
+#include "ui/holiday/holiday_list_dlg.h"
 #include "model/holiday_table.h"
 #include "model/record.h"
+#include "platform/testing.h"
+#include "platform/text_codec.h"
 #include "tests/ui/holiday/holiday_test_support.h"
-#include "ui/holiday/holiday_list_dlg.h"
 #include "ui/holiday/holiday_set_dlg.h"
+#include "ui/resource_ids.h"
 
 #include <QListWidget>
 
@@ -35,7 +35,8 @@ INT_PTR RunList(std::function<void(CHolidayListDlg&)> hook, SetDialogUser setDia
 
 std::vector<std::string> Lines(CHolidayListDlg& d) {
     std::vector<std::string> lines;
-    for (int i = 0; i < d.m_listHoliday.GetCount(); ++i) lines.push_back(platform::Utf8FromCp932(d.m_listHoliday.GetText(i)));
+    for (int i = 0; i < d.m_listHoliday.GetCount(); ++i)
+        lines.push_back(platform::Utf8FromCp932(d.m_listHoliday.GetText(i)));
     return lines;
 }
 
@@ -58,7 +59,8 @@ TEST_F(HolidayListTest, ShowsTheBuiltInTableSortedWithNothingSelected) {
         EXPECT_EQ(d.GetWindowText(), Sjis("休日"));
         ClickButton(d, IDC_HOLIDAY_CLOSE);
     });
-    EXPECT_EQ(HolidayFiles(), (std::vector<std::string>{"<missing>", "<missing>", "<missing>"})) << "closing writes nothing";
+    EXPECT_EQ(HolidayFiles(), (std::vector<std::string>{"<missing>", "<missing>", "<missing>"}))
+        << "closing writes nothing";
 }
 
 TEST_F(HolidayListTest, EqualDatesShowInTheOrderOfTheSort) {
@@ -148,13 +150,15 @@ TEST_F(HolidayListTest, AddHidesTheListRunsTheSetDialogAndRefreshes) {
             CheckRadio(s, IDC_KIND_ONE_YEAR);
             ClickButton(s, IDC_SET_REGISTER);
         });
-        RunList([&list, &way](CHolidayListDlg& d) {
-            list = &d;
-            way.add(d);
-            EXPECT_TRUE(d.IsWindowVisible());
-            EXPECT_EQ(Lines(d), (std::vector<std::string>{" 1月  1日　S", "12月  9日　記念日"}));
-            ClickButton(d, IDC_HOLIDAY_CLOSE);
-        }, setDialog);
+        RunList(
+            [&list, &way](CHolidayListDlg& d) {
+                list = &d;
+                way.add(d);
+                EXPECT_TRUE(d.IsWindowVisible());
+                EXPECT_EQ(Lines(d), (std::vector<std::string>{" 1月  1日　S", "12月  9日　記念日"}));
+                ClickButton(d, IDC_HOLIDAY_CLOSE);
+            },
+            setDialog);
         EXPECT_EQ(g_strYearHoliday, Sjis("12^9^記念日^100~"));
         EXPECT_EQ(FileBytes("126_holi.txt"), g_strYearHoliday + '\0');
         EXPECT_EQ(platform::testing::PendingModalHooks(), 0u);
@@ -183,12 +187,14 @@ TEST_F(HolidayListTest, ChangePutsTheEditedRecordAtTheEndOfItsStore) {
             TypeIntoCombo(s, IDC_DAY_COMBO, "28");
             ClickButton(s, IDC_SET_REGISTER);
         });
-        RunList([&way](CHolidayListDlg& d) {
-            d.m_listHoliday.SetCurSel(1);
-            way.change(d);
-            EXPECT_EQ(Lines(d), (std::vector<std::string>{" 1月  1日　S", " 2月 28日　T", " 3月  3日　U"}));
-            ClickButton(d, IDC_HOLIDAY_CLOSE);
-        }, setDialog);
+        RunList(
+            [&way](CHolidayListDlg& d) {
+                d.m_listHoliday.SetCurSel(1);
+                way.change(d);
+                EXPECT_EQ(Lines(d), (std::vector<std::string>{" 1月  1日　S", " 2月 28日　T", " 3月  3日　U"}));
+                ClickButton(d, IDC_HOLIDAY_CLOSE);
+            },
+            setDialog);
         EXPECT_EQ(g_strStaticHoliday, "1^1^S^0~3^3^U^0~2^28^T^0~");
         EXPECT_EQ(FileBytes("Static_holi.txt"), g_strStaticHoliday + '\0');
     }
@@ -202,15 +208,17 @@ TEST_F(HolidayListTest, ARecordWhoseKindDoesNotMatchItsStoreIsChangedAndDeletedI
         EXPECT_EQ(g_strDynamicHoliday, "");
         ClickButton(s, IDC_SET_CANCEL);
     });
-    RunList([](CHolidayListDlg& d) {
-        d.m_listHoliday.SetCurSel(1);
-        ClickButton(d, IDC_HOLIDAY_CHANGE);
-        EXPECT_EQ(g_strStaticHoliday, "1^1^S^0~");
-        EXPECT_EQ(g_strDynamicHoliday, "6^1^W^0~") << "cancel put it back where it was, once";
-        d.m_listHoliday.SetCurSel(1);
-        ClickButton(d, IDC_HOLIDAY_DELETE);
-        ClickButton(d, IDC_HOLIDAY_CLOSE);
-    }, setDialog);
+    RunList(
+        [](CHolidayListDlg& d) {
+            d.m_listHoliday.SetCurSel(1);
+            ClickButton(d, IDC_HOLIDAY_CHANGE);
+            EXPECT_EQ(g_strStaticHoliday, "1^1^S^0~");
+            EXPECT_EQ(g_strDynamicHoliday, "6^1^W^0~") << "cancel put it back where it was, once";
+            d.m_listHoliday.SetCurSel(1);
+            ClickButton(d, IDC_HOLIDAY_DELETE);
+            ClickButton(d, IDC_HOLIDAY_CLOSE);
+        },
+        setDialog);
     EXPECT_EQ(g_strStaticHoliday, "1^1^S^0~");
     EXPECT_EQ(g_strDynamicHoliday, "");
     EXPECT_EQ(HolidayFiles(), WrittenStores());
@@ -222,12 +230,14 @@ TEST_F(HolidayListTest, ASessionEndingDuringAChangePutsTheRecordBack) {
         TypeIntoEdit(s, IDC_HOLIDAY_NAME, "unsaved edit");
         CDialog::EndDialogsOpenedAfter(nullptr);
     });
-    const INT_PTR result = RunList([](CHolidayListDlg& d) {
-        d.m_listHoliday.SetCurSel(0);
-        ClickButton(d, IDC_HOLIDAY_CHANGE);
-        EXPECT_TRUE(d.IsEnded()) << "the list ends with the session too";
-        EXPECT_FALSE(d.IsWindowVisible());
-    }, setDialog);
+    const INT_PTR result = RunList(
+        [](CHolidayListDlg& d) {
+            d.m_listHoliday.SetCurSel(0);
+            ClickButton(d, IDC_HOLIDAY_CHANGE);
+            EXPECT_TRUE(d.IsEnded()) << "the list ends with the session too";
+            EXPECT_FALSE(d.IsWindowVisible());
+        },
+        setDialog);
     EXPECT_EQ(result, IDCANCEL);
     EXPECT_EQ(g_strYearHoliday, "8^8^B^100~7^7^A^100~");
     EXPECT_EQ(FileBytes("126_holi.txt"), g_strYearHoliday + '\0');
@@ -236,10 +246,12 @@ TEST_F(HolidayListTest, ASessionEndingDuringAChangePutsTheRecordBack) {
 TEST_F(HolidayListTest, AQuitDuringAChangeStillPutsTheRecordBackAndWritesIt) {
     g_strStaticHoliday = "7^7^A^0~";
     const SetDialogUser setDialog = ([](CHolidaySetDlg&) { PostQuitMessage(0); });
-    RunList([](CHolidayListDlg& d) {
-        d.m_listHoliday.SetCurSel(0);
-        ChooseMenuItem(d, ID_HOLIDAY_CHANGE);
-    }, setDialog);
+    RunList(
+        [](CHolidayListDlg& d) {
+            d.m_listHoliday.SetCurSel(0);
+            ChooseMenuItem(d, ID_HOLIDAY_CHANGE);
+        },
+        setDialog);
     EXPECT_EQ(g_strStaticHoliday, "7^7^A^0~");
     EXPECT_EQ(FileBytes("Static_holi.txt"), "7^7^A^0~\0"s);
 }

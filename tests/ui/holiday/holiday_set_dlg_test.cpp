@@ -1,9 +1,9 @@
-#include "platform/testing.h"
-#include "ui/resource_ids.h"
+#include "ui/holiday/holiday_set_dlg.h"
 #include "model/holiday_table.h"
 #include "model/record.h"
+#include "platform/testing.h"
 #include "tests/ui/holiday/holiday_test_support.h"
-#include "ui/holiday/holiday_set_dlg.h"
+#include "ui/resource_ids.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -181,10 +181,8 @@ TEST_F(HolidaySetTest, EveryCancelPutsAChangedRecordBackAtTheEndOfItsStoreAndWri
         const char* record;
         std::string* store;
     } cases[] = {
-        {"kind 0", "5^5^F^0~", &g_strStaticHoliday},
-        {"kind 100", "5^5^Y^100~", &g_strYearHoliday},
-        {"kind 2", "5^5^H^2~", &g_strDynamicHoliday},
-        {"kind 12", "5^5^K^12~", &g_strDynamicHoliday},
+        {"kind 0", "5^5^F^0~", &g_strStaticHoliday},       {"kind 100", "5^5^Y^100~", &g_strYearHoliday},
+        {"kind 2", "5^5^H^2~", &g_strDynamicHoliday},      {"kind 12", "5^5^K^12~", &g_strDynamicHoliday},
         {"an empty name", "5^5^^0~", &g_strStaticHoliday},
     };
     for (const Way& way : ways) {

@@ -1,9 +1,9 @@
 #include "tests/ui/holiday/holiday_test_support.h"
 
-#include "platform/testing.h"
-#include "platform/text_codec.h"
 #include "model/record.h"
 #include "model/year_calendar.h"
+#include "platform/testing.h"
+#include "platform/text_codec.h"
 
 #include <QAction>
 #include <QApplication>
@@ -13,10 +13,10 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include <stdlib.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <stdlib.h>
 
 void HolidayDialogTest::SetUp() {
     m_directory = std::make_unique<ScopedTempDirectory>("velmora-holiday");

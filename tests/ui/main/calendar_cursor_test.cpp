@@ -1,10 +1,10 @@
 #include "tests/ui/main/calendar_fixture.h"
 
+#include "model/year_calendar.h"
 #include "platform/resources.h"
 #include "platform/testing.h"
 #include "platform/text_codec.h"
 #include "ui/resource_ids.h"
-#include "model/year_calendar.h"
 
 namespace {
 

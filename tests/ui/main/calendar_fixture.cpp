@@ -1,8 +1,8 @@
 #include "tests/ui/main/calendar_fixture.h"
 
+#include "model/present_time.h"
 #include "platform/testing.h"
 #include "ui/resource_ids.h"
-#include "model/present_time.h"
 
 void CalendarWindowTest::SetUp() {
     m_directory = std::make_unique<ScopedTempDirectory>("velmora-ui");

@@ -1,5 +1,5 @@
-#include "model/year_calendar.h"
 #include "ui/main/calendar_layout.h"
+#include "model/year_calendar.h"
 
 #include <gtest/gtest.h>
 

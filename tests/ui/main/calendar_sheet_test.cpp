@@ -1,10 +1,10 @@
 #include "tests/ui/main/calendar_fixture.h"
 
+#include "model/year_calendar.h"
 #include "platform/testing.h"
 #include "platform/text_codec.h"
-#include "ui/resource_ids.h"
-#include "model/year_calendar.h"
 #include "ui/main/calendar_layout.h"
+#include "ui/resource_ids.h"
 
 #include <QFontInfo>
 #include <QFontMetrics>
@@ -19,7 +19,8 @@ using platform::DrawOp;
 // The texts a repaint drew, in order.
 std::vector<DrawOp> TextsOf(const platform::DrawLog& log) {
     std::vector<DrawOp> texts;
-    std::copy_if(log.begin(), log.end(), std::back_inserter(texts), [](const DrawOp& op) { return op.kind == DrawOp::Kind::Text; });
+    std::copy_if(log.begin(), log.end(), std::back_inserter(texts),
+                 [](const DrawOp& op) { return op.kind == DrawOp::Kind::Text; });
     return texts;
 }
 
@@ -58,7 +59,8 @@ TEST_F(SheetTest, MonthSheetsReachRowFourFiveOrSix) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const std::vector<DrawOp> texts = PaintMonth(c.month);
-        ASSERT_EQ(texts.size(), 1u + 7u + static_cast<std::size_t>(c.lastDay)) << "caption, headers, one number per day";
+        ASSERT_EQ(texts.size(), 1u + 7u + static_cast<std::size_t>(c.lastDay))
+            << "caption, headers, one number per day";
         EXPECT_EQ(texts[0].point, (CPoint{10, 30}));
         EXPECT_EQ(texts[0].text, Cp932("2026年  " + std::to_string(c.month) + "月"));
         EXPECT_EQ(texts[0].colour, layout::kBlack);

@@ -1,28 +1,28 @@
 #include "tests/ui/main/calendar_fixture.h"
 
-#include "platform/testing.h"
-#include "platform/text_codec.h"
-#include "ui/resource_ids.h"
 #include "model/record.h"
 #include "model/year_calendar.h"
+#include "platform/testing.h"
+#include "platform/text_codec.h"
 #include "ui/main/calendar_texts.h"
+#include "ui/resource_ids.h"
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QKeyEvent>
 #include <QDialog>
+#include <QKeyEvent>
 
-#include <csignal>
 #include <sys/stat.h>
+#include <csignal>
 
 namespace {
 
 using platform::testing::MessageBoxCalls;
 using platform::testing::QueueMessageBoxAnswer;
 
-const std::string kBuiltInStatic =
-    Cp932("1^1^元旦^0~2^11^建国記念日^0~4^29^緑の日^0~5^3^憲法記念日^0~5^4^国民の休日^0~5^5^子供の日^0~"
-          "7^20^海の日^0~9^15^敬老の日^0~11^3^分化の日^0~11^23^勤労感謝の日^0~12^23^天皇誕生日^0~");
+const std::string kBuiltInStatic = Cp932(
+    "1^1^元旦^0~2^11^建国記念日^0~4^29^緑の日^0~5^3^憲法記念日^0~5^4^国民の休日^0~5^5^子供の日^0~"
+    "7^20^海の日^0~9^15^敬老の日^0~11^3^分化の日^0~11^23^勤労感謝の日^0~12^23^天皇誕生日^0~");
 const std::string kBuiltInDynamic = Cp932("1^15^成人の日^2~3^20^春分の日^10~9^23^秋分の日^11~10^10^体育の日^2~");
 
 TEST_F(CalendarWindowTest, FirstStartWritesTheBuiltInHolidaysBeforeBuildingTheYear) {
@@ -225,13 +225,36 @@ TEST_F(CalendarWindowTest, FileExitAsksOnEachFailedSave) {
         std::vector<std::string> questions;
         bool hidden;
     } cases[] = {
-        {"memo save fails, user says no", true, false, {IDNO}, {"メモデータの保存に失敗しました。\r\n終了しますか？"}, false},
-        {"memo save fails, user says yes", true, false, {IDYES}, {"メモデータの保存に失敗しました。\r\n終了しますか？"}, true},
-        {"holiday save fails, user says no", false, true, {IDNO}, {"休日データの保存に失敗しました。\r\n終了しますか？"}, false},
-        {"both fail, yes then yes", true, true, {IDYES, IDYES},
-         {"メモデータの保存に失敗しました。\r\n終了しますか？", "休日データの保存に失敗しました。\r\n終了しますか？"}, true},
-        {"both fail, yes then no", true, true, {IDYES, IDNO},
-         {"メモデータの保存に失敗しました。\r\n終了しますか？", "休日データの保存に失敗しました。\r\n終了しますか？"}, false},
+        {"memo save fails, user says no",
+         true,
+         false,
+         {IDNO},
+         {"メモデータの保存に失敗しました。\r\n終了しますか？"},
+         false},
+        {"memo save fails, user says yes",
+         true,
+         false,
+         {IDYES},
+         {"メモデータの保存に失敗しました。\r\n終了しますか？"},
+         true},
+        {"holiday save fails, user says no",
+         false,
+         true,
+         {IDNO},
+         {"休日データの保存に失敗しました。\r\n終了しますか？"},
+         false},
+        {"both fail, yes then yes",
+         true,
+         true,
+         {IDYES, IDYES},
+         {"メモデータの保存に失敗しました。\r\n終了しますか？", "休日データの保存に失敗しました。\r\n終了しますか？"},
+         true},
+        {"both fail, yes then no",
+         true,
+         true,
+         {IDYES, IDNO},
+         {"メモデータの保存に失敗しました。\r\n終了しますか？", "休日データの保存に失敗しました。\r\n終了しますか？"},
+         false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -271,7 +294,8 @@ TEST_F(CalendarWindowTest, TrayExitSavesWhateverFailsAndEnds) {
     EXPECT_EQ(platform::testing::PopupCalls()[0].flags, 0x0Au);
     EXPECT_TRUE(MessageBoxCalls().empty());
     EXPECT_TRUE(IsQuitPosted());
-    EXPECT_EQ(FileBytes("Dynamic_holi.txt"), std::string("1^1^new^2~") + '\0') << "the holidays are saved after the memo save failed";
+    EXPECT_EQ(FileBytes("Dynamic_holi.txt"), std::string("1^1^new^2~") + '\0')
+        << "the holidays are saved after the memo save failed";
 }
 
 TEST_F(CalendarWindowTest, TrayMessagesOfOtherIdsOrButtonsDoNothing) {

@@ -1,11 +1,11 @@
-#include "platform/testing.h"
-#include "platform/text_codec.h"
-#include "ui/resource_ids.h"
+#include "ui/schedule/month_schedule_dlg.h"
 #include "model/record.h"
 #include "model/year_calendar.h"
+#include "platform/testing.h"
+#include "platform/text_codec.h"
 #include "tests/ui/schedule/schedule_fixture.h"
 #include "ui/main/calendar_dlg.h"
-#include "ui/schedule/month_schedule_dlg.h"
+#include "ui/resource_ids.h"
 #include "ui/schedule/schedule_dlg.h"
 
 #include <QListWidget>
@@ -204,10 +204,8 @@ TEST_F(MonthSchedule, NavigationCommandsFromToolbarAndMenu) {
         UINT id;
         int year, month;
     } cases[] = {
-        {"this month", ID_LIST_THIS_MONTH, 126, 11},
-        {"previous month", ID_LIST_PREV_MONTH, 125, 1},
-        {"next month", ID_LIST_NEXT_MONTH, 125, 3},
-        {"previous year", ID_LIST_PREV_YEAR, 124, 2},
+        {"this month", ID_LIST_THIS_MONTH, 126, 11}, {"previous month", ID_LIST_PREV_MONTH, 125, 1},
+        {"next month", ID_LIST_NEXT_MONTH, 125, 3},  {"previous year", ID_LIST_PREV_YEAR, 124, 2},
         {"next year", ID_LIST_NEXT_YEAR, 126, 2},
     };
     for (const bool fromMenu : {false, true}) {
@@ -233,8 +231,8 @@ TEST_F(MonthSchedule, NavigationCommandsFromToolbarAndMenu) {
             EXPECT_EQ(count, days);
             // The band shows the new month at once, before any paint message.
             ASSERT_EQ(log.size(), 2u);
-            EXPECT_EQ(Hex(log[1].text), Hex(Cp932(std::to_string(c.year + 1900) + "年  " +
-                                                 std::to_string(c.month + 1) + "月")));
+            EXPECT_EQ(Hex(log[1].text),
+                      Hex(Cp932(std::to_string(c.year + 1900) + "年  " + std::to_string(c.month + 1) + "月")));
         }
     }
 }
@@ -338,17 +336,20 @@ TEST_F(MonthSchedule, TheCaptionBandIsDrawnBelowTheToolbar) {
 
 TEST_F(MonthSchedule, ToolbarButtonsAnswerTheirToolTips) {
     RunMonthList([](CMonthScheduleDlg& d) {
-        const std::vector<UINT> buttons = {ID_LIST_OPEN_DAY,   0,
-                                           ID_LIST_PREV_YEAR,  ID_LIST_PREV_MONTH,
-                                           ID_LIST_THIS_MONTH, ID_LIST_NEXT_MONTH,
-                                           ID_LIST_NEXT_YEAR};
+        const std::vector<UINT> buttons = {
+            ID_LIST_OPEN_DAY, 0, ID_LIST_PREV_YEAR, ID_LIST_PREV_MONTH, ID_LIST_THIS_MONTH, ID_LIST_NEXT_MONTH,
+            ID_LIST_NEXT_YEAR};
         EXPECT_EQ(d.m_wndToolBar.Buttons(), buttons);
         struct Case {
             UINT id;
             const char* text;
         } cases[] = {
-            {ID_LIST_OPEN_DAY, "1日のスケジュール"}, {ID_LIST_THIS_MONTH, "今月"}, {ID_LIST_PREV_MONTH, "前月"},
-            {ID_LIST_NEXT_MONTH, "翌月"},           {ID_LIST_PREV_YEAR, "前年"},  {ID_LIST_NEXT_YEAR, "翌年"},
+            {ID_LIST_OPEN_DAY, "1日のスケジュール"},
+            {ID_LIST_THIS_MONTH, "今月"},
+            {ID_LIST_PREV_MONTH, "前月"},
+            {ID_LIST_NEXT_MONTH, "翌月"},
+            {ID_LIST_PREV_YEAR, "前年"},
+            {ID_LIST_NEXT_YEAR, "翌年"},
         };
         for (const Case& c : cases) {
             SCOPED_TRACE(c.text);

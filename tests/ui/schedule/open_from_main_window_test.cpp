@@ -1,9 +1,9 @@
-#include "platform/testing.h"
-#include "ui/resource_ids.h"
 #include "model/record.h"
 #include "model/year_calendar.h"
+#include "platform/testing.h"
 #include "tests/ui/schedule/schedule_fixture.h"
 #include "ui/main/calendar_dlg.h"
+#include "ui/resource_ids.h"
 #include "ui/schedule/month_schedule_dlg.h"
 #include "ui/schedule/schedule_dlg.h"
 

@@ -1,11 +1,11 @@
-#include "platform/testing.h"
-#include "platform/text_codec.h"
-#include "ui/resource_ids.h"
+#include "ui/schedule/schedule_dlg.h"
 #include "model/record.h"
 #include "model/year_calendar.h"
+#include "platform/testing.h"
+#include "platform/text_codec.h"
 #include "tests/ui/schedule/schedule_fixture.h"
 #include "ui/main/calendar_dlg.h"
-#include "ui/schedule/schedule_dlg.h"
+#include "ui/resource_ids.h"
 
 #include <QPlainTextEdit>
 #include <QTextCursor>
@@ -58,8 +58,8 @@ std::vector<WayOut> DeletingWays() {
 struct StoreCase {
     const char* name;
     std::string before;
-    std::string shown;       // the box at opening
-    std::string whileOpen;   // the store while the dialog is open
+    std::string shown;      // the box at opening
+    std::string whileOpen;  // the store while the dialog is open
 };
 
 const StoreCase kStores[] = {

@@ -1,9 +1,9 @@
 #include "tests/ui/schedule/schedule_fixture.h"
 
-#include "platform/testing.h"
 #include "model/present_time.h"
 #include "model/record.h"
 #include "model/year_calendar.h"
+#include "platform/testing.h"
 #include "ui/main/calendar_dlg.h"
 #include "ui/schedule/month_schedule_dlg.h"
 
@@ -13,10 +13,10 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include <unistd.h>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
-#include <unistd.h>
 
 void ScheduleTest::SetUp() {
     m_directory = std::make_unique<ScopedTempDirectory>("velmora-schedule");
