@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, testing and running Velmora need, when any is missing.
+# Installs the Debian packages that building, testing, fuzzing and running Velmora need, when any is
+# missing. Every other script calls this one.
 set -euo pipefail
 
 packages=(
-    cmake ninja-build g++ pkg-config
+    cmake ninja-build g++ pkg-config clang libclang-rt-14-dev clang-tidy
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev qt6-qpa-plugins libgl-dev
     fonts-ipafont-mincho fonts-ipafont-gothic fontconfig

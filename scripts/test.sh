@@ -1,17 +1,15 @@
 #!/usr/bin/env bash
-# Builds and runs every test twice: a normal build and one under AddressSanitizer and
-# UndefinedBehaviorSanitizer that halts on the first report; before them each fuzz target runs briefly.
+# Builds and runs every test: the fuzz gate, then the normal build with the end-to-end cases, then
+# one under AddressSanitizer and UndefinedBehaviorSanitizer that halts on the first report.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
 
-jobs=$(nproc)
-echo "== fuzz targets, a few seconds each"
+export CMAKE_BUILD_PARALLEL_LEVEL=${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}
+export CTEST_PARALLEL_LEVEL=${CTEST_PARALLEL_LEVEL:-$(nproc)}
+echo "== fuzz gate: a fixed seed and run count per target"
 scripts/fuzz.sh
 for preset in dev asan; do
-    echo "== $preset build"
-    cmake --preset "$preset" >/dev/null
-    cmake --build --preset "$preset" -j "$jobs"
-    echo "== $preset tests"
-    ctest --preset "$preset" -j "$jobs"
+    echo "== $preset: configure, build, test"
+    cmake --workflow --preset "$preset"
 done
