@@ -1,7 +1,8 @@
 #pragma once
 
-#include "platform/tray.h"
 #include "platform/win_types.h"
+
+#include <QtCore/qnamespace.h>
 
 #include <functional>
 #include <optional>
@@ -50,8 +51,6 @@ void SetCursorPos(std::optional<CPoint> position);
 void SetKeyboardModifiers(std::optional<Qt::KeyboardModifiers> held);
 // Fixes whether the desktop has a notification area.
 void SetTrayAvailable(std::optional<bool> available);
-// Returns the tray icon `id` of `wnd`, or nullptr.
-const NOTIFYICONDATA* FindTrayIcon(const CWnd* wnd, UINT id);
 // Forgets a posted quit.
 void ClearQuit();
 

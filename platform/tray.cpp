@@ -7,28 +7,8 @@
 
 #include <QSystemTrayIcon>
 
-#include <cstring>
 #include <map>
 #include <memory>
-#include <utility>
-
-namespace {
-
-struct TrayEntry {
-    NOTIFYICONDATA data;
-    std::unique_ptr<QSystemTrayIcon> icon;  // null in test mode
-};
-
-std::map<std::pair<const CWnd*, UINT>, TrayEntry>& Icons() {
-    static std::map<std::pair<const CWnd*, UINT>, TrayEntry> icons;
-    return icons;
-}
-
-std::string TipText(const NOTIFYICONDATA& data) {
-    return std::string(data.szTip, strnlen(data.szTip, sizeof data.szTip));
-}
-
-}  // namespace
 
 BOOL IsTrayAvailable() {
     const auto& forced = platform::detail::State().trayAvailable;
@@ -37,33 +17,32 @@ BOOL IsTrayAvailable() {
 }
 
 BOOL Shell_NotifyIcon(DWORD message, NOTIFYICONDATA* data) {
-    if (data == nullptr) return FALSE;
-    const auto key = std::make_pair(static_cast<const CWnd*>(data->hWnd), data->uID);
-    auto& icons = Icons();
-    if (message == NIM_DELETE) return icons.erase(key) != 0 ? TRUE : FALSE;
-    if (message != NIM_ADD || icons.count(key) != 0) return FALSE;
-
-    TrayEntry entry;
-    entry.data = *data;
-    entry.data.szTip[sizeof entry.data.szTip - 1] = '\0';
+    if (data == nullptr || data->hWnd == nullptr) return FALSE;
+    CWnd& wnd = *data->hWnd;
+    if (message == NIM_DELETE) {
+        if (!wnd.m_tray || wnd.m_tray->uID != data->uID) return FALSE;
+        wnd.m_trayIcon.reset();
+        wnd.m_tray.reset();
+        return TRUE;
+    }
+    if (message != NIM_ADD || wnd.m_tray) return FALSE;
+    wnd.m_tray = *data;
+    wnd.m_tray->szTip[sizeof data->szTip - 1] = '\0';
+    if (platform::detail::State().testMode) return TRUE;
     // The icon is made even where no notification area exists yet (a panel that starts later at
     // login): the toolkit shows it as soon as one appears.
-    if (!platform::detail::State().testMode) {
-        entry.icon = std::make_unique<QSystemTrayIcon>();
-        if (data->hIcon != nullptr) entry.icon->setIcon(*data->hIcon);
-        entry.icon->setToolTip(platform::ToQString(TipText(entry.data)));
-        CWnd* target = data->hWnd;
+    auto* icon = new QSystemTrayIcon();
+    wnd.m_trayIcon.reset(icon);
+    if ((data->uFlags & NIF_ICON) != 0 && data->hIcon != nullptr) icon->setIcon(*data->hIcon);
+    if ((data->uFlags & NIF_TIP) != 0) icon->setToolTip(platform::ToQString(wnd.m_tray->szTip));
+    if ((data->uFlags & NIF_MESSAGE) != 0) {
         const UINT id = data->uID;
-        const UINT callback = data->uCallbackMessage;
-        QObject::connect(entry.icon.get(), &QSystemTrayIcon::activated,
-                         [target, id, callback](QSystemTrayIcon::ActivationReason reason) {
-                             if (target == nullptr) return;
-                             if (reason == QSystemTrayIcon::Trigger) target->SendMessage(callback, id, WM_LBUTTONDOWN);
-                             if (reason == QSystemTrayIcon::Context) target->SendMessage(callback, id, WM_RBUTTONDOWN);
-                         });
-        entry.icon->show();
+        QObject::connect(icon, &QSystemTrayIcon::activated, icon, [&wnd, id](QSystemTrayIcon::ActivationReason reason) {
+            if (reason == QSystemTrayIcon::Trigger) wnd.OnTrayIconNotify(id, WM_LBUTTONDOWN);
+            if (reason == QSystemTrayIcon::Context) wnd.OnTrayIconNotify(id, WM_RBUTTONDOWN);
+        });
     }
-    icons.emplace(key, std::move(entry));
+    icon->show();
     return TRUE;
 }
 
@@ -77,13 +56,3 @@ HICON LoadIconResource(int id, int cx, int cy) {
     }
     return slot.get();
 }
-
-namespace platform::testing {
-
-const NOTIFYICONDATA* FindTrayIcon(const CWnd* wnd, UINT id) {
-    const auto& icons = Icons();
-    const auto it = icons.find({wnd, id});
-    return it != icons.end() ? &it->second.data : nullptr;
-}
-
-}  // namespace platform::testing

@@ -10,17 +10,15 @@ using HICON = const QIcon*;
 
 // The tray icon record: its tip holds code page 932 text of at most 63 bytes and a NUL.
 struct NOTIFYICONDATA {
-    DWORD cbSize = 0;
-    CWnd* hWnd = nullptr;
+    CWnd* hWnd = nullptr;  // the window whose icon it is
     UINT uID = 0;
-    UINT uFlags = 0;
-    UINT uCallbackMessage = 0;
+    UINT uFlags = 0;  // NIF_MESSAGE: clicks reach hWnd's OnTrayIconNotify; NIF_ICON: hIcon; NIF_TIP: szTip
     HICON hIcon = nullptr;
     char szTip[64] = {};
 };
 
-// Adds (NIM_ADD) or deletes (NIM_DELETE) a tray icon; returns TRUE on success. A click on the icon
-// sends uCallbackMessage to hWnd with wParam uID and lParam WM_LBUTTONDOWN or WM_RBUTTONDOWN.
+// Adds (NIM_ADD) the icon of window hWnd, which has at most one, or deletes (NIM_DELETE) it;
+// returns TRUE on success.
 BOOL Shell_NotifyIcon(DWORD message, NOTIFYICONDATA* data);
 // Returns TRUE when the desktop has a notification area.
 BOOL IsTrayAvailable();

@@ -14,6 +14,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QSystemTrayIcon>
 #include <QTimer>
 #include <QtMath>
 
@@ -271,15 +272,12 @@ BOOL CWnd::UpdateData(BOOL saveAndValidate) {
     return dx.Failed() ? FALSE : TRUE;
 }
 
-LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) { return WindowProc(message, wParam, lParam); }
-
 void CWnd::DoDataExchange(CDataExchange*) {}
 BOOL CWnd::PreTranslateMessage(MSG*) { return FALSE; }
 BOOL CWnd::OnCommand(UINT) { return FALSE; }
 void CWnd::OnControlNotify(int, UINT) {}
 BOOL CWnd::OnToolTipNotify(UINT, NMHDR*, LRESULT*) { return FALSE; }
-LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) { return DefWindowProc(message, wParam, lParam); }
-LRESULT CWnd::DefWindowProc(UINT, WPARAM, LPARAM) { return 0; }
+void CWnd::OnTrayIconNotify(UINT, UINT) {}
 int CWnd::OnCreate() { return 0; }
 void CWnd::OnDestroy() {}
 void CWnd::OnPaint() { CPaintDC dc(this); }

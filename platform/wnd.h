@@ -2,6 +2,7 @@
 
 #include "platform/dc.h"
 #include "platform/menu.h"
+#include "platform/tray.h"
 #include "platform/win_types.h"
 
 #include <QImage>
@@ -13,9 +14,11 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
+class QSystemTrayIcon;
 class QWidget;
 class QTimer;
 class CDataExchange;
@@ -112,9 +115,6 @@ public:
     // a value was refused. Text that the input method still converts is committed first.
     BOOL UpdateData(BOOL saveAndValidate = TRUE);
 
-    // Sends a message to WindowProc at once; returns its result.
-    LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
-
     // What the window does: override in the windows of the program.
     virtual void DoDataExchange(CDataExchange* dx);
     // Sees key messages before the window does; returns TRUE to consume them.
@@ -125,9 +125,8 @@ public:
     virtual void OnControlNotify(int controlId, UINT code);
     // Handles a tool tip's text request; returns TRUE when it supplied a text.
     virtual BOOL OnToolTipNotify(UINT id, NMHDR* header, LRESULT* result);
-    virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
-    // The default processing of messages that WindowProc does not handle.
-    virtual LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+    // A click on the window's tray icon `iconId`: WM_LBUTTONDOWN or WM_RBUTTONDOWN.
+    virtual void OnTrayIconNotify(UINT iconId, UINT mouseMessage);
     virtual int OnCreate();
     virtual void OnDestroy();
     virtual void OnPaint();
@@ -142,6 +141,8 @@ public:
     void SetDrawLog(platform::DrawLog* log) { m_drawLog = log; }
     // Tests: the pixels drawn so far on the client area.
     const QImage& Surface() const { return m_surface; }
+    // Tests: the window's tray icon `id` as it was added, or nullptr.
+    const NOTIFYICONDATA* TrayIcon(UINT id) const { return m_tray && m_tray->uID == id ? &*m_tray : nullptr; }
 
 protected:
     // The default processing of a system command: maximise, restore, minimise, close.
@@ -158,6 +159,7 @@ private:
     friend void DDX_Control(CDataExchange* dx, int id, CWnd& control);
     friend class platform::detail::ClientWidget;
     friend class platform::detail::DialogWidget;
+    friend BOOL Shell_NotifyIcon(DWORD message, NOTIFYICONDATA* data);
 
     enum class WindowState { Normal, Minimized, Maximized };
     void ApplyWindowState(WindowState state, bool fromWindowManager);
@@ -176,6 +178,8 @@ private:
     QRect m_normalGeometry;  // the normal size, for desktops whose window manager keeps none
     bool m_visible = false;
     bool m_inWindowManagerChange = false;
+    std::optional<NOTIFYICONDATA> m_tray;         // the window's tray icon as added
+    std::unique_ptr<QSystemTrayIcon> m_trayIcon;  // that icon on the desktop; none in test mode
 };
 
 // Paints the window's invalid area, clipped to it; the area counts as painted from the start.

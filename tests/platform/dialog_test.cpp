@@ -219,6 +219,28 @@ TEST_F(PlatformTest, AltSpaceOpensTheSystemMenuBelowTheTitleBar) {
     form.DestroyWindow();
 }
 
+TEST_F(PlatformTest, AWindowHasOneTrayIconWhoseTipEndsInsideItsRecord) {
+    FormDialog form;
+    ASSERT_TRUE(form.Create(kFormDialog));
+    NOTIFYICONDATA nid;
+    nid.hWnd = &form;
+    nid.uID = 1;
+    nid.uFlags = NIF_TIP;
+    std::fill(std::begin(nid.szTip), std::end(nid.szTip), 'x');  // no NUL of its own
+    EXPECT_TRUE(Shell_NotifyIcon(NIM_ADD, &nid));
+    EXPECT_FALSE(Shell_NotifyIcon(NIM_ADD, &nid)) << "a window has one icon";
+    ASSERT_NE(form.TrayIcon(1), nullptr);
+    EXPECT_EQ(std::string(form.TrayIcon(1)->szTip), std::string(63, 'x'));
+    EXPECT_EQ(form.TrayIcon(2), nullptr);
+    nid.uID = 2;
+    EXPECT_FALSE(Shell_NotifyIcon(NIM_DELETE, &nid)) << "the window has no icon 2";
+    nid.uID = 1;
+    EXPECT_TRUE(Shell_NotifyIcon(NIM_DELETE, &nid));
+    EXPECT_EQ(form.TrayIcon(1), nullptr);
+    EXPECT_FALSE(Shell_NotifyIcon(NIM_DELETE, &nid));
+    form.DestroyWindow();
+}
+
 // A dialog that opens another one from a button, as the program's windows do.
 class OuterDialog : public CDialog {
 public:

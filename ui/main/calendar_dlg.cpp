@@ -76,11 +76,9 @@ BOOL CCalendarDlg::OnInitDialog() {
     std::string tip;
     MakeTrayTip(tip);
     m_nid = NOTIFYICONDATA{};
-    m_nid.cbSize = 88;
     m_nid.hWnd = this;
     m_nid.uID = kTrayIconId;
     m_nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-    m_nid.uCallbackMessage = WM_TRAYNOTIFY;
     m_nid.hIcon = LoadIconResource(IDI_CALENDAR, 16, 16);
     std::memcpy(m_nid.szTip, tip.data(), std::min(tip.size(), sizeof m_nid.szTip - 1));
     Shell_NotifyIcon(NIM_ADD, &m_nid);
@@ -174,12 +172,10 @@ void CCalendarDlg::OnSysCommand(UINT id, LPARAM lParam) {
     CDialog::OnSysCommand(id, lParam);
 }
 
-LRESULT CCalendarDlg::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_TRAYNOTIFY && wParam == kTrayIconId) {
-        if (lParam == WM_LBUTTONDOWN) ShowFromTray();
-        if (lParam == WM_RBUTTONDOWN) ShowTrayMenu();
-    }
-    return CDialog::DefWindowProc(message, wParam, lParam);
+void CCalendarDlg::OnTrayIconNotify(UINT iconId, UINT mouseMessage) {
+    if (iconId != kTrayIconId) return;
+    if (mouseMessage == WM_LBUTTONDOWN) ShowFromTray();
+    if (mouseMessage == WM_RBUTTONDOWN) ShowTrayMenu();
 }
 
 void CCalendarDlg::ShowFromTray() {
@@ -190,7 +186,7 @@ void CCalendarDlg::ShowFromTray() {
 }
 
 void CCalendarDlg::ShowRunningAsTrayClick() {
-    if (s_running != nullptr) s_running->SendMessage(WM_TRAYNOTIFY, s_running->m_nid.uID, WM_LBUTTONDOWN);
+    if (s_running != nullptr) s_running->OnTrayIconNotify(kTrayIconId, WM_LBUTTONDOWN);
 }
 
 void CCalendarDlg::ShowTrayMenu() {

@@ -4,9 +4,6 @@
 #include "platform/tray.h"
 #include "ui/globals.h"
 
-// The tray icon's callback message.
-inline constexpr UINT WM_TRAYNOTIFY = 0x8064;
-
 // The main window: one month sheet in its normal size or the twelve sheets of the year maximised,
 // with its clock, toolbar, tray icon, cursor and commands.
 class CCalendarDlg : public CDialog {
@@ -33,7 +30,8 @@ public:
     void OnTimer(UINT_PTR id) override;
     void OnDestroy() override;
     void OnSysCommand(UINT id, LPARAM lParam) override;
-    LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    // A left click on tray icon 1 shows the window, a right click opens the tray's menu.
+    void OnTrayIconNotify(UINT iconId, UINT mouseMessage) override;
     BOOL PreTranslateMessage(MSG* msg) override;
     BOOL OnToolTipNotify(UINT id, NMHDR* header, LRESULT* result) override;
     BOOL OnCommand(UINT id) override;

@@ -70,14 +70,13 @@ TEST_F(CalendarWindowTest, TrayTipNamesTheStartDateAndItsHoliday) {
         SCOPED_TRACE(c.name);
         SetNow(2026, c.month, c.day);
         CCalendarDlg& dlg = OpenWindow();
-        const NOTIFYICONDATA* icon = platform::testing::FindTrayIcon(&dlg, 1);
+        const NOTIFYICONDATA* icon = dlg.TrayIcon(1);
         ASSERT_NE(icon, nullptr);
         EXPECT_EQ(std::string(icon->szTip), c.tip);
-        EXPECT_EQ(icon->uCallbackMessage, 0x8064u);
-        EXPECT_EQ(icon->uFlags, 7u);
-        EXPECT_EQ(icon->cbSize, 88u);
+        EXPECT_EQ(icon->uFlags, NIF_MESSAGE | NIF_ICON | NIF_TIP);
+        EXPECT_NE(icon->hIcon, nullptr);
         m_dlg->DestroyWindow();
-        EXPECT_EQ(platform::testing::FindTrayIcon(&dlg, 1), nullptr) << "destroying the window removes the icon";
+        EXPECT_EQ(dlg.TrayIcon(1), nullptr) << "destroying the window removes the icon";
     }
 }
 
@@ -88,7 +87,7 @@ TEST_F(CalendarWindowTest, TrayTipIsCutAtACharacterBoundary) {
     PutFileBytes("126_holi.txt", "12^7^" + name + "^100~" + '\0');
     PutFileBytes("Static_holi.txt", std::string("1^1^A^0~") + '\0');
     CCalendarDlg& dlg = OpenWindow();
-    const std::string tip = platform::testing::FindTrayIcon(&dlg, 1)->szTip;
+    const std::string tip = dlg.TrayIcon(1)->szTip;
     EXPECT_EQ(tip.size(), 62u);
     EXPECT_EQ(tip, Cp932("12月7日　") + name.substr(0, 53));
     EXPECT_EQ(calendar_texts::TrayTip(12, 7, nullptr), Cp932("12月7日"));
@@ -181,7 +180,7 @@ TEST_F(CalendarWindowTest, CloseBoxAndEscapeHideTheWindowWithoutSaving) {
     g_strMemoData = "126^11^7^x~";
     dlg.OnSysCommand(SC_CLOSE, 0);
     EXPECT_FALSE(dlg.IsWindowVisible());
-    dlg.DefWindowProc(WM_TRAYNOTIFY, 1, WM_LBUTTONDOWN);
+    dlg.OnTrayIconNotify(1, WM_LBUTTONDOWN);
     EXPECT_TRUE(dlg.IsWindowVisible()) << "a left click on the tray icon shows the window";
 
     QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
@@ -287,7 +286,7 @@ TEST_F(CalendarWindowTest, TrayExitSavesWhateverFailsAndEnds) {
     g_strDynamicHoliday = "1^1^new^2~";
     platform::testing::SetCursorPos(CPoint{400, 300});
     platform::testing::SetPopupMenuHook([](const platform::testing::PopupCall&) { return ID_TRAY_EXIT; });
-    dlg.DefWindowProc(WM_TRAYNOTIFY, 1, WM_RBUTTONDOWN);
+    dlg.OnTrayIconNotify(1, WM_RBUTTONDOWN);
     ASSERT_EQ(platform::testing::PopupCalls().size(), 1u);
     EXPECT_EQ(platform::testing::PopupCalls()[0].ids, std::vector<UINT>{ID_TRAY_EXIT});
     EXPECT_EQ(platform::testing::PopupCalls()[0].at, (CPoint{400, 270}));
@@ -301,8 +300,8 @@ TEST_F(CalendarWindowTest, TrayExitSavesWhateverFailsAndEnds) {
 TEST_F(CalendarWindowTest, TrayMessagesOfOtherIdsOrButtonsDoNothing) {
     CCalendarDlg& dlg = OpenWindow();
     dlg.ShowWindow(SW_HIDE);
-    dlg.DefWindowProc(WM_TRAYNOTIFY, 2, WM_LBUTTONDOWN);
-    dlg.DefWindowProc(WM_TRAYNOTIFY, 1, WM_LBUTTONDBLCLK);
+    dlg.OnTrayIconNotify(2, WM_LBUTTONDOWN);
+    dlg.OnTrayIconNotify(1, WM_LBUTTONDBLCLK);
     EXPECT_FALSE(dlg.IsWindowVisible());
     EXPECT_TRUE(platform::testing::PopupCalls().empty());
 }

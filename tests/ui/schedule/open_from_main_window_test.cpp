@@ -81,10 +81,10 @@ TEST_F(OpenFromMainWindow, TheTrayAnswersWhileTheDayIsOpenAndItsEndKeepsWhatIsTy
     bool mainShownByLeftClick = true;
     QueueModalHook([&](CDialog& day) {
         TypeMemo(day, QStringLiteral("typed"));
-        main.DefWindowProc(WM_TRAYNOTIFY, 1, WM_LBUTTONDOWN);
+        main.OnTrayIconNotify(1, WM_LBUTTONDOWN);
         mainShownByLeftClick = main.IsWindowVisible() != FALSE;
         EXPECT_FALSE(day.IsEnded()) << "a left click only brings the dialog to the front";
-        main.DefWindowProc(WM_TRAYNOTIFY, 1, WM_RBUTTONDOWN);
+        main.OnTrayIconNotify(1, WM_RBUTTONDOWN);
         EXPECT_TRUE(day.IsEnded()) << "the tray's 終了 ends the dialog first";
     });
     main.OnCommand(ID_EDIT_TODAY_SCHEDULE);
