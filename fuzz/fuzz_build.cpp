@@ -73,18 +73,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string sorted = SortHolidayRecords(joined);
     std::multiset<std::string> before;
     std::multiset<std::string> after;
-    for (std::string_view rest = joined; !rest.empty();) before.insert(CloseHolidayRecord(CutRecord(rest)));
+    for (std::string_view rest = joined; !rest.empty();) before.insert(CloseRecord(CutRecord(rest)));
     std::pair<int, int> previous{INT_MIN, INT_MIN};
     for (std::string_view rest = sorted; !rest.empty();) {
         const std::string_view record = CutRecord(rest);
         fuzz::Check(FindDelimiter(record, "~") == record.size() - 1, "a sorted record is not closed", record);
-        int month = 0;
-        int day = 0;
-        int kind = 0;
-        std::string name;
-        ParseHolidayRecord(record, month, day, name, kind);
-        fuzz::Check(std::pair(month, day) >= previous, "the holiday list is out of date order", sorted);
-        previous = {month, day};
+        const HolidayRecordFields fields = SplitHolidayRecord(record);
+        const std::pair date(fields.month, fields.day);
+        fuzz::Check(date >= previous, "the holiday list is out of date order", sorted);
+        previous = date;
         after.insert(std::string(record));
     }
     fuzz::Check(before == after, "sorting lost, added or changed records", joined);

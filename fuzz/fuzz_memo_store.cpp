@@ -25,9 +25,8 @@ struct Memo {
 std::vector<Memo> Records(std::string_view store) {
     std::vector<Memo> memos;
     while (!store.empty()) {
-        Memo memo;
-        ParseMemoRecord(CutRecord(store), memo.year, memo.month, memo.day, memo.text);
-        memos.push_back(std::move(memo));
+        const MemoRecordFields fields = SplitMemoRecord(CutRecord(store));
+        memos.push_back({fields.year, fields.month, fields.day, std::string(fields.text)});
     }
     return memos;
 }

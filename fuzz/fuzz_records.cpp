@@ -1,5 +1,5 @@
-// The record functions on arbitrary bytes: cut every record of a store, parse each as a memo and
-// as a holiday, and rebuild memo records from what was parsed.
+// The record functions on arbitrary bytes: cut every record of a store, split each as a memo and
+// as a holiday, and rebuild memo records from what was split.
 #include "fuzz/fuzz_support.h"
 #include "model/record.h"
 
@@ -67,24 +67,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fuzz::Check(ownedRecord == record, "the two CutRecord overloads differ", store);
         rejoined += record;
 
+        // Closing a record leaves a record that has its "~" as it is, and makes any other one
+        // record that ends at its first "~".
+        const std::string closed = CloseRecord(record);
+        fuzz::Check(closed.starts_with(record) && FindDelimiter(closed, "~") == closed.size() - 1,
+                    "a closed record is not one record", record);
+        if (tilde != std::string_view::npos) fuzz::Check(closed == record, "closing changed a closed record", record);
+
         CheckFields(record);
 
-        int year = 0;
-        int month = 0;
-        int day = 0;
-        std::string text;
-        ParseMemoRecord(record, year, month, day, text);
+        const MemoRecordFields memo = SplitMemoRecord(record);
+        const std::string_view text = memo.text;
         fuzz::Check(!HasDelimiter(text), "a memo text holds a delimiter", record);
 
-        // A record made from what was parsed parses back the same, and is one record.
-        const std::string made = MakeMemoRecord(year, month, day, text);
-        int year2 = 0;
-        int month2 = 0;
-        int day2 = 0;
-        std::string text2;
-        ParseMemoRecord(made, year2, month2, day2, text2);
-        fuzz::Check(year2 == year && month2 == month && day2 == day, "memo numbers do not survive a rebuild", made);
-        const bool endsWithLoneLead = [&text] {
+        // A record made from what was split splits back the same, and is one record.
+        const std::string made = MakeMemoRecord(memo.year, memo.month, memo.day, text);
+        const MemoRecordFields remade = SplitMemoRecord(made);
+        fuzz::Check(remade.year == memo.year && remade.month == memo.month && remade.day == memo.day,
+                    "memo numbers do not survive a rebuild", made);
+        const bool endsWithLoneLead = [text] {
             // A text whose last byte is a lead byte standing alone takes the closing "~" with it.
             std::size_t i = 0;
             bool lone = false;
@@ -97,18 +98,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             return lone;
         }();
         if (!endsWithLoneLead) {
-            fuzz::Check(text2 == text, "a memo text does not survive a rebuild", made);
+            fuzz::Check(remade.text == text, "a memo text does not survive a rebuild", made);
             fuzz::Check(FindDelimiter(made, "~") == made.size() - 1, "a made record is not one record", made);
         }
 
-        int hMonth = 0;
-        int hDay = 0;
-        int kind = 0;
-        std::string name;
-        ParseHolidayRecord(record, hMonth, hDay, name, kind);
-        fuzz::Check(!HasDelimiter(name), "a holiday name holds a delimiter", record);
-        fuzz::Check(hMonth == year && hDay == month, "the first two numbers read differently as memo and holiday",
-                    record);
+        const HolidayRecordFields holiday = SplitHolidayRecord(record);
+        fuzz::Check(!HasDelimiter(holiday.name), "a holiday name holds a delimiter", record);
+        fuzz::Check(holiday.month == memo.year && holiday.day == memo.month,
+                    "the first two numbers read differently as memo and holiday", record);
     }
     fuzz::Check(owned.empty(), "the copying CutRecord left a rest", store);
     fuzz::Check(rejoined == store, "the records do not make up the store", store);
@@ -117,13 +114,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // FindMemoRecord finds the first record of the first record's date, where the walk finds it.
     if (!store.empty()) {
         std::string_view first = store;
-        int year = 0;
-        int month = 0;
-        int day = 0;
-        std::string text;
         const std::string_view record = CutRecord(first);
-        ParseMemoRecord(record, year, month, day, text);
-        const auto found = FindMemoRecord(store, year, month, day);
+        const MemoRecordFields memo = SplitMemoRecord(record);
+        const auto found = FindMemoRecord(store, memo.year, memo.month, memo.day);
         fuzz::Check(found.has_value() && found->offset == 0 && found->length == record.size(),
                     "FindMemoRecord misses the first record", store);
     }

@@ -38,7 +38,7 @@ class HolidayMarker {
 public:
     explicit HolidayMarker(CYearCalendar& calendar) : m_calendar(calendar) {}
 
-    void Place(int month, int day, const std::string& name, int kind) {
+    void Place(int month, int day, std::string_view name, int kind) {
         // Months and days come unchecked from the files; Cell() refuses anything outside the year.
         if (month < 1 || month > 12) return;
         const int monthIndex = month - 1;
@@ -61,12 +61,12 @@ private:
         return cell != nullptr && cell->day != 0 ? cell : nullptr;
     }
 
-    static void Mark(CDayCell& cell, const std::string& name) {
+    static void Mark(CDayCell& cell, std::string_view name) {
         cell.flag = 1;
         cell.text = name;
     }
 
-    void MarkWithSundayRule(int monthIndex, int day, const std::string& name) {
+    void MarkWithSundayRule(int monthIndex, int day, std::string_view name) {
         CDayCell* cell = ExistingDay(monthIndex, day);
         if (cell == nullptr) return;
         Mark(*cell, name);
@@ -77,7 +77,7 @@ private:
         if (next != nullptr) next->flag = 1;
     }
 
-    void MarkNthMonday(int monthIndex, int nth, const std::string& name)  // nth 1..5
+    void MarkNthMonday(int monthIndex, int nth, std::string_view name)  // nth 1..5
     {
         const int first = (nth - 1) * 7 + 1;
         const int last = std::min(nth * 7, 31);
@@ -98,17 +98,13 @@ private:
 void CYearCalendar::ApplyHolidays() {
     LoadHolidayData();
     HolidayMarker marker(*this);
-    int recordMonth = 0;
-    int recordDay = 0;
-    int kind = 0;
-    std::string name;
     // Each store is walked on its own, so an unterminated last record of one file never swallows
     // the first record of the next.
     for (const std::string* store : {&g_strStaticHoliday, &g_strDynamicHoliday, &g_strYearHoliday}) {
         std::string_view rest = *store;
         while (!rest.empty()) {
-            ParseHolidayRecord(CutRecord(rest), recordMonth, recordDay, name, kind);
-            marker.Place(recordMonth, recordDay, name, kind);
+            const HolidayRecordFields record = SplitHolidayRecord(CutRecord(rest));
+            marker.Place(record.month, record.day, record.name, record.kind);
         }
     }
 }

@@ -13,15 +13,12 @@ namespace {
 using DateKey = std::pair<int, int>;  // (month, day) as the record's numbers read
 
 DateKey DateOf(std::string_view record) {
-    std::string_view field;
-    CutField(record, field);
-    const int month = ReadNumber(field);
-    CutField(record, field);
-    return {month, ReadNumber(field)};
+    const HolidayRecordFields fields = SplitHolidayRecord(record);
+    return {fields.month, fields.day};
 }
 
 void AppendClosedRecords(std::string& out, std::string_view store) {
-    while (!store.empty()) out += CloseHolidayRecord(CutRecord(store));
+    while (!store.empty()) out += CloseRecord(CutRecord(store));
 }
 
 // One pass carries the latest date seen so far: a record moves on past every record whose date
@@ -51,13 +48,6 @@ bool IsOrderedByDate(const std::vector<DateKey>& keys, const std::vector<std::si
 
 }  // namespace
 
-std::string CloseHolidayRecord(std::string_view record) {
-    std::string closed(record);
-    // A lead byte at the end would take a single "~" as its second byte: add until one stands.
-    while (!IsClosedRecord(closed)) closed += '~';
-    return closed;
-}
-
 std::string JoinHolidayStores(std::string_view fixedStore, std::string_view ruleStore, std::string_view oneYearStore) {
     std::string joined;
     joined.reserve(fixedStore.size() + ruleStore.size() + oneYearStore.size() + 3);
@@ -69,7 +59,7 @@ std::string SortHolidayRecords(std::string_view records) {
     std::vector<std::string> closed;
     std::vector<DateKey> keys;
     while (!records.empty()) {
-        closed.push_back(CloseHolidayRecord(CutRecord(records)));
+        closed.push_back(CloseRecord(CutRecord(records)));
         keys.push_back(DateOf(closed.back()));
     }
     const std::size_t n = closed.size();
@@ -140,12 +130,12 @@ std::string& HolidayStoreForChoice(int choice) {
 }
 
 bool RemoveHolidayRecord(std::string& store, std::string_view record) {
-    const std::string wanted = CloseHolidayRecord(record);
+    const std::string wanted = CloseRecord(record);
     std::string_view rest = store;
     while (!rest.empty()) {
         const std::size_t offset = store.size() - rest.size();
         const std::string_view candidate = CutRecord(rest);
-        if (CloseHolidayRecord(candidate) == wanted) {
+        if (CloseRecord(candidate) == wanted) {
             store.erase(offset, candidate.size());
             return true;
         }
@@ -154,12 +144,7 @@ bool RemoveHolidayRecord(std::string& store, std::string_view record) {
 }
 
 std::string* TakeOutHolidayRecord(std::string_view record) {
-    int month = 0;
-    int day = 0;
-    int kind = 0;
-    std::string name;
-    ParseHolidayRecord(record, month, day, name, kind);
-    std::string& designated = HolidayStoreOfKind(kind);
+    std::string& designated = HolidayStoreOfKind(SplitHolidayRecord(record).kind);
     if (RemoveHolidayRecord(designated, record)) return &designated;
     // A record whose kind does not match its store (a "HappyMonday" week of 0 or above 11) would
     // otherwise stay for good and come back twice after a change.
@@ -170,15 +155,13 @@ std::string* TakeOutHolidayRecord(std::string_view record) {
 }
 
 HolidayFields HolidayFieldsOfRecord(std::string_view record, int week) {
+    const HolidayRecordFields parsed = SplitHolidayRecord(record);
     HolidayFields fields;
-    int month = 0;
-    int day = 0;
-    int kind = 0;
-    ParseHolidayRecord(record, month, day, fields.name, kind);
-    fields.month = std::to_string(month);
-    fields.day = std::to_string(day);
-    fields.choice = kind == 0 ? 0 : kind == 100 ? 2 : 1;
-    fields.week = fields.choice == 1 ? kind : week;
+    fields.month = std::to_string(parsed.month);
+    fields.day = std::to_string(parsed.day);
+    fields.name = parsed.name;
+    fields.choice = parsed.kind == 0 ? 0 : parsed.kind == 100 ? 2 : 1;
+    fields.week = fields.choice == 1 ? parsed.kind : week;
     return fields;
 }
 

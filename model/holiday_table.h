@@ -6,9 +6,6 @@
 // The record the holiday setting dialog is given to add a new holiday.
 inline constexpr std::string_view kAddHolidayRecord = "0^0^^0^";
 
-// Returns the record with a closing "~" added when it has none (a store's unterminated tail).
-std::string CloseHolidayRecord(std::string_view record);
-
 // Returns the records of the three stores one after another, fixed-date first, each closed by
 // "~", so that no store's unterminated tail runs into the next store's first record.
 std::string JoinHolidayStores(std::string_view fixedStore, std::string_view ruleStore, std::string_view oneYearStore);

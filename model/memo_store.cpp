@@ -7,28 +7,6 @@
 
 namespace {
 
-// The three numbers of a memo record and a view of its text; nothing is copied.
-struct MemoFields {
-    int year = 0;
-    int month = 0;
-    int day = 0;
-    std::string_view text;
-};
-
-MemoFields SplitMemoRecord(std::string_view record) {
-    MemoFields fields;
-    std::string_view field;
-    CutField(record, field);
-    fields.year = ReadNumber(field);
-    CutField(record, field);
-    fields.month = ReadNumber(field);
-    CutField(record, field);
-    fields.day = ReadNumber(field);
-    CutField(record, field);
-    fields.text = field;
-    return fields;
-}
-
 // Code page 932 weekday names, Sunday first.
 constexpr const char* kWeekdayNames[] = {
     "\x93\xfa",  // 日
@@ -52,21 +30,18 @@ std::optional<std::string> TakeMemoRecord(std::string& store, int year, int mont
     while (!rest.empty()) {
         const std::string_view record = CutRecord(rest);
         if (!taken) {
-            const MemoFields fields = SplitMemoRecord(record);
+            const MemoRecordFields fields = SplitMemoRecord(record);
             if (fields.year == year && fields.month == month && fields.day == day) {
                 taken.emplace(fields.text);
                 continue;
             }
         }
-        if (!rest.empty() || IsClosedRecord(record)) {
+        // Every record but the last ends in "~". Only a damaged file ends without one; closing the
+        // last record keeps the next append a record of its own.
+        if (rest.empty())
+            kept += CloseRecord(record);
+        else
             kept.append(record);
-            continue;
-        }
-        // Only a damaged file ends without "~"; closing it keeps the next append whole. A lead
-        // byte at the end would take a single "~" as its second byte: add until one stands.
-        std::string closed(record);
-        while (!IsClosedRecord(closed)) closed += '~';
-        kept += closed;
     }
     store = std::move(kept);
     return taken;
@@ -80,7 +55,7 @@ std::array<std::optional<std::string>, 31> FindMonthMemos(std::string_view store
     std::array<std::optional<std::string>, 31> memos;
     std::string_view rest = store;
     while (!rest.empty()) {
-        const MemoFields fields = SplitMemoRecord(CutRecord(rest));
+        const MemoRecordFields fields = SplitMemoRecord(CutRecord(rest));
         if (fields.year != year || fields.month != month || fields.day < 1 || fields.day > 31) continue;
         std::optional<std::string>& slot = memos[static_cast<std::size_t>(fields.day - 1)];
         if (!slot) slot.emplace(fields.text);

@@ -10,8 +10,7 @@ std::string g_strYearHoliday;
 
 namespace {
 
-// Every reader's walk goes through here, so the delimiter test is a plain predicate rather than a
-// search of a delimiter set per byte.
+// Every walk over a store goes through here: CutRecord looks for "~", CutField for "^" or "~".
 template <typename IsDelimiter>
 std::size_t FindSingleByte(std::string_view text, IsDelimiter isDelimiter) {
     const std::size_t size = text.size();
@@ -37,14 +36,14 @@ std::size_t FindRecordEnd(std::string_view text) {
     return FindSingleByte(text, [](unsigned char byte) { return byte == '~'; });
 }
 
-}  // namespace
-
-bool IsClosedRecord(std::string_view record) {
-    std::size_t last = std::string_view::npos;
-    for (std::size_t i = 0; i < record.size(); i += IsCp932LeadByte(static_cast<unsigned char>(record[i])) ? 2 : 1)
-        last = i;
-    return last != std::string_view::npos && last == record.size() - 1 && record[last] == '~';
+// Cuts the next field off `rest` and reads it as a number.
+int CutNumber(std::string_view& rest) {
+    std::string_view field;
+    CutField(rest, field);
+    return ReadNumber(field);
 }
+
+}  // namespace
 
 std::size_t FindDelimiter(std::string_view text, std::string_view delimiters) {
     return FindSingleByte(text, [delimiters](unsigned char byte) {
@@ -95,6 +94,19 @@ std::string CutRecord(std::string& store) {
     return record;
 }
 
+std::string CloseRecord(std::string_view record) {
+    // Where the last character starts, stepping over double-byte characters as the walks do.
+    std::size_t last = std::string_view::npos;
+    for (std::size_t i = 0; i < record.size(); i += IsCp932LeadByte(static_cast<unsigned char>(record[i])) ? 2 : 1)
+        last = i;
+    const bool endsInSingleByte = last != std::string_view::npos && last + 1 == record.size();
+    std::string closed(record);
+    if (endsInSingleByte && record[last] == '~') return closed;
+    if (endsInSingleByte && IsCp932LeadByte(static_cast<unsigned char>(record[last]))) closed += '~';
+    closed += '~';
+    return closed;
+}
+
 std::string MakeMemoRecord(int year, int month, int day, std::string_view text) {
     std::string record;
     record.reserve(3 * 12 + text.size() + 1);
@@ -128,28 +140,38 @@ int ReadNumber(std::string_view field) {
     return magnitude > INT_MAX ? INT_MAX : static_cast<int>(magnitude);
 }
 
+MemoRecordFields SplitMemoRecord(std::string_view record) {
+    MemoRecordFields fields;
+    fields.year = CutNumber(record);
+    fields.month = CutNumber(record);
+    fields.day = CutNumber(record);
+    CutField(record, fields.text);
+    return fields;
+}
+
+HolidayRecordFields SplitHolidayRecord(std::string_view record) {
+    HolidayRecordFields fields;
+    fields.month = CutNumber(record);
+    fields.day = CutNumber(record);
+    CutField(record, fields.name);
+    fields.kind = CutNumber(record);
+    return fields;
+}
+
 void ParseMemoRecord(std::string_view record, int& year, int& month, int& day, std::string& text) {
-    std::string_view field;
-    CutField(record, field);
-    year = ReadNumber(field);
-    CutField(record, field);
-    month = ReadNumber(field);
-    CutField(record, field);
-    day = ReadNumber(field);
-    CutField(record, field);
-    text.assign(field);
+    const MemoRecordFields fields = SplitMemoRecord(record);
+    year = fields.year;
+    month = fields.month;
+    day = fields.day;
+    text.assign(fields.text);
 }
 
 void ParseHolidayRecord(std::string_view record, int& month, int& day, std::string& name, int& kind) {
-    std::string_view field;
-    CutField(record, field);
-    month = ReadNumber(field);
-    CutField(record, field);
-    day = ReadNumber(field);
-    CutField(record, field);
-    name.assign(field);
-    CutField(record, field);
-    kind = ReadNumber(field);
+    const HolidayRecordFields fields = SplitHolidayRecord(record);
+    month = fields.month;
+    day = fields.day;
+    name.assign(fields.name);
+    kind = fields.kind;
 }
 
 std::optional<RecordSpan> FindMemoRecord(std::string_view store, int year, int month, int day) {
@@ -157,16 +179,8 @@ std::optional<RecordSpan> FindMemoRecord(std::string_view store, int year, int m
     while (!rest.empty()) {
         const std::size_t offset = store.size() - rest.size();
         const std::string_view record = CutRecord(rest);
-        // Only the three numbers are read: the text is never copied while searching.
-        std::string_view fields = record;
-        std::string_view field;
-        CutField(fields, field);
-        if (ReadNumber(field) != year) continue;
-        CutField(fields, field);
-        if (ReadNumber(field) != month) continue;
-        CutField(fields, field);
-        if (ReadNumber(field) != day) continue;
-        return RecordSpan{offset, record.size()};
+        const MemoRecordFields fields = SplitMemoRecord(record);
+        if (fields.year == year && fields.month == month && fields.day == day) return RecordSpan{offset, record.size()};
     }
     return std::nullopt;
 }

@@ -90,8 +90,7 @@ TEST(HolidaySortTest, AStoreWithoutItsLastTildeDoesNotRunIntoTheNext) {
     EXPECT_EQ(joined, "5^5^A^0~1^1^B^0~2^2^C^2~");
     EXPECT_EQ(SortHolidayRecords("3^3^X^0~1^1^Y"), "1^1^Y~3^3^X^0~");
     // A lead byte at the end would pair with one tilde into a double-byte character.
-    EXPECT_EQ(CloseHolidayRecord("1^1^\x89"), "1^1^\x89~~");
-    EXPECT_EQ(CloseHolidayRecord("1^1^\x89\x7E^0~"), "1^1^\x89\x7E^0~");
+    EXPECT_EQ(JoinHolidayStores("1^1^\x89", "2^2^B^2~", ""), "1^1^\x89~~2^2^B^2~");
 }
 
 TEST_F(HolidayTableTest, BuiltInTableGivesFifteenSortedLines) {

@@ -140,6 +140,29 @@ TEST(CutRecord, EveryWalkOfAStoreEndsAndYieldsItsRecordsInOrder) {
     }
 }
 
+struct CloseCase {
+    const char* name;
+    std::string record;
+    std::string closed;
+};
+
+TEST(CloseRecord, EndsEveryRecordInASingleByteTilde) {
+    const CloseCase cases[] = {
+        {"a closed record stays as it is", "1^1^x^0~", "1^1^x^0~"},
+        {"a record closed after a double-byte character stays", "1^1^" + kYen + "^0~", "1^1^" + kYen + "^0~"},
+        {"an unterminated record gets one tilde", "1^1^x^0", "1^1^x^0~"},
+        {"the empty record becomes a lone tilde", "", "~"},
+        {"a second byte 0x7E is no closing tilde", "1^1^" + kYen, "1^1^" + kYen + "~"},
+        {"a lead byte at the end takes one tilde as its second byte", "1^1^\x89", "1^1^\x89~~"},
+        {"a lead byte before a last tilde pairs with it", "a\x81~", "a\x81~~"},
+        {"a lone lead byte", "\xe0", "\xe0~~"},
+    };
+    for (const CloseCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(HexBytes(CloseRecord(c.record)), HexBytes(c.closed));
+    }
+}
+
 struct NumberCase {
     const char* name;
     std::string field;
@@ -239,7 +262,7 @@ struct ParseMemoCase {
     std::string text;
 };
 
-TEST(ParseMemoRecord, ReadsShortLongAndOddRecords) {
+TEST(SplitMemoRecord, ReadsShortLongAndOddRecordsAsParseMemoRecordDoes) {
     const ParseMemoCase cases[] = {
         {"extreme numbers", "-2147483648^2147483647^0^t~", INT_MIN, INT_MAX, 0, "t"},
         {"numbers beyond int clamp", "99999999999^-99999999999^5^t~", INT_MAX, INT_MIN, 5, "t"},
@@ -251,6 +274,12 @@ TEST(ParseMemoRecord, ReadsShortLongAndOddRecords) {
     };
     for (const ParseMemoCase& c : cases) {
         SCOPED_TRACE(c.name);
+        const MemoRecordFields fields = SplitMemoRecord(c.record);
+        EXPECT_EQ(fields.year, c.year);
+        EXPECT_EQ(fields.month, c.month);
+        EXPECT_EQ(fields.day, c.day);
+        EXPECT_EQ(fields.text, c.text);
+
         int year = -99;
         int month = -99;
         int day = -99;
@@ -272,7 +301,7 @@ struct ParseHolidayCase {
     int kind;
 };
 
-TEST(ParseHolidayRecord, ReadsMonthDayNameAndKind) {
+TEST(SplitHolidayRecord, ReadsMonthDayNameAndKindAsParseHolidayRecordDoes) {
     const ParseHolidayCase cases[] = {
         {"spring equinox", "3^20^" + Sjis("春分の日") + "^10~", 3, 20, Sjis("春分の日"), 10},
         {"one-year holiday", "5^6^x^100~", 5, 6, "x", 100},
@@ -285,6 +314,12 @@ TEST(ParseHolidayRecord, ReadsMonthDayNameAndKind) {
     };
     for (const ParseHolidayCase& c : cases) {
         SCOPED_TRACE(c.name);
+        const HolidayRecordFields fields = SplitHolidayRecord(c.record);
+        EXPECT_EQ(fields.month, c.month);
+        EXPECT_EQ(fields.day, c.day);
+        EXPECT_EQ(HexBytes(fields.name), HexBytes(c.holidayName));
+        EXPECT_EQ(fields.kind, c.kind);
+
         int month = -99;
         int day = -99;
         int kind = -99;
