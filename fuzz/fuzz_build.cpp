@@ -77,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::pair<int, int> previous{INT_MIN, INT_MIN};
     for (std::string_view rest = sorted; !rest.empty();) {
         const std::string_view record = CutRecord(rest);
-        fuzz::Check(FindDelimiter(record, "~") == record.size() - 1, "a sorted record is not closed", record);
+        fuzz::Check(fuzz::FindDelimiter(record, "~") == record.size() - 1, "a sorted record is not closed", record);
         const HolidayRecordFields fields = SplitHolidayRecord(record);
         const std::pair date(fields.month, fields.day);
         fuzz::Check(date >= previous, "the holiday list is out of date order", sorted);

@@ -87,8 +87,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::Check(appended == kept, "an append changed the records before it", store);
     fuzz::Check(last.year == year && last.month == month && last.day == day, "the appended record has another date",
                 store);
-    fuzz::Check(FindDelimiter(last.text, "^~") == std::string::npos, "an appended text holds a delimiter", store);
-    if (FindDelimiter(typed, "^~") == std::string::npos && last.text.size() == typed.size())
+    fuzz::Check(fuzz::FindDelimiter(last.text, "^~") == std::string::npos, "an appended text holds a delimiter", store);
+    if (fuzz::FindDelimiter(typed, "^~") == std::string::npos && last.text.size() == typed.size())
         fuzz::Check(last.text == typed, "an appended text changed", store);
 
     // Taking the day out again gives back the typed text when it was the first of that day.

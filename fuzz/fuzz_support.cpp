@@ -186,6 +186,17 @@ void Fail(const char* what, std::string_view detail) {
     std::abort();
 }
 
+std::size_t FindDelimiter(std::string_view text, std::string_view delimiters) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const unsigned char byte = static_cast<unsigned char>(text[i]);
+        if ((byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC))
+            ++i;  // a lead byte: the next byte is its second byte
+        else if (delimiters.find(static_cast<char>(byte)) != std::string_view::npos)
+            return i;
+    }
+    return std::string_view::npos;
+}
+
 int DaysInMonth(long long yearSince1900, int month) {
     static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     const long long year = yearSince1900 + 1900;

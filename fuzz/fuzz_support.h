@@ -30,6 +30,11 @@ inline void Check(bool condition, const char* what, std::string_view detail = {}
     if (!condition) Fail(what, detail);
 }
 
+// Returns the offset of the first single-byte character of `delimiters` in the code page 932 text,
+// or std::string_view::npos; second bytes of double-byte characters never match. A walk of its
+// own, apart from the model's, so that the checks do not take the model's word for it.
+std::size_t FindDelimiter(std::string_view text, std::string_view delimiters);
+
 // Returns the number of days of month 0..11 of the year given as years since 1900.
 int DaysInMonth(long long yearSince1900, int month);
 // Returns the weekday (0 = Sunday) of the first of month 0..11, computed from the civil day count.

@@ -45,12 +45,6 @@ int CutNumber(std::string_view& rest) {
 
 }  // namespace
 
-std::size_t FindDelimiter(std::string_view text, std::string_view delimiters) {
-    return FindSingleByte(text, [delimiters](unsigned char byte) {
-        return delimiters.find(static_cast<char>(byte)) != std::string_view::npos;
-    });
-}
-
 void CutField(std::string_view& source, std::string_view& field) {
     const std::size_t at = FindFieldEnd(source);
     if (at == std::string_view::npos) {
@@ -172,15 +166,4 @@ void ParseHolidayRecord(std::string_view record, int& month, int& day, std::stri
     day = fields.day;
     name.assign(fields.name);
     kind = fields.kind;
-}
-
-std::optional<RecordSpan> FindMemoRecord(std::string_view store, int year, int month, int day) {
-    std::string_view rest = store;
-    while (!rest.empty()) {
-        const std::size_t offset = store.size() - rest.size();
-        const std::string_view record = CutRecord(rest);
-        const MemoRecordFields fields = SplitMemoRecord(record);
-        if (fields.year == year && fields.month == month && fields.day == day) return RecordSpan{offset, record.size()};
-    }
-    return std::nullopt;
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstddef>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -15,10 +14,6 @@ extern std::string g_strYearHoliday;     // one-year holidays of the shown year
 constexpr bool IsCp932LeadByte(unsigned char byte) {
     return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
 }
-
-// Returns the offset of the first single-byte character of `delimiters` in the code page 932 text,
-// or std::string_view::npos. Second bytes of double-byte characters never match.
-std::size_t FindDelimiter(std::string_view text, std::string_view delimiters);
 
 // Moves the text before the first "^" or "~" of `source` into `field` and drops it and the
 // delimiter from `source`; with no delimiter, `field` takes all of `source`, which becomes empty.
@@ -68,15 +63,6 @@ std::string MakeMemoRecord(int year, int month, int day, std::string_view text);
 void ParseMemoRecord(std::string_view record, int& year, int& month, int& day, std::string& text);
 // Splits a holiday record into its month, day, name and kind, as SplitHolidayRecord does.
 void ParseHolidayRecord(std::string_view record, int& month, int& day, std::string& name, int& kind);
-
-// Where a record lies in a store: its offset and its length with the closing "~".
-struct RecordSpan {
-    std::size_t offset = 0;
-    std::size_t length = 0;
-};
-// Returns where the first memo record of the given year, month and day (as the record stores
-// them) lies in the memo store, or std::nullopt when there is none; one linear walk.
-std::optional<RecordSpan> FindMemoRecord(std::string_view store, int year, int month, int day);
 
 // Fills g_strStaticHoliday with the 11 built-in fixed-date holidays when it is empty.
 void SetDefaultStaticHolidays();

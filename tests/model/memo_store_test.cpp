@@ -41,6 +41,9 @@ TEST(TakeMemoRecord, TakesTheFirstRecordOfTheDayAndKeepsTheRest) {
         {"a rest ending in the second byte 0x7E is still unterminated", "1^1^1^a~2^2^2^" + kYen, 126, 11, 7,
          std::nullopt, "1^1^1^a~2^2^2^" + kYen + "~"},
         {"a lone rest of no record is closed", "garbage", 126, 11, 7, std::nullopt, "garbage~"},
+        {"numbers in a text are no record", "1^2^3^126^11^7^~", 126, 11, 7, std::nullopt, "1^2^3^126^11^7^~"},
+        {"a second byte 0x7E inside an earlier text ends no record", "1^1^1^" + kYen + "~126^11^7^z~", 126, 11, 7, "z",
+         "1^1^1^" + kYen + "~"},
     };
     for (const TakeCase& c : cases) {
         SCOPED_TRACE(c.name);

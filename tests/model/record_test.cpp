@@ -100,17 +100,6 @@ TEST(CutRecord, CutsTheFirstRecordOfAView) {
     }
 }
 
-TEST(FindDelimiter, FindsOnlySingleByteCharactersOfTheGivenSet) {
-    // ソ (0x83 0x5C) carries a backslash as its second byte.
-    EXPECT_EQ(FindDelimiter("\x83\x5c"
-                            "a\\b",
-                            "\\"),
-              3u);
-    EXPECT_EQ(FindDelimiter("\x83\x5c", "\\"), std::string_view::npos);
-    EXPECT_EQ(FindDelimiter("ab|c^", "|^"), 2u);
-    EXPECT_EQ(FindDelimiter("abc", ""), std::string_view::npos);
-}
-
 struct WalkCase {
     const char* name;
     std::string store;
@@ -329,41 +318,6 @@ TEST(SplitHolidayRecord, ReadsMonthDayNameAndKindAsParseHolidayRecordDoes) {
         EXPECT_EQ(day, c.day);
         EXPECT_EQ(HexBytes(holidayName), HexBytes(c.holidayName));
         EXPECT_EQ(kind, c.kind);
-    }
-}
-
-struct FindCase {
-    const char* name;
-    std::string store;
-    int year;
-    int month;
-    int day;
-    bool found;
-    std::size_t offset;
-    std::size_t length;
-};
-
-TEST(FindMemoRecord, FindsTheFirstRecordOfTheDay) {
-    const std::string store = "126^11^7^a~126^11^8^x~126^11^7^b~";
-    const FindCase cases[] = {
-        {"first of two records of the day", store, 126, 11, 7, true, 0, 11},
-        {"a record in the middle", store, 126, 11, 8, true, 11, 11},
-        {"another year never matches", store, 125, 11, 7, false, 0, 0},
-        {"another month never matches", store, 126, 10, 7, false, 0, 0},
-        {"empty store", "", 126, 11, 7, false, 0, 0},
-        {"numbers in a text are no record", "1^2^3^126^11^7^~", 126, 11, 7, false, 0, 0},
-        {"unterminated last record", "1^2^3^x~126^11^7^tail", 126, 11, 7, true, 8, 13},
-        {"numbers compare as integers", "0126^+11^07^x~", 126, 11, 7, true, 0, 14},
-        {"0x7E second byte inside an earlier text", "1^1^1^" + kYen + "~126^11^7^~", 126, 11, 7, true, 9, 10},
-    };
-    for (const FindCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        const std::optional<RecordSpan> span = FindMemoRecord(c.store, c.year, c.month, c.day);
-        ASSERT_EQ(span.has_value(), c.found);
-        if (span.has_value()) {
-            EXPECT_EQ(span->offset, c.offset);
-            EXPECT_EQ(span->length, c.length);
-        }
     }
 }
 
