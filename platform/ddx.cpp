@@ -43,7 +43,7 @@ bool ParseInteger(const QString& text, int& value) {
 
 void DDX_Control(CDataExchange* dx, int id, CWnd& control) {
     if (dx->Failed() || control.IsWindow()) return;
-    if (QWidget* widget = Control(dx, id)) control.AttachControl(widget, id);
+    if (QWidget* widget = Control(dx, id)) control.AttachControl(widget);
 }
 
 void DDX_Text(CDataExchange* dx, int id, std::string& value) {

@@ -20,12 +20,9 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() != QEvent::ToolTip) return false;
-        TOOLTIPTEXT request;
-        request.hdr.idFrom = m_commandId;
-        request.hdr.code = TTN_NEEDTEXT;
-        LRESULT result = 0;
+        TOOLTIPTEXT request{m_commandId, {}};
         auto* help = static_cast<QHelpEvent*>(event);
-        if (m_owner->OnToolTipNotify(0, &request.hdr, &result) && !request.text.empty()) {
+        if (m_owner->OnToolTipNotify(&request) && !request.text.empty()) {
             QToolTip::showText(help->globalPos(), platform::ToQString(request.text), static_cast<QWidget*>(watched));
         } else {
             QToolTip::hideText();
@@ -40,7 +37,7 @@ private:
 
 }  // namespace
 
-BOOL CToolBar::Create(CWnd* parent, DWORD, UINT id) {
+BOOL CToolBar::Create(CWnd* parent, DWORD, UINT) {
     auto* dialog = dynamic_cast<CDialog*>(parent);
     if (dialog == nullptr || dialog->m_client == nullptr) return FALSE;
     auto* bar = new QToolBar(dialog->m_client);
@@ -50,7 +47,7 @@ BOOL CToolBar::Create(CWnd* parent, DWORD, UINT id) {
     bar->setIconSize(QSize(16, 15));
     bar->setFixedHeight(kHeight);
     bar->show();
-    AttachControl(bar, static_cast<int>(id));
+    AttachControl(bar);
     m_owner = parent;
     dialog->m_toolBar = this;
     return TRUE;

@@ -11,7 +11,6 @@ using UINT = unsigned int;
 using DWORD = std::uint32_t;
 using WPARAM = std::uintptr_t;
 using LPARAM = std::intptr_t;
-using LRESULT = std::intptr_t;
 using UINT_PTR = std::uintptr_t;
 using INT_PTR = std::intptr_t;
 using COLORREF = std::uint32_t;  // 0x00BBGGRR
@@ -118,10 +117,6 @@ inline constexpr UINT WA_ACTIVE = 1;
 inline constexpr UINT BN_CLICKED = 0;
 inline constexpr UINT LBN_DBLCLK = 2;
 inline constexpr int LB_ERR = -1;
-
-// Tool tips.
-inline constexpr UINT TTN_NEEDTEXT = 0xFFFFFDF0;  // -520
-inline constexpr UINT TTF_IDISHWND = 0x0001;
 
 // Window and bar styles used when creating control bars.
 inline constexpr DWORD WS_CHILD = 0x40000000;

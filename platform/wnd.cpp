@@ -26,11 +26,6 @@ CWnd::~CWnd() {
     if (m_client != nullptr) m_client->Disown();
 }
 
-void CWnd::AttachControl(QWidget* widget, int controlId) {
-    m_widget = widget;
-    m_controlId = controlId;
-}
-
 BOOL CWnd::ShowWindow(int showCommand) {
     const BOOL wasVisible = m_visible ? TRUE : FALSE;
     if (m_widget == nullptr) return wasVisible;
@@ -276,7 +271,7 @@ void CWnd::DoDataExchange(CDataExchange*) {}
 BOOL CWnd::PreTranslateMessage(MSG*) { return FALSE; }
 BOOL CWnd::OnCommand(UINT) { return FALSE; }
 void CWnd::OnControlNotify(int, UINT) {}
-BOOL CWnd::OnToolTipNotify(UINT, NMHDR*, LRESULT*) { return FALSE; }
+BOOL CWnd::OnToolTipNotify(TOOLTIPTEXT*) { return FALSE; }
 void CWnd::OnTrayIconNotify(UINT, UINT) {}
 int CWnd::OnCreate() { return 0; }
 void CWnd::OnDestroy() {}

@@ -38,15 +38,9 @@ struct MSG {
     UINT keyState = 0;  // MK_SHIFT and MK_CONTROL: the modifier keys held as of this message
 };
 
-struct NMHDR {
-    UINT_PTR idFrom = 0;  // control or command id; a CWnd* when TTF_IDISHWND is set
-    UINT code = 0;
-};
-
-// A tool tip's request for its text.
+// A tool tip's request for the text of a toolbar button.
 struct TOOLTIPTEXT {
-    NMHDR hdr;
-    UINT uFlags = 0;
+    UINT id = 0;       // the button's command id
     std::string text;  // code page 932, filled by the handler
 };
 
@@ -103,8 +97,6 @@ public:
 
     // Returns the control `id` as a Qt widget, or nullptr.
     QWidget* GetDlgItemWidget(int id) const;
-    // Returns the control id of this window (0 when it is not a control).
-    int GetDlgCtrlID() const { return m_controlId; }
     // Brings the window to the front and gives it the keyboard (a hidden window stays hidden).
     void SetForegroundWindow();
     // Returns the innermost modal dialog that runs on top of this window, or this window when
@@ -123,8 +115,8 @@ public:
     virtual BOOL OnCommand(UINT id);
     // Handles a control notification such as LBN_DBLCLK.
     virtual void OnControlNotify(int controlId, UINT code);
-    // Handles a tool tip's text request; returns TRUE when it supplied a text.
-    virtual BOOL OnToolTipNotify(UINT id, NMHDR* header, LRESULT* result);
+    // Answers a tool tip's request for its text; returns TRUE when it supplied one.
+    virtual BOOL OnToolTipNotify(TOOLTIPTEXT* request);
     // A click on the window's tray icon `iconId`: WM_LBUTTONDOWN or WM_RBUTTONDOWN.
     virtual void OnTrayIconNotify(UINT iconId, UINT mouseMessage);
     virtual int OnCreate();
@@ -147,7 +139,7 @@ public:
 protected:
     // The default processing of a system command: maximise, restore, minimise, close.
     void DefaultSysCommand(UINT id);
-    void AttachControl(QWidget* widget, int controlId);
+    void AttachControl(QWidget* widget) { m_widget = widget; }
 
     QPointer<QWidget> m_widget;
     std::unique_ptr<CMenu> m_menu;
@@ -166,7 +158,6 @@ private:
     void ResizeSurface(int width, int height);
 
     platform::detail::ClientWidget* m_client = nullptr;
-    int m_controlId = 0;
     std::unique_ptr<CMenu> m_systemMenu;
     std::map<UINT_PTR, QTimer*> m_timers;
     QImage m_surface;

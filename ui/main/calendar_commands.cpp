@@ -87,9 +87,7 @@ void CCalendarDlg::OnHolidaySettings() {
     Repaint();
 }
 
-BOOL CCalendarDlg::OnToolTipNotify(UINT, NMHDR* header, LRESULT* result) {
-    return AnswerToolTipFromStringTable(header, result);
-}
+BOOL CCalendarDlg::OnToolTipNotify(TOOLTIPTEXT* request) { return AnswerToolTipFromStringTable(request); }
 
 void CCalendarDlg::MoveCursorBy(int dx, int dy) {
     DrawCursorFrame(m_clrBack);

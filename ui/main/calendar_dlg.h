@@ -33,7 +33,7 @@ public:
     // A left click on tray icon 1 shows the window, a right click opens the tray's menu.
     void OnTrayIconNotify(UINT iconId, UINT mouseMessage) override;
     BOOL PreTranslateMessage(MSG* msg) override;
-    BOOL OnToolTipNotify(UINT id, NMHDR* header, LRESULT* result) override;
+    BOOL OnToolTipNotify(TOOLTIPTEXT* request) override;
     BOOL OnCommand(UINT id) override;
     void OnPaint() override;
     void OnMouseMove(UINT flags, CPoint point) override;

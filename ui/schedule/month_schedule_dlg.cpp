@@ -136,9 +136,7 @@ BOOL CMonthScheduleDlg::PreTranslateMessage(MSG* msg) {
     return CDialog::PreTranslateMessage(msg);
 }
 
-BOOL CMonthScheduleDlg::OnToolTipNotify(UINT, NMHDR* header, LRESULT* result) {
-    return AnswerToolTipFromStringTable(header, result);
-}
+BOOL CMonthScheduleDlg::OnToolTipNotify(TOOLTIPTEXT* request) { return AnswerToolTipFromStringTable(request); }
 
 void CMonthScheduleDlg::OnPaint() {
     CPaintDC dc(this);

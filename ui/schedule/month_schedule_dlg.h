@@ -18,7 +18,7 @@ public:
     BOOL OnInitDialog() override;
     BOOL OnCommand(UINT id) override;
     void OnControlNotify(int controlId, UINT code) override;
-    BOOL OnToolTipNotify(UINT id, NMHDR* header, LRESULT* result) override;
+    BOOL OnToolTipNotify(TOOLTIPTEXT* request) override;
     void OnPaint() override;
     // Becoming active, the list's Shift flag takes the keyboard's real state.
     void OnActivate(UINT state, CWnd* other, BOOL minimized) override;

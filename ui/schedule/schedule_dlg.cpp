@@ -77,9 +77,7 @@ void CScheduleDlg::OnOK() {}
 
 void CScheduleDlg::OnEndSession() { OnRegister(); }
 
-BOOL CScheduleDlg::OnToolTipNotify(UINT, NMHDR* header, LRESULT* result) {
-    return AnswerToolTipFromStringTable(header, result);
-}
+BOOL CScheduleDlg::OnToolTipNotify(TOOLTIPTEXT* request) { return AnswerToolTipFromStringTable(request); }
 
 void CScheduleDlg::OnPaint() {
     CPaintDC dc(this);

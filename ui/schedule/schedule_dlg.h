@@ -17,7 +17,7 @@ public:
     void DoDataExchange(CDataExchange* dx) override;
     BOOL OnInitDialog() override;
     BOOL OnCommand(UINT id) override;
-    BOOL OnToolTipNotify(UINT id, NMHDR* header, LRESULT* result) override;
+    BOOL OnToolTipNotify(TOOLTIPTEXT* request) override;
     void OnPaint() override;
     // The cancel button, Escape, the close box and "閉じる": appends the memo as it was taken out.
     void OnCancel() override;

@@ -204,16 +204,13 @@ TEST_F(CursorTest, ToolTipsComeFromTheStringTable) {
     CCalendarDlg& dlg = OpenWindow();
     for (UINT id : dlg.m_wndToolBar.Buttons()) {
         SCOPED_TRACE(id);
-        TOOLTIPTEXT request;
-        request.hdr.idFrom = id;
-        LRESULT result = 1;
-        ASSERT_TRUE(dlg.OnToolTipNotify(0, &request.hdr, &result));
+        TOOLTIPTEXT request{id, {}};
+        EXPECT_TRUE(dlg.OnToolTipNotify(&request));
         EXPECT_EQ(request.text, Cp932(platform::FindStringResource(id)));
         EXPECT_FALSE(request.text.empty());
     }
     TOOLTIPTEXT none;
-    none.hdr.idFrom = 0;
-    EXPECT_FALSE(dlg.OnToolTipNotify(0, &none.hdr, nullptr)) << "control id 0 supplies no text";
+    EXPECT_FALSE(dlg.OnToolTipNotify(&none)) << "id 0 supplies no text";
 }
 
 TEST_F(CursorTest, SelectedDayTheMonthLacksPutsTheCursorOnTheLastDay) {

@@ -353,9 +353,8 @@ TEST_F(MonthSchedule, ToolbarButtonsAnswerTheirToolTips) {
         };
         for (const Case& c : cases) {
             SCOPED_TRACE(c.text);
-            TOOLTIPTEXT request;
-            request.hdr.idFrom = c.id;
-            EXPECT_TRUE(d.OnToolTipNotify(0, &request.hdr, nullptr));
+            TOOLTIPTEXT request{c.id, {}};
+            EXPECT_TRUE(d.OnToolTipNotify(&request));
             EXPECT_EQ(Hex(request.text), Hex(Cp932(c.text)));
         }
         ChooseMenu(d, ID_LIST_CLOSE);

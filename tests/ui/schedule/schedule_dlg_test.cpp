@@ -7,8 +7,13 @@
 #include "ui/main/calendar_dlg.h"
 #include "ui/resource_ids.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QHelpEvent>
 #include <QPlainTextEdit>
 #include <QTextCursor>
+#include <QToolBar>
+#include <QToolTip>
 
 #include <functional>
 
@@ -246,14 +251,21 @@ TEST_F(DaySchedule, ToolbarButtonsAnswerTheirToolTips) {
         } cases[] = {{ID_SCHEDULE_REGISTER, "登録"}, {ID_SCHEDULE_DELETE, "削除"}};
         for (const Case& c : cases) {
             SCOPED_TRACE(c.text);
-            TOOLTIPTEXT request;
-            request.hdr.idFrom = c.id;
-            request.hdr.code = TTN_NEEDTEXT;
-            EXPECT_TRUE(d.OnToolTipNotify(0, &request.hdr, nullptr));
+            TOOLTIPTEXT request{c.id, {}};
+            EXPECT_TRUE(d.OnToolTipNotify(&request));
             EXPECT_EQ(Hex(request.text), Hex(Cp932(c.text)));
+            // Resting the pointer on the button shows the same text.
+            auto* bar = dynamic_cast<QToolBar*>(d.m_wndToolBar.GetSafeWidget());
+            ASSERT_NE(bar, nullptr);
+            QWidget* button = bar->widgetForAction(bar->findChild<QAction*>(QStringLiteral("cmd_%1").arg(c.id)));
+            ASSERT_NE(button, nullptr);
+            QHelpEvent hover(QEvent::ToolTip, QPoint(4, 4), button->mapToGlobal(QPoint(4, 4)));
+            QApplication::sendEvent(button, &hover);
+            EXPECT_EQ(QToolTip::text(), QString::fromUtf8(c.text));
+            QToolTip::hideText();
         }
         TOOLTIPTEXT none;
-        EXPECT_FALSE(d.OnToolTipNotify(0, &none.hdr, nullptr)) << "id 0 is not answered";
+        EXPECT_FALSE(d.OnToolTipNotify(&none)) << "id 0 is not answered";
         ClickButton(d, IDC_SCHEDULE_DELETE);
     });
 }
