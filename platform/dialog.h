@@ -4,6 +4,7 @@
 
 #include <QEventLoop>
 
+class QAction;
 class CToolBar;
 
 // A dialog made from a template: run modally with DoModal, or made modeless with Create.
@@ -77,13 +78,14 @@ public:
     // Returns TRUE when the button exists and is enabled.
     BOOL IsButtonEnabled(UINT id) const;
     // Returns the command ids of the buttons in order (0 for a separator).
-    const std::vector<UINT>& Buttons() const { return m_buttons; }
+    std::vector<UINT> Buttons() const;
+    // Returns the action of the button with command `id`, or nullptr.
+    QAction* ButtonAction(UINT id) const;
 
     static constexpr int kHeight = 26;
 
 private:
     CWnd* m_owner = nullptr;
-    std::vector<UINT> m_buttons;
 };
 
 // The application: the program makes one, and AfxWinMain runs it.

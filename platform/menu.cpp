@@ -1,5 +1,6 @@
 #include "platform/menu.h"
 
+#include "platform/resources.h"
 #include "platform/state.h"
 #include "platform/text_codec.h"
 #include "platform/wnd.h"
@@ -12,12 +13,36 @@
 
 namespace {
 
-void CollectIds(const CMenu& menu, std::vector<UINT>& ids) {
-    for (const CMenu::Item& item : menu.Items()) {
-        if (item.popup) {
-            CollectIds(*item.popup, ids);
+void AddItems(QMenu* menu, const std::vector<platform::MenuItemTemplate>& items) {
+    for (const platform::MenuItemTemplate& item : items) {
+        if (item.text == nullptr) {
+            menu->addSeparator();
+        } else if (!item.items.empty()) {
+            AddItems(menu->addMenu(QString::fromUtf8(item.text)), item.items);
         } else {
-            ids.push_back(item.separator ? 0 : item.id);
+            menu->addAction(QString::fromUtf8(item.text))->setData(item.id);
+        }
+    }
+}
+
+QAction* FindAction(const QMenu* menu, UINT id) {
+    if (menu == nullptr) return nullptr;
+    for (QAction* action : menu->actions()) {
+        QAction* found = action->menu() != nullptr                                 ? FindAction(action->menu(), id)
+                         : !action->isSeparator() && action->data().toUInt() == id ? action
+                                                                                   : nullptr;
+        if (found != nullptr) return found;
+    }
+    return nullptr;
+}
+
+// The command ids of the items in order, 0 for a separator.
+void CollectIds(const QMenu* menu, std::vector<UINT>& ids) {
+    for (const QAction* action : menu->actions()) {
+        if (action->menu() != nullptr) {
+            CollectIds(action->menu(), ids);
+        } else {
+            ids.push_back(action->isSeparator() ? 0 : action->data().toUInt());
         }
     }
 }
@@ -47,150 +72,93 @@ private:
 
 }  // namespace
 
-void CMenu::CopyItems(const std::vector<platform::MenuItemTemplate>& from, std::vector<Item>& to) {
-    for (const platform::MenuItemTemplate& t : from) {
-        Item item;
-        item.separator = t.text == nullptr;
-        item.textUtf8 = t.text != nullptr ? t.text : "";
-        item.id = t.id;
-        if (!t.items.empty()) {
-            item.popup = std::make_unique<CMenu>();
-            item.popup->m_titleUtf8 = item.textUtf8;
-            CopyItems(t.items, item.popup->m_items);
-        }
-        to.push_back(std::move(item));
-    }
-}
-
 CMenu::CMenu() = default;
-CMenu::~CMenu() = default;
+
+CMenu::~CMenu() { DestroyMenu(); }
+
+QMenu* CMenu::Popup() {
+    if (m_popup == nullptr) m_popup = new QMenu();
+    return m_popup;
+}
 
 BOOL CMenu::LoadMenu(int id) {
     const platform::MenuTemplate* t = platform::FindMenuTemplate(id);
     if (t == nullptr) return FALSE;
-    m_items.clear();
+    DestroyMenu();
     for (const platform::MenuItemTemplate& popupTemplate : t->popups) {
-        Item popup;
-        popup.textUtf8 = popupTemplate.text != nullptr ? popupTemplate.text : "";
-        popup.popup = std::make_unique<CMenu>();
-        popup.popup->m_titleUtf8 = popup.textUtf8;
-        CopyItems(popupTemplate.items, popup.popup->m_items);
-        m_items.push_back(std::move(popup));
+        m_popups.push_back(std::make_unique<CMenu>());
+        QMenu* popup = m_popups.back()->Popup();
+        popup->setTitle(QString::fromUtf8(popupTemplate.text));
+        AddItems(popup, popupTemplate.items);
     }
     return TRUE;
 }
 
 CMenu* CMenu::GetSubMenu(int position) {
-    if (position < 0 || position >= static_cast<int>(m_items.size())) return nullptr;
-    return m_items[static_cast<std::size_t>(position)].popup.get();
+    if (position < 0 || position >= static_cast<int>(m_popups.size())) return nullptr;
+    return m_popups[static_cast<std::size_t>(position)].get();
 }
 
 BOOL CMenu::AppendMenu(UINT flags, UINT id, std::string_view textCp932) {
-    Item item;
-    item.separator = (flags & MF_SEPARATOR) != 0;
-    item.id = item.separator ? 0 : id;
-    item.textUtf8 = item.separator ? std::string() : platform::Utf8FromCp932(textCp932);
-    item.grayed = (flags & MF_GRAYED) != 0;
-    m_items.push_back(std::move(item));
+    if ((flags & MF_SEPARATOR) != 0) {
+        Popup()->addSeparator();
+        return TRUE;
+    }
+    QAction* action = Popup()->addAction(platform::ToQString(textCp932));
+    action->setData(id);
+    action->setEnabled((flags & MF_GRAYED) == 0);
     return TRUE;
 }
 
-CMenu::Item* CMenu::FindItemMutable(UINT id) {
-    for (Item& item : m_items) {
-        if (item.popup) {
-            if (Item* found = item.popup->FindItemMutable(id)) return found;
-        } else if (!item.separator && item.id == id) {
-            return &item;
-        }
+QAction* CMenu::ItemAction(UINT id) const {
+    if (QAction* found = FindAction(m_popup, id)) return found;
+    for (const auto& popup : m_popups) {
+        if (QAction* found = popup->ItemAction(id)) return found;
     }
     return nullptr;
 }
 
-const CMenu::Item* CMenu::FindItem(UINT id) const { return const_cast<CMenu*>(this)->FindItemMutable(id); }
-
 UINT CMenu::EnableMenuItem(UINT id, UINT flags) {
-    Item* item = FindItemMutable(id);
-    if (item == nullptr) return static_cast<UINT>(-1);
-    const UINT previous = item->grayed ? MF_GRAYED : MF_ENABLED;
-    item->grayed = (flags & MF_GRAYED) != 0;
-    SyncActions();
+    const UINT previous = GetMenuState(id);
+    if (QAction* action = ItemAction(id)) action->setEnabled((flags & MF_GRAYED) == 0);
     return previous;
 }
 
 UINT CMenu::GetMenuState(UINT id, UINT) const {
-    const Item* item = FindItem(id);
-    if (item == nullptr) return static_cast<UINT>(-1);
-    return item->grayed ? MF_GRAYED : MF_ENABLED;
+    const QAction* action = ItemAction(id);
+    if (action == nullptr) return static_cast<UINT>(-1);
+    return action->isEnabled() ? MF_ENABLED : MF_GRAYED;
 }
 
-void CMenu::SyncActions() {
-    for (const QPointer<QAction>& action : m_actions) {
-        if (action == nullptr) continue;
-        if (const Item* item = FindItem(action->property("commandId").toUInt())) action->setEnabled(!item->grayed);
-    }
-    for (Item& item : m_items) {
-        if (item.popup) item.popup->SyncActions();
-    }
-}
-
-void CMenu::FillQMenu(QMenu* menu, std::function<void(UINT)> onCommand) {
-    for (Item& item : m_items) {
-        if (item.separator) {
-            menu->addSeparator();
-        } else if (item.popup) {
-            QMenu* sub = menu->addMenu(QString::fromStdString(item.textUtf8));
-            item.popup->FillQMenu(sub, onCommand);
-        } else {
-            QAction* action = menu->addAction(QString::fromStdString(item.textUtf8));
-            const UINT id = item.id;
-            action->setObjectName(QStringLiteral("menu_%1").arg(id));
-            action->setProperty("commandId", id);
-            action->setEnabled(!item.grayed);
-            QObject::connect(action, &QAction::triggered, [onCommand, id] { onCommand(id); });
-            m_actions.emplace_back(action);
-        }
-    }
-}
-
-QMenuBar* CMenu::BuildMenuBar(QWidget* parent, std::function<void(UINT)> onCommand) {
-    auto* bar = new QMenuBar(parent);
-    bar->setObjectName(QStringLiteral("menubar"));
+QMenuBar* CMenu::BuildMenuBar(QWidget* window, std::function<void(UINT)> onCommand) {
+    auto* bar = new QMenuBar(window);
     // The bar speaks the popups' face, not the window's.
     bar->setFont(QApplication::font("QMenu"));
-    for (Item& item : m_items) {
-        if (!item.popup) continue;
-        QMenu* menu = bar->addMenu(QString::fromStdString(item.textUtf8));
-        item.popup->FillQMenu(menu, onCommand);
+    for (const auto& popup : m_popups) {
+        QMenu* menu = popup->Popup();
+        menu->setParent(bar, menu->windowFlags());
+        bar->addMenu(menu);
         QObject::connect(menu, &QMenu::aboutToHide, bar, [bar] { GiveKeysBackOnceNoMenuIsOpen(bar); });
     }
+    QObject::connect(bar, &QMenuBar::triggered, bar,
+                     [onCommand](QAction* action) { onCommand(action->data().toUInt()); });
     bar->installEventFilter(new MenuBarKeyboardFilter(bar));
     return bar;
-}
-
-QMenu* CMenu::BuildPopup(QWidget* parent, std::function<void(UINT)> onCommand) {
-    auto* menu = new QMenu(parent);
-    menu->setFont(QApplication::font("QMenu"));
-    FillQMenu(menu, std::move(onCommand));
-    return menu;
 }
 
 BOOL CMenu::TrackPopupMenu(UINT flags, int x, int y, CWnd* owner) {
     auto& state = platform::detail::State();
     UINT chosen = 0;
     if (state.popupHook || state.testMode) {
-        platform::testing::PopupCall call;
-        CollectIds(*this, call.ids);
-        call.at = {x, y};
-        call.flags = flags;
+        platform::testing::PopupCall call{{}, {x, y}, flags};
+        CollectIds(Popup(), call.ids);
         state.popupCalls.push_back(call);
         if (!state.popupHook) platform::detail::TestModeFailure("a popup menu has no hook");
         chosen = state.popupHook(call);
     } else {
-        QMenu* menu = BuildPopup(nullptr, [&chosen](UINT id) { chosen = id; });
         QPoint at(x, y);
-        if ((flags & TPM_RIGHTALIGN) != 0) at.rx() -= menu->sizeHint().width();
-        menu->exec(at);
-        delete menu;
+        if ((flags & TPM_RIGHTALIGN) != 0) at.rx() -= Popup()->sizeHint().width();
+        if (const QAction* action = Popup()->exec(at)) chosen = action->data().toUInt();
     }
     if ((flags & TPM_RETURNCMD) != 0) return static_cast<BOOL>(chosen);
     if (chosen == 0) return FALSE;
@@ -199,7 +167,7 @@ BOOL CMenu::TrackPopupMenu(UINT flags, int x, int y, CWnd* owner) {
 }
 
 BOOL CMenu::DestroyMenu() {
-    m_items.clear();
-    m_actions.clear();
+    delete m_popup.data();
+    m_popups.clear();
     return TRUE;
 }

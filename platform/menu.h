@@ -1,23 +1,22 @@
 #pragma once
 
-#include "platform/resources.h"
 #include "platform/win_types.h"
 
-#include <QAction>
 #include <QPointer>
 
 #include <functional>
 #include <memory>
-#include <string>
 #include <string_view>
 #include <vector>
 
+class QAction;
 class QMenu;
 class QMenuBar;
-class QAction;
+class QWidget;
 class CWnd;
 
-// A menu bar or popup menu whose items carry command ids.
+// A menu: a loaded menu's popups, or a popup whose items are Qt actions carrying their command
+// ids as data. The actions hold the items' state.
 class CMenu {
 public:
     CMenu();
@@ -29,7 +28,8 @@ public:
     BOOL LoadMenu(int id);
     // Returns popup `position` of a loaded menu, or nullptr.
     CMenu* GetSubMenu(int position);
-    // Appends an item (MF_STRING with a code page 932 text, or MF_SEPARATOR); returns TRUE.
+    // Appends an item to this popup (MF_STRING with a code page 932 text, or MF_SEPARATOR; MF_GRAYED
+    // greys it); returns TRUE.
     BOOL AppendMenu(UINT flags, UINT id = 0, std::string_view textCp932 = {});
     // Enables (MF_ENABLED) or greys (MF_GRAYED) the item `id`; returns the previous state, or
     // (UINT)-1 when there is no such item.
@@ -43,32 +43,14 @@ public:
     // Forgets the items.
     BOOL DestroyMenu();
 
-    struct Item {
-        std::string textUtf8;  // empty for a separator
-        UINT id = 0;
-        bool separator = false;
-        bool grayed = false;
-        std::unique_ptr<CMenu> popup;  // set for a popup
-    };
-    // Returns the items, in order.
-    const std::vector<Item>& Items() const { return m_items; }
-    // Returns the item with command `id`, searching popups too, or nullptr.
-    const Item* FindItem(UINT id) const;
-    // Returns the popup's title (UTF-8); empty for a top-level menu.
-    const std::string& Title() const { return m_titleUtf8; }
-
-    // Builds Qt's menu bar for this menu; choices call `onCommand` with their id.
-    QMenuBar* BuildMenuBar(QWidget* parent, std::function<void(UINT)> onCommand);
-    // Builds a Qt popup of this menu.
-    QMenu* BuildPopup(QWidget* parent, std::function<void(UINT)> onCommand);
+    // Returns this popup's Qt menu, made on first use; its actions are the items.
+    QMenu* Popup();
+    // Returns the action of item `id`, searching the popups too, or nullptr.
+    QAction* ItemAction(UINT id) const;
+    // Makes the menu bar of this loaded menu in `window`; a chosen item calls `onCommand` with its id.
+    QMenuBar* BuildMenuBar(QWidget* window, std::function<void(UINT)> onCommand);
 
 private:
-    static void CopyItems(const std::vector<platform::MenuItemTemplate>& from, std::vector<Item>& to);
-    Item* FindItemMutable(UINT id);
-    void FillQMenu(QMenu* menu, std::function<void(UINT)> onCommand);
-    void SyncActions();
-
-    std::string m_titleUtf8;
-    std::vector<Item> m_items;
-    std::vector<QPointer<QAction>> m_actions;  // Qt actions built for the items, by command id
+    QPointer<QMenu> m_popup;                       // dies with the menu bar it went into
+    std::vector<std::unique_ptr<CMenu>> m_popups;  // a loaded menu's popups
 };

@@ -11,19 +11,18 @@
 
 namespace {
 
-// Answers a toolbar button's tool tip from its window's OnToolTipNotify.
+// Answers the tool tips of a bar's buttons from the window's OnToolTipNotify.
 class ToolTipFilter : public QObject {
 public:
-    ToolTipFilter(CWnd* owner, UINT commandId, QObject* parent)
-        : QObject(parent), m_owner(owner), m_commandId(commandId) {}
+    ToolTipFilter(CWnd* owner, QObject* parent) : QObject(parent), m_owner(owner) {}
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() != QEvent::ToolTip) return false;
-        TOOLTIPTEXT request{m_commandId, {}};
-        auto* help = static_cast<QHelpEvent*>(event);
+        auto* button = qobject_cast<QToolButton*>(watched);
+        if (event->type() != QEvent::ToolTip || button == nullptr || button->defaultAction() == nullptr) return false;
+        TOOLTIPTEXT request{button->defaultAction()->data().toUInt(), {}};
         if (m_owner->OnToolTipNotify(&request) && !request.text.empty()) {
-            QToolTip::showText(help->globalPos(), platform::ToQString(request.text), static_cast<QWidget*>(watched));
+            QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), platform::ToQString(request.text), button);
         } else {
             QToolTip::hideText();
         }
@@ -32,7 +31,6 @@ protected:
 
 private:
     CWnd* m_owner;
-    UINT m_commandId;
 };
 
 }  // namespace
@@ -41,10 +39,8 @@ BOOL CToolBar::Create(CWnd* parent, DWORD, UINT) {
     auto* dialog = dynamic_cast<CDialog*>(parent);
     if (dialog == nullptr || dialog->m_client == nullptr) return FALSE;
     auto* bar = new QToolBar(dialog->m_client);
-    bar->setObjectName(QStringLiteral("toolbar"));
     bar->setMovable(false);
     bar->setFloatable(false);
-    bar->setIconSize(QSize(16, 15));
     bar->setFixedHeight(kHeight);
     bar->show();
     AttachControl(bar);
@@ -57,7 +53,8 @@ BOOL CToolBar::LoadToolBar(int id) {
     auto* bar = dynamic_cast<QToolBar*>(m_widget.data());
     const platform::ToolBarTemplate* t = platform::FindToolBarTemplate(id);
     if (bar == nullptr || t == nullptr) return FALSE;
-    m_buttons = t->buttons;
+    bar->setIconSize(QSize(t->buttonWidth, t->buttonHeight));
+    auto* tips = new ToolTipFilter(m_owner, bar);
     CWnd* owner = m_owner;
     for (UINT command : t->buttons) {
         if (command == 0) {
@@ -65,14 +62,27 @@ BOOL CToolBar::LoadToolBar(int id) {
             continue;
         }
         QAction* action = bar->addAction(platform::FindToolBarButtonIcon(command), QString());
-        action->setObjectName(QStringLiteral("cmd_%1").arg(command));
+        action->setData(command);
         QObject::connect(action, &QAction::triggered, [owner, command] { owner->OnCommand(command); });
-        if (QWidget* button = bar->widgetForAction(action)) {
-            button->setObjectName(QStringLiteral("button_%1").arg(command));
-            button->installEventFilter(new ToolTipFilter(owner, command, button));
-        }
+        bar->widgetForAction(action)->installEventFilter(tips);
     }
     return TRUE;
+}
+
+std::vector<UINT> CToolBar::Buttons() const {
+    std::vector<UINT> ids;
+    if (m_widget != nullptr) {
+        for (const QAction* action : m_widget->actions()) ids.push_back(action->data().toUInt());
+    }
+    return ids;
+}
+
+QAction* CToolBar::ButtonAction(UINT id) const {
+    if (m_widget == nullptr || id == 0) return nullptr;
+    for (QAction* action : m_widget->actions()) {
+        if (action->data().toUInt() == id) return action;
+    }
+    return nullptr;
 }
 
 CSize CToolBar::CalcFixedLayout(BOOL, BOOL) const {
@@ -81,13 +91,10 @@ CSize CToolBar::CalcFixedLayout(BOOL, BOOL) const {
 }
 
 void CToolBar::EnableButton(UINT id, BOOL enable) {
-    if (m_widget == nullptr) return;
-    if (auto* action = m_widget->findChild<QAction*>(QStringLiteral("cmd_%1").arg(id)))
-        action->setEnabled(enable != FALSE);
+    if (QAction* action = ButtonAction(id)) action->setEnabled(enable != FALSE);
 }
 
 BOOL CToolBar::IsButtonEnabled(UINT id) const {
-    if (m_widget == nullptr) return FALSE;
-    const auto* action = m_widget->findChild<QAction*>(QStringLiteral("cmd_%1").arg(id));
+    const QAction* action = ButtonAction(id);
     return action != nullptr && action->isEnabled() ? TRUE : FALSE;
 }

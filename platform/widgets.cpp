@@ -8,6 +8,7 @@
 #include <QContextMenuEvent>
 #include <QFontMetrics>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -68,7 +69,7 @@ void DialogWidget::changeEvent(QEvent* event) {
 bool DialogWidget::TrackSystemMenu(const QPoint& at) {
     if (m_owner == nullptr) return false;
     CMenu* systemMenu = m_owner->GetSystemMenu(FALSE);
-    if (systemMenu == nullptr || systemMenu->Items().empty()) return false;
+    if (systemMenu == nullptr || systemMenu->Popup()->actions().isEmpty()) return false;
     const auto chosen = static_cast<UINT>(systemMenu->TrackPopupMenu(TPM_RETURNCMD, at.x(), at.y(), m_owner));
     if (chosen != 0) m_owner->OnSysCommand(chosen, 0);
     return true;

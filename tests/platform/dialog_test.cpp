@@ -241,6 +241,58 @@ TEST_F(PlatformTest, AWindowHasOneTrayIconWhoseTipEndsInsideItsRecord) {
     form.DestroyWindow();
 }
 
+// A dialog with the test menu as its menu bar; records the commands it gets.
+class MenuDialog : public CDialog {
+public:
+    MenuDialog() : CDialog(kMenuDialog) {}
+    BOOL OnCommand(UINT id) override {
+        commands.push_back(id);
+        return TRUE;
+    }
+    std::vector<UINT> commands;
+};
+
+TEST_F(PlatformTest, MenuBarItemsKeepTheirStateAndSendTheirCommandOnce) {
+    MenuDialog dialog;
+    ASSERT_TRUE(dialog.Create(kMenuDialog));
+    CMenu* menu = dialog.GetMenu();
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu->GetMenuState(kDeepItem), MF_ENABLED) << "an item of a nested popup";
+    EXPECT_EQ(menu->EnableMenuItem(kOpenItem, MF_GRAYED), MF_ENABLED);
+    EXPECT_EQ(menu->EnableMenuItem(kOpenItem, MF_GRAYED), MF_GRAYED);
+    EXPECT_FALSE(menu->ItemAction(kOpenItem)->isEnabled()) << "the bar shows the item greyed";
+    EXPECT_EQ(menu->EnableMenuItem(kOpenItem, MF_ENABLED), MF_GRAYED);
+    EXPECT_EQ(menu->EnableMenuItem(999, MF_GRAYED), static_cast<UINT>(-1));
+    EXPECT_EQ(menu->GetMenuState(999), static_cast<UINT>(-1));
+    menu->ItemAction(kCloseItem)->trigger();
+    menu->ItemAction(kDeepItem)->trigger();
+    EXPECT_EQ(dialog.commands, (std::vector<UINT>{kCloseItem, kDeepItem}));
+    dialog.DestroyWindow();
+    EXPECT_EQ(dialog.GetMenu(), nullptr);
+}
+
+TEST_F(PlatformTest, APopupReturnsOrSendsTheChosenCommand) {
+    MenuDialog owner;
+    CMenu menu;
+    ASSERT_TRUE(menu.LoadMenu(kMenu));
+    EXPECT_EQ(menu.GetSubMenu(2), nullptr);
+    CMenu* file = menu.GetSubMenu(0);
+    ASSERT_NE(file, nullptr);
+    file->AppendMenu(MF_STRING | MF_GRAYED, 104, "extra");
+    EXPECT_EQ(file->GetMenuState(104), MF_GRAYED);
+    platform::testing::SetPopupMenuHook([](const platform::testing::PopupCall& call) { return call.ids.back(); });
+    EXPECT_EQ(file->TrackPopupMenu(TPM_RETURNCMD, 5, 6, &owner), 104);
+    EXPECT_TRUE(owner.commands.empty()) << "a returned command is not sent";
+    EXPECT_TRUE(file->TrackPopupMenu(0, 5, 6, &owner));
+    EXPECT_EQ(owner.commands, std::vector<UINT>{104});
+    const auto& calls = platform::testing::PopupCalls();
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[0].ids, (std::vector<UINT>{kOpenItem, 0, kCloseItem, 104}));
+    EXPECT_EQ(calls[0].at, (CPoint{5, 6}));
+    platform::testing::SetPopupMenuHook([](const platform::testing::PopupCall&) { return 0u; });
+    EXPECT_FALSE(file->TrackPopupMenu(0, 5, 6, &owner)) << "nothing chosen";
+}
+
 // A dialog that opens another one from a button, as the program's windows do.
 class OuterDialog : public CDialog {
 public:

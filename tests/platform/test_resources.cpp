@@ -67,6 +67,14 @@ void Install() {
              {ControlKind::PushButton, kOpenInner, "open", 110, 15, 40, 14, platform::kTabStop},
              {ControlKind::PushButton, kClose, "close", 110, 120, 40, 14, platform::kTabStop},
          }},
+        {kMenuDialog, "menu", 100, 50, "ＭＳ Ｐゴシック", 9, kMenu, true, {}},
+    };
+    tables.menus = {
+        {kMenu,
+         {
+             {"File", 0, {{"Open", kOpenItem}, {nullptr, 0}, {"Close", kCloseItem}}},
+             {"Edit", 0, {{"More", 0, {{"Deep", kDeepItem}}}}},
+         }},
     };
     platform::InstallResources(std::move(tables));
 }

@@ -10,6 +10,8 @@ inline constexpr int kFormDialog = 1;   // combo box, name, a radio group of thr
 inline constexpr int kMemoDialog = 2;   // a multi-line box
 inline constexpr int kListDialog = 3;   // a sorted list box
 inline constexpr int kOuterDialog = 4;  // buttons that open the form and close
+inline constexpr int kMenuDialog = 5;   // a menu bar of kMenu
+inline constexpr int kMenu = 6;         // "File": open, a separator, close; "Edit": a popup holding one item
 
 inline constexpr int kCombo = 10;
 inline constexpr int kName = 11;
@@ -21,6 +23,9 @@ inline constexpr int kMemo = 16;
 inline constexpr int kList = 17;
 inline constexpr int kOpenInner = 18;
 inline constexpr int kClose = 19;
+inline constexpr UINT kOpenItem = 101;
+inline constexpr UINT kCloseItem = 102;
+inline constexpr UINT kDeepItem = 103;
 
 // Hands the tables above to the window layer.
 void Install();

@@ -3,6 +3,7 @@
 #include "model/data_files.h"
 #include "model/record.h"
 #include "model/year_calendar.h"
+#include "platform/resources.h"
 #include "platform/termination.h"
 #include "platform/text_codec.h"
 #include "ui/main/calendar_layout.h"

@@ -40,7 +40,7 @@ void ClickButton(CDialog& dialog, int id) {
 }
 
 void ChooseMenuItem(CDialog& dialog, UINT id) {
-    auto* action = dialog.GetSafeWidget()->findChild<QAction*>(QStringLiteral("menu_%1").arg(id));
+    QAction* action = dialog.GetMenu() != nullptr ? dialog.GetMenu()->ItemAction(id) : nullptr;
     ASSERT_NE(action, nullptr) << "no menu item " << id;
     action->trigger();
 }

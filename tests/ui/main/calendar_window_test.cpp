@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QKeyEvent>
+#include <QMenu>
 
 #include <sys/stat.h>
 #include <csignal>
@@ -318,11 +319,12 @@ TEST_F(CalendarWindowTest, TerminationSavesBothStoresAndEnds) {
 
 TEST_F(CalendarWindowTest, TheSystemMenuItemOpensTheAboutBox) {
     CCalendarDlg& dlg = OpenWindow();
-    const CMenu* systemMenu = dlg.GetSystemMenu(FALSE);
-    ASSERT_EQ(systemMenu->Items().size(), 2u);
-    EXPECT_TRUE(systemMenu->Items()[0].separator);
-    EXPECT_EQ(systemMenu->Items()[1].id, IDM_ABOUTBOX);
-    EXPECT_EQ(systemMenu->Items()[1].textUtf8, "ﾊﾞｰｼﾞｮﾝ情報(Velmora) (&A)...");
+    const QList<QAction*> items = dlg.GetSystemMenu(FALSE)->Popup()->actions();
+    ASSERT_EQ(items.size(), 2);
+    EXPECT_TRUE(items[0]->isSeparator());
+    EXPECT_EQ(items[1]->data().toUInt(), IDM_ABOUTBOX);
+    EXPECT_EQ(items[1]->text().toStdString(), "ﾊﾞｰｼﾞｮﾝ情報(Velmora) (&A)...");
+    EXPECT_TRUE(items[1]->isEnabled());
 
     static int opened = 0;
     opened = 0;

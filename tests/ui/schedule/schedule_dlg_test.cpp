@@ -257,7 +257,7 @@ TEST_F(DaySchedule, ToolbarButtonsAnswerTheirToolTips) {
             // Resting the pointer on the button shows the same text.
             auto* bar = dynamic_cast<QToolBar*>(d.m_wndToolBar.GetSafeWidget());
             ASSERT_NE(bar, nullptr);
-            QWidget* button = bar->widgetForAction(bar->findChild<QAction*>(QStringLiteral("cmd_%1").arg(c.id)));
+            QWidget* button = bar->widgetForAction(d.m_wndToolBar.ButtonAction(c.id));
             ASSERT_NE(button, nullptr);
             QHelpEvent hover(QEvent::ToolTip, QPoint(4, 4), button->mapToGlobal(QPoint(4, 4)));
             QApplication::sendEvent(button, &hover);

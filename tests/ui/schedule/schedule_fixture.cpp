@@ -12,6 +12,7 @@
 #include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QToolBar>
 
 #include <unistd.h>
 #include <cstdio>
@@ -56,13 +57,17 @@ void ClickButton(CDialog& dialog, int id) {
 }
 
 void ChooseMenu(CDialog& dialog, UINT id) {
-    auto* action = dialog.GetSafeWidget()->findChild<QAction*>(QStringLiteral("menu_%1").arg(id));
+    QAction* action = dialog.GetMenu() != nullptr ? dialog.GetMenu()->ItemAction(id) : nullptr;
     ASSERT_NE(action, nullptr) << "menu item " << id;
     action->trigger();
 }
 
 void PressToolbarButton(CDialog& dialog, UINT id) {
-    auto* action = dialog.GetSafeWidget()->findChild<QAction*>(QStringLiteral("cmd_%1").arg(id));
+    auto* bar = dialog.GetSafeWidget()->findChild<QToolBar*>();
+    QAction* action = nullptr;
+    for (QAction* button : bar != nullptr ? bar->actions() : QList<QAction*>()) {
+        if (button->data().toUInt() == id) action = button;
+    }
     ASSERT_NE(action, nullptr) << "toolbar button " << id;
     action->trigger();
 }
