@@ -73,7 +73,8 @@ void FindOneDaysRecord(benchmark::State& state) {
     const std::string store = MakeMemoStore(count);
     const int last = count - 1;
     for (auto _ : state) {
-        const std::optional<std::size_t> offset = FindMemoRecord(store, 100 + last / 372, last / 31 % 12, last % 31 + 1);
+        const std::optional<std::size_t> offset =
+            FindMemoRecord(store, 100 + last / 372, last / 31 % 12, last % 31 + 1);
         if (!offset) state.SkipWithError("record not found");
         benchmark::DoNotOptimize(offset);
     }

@@ -42,7 +42,7 @@ public:
         // Months and days come unchecked from the files; Cell() refuses anything outside the year.
         if (month < 1 || month > 12) return;
         const int monthIndex = month - 1;
-        const long long calendarYear = static_cast<long long>(m_calendar.year) + 1900;
+        const long long calendarYear = m_calendar.CalendarYear();
         if (kind == kFixedDate || kind == kOneYearOnly)
             MarkWithSundayRule(monthIndex, day, name);
         else if (kind >= kFirstNthMonday && kind <= kLastNthMonday && calendarYear < 2000)

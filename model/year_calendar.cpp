@@ -8,7 +8,7 @@
 CYearCalendar g_YearCalendar;
 
 void CYearCalendar::Build() {
-    const long long calendarYear = static_cast<long long>(year) + 1900;
+    const long long calendarYear = CalendarYear();
     for (int m = 0; m < 12; ++m) {
         const int length = DaysInMonth(calendarYear, m);
         int weekday = WeekdayOf(calendarYear, m, 1);

@@ -19,6 +19,9 @@ public:
     int year = 0;            // years since 1900 (2026 is 126)
     int month = 0;           // 0 = January .. 11 = December
 
+    // Returns `year` as a calendar year (2026 for 126), in a type that holds it for every int year.
+    long long CalendarYear() const { return static_cast<long long>(year) + 1900; }
+
     // Rebuilds every month of `year` from scratch, then runs the holiday pass.
     void Build();
     // Re-reads the holiday files and marks the holidays of `year` on the cells.

@@ -43,6 +43,21 @@ TEST_F(YearCalendarTest, EachMonthHasItsDaysAndZeroCellsAfterThem) {
     }
 }
 
+TEST(CalendarYear, IsTheYearSince1900Plus1900WithoutOverflowAtEitherEnd) {
+    const struct {
+        int year;
+        long long calendarYear;
+    } cases[] = {
+        {126, 2026}, {0, 1900}, {-1900, 0}, {-1901, -1}, {INT_MAX, 2147485547LL}, {INT_MIN, -2147481748LL},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.year);
+        CYearCalendar calendar;
+        calendar.year = c.year;
+        EXPECT_EQ(calendar.CalendarYear(), c.calendarYear);
+    }
+}
+
 TEST_F(YearCalendarTest, ShorterMonthClearsTheDaysThatALongerBuildLeft) {
     BuildYear(124);  // 29 February 2024
     BuildYear(126);

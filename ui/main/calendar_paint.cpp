@@ -54,9 +54,8 @@ void CCalendarDlg::DrawMonthSheet(int ox, int oy, int month, CDC& dc) {
     const CPoint origin{ox, oy};
     const CPoint caption = layout::CaptionPoint(origin);
     dc.SetTextColor(layout::kBlack);
-    dc.TextOut(
-        caption.x, caption.y,
-        calendar_texts::SheetCaption(static_cast<long long>(g_YearCalendar.year) + 1900, g_YearCalendar.month + 1));
+    dc.TextOut(caption.x, caption.y,
+               calendar_texts::SheetCaption(g_YearCalendar.CalendarYear(), g_YearCalendar.month + 1));
     for (int column = 0; column < 7; ++column) {
         const CPoint header = layout::HeaderPoint(origin, column);
         dc.SetTextColor(layout::HeaderColour(column));

@@ -144,9 +144,8 @@ void CMonthScheduleDlg::OnPaint() {
 }
 
 void CMonthScheduleDlg::DrawCaptionBand() {
-    PaintScheduleBand(
-        *this, m_wndToolBar, {10, 30},
-        calendar_texts::SheetCaption(static_cast<long long>(g_YearCalendar.year) + 1900, g_YearCalendar.month + 1));
+    PaintScheduleBand(*this, m_wndToolBar, {10, 30},
+                      calendar_texts::SheetCaption(g_YearCalendar.CalendarYear(), g_YearCalendar.month + 1));
 }
 
 void CMonthScheduleDlg::OnActivate(UINT state, CWnd*, BOOL) {

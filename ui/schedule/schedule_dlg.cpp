@@ -86,6 +86,5 @@ void CScheduleDlg::OnPaint() {
 
 void CScheduleDlg::DrawDateBand() {
     PaintScheduleBand(*this, m_wndToolBar, {15, 30},
-                      schedule_texts::DateBand(static_cast<long long>(g_YearCalendar.year) + 1900,
-                                               g_YearCalendar.month + 1, g_nSelDay));
+                      schedule_texts::DateBand(g_YearCalendar.CalendarYear(), g_YearCalendar.month + 1, g_nSelDay));
 }
