@@ -142,7 +142,16 @@ void ClientWidget::contextMenuEvent(QContextMenuEvent* event) {
 
 namespace {
 
-// Hands each key press and release to the PreTranslateMessage of the dialog it is bound for.
+// Returns the widget that a key for `window` reaches first: the keyboard grabber, else the
+// window's focus widget, else the window itself.
+QWidget* FirstKeyReceiver(QWidget* window) {
+    if (QWidget* grabber = QWidget::keyboardGrabber()) return grabber;
+    return window->focusWidget() != nullptr ? window->focusWidget() : window;
+}
+
+// Hands each key press and release to the PreTranslateMessage of the dialog it is bound for,
+// where it reaches its first widget: a key that widget leaves travels on to its parents, and
+// is not handed over again.
 class KeyFilter : public QObject {
 public:
     using QObject::QObject;
@@ -150,20 +159,10 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease) return false;
-        auto* widget = dynamic_cast<QWidget*>(watched);
-        if (widget == nullptr) return false;
+        auto* widget = qobject_cast<QWidget*>(watched);
+        auto* window = widget != nullptr ? dynamic_cast<DialogWidget*>(widget->window()) : nullptr;
+        if (window == nullptr || window->Owner() == nullptr || widget != FirstKeyReceiver(window)) return false;
         auto* key = static_cast<QKeyEvent*>(event);
-        // A key event that nobody accepted travels on to the parents: hand it over once only.
-        if (key == m_last && key->timestamp() == m_lastTimestamp && key->type() == m_lastType &&
-            key->key() == m_lastKey) {
-            return false;
-        }
-        m_last = key;
-        m_lastTimestamp = key->timestamp();
-        m_lastType = key->type();
-        m_lastKey = key->key();
-        auto* window = dynamic_cast<DialogWidget*>(widget->window());
-        if (window == nullptr || window->Owner() == nullptr) return false;
         const UINT vk = VirtualKeyFromQt(key->key());
         if (vk == 0) return false;
         UINT keyState = 0;
@@ -179,12 +178,6 @@ protected:
         }
         return false;
     }
-
-private:
-    const QKeyEvent* m_last = nullptr;
-    quint64 m_lastTimestamp = 0;
-    QEvent::Type m_lastType = QEvent::None;
-    int m_lastKey = 0;
 };
 
 }  // namespace

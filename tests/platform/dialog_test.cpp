@@ -2,6 +2,7 @@
 #include "platform/testing.h"
 #include "platform/text_codec.h"
 #include "tests/platform/test_resources.h"
+#include "tests/support/window_input.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -70,7 +71,7 @@ TEST_F(PlatformTest, ComboTextSelectsTheFirstItemThatBeginsWithIt) {
         FormDialog form;
         form.month = c.text;
         ASSERT_TRUE(form.Create(kFormDialog));
-        auto* combo = Child<QComboBox>(form, kCombo);
+        auto* combo = Control<QComboBox>(form, kCombo);
         EXPECT_EQ(combo->currentIndex(), c.index);
         EXPECT_EQ(combo->currentText().toStdString(), c.shown);
         form.DestroyWindow();
@@ -80,7 +81,7 @@ TEST_F(PlatformTest, ComboTextSelectsTheFirstItemThatBeginsWithIt) {
 TEST_F(PlatformTest, AComboBoxIsOneFieldHighWhileClosed) {
     FormDialog form;
     ASSERT_TRUE(form.Create(kFormDialog));
-    auto* combo = Child<QComboBox>(form, kCombo);
+    auto* combo = Control<QComboBox>(form, kCombo);
     const QWidget* name = form.GetDlgItemWidget(kName);
     EXPECT_EQ(combo->height(), combo->sizeHint().height());
     EXPECT_LT(combo->geometry().bottom(), name->geometry().top()) << "the closed box stays clear of the edit below it";
@@ -91,13 +92,13 @@ TEST_F(PlatformTest, RadioIndexMinusOneLeavesAllUnchecked) {
     FormDialog form;
     form.kind = 2;
     ASSERT_TRUE(form.Create(kFormDialog));
-    EXPECT_TRUE(Child<QRadioButton>(form, kRadioThird)->isChecked());
+    EXPECT_TRUE(Control<QRadioButton>(form, kRadioThird)->isChecked());
     form.kind = -1;
     form.UpdateData(FALSE);
     form.kind = 5;
     ASSERT_TRUE(form.UpdateData(TRUE));
     EXPECT_EQ(form.kind, -1);
-    Child<QRadioButton>(form, kRadioSecond)->setChecked(true);
+    Control<QRadioButton>(form, kRadioSecond)->setChecked(true);
     ASSERT_TRUE(form.UpdateData(TRUE));
     EXPECT_EQ(form.kind, 1);
     form.DestroyWindow();
@@ -107,11 +108,11 @@ TEST_F(PlatformTest, AnIntegerFieldRefusesOtherTextWithAPrompt) {
     FormDialog form;
     form.week = 3;
     ASSERT_TRUE(form.Create(kFormDialog));
-    Child<QLineEdit>(form, kNumber)->setText(QStringLiteral(" 42 "));
+    Control<QLineEdit>(form, kNumber)->setText(QStringLiteral(" 42 "));
     ASSERT_TRUE(form.UpdateData(TRUE));
     EXPECT_EQ(form.week, 42);
 
-    Child<QLineEdit>(form, kNumber)->setText(QStringLiteral("2x"));
+    Control<QLineEdit>(form, kNumber)->setText(QStringLiteral("2x"));
     platform::testing::QueueMessageBoxAnswer(IDOK);
     EXPECT_FALSE(form.UpdateData(TRUE));
     EXPECT_EQ(form.week, 42);
@@ -124,8 +125,8 @@ TEST_F(PlatformTest, TextKeepsCodePage932BytesAndGetaMarksWhatItLacks) {
     FormDialog form;
     form.name = "\x89\x7E\x89\x5E";  // 円運
     ASSERT_TRUE(form.Create(kFormDialog));
-    EXPECT_EQ(Child<QLineEdit>(form, kName)->text(), QStringLiteral("円運"));
-    Child<QLineEdit>(form, kName)->setText(QStringLiteral("a😀"));
+    EXPECT_EQ(Control<QLineEdit>(form, kName)->text(), QStringLiteral("円運"));
+    Control<QLineEdit>(form, kName)->setText(QStringLiteral("a😀"));
     ASSERT_TRUE(form.UpdateData(TRUE));
     EXPECT_EQ(form.name, "a\x81\xAC");
     form.DestroyWindow();
@@ -142,7 +143,7 @@ TEST_F(PlatformTest, AMultiLineBoxGivesCrLfLineBreaks) {
     MemoDialog memo;
     memo.memo = "a\r\nb";
     ASSERT_TRUE(memo.Create(kMemoDialog));
-    auto* edit = Child<QPlainTextEdit>(memo, kMemo);
+    auto* edit = Control<QPlainTextEdit>(memo, kMemo);
     EXPECT_EQ(edit->toPlainText(), QStringLiteral("a\nb"));
     edit->setPlainText(QStringLiteral("x\ny\n"));
     ASSERT_TRUE(memo.UpdateData(TRUE));
@@ -178,7 +179,7 @@ TEST_F(PlatformTest, AListBoxRowIsOneLineWithAMarkForEachLineBreak) {
     ASSERT_TRUE(dialog.Create(kListDialog));
     const std::string memo = " 8\x93\xfa    a\r\nb\r\n\r\nc";  // " 8日    a", CR LF, "b", two CR LF, "c"
     dialog.list.AddString(memo);
-    auto* list = Child<QListWidget>(dialog, kList);
+    auto* list = Control<QListWidget>(dialog, kList);
     EXPECT_EQ(list->item(0)->text(), QStringLiteral(" 8日    a↵b↵↵c"));
     EXPECT_EQ(dialog.list.GetText(0), memo) << "the line keeps its own bytes";
     dialog.DestroyWindow();
@@ -209,13 +210,12 @@ TEST_F(PlatformTest, AltSpaceOpensTheSystemMenuBelowTheTitleBar) {
     ASSERT_NE(systemMenu, nullptr);
     systemMenu->AppendMenu(MF_STRING, 0x0010, "About");
     platform::testing::SetPopupMenuHook([](const platform::testing::PopupCall&) { return 0u; });
-    QKeyEvent altSpace(QEvent::KeyPress, Qt::Key_Space, Qt::AltModifier, QStringLiteral(" "));
-    QApplication::sendEvent(form.GetDlgItemWidget(kName), &altSpace);
+    PressKey(form.GetDlgItemWidget(kName), Qt::Key_Space, Qt::AltModifier, QStringLiteral(" "));
     ASSERT_EQ(platform::testing::PopupCalls().size(), 1u);
     const QPoint corner = form.GetSafeWidget()->mapToGlobal(QPoint(0, 0));
     EXPECT_EQ(platform::testing::PopupCalls()[0].at, (CPoint{corner.x(), corner.y()}));
     EXPECT_EQ(platform::testing::PopupCalls()[0].ids, (std::vector<UINT>{0x0010}));
-    EXPECT_EQ(Child<QLineEdit>(form, kName)->text(), QString()) << "the key went to the menu only";
+    EXPECT_EQ(Control<QLineEdit>(form, kName)->text(), QString()) << "the key went to the menu only";
     form.DestroyWindow();
 }
 
@@ -318,11 +318,11 @@ public:
 
 TEST_F(PlatformTest, NestedModalDialogsAreDrivenByHooks) {
     platform::testing::QueueModalHook([](CDialog& outer) {
-        Child<QPushButton>(outer, kOpenInner)->click();
-        Child<QPushButton>(outer, kClose)->click();
+        Control<QPushButton>(outer, kOpenInner)->click();
+        Control<QPushButton>(outer, kClose)->click();
     });
     platform::testing::QueueModalHook([](CDialog& inner) {
-        Child<QLineEdit>(inner, kNumber)->setText(QStringLiteral("7"));
+        Control<QLineEdit>(inner, kNumber)->setText(QStringLiteral("7"));
         inner.UpdateData(TRUE);
         inner.EndDialog(5);
     });
@@ -338,8 +338,8 @@ TEST_F(PlatformTest, NestedDialogsKnowTheInnermostAndStandOverTheirOpener) {
     CWnd* innermost = nullptr;
     bool transientForOpener = false;
     platform::testing::QueueModalHook([](CDialog& outer) {
-        Child<QPushButton>(outer, kOpenInner)->click();
-        Child<QPushButton>(outer, kClose)->click();
+        Control<QPushButton>(outer, kOpenInner)->click();
+        Control<QPushButton>(outer, kClose)->click();
     });
     OuterDialog outer;
     platform::testing::QueueModalHook([&](CDialog& inner) {
@@ -360,8 +360,7 @@ TEST_F(PlatformTest, EscapeAndTheCloseBoxCancel) {
         SCOPED_TRACE(useEscape ? "escape" : "close box");
         platform::testing::QueueModalHook([useEscape](CDialog& dialog) {
             if (useEscape) {
-                QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-                QApplication::sendEvent(dialog.GetDlgItemWidget(kName), &press);
+                PressKey(dialog.GetDlgItemWidget(kName), Qt::Key_Escape);
             } else {
                 dialog.GetSafeWidget()->close();
             }
@@ -372,8 +371,9 @@ TEST_F(PlatformTest, EscapeAndTheCloseBoxCancel) {
 }
 
 // Records the key messages its PreTranslateMessage sees.
-class KeyDialog : public FormDialog {
+class KeyDialog : public CDialog {
 public:
+    explicit KeyDialog(int templateId = kFormDialog) : CDialog(templateId) {}
     BOOL PreTranslateMessage(MSG* msg) override {
         seen.push_back({msg->message, static_cast<UINT>(msg->wParam)});
         return msg->wParam == 'Q' ? TRUE : FALSE;
@@ -385,15 +385,33 @@ TEST_F(PlatformTest, KeysPassPreTranslateMessageOnceWithVirtualKeyCodes) {
     KeyDialog dialog;
     ASSERT_TRUE(dialog.Create(kFormDialog));
     QWidget* edit = dialog.GetDlgItemWidget(kName);
-    QKeyEvent shiftDown(QEvent::KeyPress, Qt::Key_Shift, Qt::ShiftModifier);
-    QKeyEvent left(QEvent::KeyPress, Qt::Key_Left, Qt::ShiftModifier);
-    QKeyEvent shiftUp(QEvent::KeyRelease, Qt::Key_Shift, Qt::NoModifier);
-    QKeyEvent q(QEvent::KeyPress, Qt::Key_Q, Qt::NoModifier, QStringLiteral("q"));
-    for (QKeyEvent* e : {&shiftDown, &left, &shiftUp, &q}) QApplication::sendEvent(edit, e);
+    // The line edit leaves Shift to its parents: the key still counts once.
+    PressKey(edit, Qt::Key_Shift, Qt::ShiftModifier);
+    PressKey(edit, Qt::Key_Left, Qt::ShiftModifier);
+    ReleaseKey(edit, Qt::Key_Shift);
+    PressKey(edit, Qt::Key_Q, Qt::NoModifier, QStringLiteral("q"));
     const std::vector<std::pair<UINT, UINT>> expected = {
         {WM_KEYDOWN, VK_SHIFT}, {WM_KEYDOWN, VK_LEFT}, {WM_KEYUP, VK_SHIFT}, {WM_KEYDOWN, 'Q'}};
     EXPECT_EQ(dialog.seen, expected);
-    EXPECT_EQ(static_cast<QLineEdit*>(edit)->text(), QString()) << "a consumed key never reaches the control";
+    EXPECT_EQ(Control<QLineEdit>(dialog, kName)->text(), QString()) << "a consumed key never reaches the control";
+    dialog.DestroyWindow();
+}
+
+TEST_F(PlatformTest, AKeyReachesAWindowWithoutAFocusedControlAndIsCountedWhereItArrivesFirst) {
+    KeyDialog dialog(kMenuDialog);
+    ASSERT_TRUE(dialog.Create(kMenuDialog));
+    ASSERT_EQ(dialog.GetSafeWidget()->focusWidget(), nullptr);
+    QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+    QApplication::sendEvent(dialog.GetSafeWidget(), &down);
+    EXPECT_EQ(dialog.seen, (std::vector<std::pair<UINT, UINT>>{{WM_KEYDOWN, VK_DOWN}}));
+
+    KeyDialog form;
+    ASSERT_TRUE(form.Create(kFormDialog));
+    form.GetDlgItemWidget(kName)->setFocus();
+    QKeyEvent passing(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+    QApplication::sendEvent(form.GetSafeWidget(), &passing);
+    EXPECT_TRUE(form.seen.empty()) << "on its way up from the focused control the key was counted already";
+    form.DestroyWindow();
     dialog.DestroyWindow();
 }
 

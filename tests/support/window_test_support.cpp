@@ -8,6 +8,7 @@
 #include "ui/globals.h"
 
 #include <stdlib.h>
+#include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -43,6 +44,17 @@ void ResetProgramState() {
     platform::testing::SetTrayAvailable(true);
 }
 
+void WindowTest::SetUp() {
+    m_directory = std::make_unique<ScopedTempDirectory>("velmora-window");
+    ResetProgramState();
+}
+
+void WindowTest::TearDown() {
+    platform::testing::Reset();
+    ClearPresentTimeForTesting();
+    m_directory.reset();
+}
+
 void SetPresentMoment(int year, int month, int day, int hour, int minute) {
     std::tm moment{};
     moment.tm_year = year - 1900;
@@ -64,4 +76,15 @@ std::string FileBytes(const std::string& name) {
 void PutFileBytes(const std::string& name, const std::string& bytes) {
     std::ofstream out(name, std::ios::binary | std::ios::trunc);
     out << bytes;
+}
+
+std::string Hex(const std::string& bytes) {
+    std::string out;
+    for (const unsigned char c : bytes) {
+        char two[4];
+        std::snprintf(two, sizeof two, "%02X ", c);
+        out += two;
+    }
+    if (!out.empty()) out.pop_back();
+    return out;
 }

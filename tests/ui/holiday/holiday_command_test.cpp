@@ -19,19 +19,7 @@ class HolidayCommandTest : public HolidayDialogTest {
 protected:
     void SetUp() override {
         HolidayDialogTest::SetUp();
-        platform::testing::SetTrayAvailable(true);
-        std::tm now{};
-        now.tm_year = 126;
-        now.tm_mon = 11;
-        now.tm_mday = 7;  // Monday 7 December 2026
-        now.tm_hour = 9;
-        now.tm_isdst = -1;
-        timegm(&now);
-        SetPresentTimeForTesting(now);
-    }
-    void TearDown() override {
-        ClearPresentTimeForTesting();
-        HolidayDialogTest::TearDown();
+        SetPresentMoment(2026, 12, 7, 9, 0);  // a Monday
     }
 };
 
@@ -49,9 +37,9 @@ TEST_F(HolidayCommandTest, AOneYearHolidayAddedInTheListMarksItsDayWhenTheListCl
         ClickButton(list, IDC_HOLIDAY_CLOSE);
     });
     platform::testing::QueueModalHook([](CDialog& set) {
-        TypeIntoCombo(set, IDC_MONTH_COMBO, "12");
-        TypeIntoCombo(set, IDC_DAY_COMBO, "9");
-        TypeIntoEdit(set, IDC_HOLIDAY_NAME, "創立記念日");
+        TypeInto(set, IDC_MONTH_COMBO, "12");
+        TypeInto(set, IDC_DAY_COMBO, "9");
+        TypeInto(set, IDC_HOLIDAY_NAME, "創立記念日");
         CheckRadio(set, IDC_KIND_ONE_YEAR);
         ClickButton(set, IDC_SET_REGISTER);
     });
@@ -60,9 +48,9 @@ TEST_F(HolidayCommandTest, AOneYearHolidayAddedInTheListMarksItsDayWhenTheListCl
     EXPECT_EQ(platform::testing::PendingModalHooks(), 0u);
     EXPECT_TRUE(calendar.IsWindowVisible());
     EXPECT_EQ(g_YearCalendar.Cell(11, 9)->flag, 1);
-    EXPECT_EQ(g_YearCalendar.Cell(11, 9)->text, Sjis("創立記念日"));
+    EXPECT_EQ(g_YearCalendar.Cell(11, 9)->text, Cp932("創立記念日"));
     EXPECT_EQ(g_YearCalendar.Cell(11, 10)->flag, 0);
-    EXPECT_EQ(FileBytes("126_holi.txt"), Sjis("12^9^創立記念日^100~") + '\0');
+    EXPECT_EQ(FileBytes("126_holi.txt"), Cp932("12^9^創立記念日^100~") + '\0');
     calendar.DestroyWindow();
 }
 

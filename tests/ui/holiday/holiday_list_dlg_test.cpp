@@ -56,7 +56,7 @@ TEST_F(HolidayListTest, ShowsTheBuiltInTableSortedWithNothingSelected) {
         EXPECT_EQ(d.m_listHoliday.GetText(11), "10\x8C\x8E 10\x93\xFA\x81\x40\x91\xCC\x88\xE7\x82\xCC\x93\xFA");
         EXPECT_EQ(lines[14], "12月 23日　天皇誕生日");
         EXPECT_EQ(d.m_listHoliday.GetCurSel(), LB_ERR);
-        EXPECT_EQ(d.GetWindowText(), Sjis("休日"));
+        EXPECT_EQ(d.GetWindowText(), Cp932("休日"));
         ClickButton(d, IDC_HOLIDAY_CLOSE);
     });
     EXPECT_EQ(HolidayFiles(), (std::vector<std::string>{"<missing>", "<missing>", "<missing>"}))
@@ -79,7 +79,7 @@ TEST_F(HolidayListTest, DeleteRemovesExactlyTheSelectedRecordAndWritesTheFiles) 
         std::function<void(CHolidayListDlg&)> remove;
     } ways[] = {
         {"button", [](CHolidayListDlg& d) { ClickButton(d, IDC_HOLIDAY_DELETE); }},
-        {"menu", [](CHolidayListDlg& d) { ChooseMenuItem(d, ID_HOLIDAY_DELETE); }},
+        {"menu", [](CHolidayListDlg& d) { ChooseMenu(d, ID_HOLIDAY_DELETE); }},
     };
     for (const Way& way : ways) {
         SCOPED_TRACE(way.name);
@@ -119,7 +119,7 @@ TEST_F(HolidayListTest, ChangeWithNothingSelectedOpensNothing) {
     g_strStaticHoliday = "1^1^S^0~";
     RunList([](CHolidayListDlg& d) {
         ClickButton(d, IDC_HOLIDAY_CHANGE);
-        ChooseMenuItem(d, ID_HOLIDAY_CHANGE);
+        ChooseMenu(d, ID_HOLIDAY_CHANGE);
         d.OnControlNotify(IDC_HOLIDAY_LIST, LBN_DBLCLK);
         ClickButton(d, IDC_HOLIDAY_CLOSE);
     });
@@ -134,7 +134,7 @@ TEST_F(HolidayListTest, AddHidesTheListRunsTheSetDialogAndRefreshes) {
         bool listWrites;
     } ways[] = {
         {"button", [](CHolidayListDlg& d) { ClickButton(d, IDC_HOLIDAY_ADD); }, true},
-        {"menu", [](CHolidayListDlg& d) { ChooseMenuItem(d, ID_HOLIDAY_ADD); }, false},
+        {"menu", [](CHolidayListDlg& d) { ChooseMenu(d, ID_HOLIDAY_ADD); }, false},
     };
     for (const Way& way : ways) {
         SCOPED_TRACE(way.name);
@@ -144,9 +144,9 @@ TEST_F(HolidayListTest, AddHidesTheListRunsTheSetDialogAndRefreshes) {
         const SetDialogUser setDialog = ([&list](CHolidaySetDlg& s) {
             EXPECT_FALSE(list->IsWindowVisible()) << "the list hides while the setting dialog runs";
             EXPECT_EQ(s.m_strRecord, "0^0^^0^");
-            TypeIntoCombo(s, IDC_MONTH_COMBO, "12");
-            TypeIntoCombo(s, IDC_DAY_COMBO, "9");
-            TypeIntoEdit(s, IDC_HOLIDAY_NAME, "記念日");
+            TypeInto(s, IDC_MONTH_COMBO, "12");
+            TypeInto(s, IDC_DAY_COMBO, "9");
+            TypeInto(s, IDC_HOLIDAY_NAME, "記念日");
             CheckRadio(s, IDC_KIND_ONE_YEAR);
             ClickButton(s, IDC_SET_REGISTER);
         });
@@ -159,7 +159,7 @@ TEST_F(HolidayListTest, AddHidesTheListRunsTheSetDialogAndRefreshes) {
                 ClickButton(d, IDC_HOLIDAY_CLOSE);
             },
             setDialog);
-        EXPECT_EQ(g_strYearHoliday, Sjis("12^9^記念日^100~"));
+        EXPECT_EQ(g_strYearHoliday, Cp932("12^9^記念日^100~"));
         EXPECT_EQ(FileBytes("126_holi.txt"), g_strYearHoliday + '\0');
         EXPECT_EQ(platform::testing::PendingModalHooks(), 0u);
     }
@@ -171,7 +171,7 @@ TEST_F(HolidayListTest, ChangePutsTheEditedRecordAtTheEndOfItsStore) {
         std::function<void(CHolidayListDlg&)> change;
     } ways[] = {
         {"button", [](CHolidayListDlg& d) { ClickButton(d, IDC_HOLIDAY_CHANGE); }},
-        {"menu", [](CHolidayListDlg& d) { ChooseMenuItem(d, ID_HOLIDAY_CHANGE); }},
+        {"menu", [](CHolidayListDlg& d) { ChooseMenu(d, ID_HOLIDAY_CHANGE); }},
         {"double-click",
          [](CHolidayListDlg& d) {
              auto* list = dynamic_cast<QListWidget*>(d.GetDlgItemWidget(IDC_HOLIDAY_LIST));
@@ -184,7 +184,7 @@ TEST_F(HolidayListTest, ChangePutsTheEditedRecordAtTheEndOfItsStore) {
         const SetDialogUser setDialog = ([](CHolidaySetDlg& s) {
             EXPECT_EQ(s.m_strRecord, "2^2^T^0~");
             EXPECT_EQ(g_strStaticHoliday, "1^1^S^0~3^3^U^0~") << "taken out before the dialog opens";
-            TypeIntoCombo(s, IDC_DAY_COMBO, "28");
+            TypeInto(s, IDC_DAY_COMBO, "28");
             ClickButton(s, IDC_SET_REGISTER);
         });
         RunList(
@@ -227,7 +227,7 @@ TEST_F(HolidayListTest, ARecordWhoseKindDoesNotMatchItsStoreIsChangedAndDeletedI
 TEST_F(HolidayListTest, ASessionEndingDuringAChangePutsTheRecordBack) {
     g_strYearHoliday = "7^7^A^100~8^8^B^100~";
     const SetDialogUser setDialog = ([](CHolidaySetDlg& s) {
-        TypeIntoEdit(s, IDC_HOLIDAY_NAME, "unsaved edit");
+        TypeInto(s, IDC_HOLIDAY_NAME, "unsaved edit");
         CDialog::EndDialogsOpenedAfter(nullptr);
     });
     const INT_PTR result = RunList(
@@ -249,7 +249,7 @@ TEST_F(HolidayListTest, AQuitDuringAChangeStillPutsTheRecordBackAndWritesIt) {
     RunList(
         [](CHolidayListDlg& d) {
             d.m_listHoliday.SetCurSel(0);
-            ChooseMenuItem(d, ID_HOLIDAY_CHANGE);
+            ChooseMenu(d, ID_HOLIDAY_CHANGE);
         },
         setDialog);
     EXPECT_EQ(g_strStaticHoliday, "7^7^A^0~");
@@ -262,7 +262,7 @@ TEST_F(HolidayListTest, EnterPressesTheFocusedButton) {
     RunList([&](CHolidayListDlg& d) {
         d.m_listHoliday.SetCurSel(0);
         d.GetDlgItemWidget(IDC_HOLIDAY_DELETE)->setFocus();
-        PressKey(d, IDC_HOLIDAY_DELETE, Qt::Key_Return);
+        PressKey(d.GetDlgItemWidget(IDC_HOLIDAY_DELETE), Qt::Key_Return);
         endedByEnter = d.IsEnded() != FALSE;
         ClickButton(d, IDC_HOLIDAY_CLOSE);
     });
@@ -278,9 +278,10 @@ TEST_F(HolidayListTest, EveryWayOutEndsTheList) {
         INT_PTR result;
     } ways[] = {
         {"close button", [](CHolidayListDlg& d) { ClickButton(d, IDC_HOLIDAY_CLOSE); }, 0},
-        {"close menu item", [](CHolidayListDlg& d) { ChooseMenuItem(d, ID_HOLIDAY_CLOSE); }, 0},
-        {"Enter", [](CHolidayListDlg& d) { PressKey(d, IDC_HOLIDAY_LIST, Qt::Key_Return); }, IDOK},
-        {"Escape", [](CHolidayListDlg& d) { PressKey(d, IDC_HOLIDAY_LIST, Qt::Key_Escape); }, IDCANCEL},
+        {"close menu item", [](CHolidayListDlg& d) { ChooseMenu(d, ID_HOLIDAY_CLOSE); }, 0},
+        {"Enter", [](CHolidayListDlg& d) { PressKey(d.GetDlgItemWidget(IDC_HOLIDAY_LIST), Qt::Key_Return); }, IDOK},
+        {"Escape", [](CHolidayListDlg& d) { PressKey(d.GetDlgItemWidget(IDC_HOLIDAY_LIST), Qt::Key_Escape); },
+         IDCANCEL},
         {"close box", [](CHolidayListDlg& d) { PressCloseBox(d); }, IDCANCEL},
     };
     for (const Way& way : ways) {

@@ -2,6 +2,7 @@
 #include "model/holiday_table.h"
 #include "model/record.h"
 #include "platform/testing.h"
+#include "platform/text_codec.h"
 #include "tests/ui/holiday/holiday_test_support.h"
 #include "ui/resource_ids.h"
 
@@ -37,22 +38,22 @@ TEST_F(HolidaySetTest, ShowsTheRecordItIsGiven) {
         std::string registered;  // what register without edits appends
     } cases[] = {
         {"the add placeholder", std::string(kAddHolidayRecord), "0", -1, "0", "", IDC_KIND_FIXED, "0", "0^0^^0~"},
-        {"an equinox", Sjis("3^20^春分の日^10~"), "3", 2, "20", "春分の日", IDC_KIND_HAPPY_MONDAY, "10",
-         Sjis("3^20^春分の日^10~")},
-        {"a one-year holiday", Sjis("12^9^記念^100~"), "12", 11, "9", "記念", IDC_KIND_ONE_YEAR, "0",
-         Sjis("12^9^記念^100~")},
+        {"an equinox", Cp932("3^20^春分の日^10~"), "3", 2, "20", "春分の日", IDC_KIND_HAPPY_MONDAY, "10",
+         Cp932("3^20^春分の日^10~")},
+        {"a one-year holiday", Cp932("12^9^記念^100~"), "12", 11, "9", "記念", IDC_KIND_ONE_YEAR, "0",
+         Cp932("12^9^記念^100~")},
         {"fields that are no numbers show as 0", "abc^x^N^0~", "0", -1, "0", "N", IDC_KIND_FIXED, "0", "0^0^N^0~"},
         {"a month of three digits", "123^5^N^0~", "123", -1, "5", "N", IDC_KIND_FIXED, "0", "123^5^N^0~"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         RunSetDialog(c.record, [&c](CHolidaySetDlg& d) {
-            EXPECT_EQ(ComboText(d, IDC_MONTH_COMBO), c.month);
+            EXPECT_EQ(ControlText(d, IDC_MONTH_COMBO).toStdString(), c.month);
             EXPECT_EQ(dynamic_cast<QComboBox*>(d.GetDlgItemWidget(IDC_MONTH_COMBO))->currentIndex(), c.monthItem);
-            EXPECT_EQ(ComboText(d, IDC_DAY_COMBO), c.day);
-            EXPECT_EQ(EditText(d, IDC_HOLIDAY_NAME), c.text);
+            EXPECT_EQ(ControlText(d, IDC_DAY_COMBO).toStdString(), c.day);
+            EXPECT_EQ(ControlText(d, IDC_HOLIDAY_NAME).toStdString(), c.text);
             EXPECT_TRUE(IsRadioChecked(d, c.checked));
-            EXPECT_EQ(EditText(d, IDC_WEEK), c.week);
+            EXPECT_EQ(ControlText(d, IDC_WEEK).toStdString(), c.week);
             ClickButton(d, IDC_SET_REGISTER);
         });
         EXPECT_EQ(g_strStaticHoliday + g_strDynamicHoliday + g_strYearHoliday, c.registered);
@@ -73,16 +74,16 @@ TEST_F(HolidaySetTest, RegisterAppendsWhatWasTypedToTheStoreOfTheChoiceAndWrites
         std::string* store;
         std::string record;
     } cases[] = {
-        {"fixed date", "5", "3", "憲法記念日", IDC_KIND_FIXED, "0", &g_strStaticHoliday, Sjis("5^3^憲法記念日^0~")},
+        {"fixed date", "5", "3", "憲法記念日", IDC_KIND_FIXED, "0", &g_strStaticHoliday, Cp932("5^3^憲法記念日^0~")},
         {"HappyMonday", "1", "15", "成人の日", IDC_KIND_HAPPY_MONDAY, "2", &g_strDynamicHoliday,
-         Sjis("1^15^成人の日^2~")},
+         Cp932("1^15^成人の日^2~")},
         {"HappyMonday week -1 kept", "1", "15", "N", IDC_KIND_HAPPY_MONDAY, " -1 ", &g_strDynamicHoliday, "1^15^N^-1~"},
         {"HappyMonday week 12 kept", "1", "15", "N", IDC_KIND_HAPPY_MONDAY, "12", &g_strDynamicHoliday, "1^15^N^12~"},
-        {"one year", "5", "3", "憲法記念日", IDC_KIND_ONE_YEAR, "7", &g_strYearHoliday, Sjis("5^3^憲法記念日^100~")},
+        {"one year", "5", "3", "憲法記念日", IDC_KIND_ONE_YEAR, "7", &g_strYearHoliday, Cp932("5^3^憲法記念日^100~")},
         {"a month of 13 is kept as typed", "13", "1", "N", IDC_KIND_FIXED, "0", &g_strStaticHoliday, "13^1^N^0~"},
         {"a month of abc is kept as typed", "abc", "1", "N", IDC_KIND_FIXED, "0", &g_strStaticHoliday, "abc^1^N^0~"},
         {"delimiters typed become full width", "1^", "2~", "a^b~c", IDC_KIND_FIXED, "0", &g_strStaticHoliday,
-         Sjis("1＾^2～^a＾b～c^0~")},
+         Cp932("1＾^2～^a＾b～c^0~")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -92,11 +93,11 @@ TEST_F(HolidaySetTest, RegisterAppendsWhatWasTypedToTheStoreOfTheChoiceAndWrites
         const std::string before = *c.store;
         EXPECT_EQ(RunSetDialog(std::string(kAddHolidayRecord),
                                [&c](CHolidaySetDlg& d) {
-                                   TypeIntoCombo(d, IDC_MONTH_COMBO, c.month);
-                                   TypeIntoCombo(d, IDC_DAY_COMBO, c.day);
-                                   TypeIntoEdit(d, IDC_HOLIDAY_NAME, c.text);
+                                   TypeInto(d, IDC_MONTH_COMBO, c.month);
+                                   TypeInto(d, IDC_DAY_COMBO, c.day);
+                                   TypeInto(d, IDC_HOLIDAY_NAME, c.text);
                                    CheckRadio(d, c.radio);
-                                   TypeIntoEdit(d, IDC_WEEK, c.week);
+                                   TypeInto(d, IDC_WEEK, c.week);
                                    ClickButton(d, IDC_SET_REGISTER);
                                }),
                   0);
@@ -116,7 +117,7 @@ TEST_F(HolidaySetTest, AWeekThatIsNoIntegerIsPromptedForAndTheDialogStaysOpen) {
     g_strDynamicHoliday = "3^20^D^10~";
     RunSetDialog("1^15^N^2~", [](CHolidaySetDlg& d) {
         CheckRadio(d, IDC_KIND_HAPPY_MONDAY);
-        TypeIntoEdit(d, IDC_WEEK, "2x");
+        TypeInto(d, IDC_WEEK, "2x");
         platform::testing::QueueMessageBoxAnswer(IDOK);
         ClickButton(d, IDC_SET_REGISTER);
         ASSERT_EQ(platform::testing::MessageBoxCalls().size(), 1u);
@@ -124,7 +125,7 @@ TEST_F(HolidaySetTest, AWeekThatIsNoIntegerIsPromptedForAndTheDialogStaysOpen) {
         EXPECT_FALSE(d.IsEnded());
         EXPECT_EQ(g_strDynamicHoliday, "3^20^D^10~") << "nothing registered";
         EXPECT_EQ(FileBytes("Dynamic_holi.txt"), "<missing>") << "nothing written";
-        TypeIntoEdit(d, IDC_WEEK, "3");
+        TypeInto(d, IDC_WEEK, "3");
         ClickButton(d, IDC_SET_REGISTER);
     });
     EXPECT_EQ(g_strDynamicHoliday, "3^20^D^10~1^15^N^3~");
@@ -134,11 +135,11 @@ TEST_F(HolidaySetTest, EnterDoesNothing) {
     g_strStaticHoliday = "1^1^S^0~";
     RunSetDialog("5^5^X^0~", [](CHolidaySetDlg& d) {
         for (const int id : {IDC_HOLIDAY_NAME, IDC_MONTH_COMBO, IDC_WEEK}) {
-            PressKey(d, id, Qt::Key_Return);
+            PressKey(d.GetDlgItemWidget(id), Qt::Key_Return);
             EXPECT_FALSE(d.IsEnded()) << "Enter in control " << id;
         }
         EXPECT_EQ(g_strStaticHoliday, "1^1^S^0~");
-        PressKey(d, IDC_HOLIDAY_NAME, Qt::Key_Escape);
+        PressKey(d.GetDlgItemWidget(IDC_HOLIDAY_NAME), Qt::Key_Escape);
     });
     EXPECT_EQ(g_strStaticHoliday, "1^1^S^0~5^5^X^0~");
 }
@@ -156,9 +157,9 @@ TEST_F(HolidaySetTest, EnterPressesTheFocusedButton) {
         SCOPED_TRACE(c.name);
         g_strStaticHoliday = "1^1^S^0~";
         RunSetDialog("5^5^X^0~", [&](CHolidaySetDlg& d) {
-            TypeIntoEdit(d, IDC_HOLIDAY_NAME, "Y");
+            TypeInto(d, IDC_HOLIDAY_NAME, "Y");
             d.GetDlgItemWidget(c.button)->setFocus();
-            PressKey(d, c.button, Qt::Key_Return);
+            PressKey(d.GetDlgItemWidget(c.button), Qt::Key_Return);
             EXPECT_TRUE(d.IsEnded());
             if (!d.IsEnded()) ClickButton(d, IDC_SET_CANCEL);
         });
@@ -172,7 +173,7 @@ TEST_F(HolidaySetTest, EveryCancelPutsAChangedRecordBackAtTheEndOfItsStoreAndWri
         std::function<void(CHolidaySetDlg&)> cancel;
     } ways[] = {
         {"cancel button", [](CHolidaySetDlg& d) { ClickButton(d, IDC_SET_CANCEL); }},
-        {"Escape", [](CHolidaySetDlg& d) { PressKey(d, IDC_HOLIDAY_NAME, Qt::Key_Escape); }},
+        {"Escape", [](CHolidaySetDlg& d) { PressKey(d.GetDlgItemWidget(IDC_HOLIDAY_NAME), Qt::Key_Escape); }},
         {"close box", [](CHolidaySetDlg& d) { PressCloseBox(d); }},
         {"end of the session", [](CHolidaySetDlg& d) { d.OnEndSession(); }},
     };
@@ -194,7 +195,7 @@ TEST_F(HolidaySetTest, EveryCancelPutsAChangedRecordBackAtTheEndOfItsStoreAndWri
             const std::string before = *c.store;
             EXPECT_EQ(RunSetDialog(c.record,
                                    [&way](CHolidaySetDlg& d) {
-                                       TypeIntoEdit(d, IDC_HOLIDAY_NAME, "typed and dropped");
+                                       TypeInto(d, IDC_HOLIDAY_NAME, "typed and dropped");
                                        CheckRadio(d, IDC_KIND_ONE_YEAR);
                                        way.cancel(d);
                                    }),
@@ -211,7 +212,7 @@ TEST_F(HolidaySetTest, EveryCancelPutsAChangedRecordBackAtTheEndOfItsStoreAndWri
 TEST_F(HolidaySetTest, CancellingAnAddChangesNoStoreButWritesTheFiles) {
     g_strStaticHoliday = "1^1^S^0~";
     RunSetDialog(std::string(kAddHolidayRecord), [](CHolidaySetDlg& d) {
-        TypeIntoEdit(d, IDC_HOLIDAY_NAME, "dropped");
+        TypeInto(d, IDC_HOLIDAY_NAME, "dropped");
         ClickButton(d, IDC_SET_CANCEL);
     });
     EXPECT_EQ(g_strStaticHoliday + g_strDynamicHoliday + g_strYearHoliday, "1^1^S^0~");
@@ -219,12 +220,12 @@ TEST_F(HolidaySetTest, CancellingAnAddChangesNoStoreButWritesTheFiles) {
 }
 
 TEST_F(HolidaySetTest, ChangingTheChoiceMovesTheRecordToThatStore) {
-    RunSetDialog(Sjis("5^3^憲法記念日^0~"), [](CHolidaySetDlg& d) {
+    RunSetDialog(Cp932("5^3^憲法記念日^0~"), [](CHolidaySetDlg& d) {
         CheckRadio(d, IDC_KIND_ONE_YEAR);
         ClickButton(d, IDC_SET_REGISTER);
     });
     EXPECT_EQ(g_strStaticHoliday, "");
-    EXPECT_EQ(g_strYearHoliday, Sjis("5^3^憲法記念日^100~"));
+    EXPECT_EQ(g_strYearHoliday, Cp932("5^3^憲法記念日^100~"));
     EXPECT_EQ(FileBytes("126_holi.txt"), "5^3^\x8C\x9B\x96\x40\x8B\x4C\x94\x4F\x93\xFA^100~\0"s);
 }
 

@@ -10,7 +10,6 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
-#include <QKeyEvent>
 #include <QMenu>
 
 #include <sys/stat.h>
@@ -184,8 +183,7 @@ TEST_F(CalendarWindowTest, CloseBoxAndEscapeHideTheWindowWithoutSaving) {
     dlg.OnTrayIconNotify(1, WM_LBUTTONDOWN);
     EXPECT_TRUE(dlg.IsWindowVisible()) << "a left click on the tray icon shows the window";
 
-    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-    QApplication::sendEvent(dlg.GetSafeWidget(), &escape);
+    PressKey(dlg.GetSafeWidget(), Qt::Key_Escape);
     EXPECT_FALSE(dlg.IsWindowVisible());
     EXPECT_FALSE(IsQuitPosted()) << "Escape never ends the program";
     EXPECT_EQ(FileBytes("MemoData.txt"), "<missing>");

@@ -248,8 +248,8 @@ TEST_F(MonthSchedule, DoubleClickingALineOpensItsDayAndRefreshesTheLine) {
         QueueModalHook([&](CDialog& day) {
             EXPECT_EQ(g_nSelDay, 10);
             EXPECT_FALSE(list.IsWindowVisible()) << "the list hides while the day dialog runs";
-            EXPECT_EQ(MemoBox(day)->toPlainText(), QStringLiteral("old"));
-            TypeMemo(day, QStringLiteral("new"));
+            EXPECT_EQ(ControlText(day, IDC_MEMO), QStringLiteral("old"));
+            TypeInto(day, IDC_MEMO, QStringLiteral("new"));
             ClickButton(day, IDC_SCHEDULE_REGISTER);
         });
         auto* widget = dynamic_cast<QListWidget*>(list.GetDlgItemWidget(IDC_DAY_LIST));
@@ -297,7 +297,7 @@ TEST_F(MonthSchedule, EnterAndTheToolbarOpenTheSelectedDayOnly) {
 TEST_F(MonthSchedule, TheEndOfTheProgramWhileADayIsOpenKeepsWhatIsTyped) {
     const INT_PTR result = RunMonthList([&](CMonthScheduleDlg& list) {
         QueueModalHook([](CDialog& day) {
-            TypeMemo(day, QStringLiteral("typed"));
+            TypeInto(day, IDC_MEMO, QStringLiteral("typed"));
             CDialog::EndDialogsOpenedAfter(nullptr);
         });
         list.m_listDays.SetCurSel(2);

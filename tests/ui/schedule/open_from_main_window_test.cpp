@@ -27,7 +27,7 @@ TEST_F(OpenFromMainWindow, TodaysScheduleEditsTodayAndShowsTheWindowAgain) {
     QueueModalHook([&](CDialog& day) {
         hiddenWhileOpen = !main.IsWindowVisible();
         EXPECT_NE(dynamic_cast<CScheduleDlg*>(&day), nullptr);
-        TypeMemo(day, QStringLiteral("today"));
+        TypeInto(day, IDC_MEMO, QStringLiteral("today"));
         ClickButton(day, IDC_SCHEDULE_REGISTER);
     });
     main.OnCommand(ID_EDIT_TODAY_SCHEDULE);
@@ -62,7 +62,7 @@ TEST_F(OpenFromMainWindow, ASigtermWhileTheDayIsOpenSavesWhatIsTyped) {
     ASSERT_TRUE(main.Create(IDD_CALENDAR));
     g_strMemoData = "126^11^8^x~";
     QueueModalHook([](CDialog& day) {
-        TypeMemo(day, QStringLiteral("typed"));
+        TypeInto(day, IDC_MEMO, QStringLiteral("typed"));
         ASSERT_EQ(raise(SIGTERM), 0);
         for (int i = 0; i < 50 && !IsQuitPosted(); ++i) QApplication::processEvents(QEventLoop::AllEvents, 20);
         EXPECT_TRUE(day.IsEnded());
@@ -80,7 +80,7 @@ TEST_F(OpenFromMainWindow, TheTrayAnswersWhileTheDayIsOpenAndItsEndKeepsWhatIsTy
     platform::testing::SetPopupMenuHook([](const platform::testing::PopupCall&) { return ID_TRAY_EXIT; });
     bool mainShownByLeftClick = true;
     QueueModalHook([&](CDialog& day) {
-        TypeMemo(day, QStringLiteral("typed"));
+        TypeInto(day, IDC_MEMO, QStringLiteral("typed"));
         main.OnTrayIconNotify(1, WM_LBUTTONDOWN);
         mainShownByLeftClick = main.IsWindowVisible() != FALSE;
         EXPECT_FALSE(day.IsEnded()) << "a left click only brings the dialog to the front";

@@ -39,7 +39,7 @@ std::vector<WayOut> CancellingWays() {
     return {
         {"cancel button", [](CScheduleDlg& d) { ClickButton(d, IDC_SCHEDULE_CANCEL); }},
         {"close menu item", [](CScheduleDlg& d) { ChooseMenu(d, ID_SCHEDULE_CLOSE); }},
-        {"escape in the memo box", [](CScheduleDlg& d) { PressKey(MemoBox(d), Qt::Key_Escape); }},
+        {"escape in the memo box", [](CScheduleDlg& d) { PressKey(d.GetDlgItemWidget(IDC_MEMO), Qt::Key_Escape); }},
         {"close box", [](CScheduleDlg& d) { d.GetSafeWidget()->close(); }},
     };
 }
@@ -93,8 +93,8 @@ TEST_F(DaySchedule, EachWayOutLeavesTheStoreAsItShould) {
                 QString shown;
                 const INT_PTR result = RunDayDialog([&](CScheduleDlg& d) {
                     seenWhileOpen = g_strMemoData;
-                    shown = MemoBox(d)->toPlainText();
-                    TypeMemo(d, QStringLiteral("def"));
+                    shown = ControlText(d, IDC_MEMO);
+                    TypeInto(d, IDC_MEMO, QStringLiteral("def"));
                     way.leave(d);
                 });
                 EXPECT_EQ(result, 0);
@@ -110,14 +110,14 @@ TEST_F(DaySchedule, RepeatedRecordsOfADayComeUpInTurn) {
     g_strMemoData = "126^11^7^a~126^11^7^b~";
     QString shown;
     RunDayDialog([&](CScheduleDlg& d) {
-        shown = MemoBox(d)->toPlainText();
+        shown = ControlText(d, IDC_MEMO);
         EXPECT_EQ(g_strMemoData, "126^11^7^b~");
         ClickButton(d, IDC_SCHEDULE_CANCEL);
     });
     EXPECT_EQ(shown, QStringLiteral("a"));
     EXPECT_EQ(g_strMemoData, "126^11^7^b~126^11^7^a~");
     RunDayDialog([&](CScheduleDlg& d) {
-        shown = MemoBox(d)->toPlainText();
+        shown = ControlText(d, IDC_MEMO);
         ClickButton(d, IDC_SCHEDULE_CANCEL);
     });
     EXPECT_EQ(shown, QStringLiteral("b"));
@@ -129,7 +129,7 @@ TEST_F(DaySchedule, TheDayComesFromTheShownMonthAndTheSelectedDay) {
     g_strMemoData = "126^0^31^last year~127^0^31^mine~127^1^31^next month~";
     QString shown;
     RunDayDialog([&](CScheduleDlg& d) {
-        shown = MemoBox(d)->toPlainText();
+        shown = ControlText(d, IDC_MEMO);
         ClickButton(d, IDC_SCHEDULE_REGISTER);
     });
     EXPECT_EQ(shown, QStringLiteral("mine"));
@@ -152,7 +152,7 @@ TEST_F(DaySchedule, TypedTextIsStoredSoThatItsRecordParsesBackWhole) {
         SCOPED_TRACE(c.name);
         g_strMemoData = "126^11^8^x~";
         RunDayDialog([&](CScheduleDlg& d) {
-            TypeMemo(d, c.typed);
+            TypeInto(d, IDC_MEMO, c.typed);
             ClickButton(d, IDC_SCHEDULE_REGISTER);
         });
         EXPECT_EQ(Hex(g_strMemoData), Hex("126^11^8^x~126^11^7^" + c.stored + "~"));
@@ -183,10 +183,10 @@ TEST_F(DaySchedule, EnterPressesTheFocusedButtonAndStartsALineInTheMemoBox) {
         SCOPED_TRACE(c.name);
         g_strMemoData = "126^11^7^abc~126^11^8^x~";
         RunDayDialog([&](CScheduleDlg& d) {
-            TypeMemo(d, QStringLiteral("typed"));
-            QWidget* target = c.focus != 0 ? d.GetDlgItemWidget(c.focus) : MemoBox(d);
+            TypeInto(d, IDC_MEMO, QStringLiteral("typed"));
+            QWidget* target = c.focus != 0 ? d.GetDlgItemWidget(c.focus) : d.GetDlgItemWidget(IDC_MEMO);
             target->setFocus();
-            MemoBox(d)->moveCursor(QTextCursor::End);
+            Control<QPlainTextEdit>(d, IDC_MEMO)->moveCursor(QTextCursor::End);
             PressKey(target, Qt::Key_Return);
             EXPECT_EQ(d.IsEnded() != FALSE, c.ended);
             if (!d.IsEnded()) ClickButton(d, IDC_SCHEDULE_REGISTER);
@@ -198,7 +198,7 @@ TEST_F(DaySchedule, EnterPressesTheFocusedButtonAndStartsALineInTheMemoBox) {
 TEST_F(DaySchedule, TheEndOfTheProgramRegistersWhatIsTyped) {
     g_strMemoData = "126^11^7^abc~126^11^8^x~";
     const INT_PTR result = RunDayDialog([](CScheduleDlg& d) {
-        TypeMemo(d, QStringLiteral("typed"));
+        TypeInto(d, IDC_MEMO, QStringLiteral("typed"));
         CDialog::EndDialogsOpenedAfter(nullptr);
         EXPECT_TRUE(d.IsEnded());
     });
