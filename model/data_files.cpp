@@ -163,7 +163,7 @@ std::string YearHolidayFileName(int year) { return std::to_string(year) + "_holi
 
 int WriteTextFile(const std::string& name, std::string_view text) {
     const FileSystemCalls& fs = CurrentFileSystemCalls();
-    if (UnreadableFiles().count(FileKey(name)) != 0) return 0;
+    if (IsUnreadableFile(name)) return 0;
     const std::optional<std::string> target = ResolveSaveTarget(name);
     if (!target || !IsDirectoryWritable(*target)) return 0;
 
@@ -205,6 +205,8 @@ std::string ReadTextFile(const std::string& name) {
 }
 
 bool IsUnreadableFile(const std::string& name) { return UnreadableFiles().count(FileKey(name)) != 0; }
+
+void ForgetUnreadableFiles() { UnreadableFiles().clear(); }
 
 int SaveMemoData() { return WriteTextFile(kMemoFile, g_strMemoData); }
 

@@ -21,6 +21,8 @@ std::string ReadTextFile(const std::string& name);
 // Returns true when the last read of `name` (in the current directory) found a file it could not
 // read.
 bool IsUnreadableFile(const std::string& name);
+// Forgets every file remembered as unreadable, as at start-up; ResetModelState calls it.
+void ForgetUnreadableFiles();
 
 // Writes g_strMemoData to "MemoData.txt"; returns 1 on success, else 0.
 int SaveMemoData();

@@ -34,14 +34,7 @@ std::string ExpectedStore(const BuiltinRow (&rows)[N]) {
     return store;
 }
 
-class BuiltinHolidaysTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        g_strStaticHoliday.clear();
-        g_strDynamicHoliday.clear();
-    }
-    void TearDown() override { SetUp(); }
-};
+using BuiltinHolidaysTest = ModelTest;
 
 TEST_F(BuiltinHolidaysTest, FixedDateTableIsByteForByteTheCodePage932Records) {
     SetDefaultStaticHolidays();

@@ -22,13 +22,7 @@ using namespace std::string_literals;
 
 namespace {
 
-class HostileFilesTest : public ModelTest {
-protected:
-    void TearDown() override {
-        ResetFileSystemCalls();
-        ModelTest::TearDown();
-    }
-};
+using HostileFilesTest = ModelTest;
 
 const std::string kOldMemo = "126^11^7^keep me~\0"s;
 

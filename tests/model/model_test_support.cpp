@@ -1,9 +1,6 @@
 #include "tests/model/model_test_support.h"
 
-#include "model/file_system_calls.h"
-#include "model/present_time.h"
-#include "model/record.h"
-#include "model/year_calendar.h"
+#include "model/model_state.h"
 
 #include <iconv.h>
 #include <unistd.h>
@@ -79,19 +76,11 @@ void ModelTest::SetUp() {
     ASSERT_NE(mkdtemp(pattern.data()), nullptr) << "errno " << errno;
     m_tempDirectory = pattern;
     ASSERT_EQ(chdir(m_tempDirectory.c_str()), 0);
-
-    g_strMemoData.clear();
-    g_strStaticHoliday.clear();
-    g_strDynamicHoliday.clear();
-    g_strYearHoliday.clear();
-    g_YearCalendar = CYearCalendar{};
-    ResetFileSystemCalls();
-    ClearPresentTimeForTesting();
+    ResetModelState();
 }
 
 void ModelTest::TearDown() {
-    ResetFileSystemCalls();
-    ClearPresentTimeForTesting();
+    ResetModelState();
     if (!m_oldDirectory.empty()) {
         EXPECT_EQ(chdir(m_oldDirectory.c_str()), 0);
     }

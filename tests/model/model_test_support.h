@@ -20,7 +20,7 @@ void PutFileBytes(const std::string& path, std::string_view bytes);
 std::vector<std::string> DirectoryNames();
 
 // Runs each test in a fresh temporary directory that is the current directory for the test's
-// duration, with empty stores, a zeroed model, the real file system calls and the real clock.
+// duration, with the model's state reset (ResetModelState) before and after.
 class ModelTest : public ::testing::Test {
 protected:
     void SetUp() override;

@@ -150,11 +150,6 @@ struct SaveCase {
 
 class SaveFaultTest : public ModelTest {
 protected:
-    void TearDown() override {
-        ResetFileSystemCalls();
-        ModelTest::TearDown();
-    }
-
     std::vector<FileState> Prepare(const SaveCase& c) {
         for (const std::string& name : DirectoryNames()) ::unlink(name.c_str());
         g_YearCalendar.year = 126;

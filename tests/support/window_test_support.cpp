@@ -1,9 +1,8 @@
 #include "tests/support/window_test_support.h"
 
 #include "app/resources/resources.h"
+#include "model/model_state.h"
 #include "model/present_time.h"
-#include "model/record.h"
-#include "model/year_calendar.h"
 #include "platform/testing.h"
 #include "ui/globals.h"
 
@@ -32,11 +31,7 @@ ScopedTempDirectory::~ScopedTempDirectory() {
 }
 
 void ResetProgramState() {
-    g_strMemoData.clear();
-    g_strStaticHoliday.clear();
-    g_strDynamicHoliday.clear();
-    g_strYearHoliday.clear();
-    g_YearCalendar = CYearCalendar{};
+    ResetModelState();
     ResetWindowGlobals();
     platform::InstallResources(resources::VelmoraResources());
     platform::testing::EnableTestMode();

@@ -1,0 +1,6 @@
+#pragma once
+
+// Returns the model's program-wide state to what it is when the program starts: the four stores
+// empty, g_YearCalendar zeroed, no data file remembered as unreadable, the real file system calls
+// and the real clock. Tests call it before and after each case.
+void ResetModelState();
