@@ -133,24 +133,24 @@ struct ModeCase {
     const char* name;
     mode_t mode;
 };
+void PrintTo(const ModeCase& row, std::ostream* out) { *out << row.name; }
 
-TEST_F(DataFilesTest, RewriteKeepsThePermissionBits) {
-    const ModeCase cases[] = {
-        {"owner only", 0600},
-        {"group readable", 0640},
-        {"everyone writable", 0666},
-        {"odd bits", 0604},
-        {"write bit for others only", 0602},
-    };
-    for (const ModeCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        PutFileBytes("MemoData.txt", "old~\0"s);
-        ASSERT_EQ(::chmod("MemoData.txt", c.mode), 0);
-        ASSERT_EQ(WriteTextFile("MemoData.txt", "new~"), 1);
-        EXPECT_EQ(ModeOf("MemoData.txt"), c.mode);
-        EXPECT_EQ(ReadTextFile("MemoData.txt"), "new~");
-    }
+class RewriteModeTest : public ModelTest, public ::testing::WithParamInterface<ModeCase> {};
+
+TEST_P(RewriteModeTest, RewriteKeepsThePermissionBits) {
+    const ModeCase& c = GetParam();
+    PutFileBytes("MemoData.txt", "old~\0"s);
+    ASSERT_EQ(::chmod("MemoData.txt", c.mode), 0);
+    ASSERT_EQ(WriteTextFile("MemoData.txt", "new~"), 1);
+    EXPECT_EQ(ModeOf("MemoData.txt"), c.mode);
+    EXPECT_EQ(ReadTextFile("MemoData.txt"), "new~");
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, RewriteModeTest,
+                         ::testing::Values(ModeCase{"owner only", 0600}, ModeCase{"group readable", 0640},
+                                           ModeCase{"everyone writable", 0666}, ModeCase{"odd bits", 0604},
+                                           ModeCase{"write bit for others only", 0602}),
+                         RowName());
 
 TEST_F(DataFilesTest, NewFileIsReadableAndWritableAsTheUmaskAllows) {
     const mode_t old = ::umask(022);
@@ -261,32 +261,33 @@ struct FaultCase {
     const char* name;
     FaultPlan plan;
 };
+void PrintTo(const FaultCase& row, std::ostream* out) { *out << row.name; }
 
-TEST_F(DataFilesTest, FailedSaveReturnsZeroKeepsTheOldFileAndLeavesNoTemporaryFile) {
-    const FaultCase cases[] = {
-        {"temporary file cannot be created", {FaultPlan::Call::Open, 1}},
-        {"write fails", {FaultPlan::Call::Write, 1}},
-        {"flush to disk fails", {FaultPlan::Call::Sync, 1}},
-        {"permission bits cannot be set", {FaultPlan::Call::Chmod, 1}},
-        {"close reports an error", {FaultPlan::Call::Close, 1}},
-        {"rename fails", {FaultPlan::Call::Rename, 1}},
-    };
-    for (const FaultCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        PutFileBytes("MemoData.txt", "126^11^7^old~\0tail"s);
-        ASSERT_EQ(::chmod("MemoData.txt", 0640), 0);
-        SetFileSystemCallsForTesting(FaultyCalls(c.plan));
-        g_strMemoData = "126^11^7^new~";
+class FailedSaveTest : public ModelTest, public ::testing::WithParamInterface<FaultCase> {};
 
-        EXPECT_EQ(SaveMemoData(), 0);
+TEST_P(FailedSaveTest, FailedSaveReturnsZeroKeepsTheOldFileAndLeavesNoTemporaryFile) {
+    PutFileBytes("MemoData.txt", "126^11^7^old~\0tail"s);
+    ASSERT_EQ(::chmod("MemoData.txt", 0640), 0);
+    SetFileSystemCallsForTesting(FaultyCalls(GetParam().plan));
+    g_strMemoData = "126^11^7^new~";
 
-        ResetFileSystemCalls();
-        EXPECT_EQ(FileBytes("MemoData.txt"), "126^11^7^old~\0tail"s);
-        EXPECT_EQ(ModeOf("MemoData.txt"), 0640u);
-        EXPECT_EQ(DirectoryNames(), std::vector<std::string>{"MemoData.txt"});
-        EXPECT_EQ(g_strMemoData, "126^11^7^new~");
-    }
+    EXPECT_EQ(SaveMemoData(), 0);
+
+    ResetFileSystemCalls();
+    EXPECT_EQ(FileBytes("MemoData.txt"), "126^11^7^old~\0tail"s);
+    EXPECT_EQ(ModeOf("MemoData.txt"), 0640u);
+    EXPECT_EQ(DirectoryNames(), std::vector<std::string>{"MemoData.txt"});
+    EXPECT_EQ(g_strMemoData, "126^11^7^new~");
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, FailedSaveTest,
+                         ::testing::Values(FaultCase{"temporary file cannot be created", {FaultPlan::Call::Open, 1}},
+                                           FaultCase{"write fails", {FaultPlan::Call::Write, 1}},
+                                           FaultCase{"flush to disk fails", {FaultPlan::Call::Sync, 1}},
+                                           FaultCase{"permission bits cannot be set", {FaultPlan::Call::Chmod, 1}},
+                                           FaultCase{"close reports an error", {FaultPlan::Call::Close, 1}},
+                                           FaultCase{"rename fails", {FaultPlan::Call::Rename, 1}}),
+                         RowName());
 
 TEST_F(DataFilesTest, FailingFlushOfTheDirectoryAfterTheRenameStillCountsAsSaved) {
     // The second flush is that of the directory, after the new content is in place.
@@ -349,28 +350,33 @@ TEST_F(DataFilesTest, FailedOrInterruptedReads) {
     EXPECT_EQ(ReadTextFile("MemoData.txt"), "1^2^3^x~");
 }
 
-TEST_F(DataFilesTest, SaveHolidayDataWritesThreeFilesNamedAfterTheShownYear) {
-    const struct {
-        const char* name;
-        int year;
-        const char* yearFile;
-    } cases[] = {
-        {"2026", 126, "126_holi.txt"},
-        {"2027", 127, "127_holi.txt"},
-        {"1899", -1, "-1_holi.txt"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        g_YearCalendar.year = c.year;
-        g_strStaticHoliday = "1^1^s^0~";
-        g_strDynamicHoliday = "1^15^d^2~";
-        g_strYearHoliday = "5^6^y^100~";
-        ASSERT_EQ(SaveHolidayData(), 1);
-        EXPECT_EQ(FileBytes("Static_holi.txt"), "1^1^s^0~\0"s);
-        EXPECT_EQ(FileBytes("Dynamic_holi.txt"), "1^15^d^2~\0"s);
-        EXPECT_EQ(FileBytes(c.yearFile), "5^6^y^100~\0"s);
-    }
+struct YearFileCase {
+    const char* name;
+    int year;
+    const char* yearFile;
+};
+void PrintTo(const YearFileCase& row, std::ostream* out) { *out << row.name; }
+
+class YearFileTest : public ModelTest, public ::testing::WithParamInterface<YearFileCase> {};
+
+TEST_P(YearFileTest, SaveHolidayDataWritesThreeFilesNamedAfterTheShownYear) {
+    const YearFileCase& c = GetParam();
+    g_YearCalendar.year = c.year;
+    g_strStaticHoliday = "1^1^s^0~";
+    g_strDynamicHoliday = "1^15^d^2~";
+    g_strYearHoliday = "5^6^y^100~";
+    ASSERT_EQ(SaveHolidayData(), 1);
+    EXPECT_EQ(FileBytes("Static_holi.txt"), "1^1^s^0~\0"s);
+    EXPECT_EQ(FileBytes("Dynamic_holi.txt"), "1^15^d^2~\0"s);
+    EXPECT_EQ(FileBytes(c.yearFile), "5^6^y^100~\0"s);
+    EXPECT_EQ(DirectoryNames().size(), 3u);
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, YearFileTest,
+                         ::testing::Values(YearFileCase{"2026", 126, "126_holi.txt"},
+                                           YearFileCase{"2027", 127, "127_holi.txt"},
+                                           YearFileCase{"1899", -1, "-1_holi.txt"}),
+                         RowName());
 
 TEST_F(DataFilesTest, SaveHolidayDataStopsAtAReadOnlyFixedDateFile) {
     PutFileBytes("Static_holi.txt", "old~\0"s);

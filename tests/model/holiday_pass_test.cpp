@@ -62,9 +62,10 @@ struct YearSetCase {
     int calendarYear;
     std::vector<Mark> marks;
 };
+void PrintTo(const YearSetCase& row, std::ostream* out) { *out << row.name; }
 
-TEST_F(HolidayPassTest, BuiltinTableGivesTheHolidaysOfEachYear) {
-    const YearSetCase cases[] = {
+std::vector<YearSetCase> YearSetCases() {
+    return {
         {"1999: rule-based holidays on their fixed dates, two Sundays moved on",
          1999,
          {Named(1, 1, "元旦"), Named(1, 15, "成人の日"), Named(2, 11, "建国記念日"), Named(3, 21, "春分の日"),
@@ -107,14 +108,19 @@ TEST_F(HolidayPassTest, BuiltinTableGivesTheHolidaysOfEachYear) {
           Named(7, 20, "海の日"), Named(9, 15, "敬老の日"), Named(9, 23, "秋分の日"), Named(10, 12, "体育の日"),
           Named(11, 3, "分化の日"), Named(11, 23, "勤労感謝の日"), Named(12, 23, "天皇誕生日")}},
     };
-    for (const YearSetCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        g_YearCalendar.year = c.calendarYear - 1900;
-        InstallBuiltinHolidays();
-        BuildCalendarYear(c.calendarYear);
-        EXPECT_EQ(MarkedDays(), c.marks);
-    }
 }
+
+class BuiltinYearTest : public ModelTest, public ::testing::WithParamInterface<YearSetCase> {};
+
+TEST_P(BuiltinYearTest, BuiltinTableGivesTheHolidaysOfEachYear) {
+    const YearSetCase& c = GetParam();
+    g_YearCalendar.year = c.calendarYear - 1900;
+    InstallBuiltinHolidays();
+    BuildCalendarYear(c.calendarYear);
+    EXPECT_EQ(MarkedDays(), c.marks);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, BuiltinYearTest, ::testing::ValuesIn(YearSetCases()), RowName());
 
 struct EquinoxCase {
     const char* name;
@@ -282,23 +288,34 @@ TEST_F(HolidayPassTest, MarksOfAnEarlierYearNeverSurvive) {
     EXPECT_EQ(g_YearCalendar.cells[0][10].text, Sjis("成人の日"));
 }
 
-TEST_F(HolidayPassTest, YearsAtTheEndsOfTheIntRangeBuildAndMarkTheirHolidays) {
-    for (const int year : {INT_MIN, INT_MAX}) {
-        SCOPED_TRACE(year);
-        g_YearCalendar.year = year;
-        InstallBuiltinHolidays();
-        g_YearCalendar.Build();
-        EXPECT_EQ(g_YearCalendar.cells[0][0].text, Sjis("元旦"));
-        // Before 2000 成人の日 keeps its written date; from 2000 on it is the second Monday.
-        int adultsDay = 15;
-        if (year > 99) {
-            for (int d = 8; d <= 14; ++d) {
-                if (g_YearCalendar.cells[0][d - 1].weekday == 1) adultsDay = d;
-            }
+struct EndYearCase {
+    const char* name;
+    int year;  // since 1900
+};
+void PrintTo(const EndYearCase& row, std::ostream* out) { *out << row.name; }
+
+class EndYearTest : public ModelTest, public ::testing::WithParamInterface<EndYearCase> {};
+
+TEST_P(EndYearTest, YearsAtTheEndsOfTheIntRangeBuildAndMarkTheirHolidays) {
+    const int year = GetParam().year;
+    g_YearCalendar.year = year;
+    InstallBuiltinHolidays();
+    g_YearCalendar.Build();
+    EXPECT_EQ(g_YearCalendar.cells[0][0].text, Sjis("元旦"));
+    // Before 2000 成人の日 keeps its written date; from 2000 on it is the second Monday.
+    int adultsDay = 15;
+    if (year > 99) {
+        for (int d = 8; d <= 14; ++d) {
+            if (g_YearCalendar.cells[0][d - 1].weekday == 1) adultsDay = d;
         }
-        EXPECT_EQ(g_YearCalendar.cells[0][adultsDay - 1].text, Sjis("成人の日"));
-        EXPECT_EQ(g_YearCalendar.cells[11][22].text, Sjis("天皇誕生日"));
     }
+    EXPECT_EQ(g_YearCalendar.cells[0][adultsDay - 1].text, Sjis("成人の日"));
+    EXPECT_EQ(g_YearCalendar.cells[11][22].text, Sjis("天皇誕生日"));
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, EndYearTest,
+                         ::testing::Values(EndYearCase{"lowest int year", INT_MIN},
+                                           EndYearCase{"highest int year", INT_MAX}),
+                         RowName());
 
 }  // namespace

@@ -32,6 +32,7 @@ struct ReadFault {
     int failingCall;  // 0 open, 1 fstat, 2 the first read
     int error;
 };
+void PrintTo(const ReadFault& row, std::ostream* out) { *out << row.name; }
 
 int g_readFaultCall = -1;
 int g_readFaultError = 0;
@@ -62,37 +63,41 @@ FileSystemCalls FailingReadCalls() {
     return calls;
 }
 
-TEST_F(HostileFilesTest, FileThatCouldNotBeReadIsNeverReplaced) {
-    const ReadFault faults[] = {
-        {"open refused (no read permission)", 0, EACCES}, {"open fails with an I/O error", 0, EIO},
-        {"open finds too many open files", 0, EMFILE},    {"status cannot be read", 1, EIO},
-        {"read fails with an I/O error", 2, EIO},         {"read finds a directory", 2, EISDIR},
-    };
-    for (const ReadFault& f : faults) {
-        SCOPED_TRACE(f.name);
-        PutFileBytes(kMemoFile, kOldMemo);
-        g_readFaultCall = f.failingCall;
-        g_readFaultError = f.error;
-        SetFileSystemCallsForTesting(FailingReadCalls());
-        EXPECT_EQ(LoadMemoData(), 0);
-        ResetFileSystemCalls();
-        EXPECT_EQ(g_strMemoData, "");
-        EXPECT_TRUE(IsUnreadableFile(kMemoFile));
+class UnreadFileTest : public ModelTest, public ::testing::WithParamInterface<ReadFault> {};
 
-        // The user's new memo cannot take the place of the ones that could not be read.
-        g_strMemoData = MakeMemoRecord(126, 11, 8, "new");
-        EXPECT_EQ(SaveMemoData(), 0);
-        EXPECT_EQ(FileBytes(kMemoFile), kOldMemo);
-        EXPECT_EQ(DirectoryNames(), std::vector<std::string>{kMemoFile});
+TEST_P(UnreadFileTest, FileThatCouldNotBeReadIsNeverReplaced) {
+    const ReadFault& f = GetParam();
+    PutFileBytes(kMemoFile, kOldMemo);
+    g_readFaultCall = f.failingCall;
+    g_readFaultError = f.error;
+    SetFileSystemCallsForTesting(FailingReadCalls());
+    EXPECT_EQ(LoadMemoData(), 0);
+    ResetFileSystemCalls();
+    EXPECT_EQ(g_strMemoData, "");
+    EXPECT_TRUE(IsUnreadableFile(kMemoFile));
 
-        // Once a read succeeds, the store holds the file again and may replace it.
-        EXPECT_EQ(LoadMemoData(), 1);
-        EXPECT_FALSE(IsUnreadableFile(kMemoFile));
-        g_strMemoData += MakeMemoRecord(126, 11, 8, "new");
-        EXPECT_EQ(SaveMemoData(), 1);
-        EXPECT_EQ(ReadTextFile(kMemoFile), "126^11^7^keep me~126^11^8^new~");
-    }
+    // The user's new memo cannot take the place of the ones that could not be read.
+    g_strMemoData = MakeMemoRecord(126, 11, 8, "new");
+    EXPECT_EQ(SaveMemoData(), 0);
+    EXPECT_EQ(FileBytes(kMemoFile), kOldMemo);
+    EXPECT_EQ(DirectoryNames(), std::vector<std::string>{kMemoFile});
+
+    // Once a read succeeds, the store holds the file again and may replace it.
+    EXPECT_EQ(LoadMemoData(), 1);
+    EXPECT_FALSE(IsUnreadableFile(kMemoFile));
+    g_strMemoData += MakeMemoRecord(126, 11, 8, "new");
+    EXPECT_EQ(SaveMemoData(), 1);
+    EXPECT_EQ(ReadTextFile(kMemoFile), "126^11^7^keep me~126^11^8^new~");
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, UnreadFileTest,
+                         ::testing::Values(ReadFault{"open refused (no read permission)", 0, EACCES},
+                                           ReadFault{"open fails with an I/O error", 0, EIO},
+                                           ReadFault{"open finds too many open files", 0, EMFILE},
+                                           ReadFault{"status cannot be read", 1, EIO},
+                                           ReadFault{"read fails with an I/O error", 2, EIO},
+                                           ReadFault{"read finds a directory", 2, EISDIR}),
+                         RowName());
 
 TEST_F(HostileFilesTest, UnreadableHolidayFileStopsTheHolidaySaveAtThatFile) {
     PutFileBytes(kStaticHolidayFile, "1^1^s^0~\0"s);
@@ -224,11 +229,12 @@ std::pair<off_t, std::string> FileTail(const char* name, std::size_t count) {
     return {status.st_size, tail};
 }
 
-TEST_F(HostileFilesTest, HundredMegabyteMemoFileIsReadWholeAndWrittenBackUnchanged) {
-    // One year of memos, doubled until past 100 MB, then one record that is found by its date.
+TEST_F(HostileFilesTest, MemoFileOfSeveralMegabytesIsReadWholeAndWrittenBackUnchanged) {
+    // One year of memos, doubled until the file takes more than 64 reads of the reader's 64 KiB
+    // buffer (about 4.5 MB), then one record that is found by its date.
     std::string store;
     for (int day = 0; day < 372; ++day) store += MakeMemoRecord(126, day / 31, day % 31 + 1, std::string(80, 'm'));
-    while (store.size() < 100 * 1024 * 1024) store += store;
+    while (store.size() < 64 * 64 * 1024) store += store;
     const std::string last = MakeMemoRecord(127, 0, 1, "last");
     store += last;
     PutFileBytes(kMemoFile, store + '\0');

@@ -1,4 +1,5 @@
 #include "model/memo_store.h"
+#include "model/record.h"
 #include "model/year_calendar.h"
 #include "tests/model/model_test_support.h"
 
@@ -6,6 +7,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -20,9 +22,10 @@ struct TakeCase {
     std::optional<std::string> taken;
     std::string kept;
 };
+void PrintTo(const TakeCase& row, std::ostream* out) { *out << row.name; }
 
-TEST(TakeMemoRecord, TakesTheFirstRecordOfTheDayAndKeepsTheRest) {
-    const TakeCase cases[] = {
+std::vector<TakeCase> TakeCases() {
+    return {
         {"empty store", "", 126, 11, 7, std::nullopt, ""},
         {"the day first of two", "126^11^7^abc~126^11^8^x~", 126, 11, 7, "abc", "126^11^8^x~"},
         {"the day last of two", "126^11^8^x~126^11^7^abc~", 126, 11, 7, "abc", "126^11^8^x~"},
@@ -45,17 +48,22 @@ TEST(TakeMemoRecord, TakesTheFirstRecordOfTheDayAndKeepsTheRest) {
         {"a second byte 0x7E inside an earlier text ends no record", "1^1^1^" + kYen + "~126^11^7^z~", 126, 11, 7, "z",
          "1^1^1^" + kYen + "~"},
     };
-    for (const TakeCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        std::string store = c.store;
-        const std::optional<std::string> taken = TakeMemoRecord(store, c.year, c.month, c.day);
-        ASSERT_EQ(taken.has_value(), c.taken.has_value());
-        if (taken) {
-            EXPECT_EQ(HexBytes(*taken), HexBytes(*c.taken));
-        }
-        EXPECT_EQ(HexBytes(store), HexBytes(c.kept));
-    }
 }
+
+class TakeMemoRecordTest : public ::testing::TestWithParam<TakeCase> {};
+
+TEST_P(TakeMemoRecordTest, TakesTheFirstRecordOfTheDayAndKeepsTheRest) {
+    const TakeCase& c = GetParam();
+    std::string store = c.store;
+    const std::optional<std::string> taken = TakeMemoRecord(store, c.year, c.month, c.day);
+    ASSERT_EQ(taken.has_value(), c.taken.has_value());
+    if (taken) {
+        EXPECT_EQ(HexBytes(*taken), HexBytes(*c.taken));
+    }
+    EXPECT_EQ(HexBytes(store), HexBytes(c.kept));
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, TakeMemoRecordTest, ::testing::ValuesIn(TakeCases()), RowName());
 
 TEST(TakeMemoRecord, ARecordAppendedAfterADamagedRestStaysWhole) {
     std::string store = "126^11^9^tail";
@@ -83,9 +91,10 @@ struct AppendCase {
     std::string text;
     std::string record;
 };
+void PrintTo(const AppendCase& row, std::ostream* out) { *out << row.name; }
 
-TEST(AppendMemoRecord, ReplacesTheDelimitersSoTheRecordParsesBackWhole) {
-    const AppendCase cases[] = {
+std::vector<AppendCase> AppendCases() {
+    return {
         {"plain text", "abc", "126^11^7^abc~"},
         {"empty text", "", "126^11^7^~"},
         {"caret and tilde become full-width", "a^b~c", "126^11^7^a" + Sjis("＾") + "b" + Sjis("～") + "c~"},
@@ -93,16 +102,55 @@ TEST(AppendMemoRecord, ReplacesTheDelimitersSoTheRecordParsesBackWhole) {
         {"a lead byte that ends the text becomes a geta mark", "a\x81", "126^11^7^a" + Sjis("〓") + "~"},
         {"line breaks stay", "a\r\nb", "126^11^7^a\r\nb~"},
     };
-    for (const AppendCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        std::string store = "126^11^8^x~";
-        AppendMemoRecord(store, 126, 11, 7, c.text);
-        EXPECT_EQ(HexBytes(store), HexBytes("126^11^8^x~" + c.record));
-        const std::optional<std::string> back = TakeMemoRecord(store, 126, 11, 7);
-        ASSERT_TRUE(back.has_value());
-        EXPECT_EQ(store, "126^11^8^x~") << "the record stayed one record";
-    }
 }
+
+class AppendMemoRecordTest : public ::testing::TestWithParam<AppendCase> {};
+
+TEST_P(AppendMemoRecordTest, ReplacesTheDelimitersSoTheRecordParsesBackWhole) {
+    const AppendCase& c = GetParam();
+    std::string store = "126^11^8^x~";
+    AppendMemoRecord(store, 126, 11, 7, c.text);
+    EXPECT_EQ(HexBytes(store), HexBytes("126^11^8^x~" + c.record));
+    const std::optional<std::string> back = TakeMemoRecord(store, 126, 11, 7);
+    ASSERT_TRUE(back.has_value());
+    EXPECT_EQ(store, "126^11^8^x~") << "the record stayed one record";
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, AppendMemoRecordTest, ::testing::ValuesIn(AppendCases()), RowName());
+
+std::vector<std::string> RecordsOf(std::string_view store) {
+    std::vector<std::string> records;
+    while (!store.empty()) records.emplace_back(CutRecord(store));
+    return records;
+}
+
+struct DamagedTailCase {
+    const char* name;
+    std::string store;
+};
+void PrintTo(const DamagedTailCase& row, std::ostream* out) { *out << row.name; }
+
+class DamagedTailTest : public ::testing::TestWithParam<DamagedTailCase> {};
+
+// Found by the fuzzer: a damaged last record that ends in a lead byte took the first "~" added to
+// close it as its second byte, so the next appended record ran into it.
+TEST_P(DamagedTailTest, TailEndingInALeadByteStaysApartFromTheNextAppendedRecord) {
+    std::string store = GetParam().store;
+    EXPECT_FALSE(TakeMemoRecord(store, 126, 11, 7).has_value());
+    AppendMemoRecord(store, 126, 11, 7, "new");
+
+    const std::vector<std::string> records = RecordsOf(store);
+    ASSERT_EQ(records.size(), 2u) << HexBytes(store);
+    EXPECT_EQ(records[1], "126^11^7^new~");
+    EXPECT_EQ(TakeMemoRecord(store, 126, 11, 7), "new");
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, DamagedTailTest,
+                         ::testing::Values(DamagedTailCase{"lead byte alone at the end", "126^11^8^abc\x81"},
+                                           DamagedTailCase{"lead byte after a double-byte character",
+                                                           "126^11^8^\x89\x7e\x82"},
+                                           DamagedTailCase{"nothing but a lead byte", "\xe0"}),
+                         RowName());
 
 TEST(FindMonthMemos, FirstRecordOfADayWinsAndStrayRecordsAreSkipped) {
     const std::string store =
@@ -148,24 +196,30 @@ struct MonthCase {
     std::string first;
     std::string last;
 };
+void PrintTo(const MonthCase& row, std::ostream* out) { *out << row.name; }
 
-TEST_F(MonthListLinesTest, EveryDayOfTheMonthHasALineInDayOrder) {
-    const MonthCase cases[] = {
+std::vector<MonthCase> MonthCases() {
+    return {
         {"February 2026", 126, 1, 28, Sjis(" 1日(日)    "), Sjis("28日(土)    ")},
         {"leap February 2024", 124, 1, 29, Sjis(" 1日(木)    "), Sjis("29日(木)    ")},
         {"January 2026 has 31 days", 126, 0, 31, Sjis(" 1日(木)    "), Sjis("31日(土)    ")},
         {"April 2026 has 30 days", 126, 3, 30, Sjis(" 1日(水)    "), Sjis("30日(木)    ")},
     };
-    for (const MonthCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        const std::vector<std::string> lines = LinesOf(c.year, c.month, "");
-        ASSERT_EQ(lines.size(), c.count);
-        EXPECT_EQ(HexBytes(lines.front()), HexBytes(c.first));
-        EXPECT_EQ(HexBytes(lines.back()), HexBytes(c.last));
-        for (std::size_t i = 1; i < lines.size(); ++i)
-            EXPECT_LT(lines[i - 1], lines[i]) << "a sorted list keeps line " << i << " after the one before";
-    }
 }
+
+class MonthListLinesRowsTest : public ModelTest, public ::testing::WithParamInterface<MonthCase> {};
+
+TEST_P(MonthListLinesRowsTest, EveryDayOfTheMonthHasALineInDayOrder) {
+    const MonthCase& c = GetParam();
+    const std::vector<std::string> lines = LinesOf(c.year, c.month, "");
+    ASSERT_EQ(lines.size(), c.count);
+    EXPECT_EQ(HexBytes(lines.front()), HexBytes(c.first));
+    EXPECT_EQ(HexBytes(lines.back()), HexBytes(c.last));
+    for (std::size_t i = 1; i < lines.size(); ++i)
+        EXPECT_LT(lines[i - 1], lines[i]) << "a sorted list keeps line " << i << " after the one before";
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, MonthListLinesRowsTest, ::testing::ValuesIn(MonthCases()), RowName());
 
 TEST_F(MonthListLinesTest, ALineCarriesItsDaysMemoUnchanged) {
     const std::vector<std::string> lines =

@@ -48,6 +48,20 @@ std::string HexBytes(std::string_view bytes) {
     return hex;
 }
 
+std::string TestNameOf(std::string_view description) {
+    std::string name;
+    bool gap = false;
+    for (const char c : description) {
+        const bool allowed = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+        if (allowed) {
+            if (gap && !name.empty()) name += '_';
+            name += c;
+        }
+        gap = !allowed;
+    }
+    return name;
+}
+
 std::string FileBytes(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     if (!file) return "<missing>";

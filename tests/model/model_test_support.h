@@ -19,6 +19,17 @@ void PutFileBytes(const std::string& path, std::string_view bytes);
 // Returns the names in the current directory, sorted.
 std::vector<std::string> DirectoryNames();
 
+// Returns a parameterised case's name made of a row's description: each run of characters that a
+// test name may not hold becomes one "_".
+std::string TestNameOf(std::string_view description);
+// Names each parameterised case after the `name` of its row.
+struct RowName {
+    template <typename Row>
+    std::string operator()(const ::testing::TestParamInfo<Row>& info) const {
+        return TestNameOf(info.param.name);
+    }
+};
+
 // Runs each test in a fresh temporary directory that is the current directory for the test's
 // duration, with the model's state reset (ResetModelState) before and after.
 class ModelTest : public ::testing::Test {

@@ -4,9 +4,11 @@
 
 #include <climits>
 #include <ctime>
+#include <string>
 
 namespace {
 
+using namespace std::string_literals;
 using YearCalendarTest = ModelTest;
 
 void BuildYear(int yearsSince1900) {
@@ -62,6 +64,21 @@ TEST_F(YearCalendarTest, ShorterMonthClearsTheDaysThatALongerBuildLeft) {
     BuildYear(124);  // 29 February 2024
     BuildYear(126);
     EXPECT_EQ(g_YearCalendar.cells[1][28].day, 0);
+}
+
+// Found by the fuzzer: the cell of 29 February kept the holiday mark and name of a leap year's
+// build after a build of a common year.
+TEST_F(YearCalendarTest, BuildOfAShorterFebruaryClearsTheMarkOfTheTwentyNinth) {
+    // 2024 has a one-year holiday on 29 February; 2025 has no such day.
+    PutFileBytes("124_holi.txt", "2^29^leap day^100~\0"s);
+    BuildYear(124);
+    ASSERT_EQ(g_YearCalendar.cells[1][28].flag, 1);
+
+    BuildYear(125);
+    const CDayCell& cell = g_YearCalendar.cells[1][28];
+    EXPECT_EQ(cell.day, 0);
+    EXPECT_EQ(cell.flag, 0);
+    EXPECT_EQ(cell.text, "");
 }
 
 struct SheetCase {
