@@ -1,6 +1,7 @@
 #pragma once
 
-// Gregorian calendar arithmetic on plain integers; defined for every int year, with no overflow.
+// Gregorian calendar arithmetic on plain integers; defined, with no overflow, for every calendar
+// year that the year model can show (an int of years since 1900, plus 1900).
 
 // Returns true when the calendar year (2026, not 126) is a leap year.
 bool IsLeapYear(long long calendarYear);

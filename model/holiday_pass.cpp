@@ -39,7 +39,8 @@ public:
     explicit HolidayMarker(CYearCalendar& calendar) : m_calendar(calendar) {}
 
     void Place(int month, int day, std::string_view name, int kind) {
-        // Months and days come unchecked from the files; Cell() refuses anything outside the year.
+        // Months and days come unchecked from the files: a month outside 1..12 marks nothing, and
+        // ExistingDay refuses any day that the month does not have.
         if (month < 1 || month > 12) return;
         const int monthIndex = month - 1;
         const long long calendarYear = m_calendar.CalendarYear();

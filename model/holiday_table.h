@@ -6,13 +6,14 @@
 // The record the holiday setting dialog is given to add a new holiday.
 inline constexpr std::string_view kAddHolidayRecord = "0^0^^0^";
 
-// Returns the records of the three stores one after another, fixed-date first, each closed by
-// "~", so that no store's unterminated tail runs into the next store's first record.
+// Returns the records of the three stores one after another, fixed-date first, each closed as
+// CloseRecord closes it, so that no store's unterminated tail runs into the next store's first
+// record.
 std::string JoinHolidayStores(std::string_view fixedStore, std::string_view ruleStore, std::string_view oneYearStore);
 
 // Returns the records of `records` ordered by (month, day) as n + 1 carrying passes over the n
-// records leave them, which fixes the order of records with equal dates; records without a
-// closing "~" get one.
+// records leave them, which fixes the order of records with equal dates; each record comes out
+// closed as CloseRecord closes it.
 std::string SortHolidayRecords(std::string_view records);
 
 // Returns the list line of a holiday: "%2d月 %2d日　" and the name, in code page 932.

@@ -9,12 +9,12 @@
 #include <vector>
 
 // Edits and reads of the memo store (a run of "year^month^day^text~" records in code page 932)
-// as the schedule dialogs make them. Every function walks the store once.
+// as the schedule dialogs make them. A function that reads the store walks it once.
 
 // Removes the first record of the day (numbers as the record stores them: years since 1900,
 // month 0..11, day) from `store` and returns its text, or std::nullopt when there is none. The
-// other records keep their bytes and order; an unterminated rest at the end is kept closed with
-// "~", so that a record appended later stays a record of its own.
+// other records keep their bytes and order; an unterminated rest at the end is kept closed as
+// CloseRecord closes it, so that a record appended later stays a record of its own.
 std::optional<std::string> TakeMemoRecord(std::string& store, int year, int month, int day);
 
 // Appends the day's record with `text` to the end of `store`; each single-byte "^" and "~" of the

@@ -1,4 +1,4 @@
-// Data files that cannot be read, cannot be written, are huge, random or in another encoding: the
+// Data files that cannot be read, cannot be written, are large, random or in another encoding: the
 // stores show what can be read, and no file that could not be read is ever replaced.
 #include "model/data_files.h"
 #include "model/file_system_calls.h"
