@@ -22,22 +22,19 @@ enum class ControlKind {
     RadioButton,  // automatic radio button
 };
 
-// Control style bits (only those that change behaviour here).
-inline constexpr unsigned kTabStop = 1u << 0;
+// Control style bits that the layer acts on.
+inline constexpr unsigned kTabStop = 1u << 0;       // Tab reaches the control
 inline constexpr unsigned kGroup = 1u << 1;         // first control of a radio group
-inline constexpr unsigned kMultiLine = 1u << 2;     // edit: several lines
-inline constexpr unsigned kWantReturn = 1u << 3;    // edit: Enter starts a new line
-inline constexpr unsigned kVScroll = 1u << 4;       // vertical scroll bar
+inline constexpr unsigned kMultiLine = 1u << 2;     // edit: several lines; Enter starts a new one
+inline constexpr unsigned kVScroll = 1u << 4;       // multi-line edit: scroll bar always shown
 inline constexpr unsigned kSorted = 1u << 5;        // list box: keeps its lines sorted
 inline constexpr unsigned kNotify = 1u << 6;        // list box: reports double-clicks
 inline constexpr unsigned kAlwaysScroll = 1u << 7;  // list box: scroll bar always shown
-inline constexpr unsigned kBorder = 1u << 8;
-inline constexpr unsigned kAutoHScroll = 1u << 9;  // edit: scrolls horizontally
 
 struct ControlTemplate {
     ControlKind kind;
-    int id;            // -1 for controls nothing refers to
-    const char* text;  // UTF-8
+    int id;  // -1 for controls nothing refers to
+    const char* text;
     int x, y, cx, cy;  // dialog units
     unsigned style = 0;
     std::vector<const char*> items = {};  // combo box list items, in order
@@ -46,9 +43,9 @@ struct ControlTemplate {
 
 struct DialogTemplate {
     int id;
-    const char* title;     // UTF-8
+    const char* title;
     int cx, cy;            // client size in dialog units
-    const char* fontFace;  // UTF-8 face name as the program asks for it
+    const char* fontFace;  // the face name as the program asks for it
     int fontPoints;
     int menuId;    // 0 = none
     bool visible;  // false for a window that is never shown
@@ -57,7 +54,7 @@ struct DialogTemplate {
 };
 
 struct MenuItemTemplate {
-    const char* text;                          // UTF-8; nullptr for a separator
+    const char* text;                          // nullptr for a separator
     UINT id;                                   // command id; 0 for a popup
     std::vector<MenuItemTemplate> items = {};  // a popup's items
 };
@@ -86,7 +83,6 @@ struct ResourceTables {
 
 // Makes `tables` the resources that every window of the program is made from.
 void InstallResources(ResourceTables tables);
-
 // Returns the dialog template `id`, or nullptr.
 const DialogTemplate* FindDialogTemplate(int id);
 // Returns the menu `id`, or nullptr.

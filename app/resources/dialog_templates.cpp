@@ -57,8 +57,7 @@ std::vector<DialogTemplate> VelmoraDialogTemplates() {
                  IDR_HOLIDAY_LIST_MENU,
                  true,
                  {
-                     {K::ListBox, IDC_HOLIDAY_LIST, "", 5, 5, 100, 135,
-                      kNotify | kAlwaysScroll | kVScroll | kBorder | kTabStop},
+                     {K::ListBox, IDC_HOLIDAY_LIST, "", 5, 5, 100, 135, kNotify | kAlwaysScroll | kVScroll | kTabStop},
                      {K::PushButton, IDC_HOLIDAY_ADD, "追加... ", 110, 15, 40, 14, kTabStop},
                      {K::PushButton, IDC_HOLIDAY_CHANGE, "変更... ", 110, 40, 40, 14, kTabStop},
                      {K::PushButton, IDC_HOLIDAY_DELETE, "削除 ", 110, 65, 40, 14, kTabStop},
@@ -74,24 +73,24 @@ std::vector<DialogTemplate> VelmoraDialogTemplates() {
                  IDR_SCHEDULE_MENU,
                  true,
                  {
-                     {K::Edit, IDC_MEMO, "", 7, 38, 173, 87, kMultiLine | kWantReturn | kVScroll | kBorder | kTabStop},
+                     {K::Edit, IDC_MEMO, "", 7, 38, 173, 87, kMultiLine | kVScroll | kTabStop},
                      {K::PushButton, IDC_SCHEDULE_REGISTER, "登録", 7, 138, 50, 14, kTabStop},
                      {K::PushButton, IDC_SCHEDULE_DELETE, "削除", 67, 138, 50, 14, kTabStop},
                      {K::PushButton, IDC_SCHEDULE_CANCEL, "キャンセル", 130, 138, 50, 14, kTabStop},
                  }});
 
-    t.push_back({IDD_MONTH_SCHEDULE,
-                 "スケジュール表(1ヶ月)",
-                 170,
-                 175,
-                 kPGothic,
-                 9,
-                 IDR_MONTH_SCHEDULE_MENU,
-                 true,
-                 {
-                     {K::ListBox, IDC_DAY_LIST, "", 5, 40, 155, 125,
-                      kNotify | kSorted | kAlwaysScroll | kVScroll | kBorder | kTabStop},
-                 }});
+    t.push_back(
+        {IDD_MONTH_SCHEDULE,
+         "スケジュール表(1ヶ月)",
+         170,
+         175,
+         kPGothic,
+         9,
+         IDR_MONTH_SCHEDULE_MENU,
+         true,
+         {
+             {K::ListBox, IDC_DAY_LIST, "", 5, 40, 155, 125, kNotify | kSorted | kAlwaysScroll | kVScroll | kTabStop},
+         }});
 
     t.push_back({IDD_CALENDAR,
                  "カレンダー",
@@ -120,12 +119,12 @@ std::vector<DialogTemplate> VelmoraDialogTemplates() {
                      {K::ComboBox, IDC_DAY_COMBO, "", 60, 5, 43, 65, kVScroll | kTabStop, NumberItems(31)},
                      {K::Static, IDC_STATIC, "日", 105, 10, 8, 8},
                      {K::Static, IDC_STATIC, "休日名", 5, 35, 22, 8},
-                     {K::Edit, IDC_HOLIDAY_NAME, "", 35, 30, 70, 14, kAutoHScroll | kBorder | kTabStop},
+                     {K::Edit, IDC_HOLIDAY_NAME, "", 35, 30, 70, 14, kTabStop},
                      // The group's first button carries the tab stop, so Tab reaches the group.
                      {K::RadioButton, IDC_KIND_FIXED, "毎年(固定)", 5, 51, 48, 10, kGroup | kTabStop},
                      {K::RadioButton, IDC_KIND_HAPPY_MONDAY, "HappyMonday", 5, 65, 55, 10},
                      {K::RadioButton, IDC_KIND_ONE_YEAR, "1年限り", 5, 80, 38, 10},
-                     {K::Edit, IDC_WEEK, "", 65, 60, 20, 14, kAutoHScroll | kBorder},
+                     {K::Edit, IDC_WEEK, "", 65, 60, 20, 14},
                      {K::Static, IDC_STATIC, "週目", 90, 65, 15, 8},
                      {K::PushButton, IDC_SET_REGISTER, "登録", 5, 100, 50, 14, kTabStop},
                      {K::PushButton, IDC_SET_CANCEL, "キャンセル", 60, 100, 50, 14, kTabStop},

@@ -286,17 +286,17 @@ TEST(DialogResources, KeyControlsHaveTheirKindPlaceAndStyle) {
         int x, y, cx, cy;
         unsigned style;
     };
-    const unsigned list = kNotify | kAlwaysScroll | kVScroll | kBorder | kTabStop;
+    const unsigned list = kNotify | kAlwaysScroll | kVScroll | kTabStop;
     const std::vector<ControlCase> cases = {
         {108, 1029, ControlKind::Static, "Static", 80, 130, 85, 8, 0},
         {100, 1, ControlKind::DefPushButton, "OK", 178, 7, 32, 14, kTabStop},
         {104, 1005, ControlKind::ListBox, "", 5, 5, 100, 135, list},
         {104, 1006, ControlKind::PushButton, "追加... ", 110, 15, 40, 14, kTabStop},
         {104, 1008, ControlKind::PushButton, "削除 ", 110, 65, 40, 14, kTabStop},
-        {105, 1009, ControlKind::Edit, "", 7, 38, 173, 87, kMultiLine | kWantReturn | kVScroll | kBorder | kTabStop},
+        {105, 1009, ControlKind::Edit, "", 7, 38, 173, 87, kMultiLine | kVScroll | kTabStop},
         {106, 1003, ControlKind::ListBox, "", 5, 40, 155, 125, list | kSorted},
-        {110, 1009, ControlKind::Edit, "", 35, 30, 70, 14, kAutoHScroll | kBorder | kTabStop},
-        {110, 1019, ControlKind::Edit, "", 65, 60, 20, 14, kAutoHScroll | kBorder},
+        {110, 1009, ControlKind::Edit, "", 35, 30, 70, 14, kTabStop},
+        {110, 1019, ControlKind::Edit, "", 65, 60, 20, 14, 0},
         {110, 1027, ControlKind::RadioButton, "HappyMonday", 5, 65, 55, 10, 0},
     };
     for (const ControlCase& c : cases) {
