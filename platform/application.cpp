@@ -1,17 +1,20 @@
 #include "platform/dc.h"
 #include "platform/dialog.h"
+#include "platform/resources.h"
 #include "platform/state.h"
 #include "platform/termination.h"
+#include "platform/text_codec.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QFont>
 
 #include <cstdio>
 #include <cstdlib>
 
-namespace {
+using platform::detail::State;
 
-QtMessageHandler g_defaultMessages = nullptr;
+namespace {
 
 // While the toolkit starts: a window system it cannot open ends the program with one plain line
 // instead of the toolkit's abort.
@@ -21,15 +24,15 @@ void StartUpMessages(QtMsgType type, const QMessageLogContext& context, const QS
                      qPrintable(message.section(QLatin1Char('\n'), 0, 0)));
         std::_Exit(1);
     }
-    if (g_defaultMessages != nullptr) g_defaultMessages(type, context, message);
+    if (State().defaultMessageHandler != nullptr) State().defaultMessageHandler(type, context, message);
 }
 
 }  // namespace
 
 int AfxWinMain(int argc, char** argv) {
-    g_defaultMessages = qInstallMessageHandler(StartUpMessages);
+    State().defaultMessageHandler = qInstallMessageHandler(StartUpMessages);
     QApplication application(argc, argv);
-    qInstallMessageHandler(g_defaultMessages);
+    qInstallMessageHandler(State().defaultMessageHandler);
     QApplication::setApplicationName(QStringLiteral("Velmora"));
     // Windows hide instead of closing; only the program's own exit ends it.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -43,4 +46,48 @@ int AfxWinMain(int argc, char** argv) {
     if (app == nullptr) return 1;
     app->InitInstance();
     return app->ExitInstance();
+}
+
+CWinApp::CWinApp() { State().application = this; }
+
+CWinApp::~CWinApp() {
+    if (State().application == this) State().application = nullptr;
+}
+
+BOOL CWinApp::InitInstance() { return TRUE; }
+
+int CWinApp::ExitInstance() { return State().quitCode; }
+
+CWinApp* AfxGetApp() { return State().application; }
+
+BOOL AfxSocketInit() { return TRUE; }
+
+int AfxMessageBox(UINT stringId, UINT type) {
+    CWnd owner;
+    return owner.MessageBox(Cp932(platform::FindStringResource(stringId)), Cp932("Velmora"), type);
+}
+
+void PostQuitMessage(int exitCode) {
+    auto& state = State();
+    state.quitPosted = true;
+    state.quitCode = exitCode;
+    for (QEventLoop* loop : state.loops) loop->exit(-1);
+}
+
+BOOL IsQuitPosted() { return State().quitPosted ? TRUE : FALSE; }
+
+short GetKeyState(int virtualKey) {
+    const auto& forced = State().hooks.keyboardModifiers;
+    const Qt::KeyboardModifiers held = forced ? *forced : QGuiApplication::queryKeyboardModifiers();
+    const Qt::KeyboardModifier modifier = virtualKey == static_cast<int>(VK_SHIFT)     ? Qt::ShiftModifier
+                                          : virtualKey == static_cast<int>(VK_CONTROL) ? Qt::ControlModifier
+                                          : virtualKey == static_cast<int>(VK_MENU)    ? Qt::AltModifier
+                                                                                       : Qt::NoModifier;
+    return modifier != Qt::NoModifier && held.testFlag(modifier) ? static_cast<short>(-0x8000) : 0;
+}
+
+CPoint GetCursorPos() {
+    if (State().hooks.cursorPos) return *State().hooks.cursorPos;
+    const QPoint p = QCursor::pos();
+    return {p.x(), p.y()};
 }

@@ -8,9 +8,12 @@
 #include <QPainter>
 #include <QRegion>
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+inline constexpr int kSystemIconSize = 32;  // the size of a window's large icon
 
 namespace platform {
 
@@ -40,7 +43,9 @@ public:
     BOOL CreatePointFont(int pointTenths, std::string_view faceCp932);
     // Returns TRUE once the font has been made.
     bool IsCreated() const { return m_created; }
+    // Returns the Qt font.
     const QFont& Font() const { return m_font; }
+    // Returns the face name the program asked for, in UTF-8.
     const std::string& FaceUtf8() const { return m_faceUtf8; }
 
 private:
@@ -75,7 +80,8 @@ public:
     void DrawIcon(int x, int y, const QIcon& icon);
 
 private:
-    QFont CurrentFont() const;
+    void Log(platform::DrawOp op);
+    void Paint(const std::function<void(QPainter&)>& draw);
 
     QImage* m_surface;
     platform::DrawLog* m_log;
@@ -84,5 +90,3 @@ private:
     COLORREF m_textColour = RGB(0, 0, 0);
     COLORREF m_bkColour = RGB(255, 255, 255);
 };
-
-inline constexpr int kSystemIconSize = 32;  // SM_CXICON, SM_CYICON

@@ -2,58 +2,251 @@
 
 #include "platform/resources.h"
 #include "platform/state.h"
-#include "platform/text_codec.h"
-#include "platform/widgets.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QComboBox>
-#include <QCursor>
+#include <QContextMenuEvent>
+#include <QDialog>
+#include <QEventLoop>
+#include <QFontMetrics>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
+#include <QToolBar>
 #include <QVBoxLayout>
 #include <QWindow>
 
 #include <algorithm>
 
+using platform::ControlKind;
+using platform::ControlTemplate;
 using platform::detail::State;
+
+namespace platform::detail {
+
+// The top-level window of a dialog; hands window events to its CDialog.
+class DialogWidget : public QDialog {
+public:
+    explicit DialogWidget(CDialog* owner) : QDialog(nullptr), m_owner(owner) {}
+    CDialog* Owner() const { return m_owner; }
+    void Disown() { m_owner = nullptr; }
+    // Makes push button `id` the one that Enter clicks when no push button has the focus.
+    void SetDefaultButtonId(int id) { m_defaultButtonId = id; }
+
+    // Opens the window's system menu at the screen point; its choice arrives as a system command.
+    // Returns false when the window has no system menu.
+    bool TrackSystemMenu(const QPoint& at) {
+        CMenu* systemMenu = m_owner != nullptr ? m_owner->GetSystemMenu(FALSE) : nullptr;
+        if (systemMenu == nullptr || systemMenu->Popup()->actions().isEmpty()) return false;
+        const auto chosen = static_cast<UINT>(systemMenu->TrackPopupMenu(TPM_RETURNCMD, at.x(), at.y(), m_owner));
+        if (chosen != 0) m_owner->OnSysCommand(chosen, 0);
+        return true;
+    }
+
+protected:
+    bool event(QEvent* event) override {
+        const QEvent::Type type = event->type();
+        if (m_owner != nullptr && (type == QEvent::WindowActivate || type == QEvent::WindowDeactivate)) {
+            m_owner->OnActivate(type == QEvent::WindowActivate ? WA_ACTIVE : WA_INACTIVE, nullptr, isMinimized());
+        }
+        return QDialog::event(event);
+    }
+
+    void closeEvent(QCloseEvent* event) override {
+        // The close box is a system command; the window decides whether it hides or ends.
+        event->ignore();
+        if (m_owner != nullptr) m_owner->OnSysCommand(SC_CLOSE, 0);
+    }
+
+    void keyPressEvent(QKeyEvent* event) override {
+        if (m_owner == nullptr) return QDialog::keyPressEvent(event);
+        const int key = event->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && event->modifiers() == Qt::NoModifier) {
+            // A push button that has the keyboard focus is the default button while it has it.
+            auto* focused = qobject_cast<QPushButton*>(focusWidget());
+            QAbstractButton* button = focused != nullptr && focused->isEnabled() ? focused : nullptr;
+            if (button == nullptr && m_defaultButtonId != 0) {
+                button = qobject_cast<QAbstractButton*>(m_owner->GetDlgItemWidget(m_defaultButtonId));
+            }
+            return button != nullptr ? button->click() : m_owner->OnOK();
+        }
+        if (key == Qt::Key_Escape) return m_owner->OnCancel();
+        QDialog::keyPressEvent(event);
+    }
+
+    // A state the window manager set arrives as the system command that asks for it.
+    void changeEvent(QEvent* event) override {
+        QDialog::changeEvent(event);
+        if (event->type() != QEvent::WindowStateChange || m_owner == nullptr) return;
+        const Qt::WindowState state = isMinimized()   ? Qt::WindowMinimized
+                                      : isMaximized() ? Qt::WindowMaximized
+                                                      : Qt::WindowNoState;
+        CWnd& wnd = *m_owner;
+        if (state == wnd.m_state) return;  // the echo of a state this program asked for
+        const UINT command = state == Qt::WindowMinimized                                       ? SC_MINIMIZE
+                             : state == Qt::WindowMaximized && wnd.m_state == Qt::WindowNoState ? SC_MAXIMIZE
+                                                                                                : SC_RESTORE;
+        wnd.ApplyWindowState(state, true);
+        wnd.m_inWindowManagerChange = true;
+        m_owner->OnSysCommand(command, 0);
+        wnd.m_inWindowManagerChange = false;
+    }
+
+private:
+    CDialog* m_owner;
+    int m_defaultButtonId = 0;
+};
+
+// The client area: the window's drawing surface, pointer events and child controls.
+class ClientWidget : public QWidget {
+public:
+    ClientWidget(CWnd* owner, QWidget* parent) : QWidget(parent), m_owner(owner) {
+        setObjectName(QStringLiteral("client"));
+        setMouseTracking(true);
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    }
+    void Disown() { m_owner = nullptr; }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        if (m_owner == nullptr) return;
+        if (m_owner->m_surface.devicePixelRatio() != devicePixelRatioF()) {
+            // Moved to a screen of another scale: draw everything again at its resolution.
+            m_owner->ResizeSurface(width(), height());
+            m_owner->InvalidateRect(nullptr, TRUE);
+        }
+        if (!m_owner->m_invalid.isEmpty()) {
+            m_owner->OnPaint();
+            m_owner->ValidateRect(nullptr);
+        }
+        QPainter(this).drawImage(0, 0, m_owner->m_surface);
+    }
+
+    void resizeEvent(QResizeEvent*) override {
+        if (m_owner == nullptr) return;
+        m_owner->ResizeSurface(width(), height());
+        m_owner->InvalidateRect(nullptr, TRUE);
+        if (auto* dialog = dynamic_cast<CDialog*>(m_owner))
+            dialog->RepositionBars(AFX_IDW_CONTROLBAR_FIRST, AFX_IDW_CONTROLBAR_LAST, 0);
+    }
+
+    // Showing a window repaints all of it.
+    void showEvent(QShowEvent*) override {
+        if (m_owner != nullptr) m_owner->InvalidateRect(nullptr, TRUE);
+    }
+
+    void mouseMoveEvent(QMouseEvent* event) override {
+        const QPoint p = event->position().toPoint();
+        if (m_owner != nullptr) m_owner->OnMouseMove(0, {p.x(), p.y()});
+    }
+
+    void mouseDoubleClickEvent(QMouseEvent* event) override {
+        const QPoint p = event->position().toPoint();
+        if (m_owner != nullptr && event->button() == Qt::LeftButton) m_owner->OnLButtonDblClk(0, {p.x(), p.y()});
+    }
+
+    void contextMenuEvent(QContextMenuEvent* event) override {
+        if (auto* window = dynamic_cast<DialogWidget*>(this->window())) window->TrackSystemMenu(event->globalPos());
+    }
+
+private:
+    CWnd* m_owner;
+};
 
 namespace {
 
-QFont DialogFont(const platform::DialogTemplate& t) {
-    QFont font(platform::ResolveFontFace(QString::fromUtf8(t.fontFace)));
-    font.setPixelSize((t.fontPoints * 96 + 36) / 72);
-    return font;
+UINT VirtualKeyFromQt(int key) {
+    if ((key >= Qt::Key_A && key <= Qt::Key_Z) || (key >= Qt::Key_0 && key <= Qt::Key_9)) return static_cast<UINT>(key);
+    static constexpr std::pair<int, UINT> kKeys[] = {
+        {Qt::Key_Return, VK_RETURN},   {Qt::Key_Enter, VK_RETURN},  {Qt::Key_Shift, VK_SHIFT},
+        {Qt::Key_Control, VK_CONTROL}, {Qt::Key_Alt, VK_MENU},      {Qt::Key_Escape, VK_ESCAPE},
+        {Qt::Key_Left, VK_LEFT},       {Qt::Key_Up, VK_UP},         {Qt::Key_Right, VK_RIGHT},
+        {Qt::Key_Down, VK_DOWN},       {Qt::Key_Space, VK_SPACE},   {Qt::Key_Tab, VK_TAB},
+        {Qt::Key_Backspace, VK_BACK},  {Qt::Key_Delete, VK_DELETE},
+    };
+    for (const auto& [qtKey, vk] : kKeys) {
+        if (qtKey == key) return vk;
+    }
+    return 0;
 }
+
+// Hands each key press and release to the PreTranslateMessage of the dialog it is bound for,
+// where it reaches its first widget (the keyboard grabber, else the window's focus widget, else
+// the window): a key that widget leaves travels on to its parents, and is not handed over again.
+class KeyFilter : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease) return false;
+        auto* widget = qobject_cast<QWidget*>(watched);
+        auto* window = widget != nullptr ? dynamic_cast<DialogWidget*>(widget->window()) : nullptr;
+        if (window == nullptr || window->Owner() == nullptr) return false;
+        QWidget* first = QWidget::keyboardGrabber() != nullptr ? QWidget::keyboardGrabber() : window->focusWidget();
+        if (widget != (first != nullptr ? first : window)) return false;
+        auto* key = static_cast<QKeyEvent*>(event);
+        const UINT vk = VirtualKeyFromQt(key->key());
+        if (vk == 0) return false;
+        const bool press = event->type() == QEvent::KeyPress;
+        MSG msg{press ? WM_KEYDOWN : WM_KEYUP, vk,
+                (key->modifiers().testFlag(Qt::ShiftModifier) ? MK_SHIFT : 0u) |
+                    (key->modifiers().testFlag(Qt::ControlModifier) ? MK_CONTROL : 0u)};
+        if (window->Owner()->PreTranslateMessage(&msg) != FALSE) return true;
+        // Alt+Space opens the window's system menu below the title bar, as the keyboard's way to
+        // the items a window adds there.
+        if (press && vk == VK_SPACE && key->modifiers() == Qt::AltModifier) {
+            return window->TrackSystemMenu(window->mapToGlobal(QPoint(0, 0)));
+        }
+        return false;
+    }
+};
+
+}  // namespace
+
+void InstallKeyFilter() {
+    auto& state = State();
+    if (state.keyFilter != nullptr || qApp == nullptr) return;
+    state.keyFilter = new KeyFilter(qApp);
+    qApp->installEventFilter(state.keyFilter);
+}
+
+}  // namespace platform::detail
+
+namespace {
 
 // Dialog units to pixels, rounded as the platform the templates were drawn for rounds them.
 int ToPixelsX(int units, const QSize& base) { return (units * base.width() + 2) / 4; }
 int ToPixelsY(int units, const QSize& base) { return (units * base.height() + 4) / 8; }
 
+// The average character width of the font, rounded to the nearest pixel, and its height.
+QSize DialogBaseUnits(const QFont& font) {
+    const QFontMetrics metrics(font);
+    const int alphabet =
+        metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    return QSize((alphabet / 26 + 1) / 2, metrics.height());
+}
+
 // Returns the width in pixels that the control's own text needs.
-int TextWidthNeeded(const platform::ControlTemplate& c, QWidget* control) {
-    using platform::ControlKind;
-    switch (c.kind) {
-    case ControlKind::PushButton:
-    case ControlKind::DefPushButton: {
-        // The style's minimum button width is no need of the text's.
-        const auto* button = static_cast<QPushButton*>(control);
-        const QStyle* style = button->style();
-        return button->fontMetrics().horizontalAdvance(button->text()) +
-               2 * (style->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button) +
-                    style->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, button));
-    }
-    case ControlKind::RadioButton:
-    case ControlKind::Static:
-        return control->sizeHint().width();
-    default:
-        return 0;
-    }
+int TextWidthNeeded(const ControlTemplate& c, QWidget* control) {
+    if (c.kind == ControlKind::RadioButton || c.kind == ControlKind::Static) return control->sizeHint().width();
+    if (c.kind != ControlKind::PushButton && c.kind != ControlKind::DefPushButton) return 0;
+    // The style's minimum button width is no need of the text's.
+    const auto* button = static_cast<QPushButton*>(control);
+    const QStyle* style = button->style();
+    return button->fontMetrics().horizontalAdvance(button->text()) +
+           2 * (style->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button) +
+                style->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, button));
 }
 
 // The dialog's base units, widened where the face standing in for the template's font is too
@@ -70,16 +263,15 @@ QSize FittingBaseUnits(const platform::DialogTemplate& t, const std::vector<QWid
     return base;
 }
 
-QWidget* MakeControl(const platform::ControlTemplate& c, QWidget* client, CDialog* owner) {
-    using platform::ControlKind;
+QWidget* MakeControl(const ControlTemplate& c, QWidget* client, CDialog* owner) {
     const QString text = QString::fromUtf8(c.text != nullptr ? c.text : "");
+    const int id = c.id;
     QWidget* widget = nullptr;
     switch (c.kind) {
     case ControlKind::PushButton:
     case ControlKind::DefPushButton: {
         auto* button = new QPushButton(text, client);
         button->setAutoDefault(false);
-        const int id = c.id;
         QObject::connect(button, &QPushButton::clicked, [owner, id] { owner->OnCommand(static_cast<UINT>(id)); });
         widget = button;
         break;
@@ -110,7 +302,6 @@ QWidget* MakeControl(const platform::ControlTemplate& c, QWidget* client, CDialo
         list->setProperty("sortedLines", (c.style & platform::kSorted) != 0);
         if ((c.style & platform::kAlwaysScroll) != 0) list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         if ((c.style & platform::kNotify) != 0) {
-            const int id = c.id;
             QObject::connect(list, &QListWidget::itemDoubleClicked,
                              [owner, id] { owner->OnControlNotify(id, LBN_DBLCLK); });
         }
@@ -126,14 +317,12 @@ QWidget* MakeControl(const platform::ControlTemplate& c, QWidget* client, CDialo
         widget = combo;
         break;
     }
-    case ControlKind::RadioButton: {
-        auto* radio = new QRadioButton(text, client);
-        radio->setProperty("groupStart", (c.style & platform::kGroup) != 0);
-        widget = radio;
+    case ControlKind::RadioButton:
+        widget = new QRadioButton(text, client);
+        widget->setProperty("groupStart", (c.style & platform::kGroup) != 0);
         break;
     }
-    }
-    if (c.id >= 0) widget->setObjectName(QStringLiteral("ctrl_%1").arg(c.id));
+    if (id >= 0) widget->setObjectName(QStringLiteral("ctrl_%1").arg(id));
     widget->setFocusPolicy((c.style & platform::kTabStop) != 0                            ? Qt::StrongFocus
                            : c.kind == ControlKind::Static || c.kind == ControlKind::Icon ? Qt::NoFocus
                                                                                           : Qt::ClickFocus);
@@ -144,13 +333,7 @@ QWidget* MakeControl(const platform::ControlTemplate& c, QWidget* client, CDialo
 
 CDialog::CDialog(int templateId, CWnd*) : m_templateId(templateId) { platform::detail::InstallKeyFilter(); }
 
-CDialog::~CDialog() {
-    // The client widget goes with the window: forget it first.
-    if (m_client != nullptr) m_client->Disown();
-    m_client = nullptr;
-    if (auto* window = dynamic_cast<platform::detail::DialogWidget*>(m_widget.data())) window->Disown();
-    delete m_widget.data();
-}
+CDialog::~CDialog() { DestroyWindow(); }
 
 BOOL CDialog::MakeWindow() {
     const platform::DialogTemplate* t = platform::FindDialogTemplate(m_templateId);
@@ -159,16 +342,14 @@ BOOL CDialog::MakeWindow() {
     m_result = 0;
 
     auto* window = new platform::detail::DialogWidget(this);
-    window->setObjectName(QStringLiteral("dialog_%1").arg(m_templateId));
     window->setWindowTitle(QString::fromUtf8(t->title));
-    const QFont font = DialogFont(*t);
+    QFont font(platform::ResolveFontFace(QString::fromUtf8(t->fontFace)));
+    font.setPixelSize((t->fontPoints * 96 + 36) / 72);
     window->setFont(font);
-    Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                            Qt::WindowCloseButtonHint;
-    if (t->minMaxBoxes)
-        flags = Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
-                Qt::WindowCloseButtonHint;
-    window->setWindowFlags(flags);
+    window->setWindowFlags(t->minMaxBoxes ? Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                                                Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint
+                                          : Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                                                Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     m_widget = window;
 
     auto* layout = new QVBoxLayout(window);
@@ -177,33 +358,29 @@ BOOL CDialog::MakeWindow() {
     if (t->menuId != 0) {
         m_menu = std::make_unique<CMenu>();
         if (m_menu->LoadMenu(t->menuId)) {
-            layout->setMenuBar(m_menu->BuildMenuBar(window, [this](UINT id) { Dispatch(id); }));
+            layout->setMenuBar(m_menu->BuildMenuBar(window, [this](UINT id) { OnCommand(id); }));
         }
     }
     auto* client = new platform::detail::ClientWidget(this, window);
-    client->setObjectName(QStringLiteral("client"));
     layout->addWidget(client);
     m_client = client;
 
     std::vector<QWidget*> controls;
-    for (const platform::ControlTemplate& c : t->controls) {
+    for (const ControlTemplate& c : t->controls) {
         controls.push_back(MakeControl(c, client, this));
-        if (c.kind == platform::ControlKind::DefPushButton) window->SetDefaultButtonId(c.id);
+        if (c.kind == ControlKind::DefPushButton) window->SetDefaultButtonId(c.id);
     }
-    const QSize base = FittingBaseUnits(*t, controls, platform::detail::DialogBaseUnits(font));
+    const QSize base = FittingBaseUnits(*t, controls, DialogBaseUnits(font));
     for (std::size_t i = 0; i < controls.size(); ++i) {
-        const platform::ControlTemplate& c = t->controls[i];
+        const ControlTemplate& c = t->controls[i];
         // A combo box's template height takes in its dropped-down list; closed, it is one field high.
-        const int height =
-            c.kind == platform::ControlKind::ComboBox ? controls[i]->sizeHint().height() : ToPixelsY(c.cy, base);
+        const int height = c.kind == ControlKind::ComboBox ? controls[i]->sizeHint().height() : ToPixelsY(c.cy, base);
         controls[i]->setGeometry(ToPixelsX(c.x, base), ToPixelsY(c.y, base), ToPixelsX(c.cx, base), height);
     }
     const QSize clientSize(ToPixelsX(t->cx, base), ToPixelsY(t->cy, base));
     client->setMinimumSize(clientSize);
     ResizeSurface(clientSize.width(), clientSize.height());
-    if (!t->minMaxBoxes) {
-        window->layout()->setSizeConstraint(QLayout::SetFixedSize);
-    }
+    if (!t->minMaxBoxes) layout->setSizeConstraint(QLayout::SetFixedSize);
     window->adjustSize();
 
     if (OnCreate() == -1) {
@@ -245,9 +422,10 @@ INT_PTR CDialog::DoModal() {
         }
     }
     if (!m_ended && !state.quitPosted) {
-        if (!state.modalHooks.empty()) {
-            auto hook = std::move(state.modalHooks.front());
-            state.modalHooks.pop_front();
+        auto& hooks = state.hooks.modalHooks;
+        if (!hooks.empty()) {
+            auto hook = std::move(hooks.front());
+            hooks.pop_front();
             ShowWindow(SW_SHOWNORMAL);
             hook(*this);
             if (!m_ended && !state.quitPosted) platform::detail::TestModeFailure("a modal hook left its dialog open");
@@ -279,30 +457,19 @@ int CDialog::RunModalLoop(DWORD) {
 void CDialog::EndDialog(int result) {
     m_ended = true;
     m_result = result;
-    if (m_widget != nullptr) {
-        m_widget->hide();
-    }
+    if (m_widget != nullptr) m_widget->hide();
     if (m_loop != nullptr) m_loop->exit(result);
 }
 
 void CDialog::DestroyWindow() {
     if (m_widget == nullptr) return;
     OnDestroy();
-    for (UINT_PTR id : [this] {
-             std::vector<UINT_PTR> ids;
-             for (const auto& [timerId, timer] : m_timers) ids.push_back(timerId);
-             return ids;
-         }()) {
-        KillTimer(id);
-    }
-    if (auto* window = dynamic_cast<platform::detail::DialogWidget*>(m_widget.data())) window->Disown();
-    if (m_client != nullptr) m_client->Disown();
-    m_client = nullptr;
-    m_toolBar = nullptr;
+    m_timers.clear();
+    // The window's events must no longer reach this object while it goes.
+    static_cast<platform::detail::DialogWidget*>(m_widget.data())->Disown();
+    if (auto* client = static_cast<platform::detail::ClientWidget*>(m_client.data())) client->Disown();
     delete m_widget.data();
-    m_widget = nullptr;
     m_menu.reset();
-    m_visible = false;
 }
 
 BOOL CDialog::OnInitDialog() {
@@ -319,15 +486,16 @@ void CDialog::OnCancel() { EndDialog(IDCANCEL); }
 void CDialog::OnEndSession() { OnCancel(); }
 
 BOOL CDialog::OnCommand(UINT id) {
-    if (id == static_cast<UINT>(IDOK)) {
+    switch (id) {
+    case IDOK:
         OnOK();
         return TRUE;
-    }
-    if (id == static_cast<UINT>(IDCANCEL)) {
+    case IDCANCEL:
         OnCancel();
         return TRUE;
+    default:
+        return CWnd::OnCommand(id);
     }
-    return CWnd::OnCommand(id);
 }
 
 void CDialog::EndDialogsOpenedAfter(const CDialog* outer) {
@@ -338,14 +506,9 @@ void CDialog::EndDialogsOpenedAfter(const CDialog* outer) {
 }
 
 void CDialog::OnSysCommand(UINT id, LPARAM lParam) {
-    if (id == SC_CLOSE) {
-        OnCancel();
-        return;
-    }
+    if (id == SC_CLOSE) return OnCancel();
     CWnd::OnSysCommand(id, lParam);
 }
-
-void CDialog::Dispatch(UINT id) { OnCommand(id); }
 
 CWnd* CWnd::GetLastActivePopup() {
     // Modal runs nest: the innermost one lies on top of every window that opened it, and of the
@@ -355,53 +518,6 @@ CWnd* CWnd::GetLastActivePopup() {
 }
 
 void CDialog::RepositionBars(UINT, UINT, UINT) {
-    if (m_toolBar == nullptr || m_toolBar->GetSafeWidget() == nullptr || m_client == nullptr) return;
-    m_toolBar->GetSafeWidget()->setGeometry(0, 0, m_client->width(), CToolBar::kHeight);
-}
-
-CWinApp* g_application = nullptr;
-
-CWinApp::CWinApp() { g_application = this; }
-
-CWinApp::~CWinApp() {
-    if (g_application == this) g_application = nullptr;
-}
-
-BOOL CWinApp::InitInstance() { return TRUE; }
-
-int CWinApp::ExitInstance() { return State().quitCode; }
-
-CWinApp* AfxGetApp() { return g_application; }
-
-BOOL AfxSocketInit() { return TRUE; }
-
-int AfxMessageBox(UINT stringId, UINT type) {
-    CWnd owner;
-    const std::string text = Cp932(platform::FindStringResource(stringId));
-    return owner.MessageBox(text, Cp932("Velmora"), type);
-}
-
-void PostQuitMessage(int exitCode) {
-    auto& state = State();
-    state.quitPosted = true;
-    state.quitCode = exitCode;
-    for (QEventLoop* loop : state.loops) loop->exit(-1);
-}
-
-BOOL IsQuitPosted() { return State().quitPosted ? TRUE : FALSE; }
-
-short GetKeyState(int virtualKey) {
-    const Qt::KeyboardModifiers held =
-        State().keyboardModifiers ? *State().keyboardModifiers : QGuiApplication::queryKeyboardModifiers();
-    Qt::KeyboardModifier modifier = Qt::NoModifier;
-    if (virtualKey == static_cast<int>(VK_SHIFT)) modifier = Qt::ShiftModifier;
-    if (virtualKey == static_cast<int>(VK_CONTROL)) modifier = Qt::ControlModifier;
-    if (virtualKey == static_cast<int>(VK_MENU)) modifier = Qt::AltModifier;
-    return modifier != Qt::NoModifier && held.testFlag(modifier) ? static_cast<short>(-0x8000) : 0;
-}
-
-CPoint GetCursorPos() {
-    if (State().cursorPos) return *State().cursorPos;
-    const QPoint p = QCursor::pos();
-    return {p.x(), p.y()};
+    QToolBar* bar = m_client != nullptr ? m_client->findChild<QToolBar*>({}, Qt::FindDirectChildrenOnly) : nullptr;
+    if (bar != nullptr) bar->setGeometry(0, 0, m_client->width(), CToolBar::kHeight);
 }

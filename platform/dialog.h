@@ -2,10 +2,8 @@
 
 #include "platform/wnd.h"
 
-#include <QEventLoop>
-
 class QAction;
-class CToolBar;
+class QEventLoop;
 
 // A dialog made from a template: run modally with DoModal, or made modeless with Create.
 class CDialog : public CWnd {
@@ -25,10 +23,8 @@ public:
     int RunModalLoop(DWORD flags = 0);
     // Destroys the window (OnDestroy runs first).
     void DestroyWindow();
-
     // Returns TRUE once EndDialog has been called in the current run.
     BOOL IsEnded() const { return m_ended; }
-    int TemplateId() const { return m_templateId; }
 
     // Runs before the window is first shown; the default exchanges data into the controls.
     virtual BOOL OnInitDialog();
@@ -36,7 +32,6 @@ public:
     virtual void OnOK();
     // Escape, the close box and cancel buttons: ends with IDCANCEL.
     virtual void OnCancel();
-
     // The desktop session or the process is ending while this dialog runs: the default cancels.
     virtual void OnEndSession();
     // Ends, innermost first through OnEndSession, every modal dialog opened after `outer`.
@@ -44,36 +39,31 @@ public:
 
     // IDOK and IDCANCEL from buttons run OnOK and OnCancel; returns TRUE for them.
     BOOL OnCommand(UINT id) override;
-
     // The default processing of a close command is OnCancel.
     void OnSysCommand(UINT id, LPARAM lParam) override;
-
-    // Places the control bars of the window at the top of its client area.
+    // Places the window's toolbar across the top of its client area.
     void RepositionBars(UINT firstId, UINT lastId, UINT leftOverId);
 
 private:
     friend class CToolBar;
-    friend class platform::detail::DialogWidget;
     BOOL MakeWindow();
-    void Dispatch(UINT id);
 
     int m_templateId;
     bool m_ended = false;
     int m_result = 0;
     QEventLoop* m_loop = nullptr;
-    CToolBar* m_toolBar = nullptr;
 };
 
 // A row of command buttons at the top of a window's client area, with tool tips.
 class CToolBar : public CWnd {
 public:
-    // Makes the bar inside `parent`; returns TRUE.
+    // Makes the bar inside `parent`'s client area; returns TRUE.
     BOOL Create(CWnd* parent, DWORD style = WS_CHILD | WS_VISIBLE | CBRS_TOP, UINT id = AFX_IDW_TOOLBAR);
     // Loads the buttons of toolbar resource `id`; returns TRUE when it exists.
     BOOL LoadToolBar(int id);
     // Returns the size of the bar laid out horizontally, unstretched.
     CSize CalcFixedLayout(BOOL stretch, BOOL horizontal) const;
-    // Enables or disables the button with command `id` (TB_ENABLEBUTTON).
+    // Enables or disables the button with command `id`.
     void EnableButton(UINT id, BOOL enable);
     // Returns TRUE when the button exists and is enabled.
     BOOL IsButtonEnabled(UINT id) const;

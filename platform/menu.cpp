@@ -25,27 +25,20 @@ void AddItems(QMenu* menu, const std::vector<platform::MenuItemTemplate>& items)
     }
 }
 
-QAction* FindAction(const QMenu* menu, UINT id) {
-    if (menu == nullptr) return nullptr;
-    for (QAction* action : menu->actions()) {
-        QAction* found = action->menu() != nullptr                                 ? FindAction(action->menu(), id)
-                         : !action->isSeparator() && action->data().toUInt() == id ? action
-                                                                                   : nullptr;
-        if (found != nullptr) return found;
-    }
-    return nullptr;
-}
-
-// The command ids of the items in order, 0 for a separator.
-void CollectIds(const QMenu* menu, std::vector<UINT>& ids) {
-    for (const QAction* action : menu->actions()) {
-        if (action->menu() != nullptr) {
-            CollectIds(action->menu(), ids);
+// The items of `menu` and of its submenus in order: separators and commands.
+std::vector<QAction*> Items(const QMenu* menu) {
+    std::vector<QAction*> items;
+    for (QAction* action : menu != nullptr ? menu->actions() : QList<QAction*>()) {
+        if (action->menu() == nullptr) {
+            items.push_back(action);
         } else {
-            ids.push_back(action->isSeparator() ? 0 : action->data().toUInt());
+            for (QAction* item : Items(action->menu())) items.push_back(item);
         }
     }
+    return items;
 }
+
+UINT CommandOf(const QAction* item) { return item->isSeparator() ? 0 : item->data().toUInt(); }
 
 // A bar whose popup closed with Escape, or that got the keyboard back with its window, holds the
 // keyboard and would go on opening menus on the arrows and swallow Escape: once no menu is open,
@@ -55,20 +48,6 @@ void GiveKeysBackOnceNoMenuIsOpen(QMenuBar* bar) {
         if (QApplication::activePopupWidget() == nullptr && bar->hasFocus()) bar->clearFocus();
     });
 }
-
-class MenuBarKeyboardFilter : public QObject {
-public:
-    explicit MenuBarKeyboardFilter(QMenuBar* bar) : QObject(bar), m_bar(bar) {}
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::FocusIn) GiveKeysBackOnceNoMenuIsOpen(m_bar);
-        return false;
-    }
-
-private:
-    QMenuBar* m_bar;
-};
 
 }  // namespace
 
@@ -111,7 +90,9 @@ BOOL CMenu::AppendMenu(UINT flags, UINT id, std::string_view textCp932) {
 }
 
 QAction* CMenu::ItemAction(UINT id) const {
-    if (QAction* found = FindAction(m_popup, id)) return found;
+    for (QAction* item : Items(m_popup)) {
+        if (!item->isSeparator() && CommandOf(item) == id) return item;
+    }
     for (const auto& popup : m_popups) {
         if (QAction* found = popup->ItemAction(id)) return found;
     }
@@ -120,14 +101,14 @@ QAction* CMenu::ItemAction(UINT id) const {
 
 UINT CMenu::EnableMenuItem(UINT id, UINT flags) {
     const UINT previous = GetMenuState(id);
-    if (QAction* action = ItemAction(id)) action->setEnabled((flags & MF_GRAYED) == 0);
+    if (QAction* item = ItemAction(id)) item->setEnabled((flags & MF_GRAYED) == 0);
     return previous;
 }
 
 UINT CMenu::GetMenuState(UINT id, UINT) const {
-    const QAction* action = ItemAction(id);
-    if (action == nullptr) return static_cast<UINT>(-1);
-    return action->isEnabled() ? MF_ENABLED : MF_GRAYED;
+    const QAction* item = ItemAction(id);
+    if (item == nullptr) return static_cast<UINT>(-1);
+    return item->isEnabled() ? MF_ENABLED : MF_GRAYED;
 }
 
 QMenuBar* CMenu::BuildMenuBar(QWidget* window, std::function<void(UINT)> onCommand) {
@@ -140,25 +121,27 @@ QMenuBar* CMenu::BuildMenuBar(QWidget* window, std::function<void(UINT)> onComma
         bar->addMenu(menu);
         QObject::connect(menu, &QMenu::aboutToHide, bar, [bar] { GiveKeysBackOnceNoMenuIsOpen(bar); });
     }
-    QObject::connect(bar, &QMenuBar::triggered, bar,
-                     [onCommand](QAction* action) { onCommand(action->data().toUInt()); });
-    bar->installEventFilter(new MenuBarKeyboardFilter(bar));
+    QObject::connect(bar, &QMenuBar::triggered, bar, [onCommand](QAction* item) { onCommand(CommandOf(item)); });
+    QObject::connect(qApp, &QApplication::focusChanged, bar, [bar](QWidget*, QWidget* now) {
+        if (now == bar) GiveKeysBackOnceNoMenuIsOpen(bar);
+    });
     return bar;
 }
 
 BOOL CMenu::TrackPopupMenu(UINT flags, int x, int y, CWnd* owner) {
     auto& state = platform::detail::State();
+    auto& hooks = state.hooks;
     UINT chosen = 0;
-    if (state.popupHook || state.testMode) {
+    if (hooks.popupHook || state.testMode) {
         platform::testing::PopupCall call{{}, {x, y}, flags};
-        CollectIds(Popup(), call.ids);
-        state.popupCalls.push_back(call);
-        if (!state.popupHook) platform::detail::TestModeFailure("a popup menu has no hook");
-        chosen = state.popupHook(call);
+        for (const QAction* item : Items(Popup())) call.ids.push_back(CommandOf(item));
+        hooks.popupCalls.push_back(call);
+        if (!hooks.popupHook) platform::detail::TestModeFailure("a popup menu has no hook");
+        chosen = hooks.popupHook(call);
     } else {
         QPoint at(x, y);
         if ((flags & TPM_RIGHTALIGN) != 0) at.rx() -= Popup()->sizeHint().width();
-        if (const QAction* action = Popup()->exec(at)) chosen = action->data().toUInt();
+        if (const QAction* item = Popup()->exec(at)) chosen = CommandOf(item);
     }
     if ((flags & TPM_RETURNCMD) != 0) return static_cast<BOOL>(chosen);
     if (chosen == 0) return FALSE;

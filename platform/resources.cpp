@@ -1,14 +1,13 @@
 #include "platform/resources.h"
 
+#include "platform/state.h"
+
 #include <algorithm>
 
 namespace platform {
 namespace {
 
-ResourceTables& Installed() {
-    static ResourceTables tables;
-    return tables;
-}
+const ResourceTables& Installed() { return detail::State().resources; }
 
 template <typename T>
 const T* FindById(const std::vector<T>& items, int id) {
@@ -18,12 +17,9 @@ const T* FindById(const std::vector<T>& items, int id) {
 
 }  // namespace
 
-void InstallResources(ResourceTables tables) { Installed() = std::move(tables); }
-
+void InstallResources(ResourceTables tables) { detail::State().resources = std::move(tables); }
 const DialogTemplate* FindDialogTemplate(int id) { return FindById(Installed().dialogs, id); }
-
 const MenuTemplate* FindMenuTemplate(int id) { return FindById(Installed().menus, id); }
-
 const ToolBarTemplate* FindToolBarTemplate(int id) { return FindById(Installed().toolbars, id); }
 
 std::string_view FindStringResource(UINT id) {

@@ -1,23 +1,26 @@
 #pragma once
 
+#include "platform/resources.h"
 #include "platform/testing.h"
 
 #include <QEventLoop>
+#include <QPointer>
 
 #include <deque>
 #include <functional>
+#include <map>
+#include <memory>
 #include <optional>
+#include <tuple>
 #include <vector>
 
-// Program-wide state of the window layer: modal loops, the posted quit, and the test hooks.
+class CWinApp;
+
+// The window layer's program-wide state, all of it: nothing else in the layer is static.
 namespace platform::detail {
 
-struct LayerState {
-    bool testMode = false;
-    bool quitPosted = false;
-    int quitCode = 0;
-    std::vector<QEventLoop*> loops;      // running modal loops, innermost last
-    std::vector<CDialog*> modalDialogs;  // dialogs in DoModal, innermost last
+// What tests fix or record; platform::testing::Reset() puts it back to this.
+struct TestHooks {
     std::deque<std::function<void(CDialog&)>> modalHooks;
     std::deque<int> messageBoxAnswers;
     std::vector<testing::MessageBoxCall> messageBoxCalls;
@@ -26,6 +29,24 @@ struct LayerState {
     std::optional<CPoint> cursorPos;
     std::optional<bool> trayAvailable;
     std::optional<Qt::KeyboardModifiers> keyboardModifiers;
+};
+
+struct LayerState {
+    ResourceTables resources;
+    std::map<std::tuple<int, int, int>, std::unique_ptr<QIcon>> icons;  // by id and size
+    CWinApp* application = nullptr;
+    QtMessageHandler defaultMessageHandler = nullptr;  // Qt's own, while the start-up one stands in
+    QPointer<QObject> keyFilter;
+    bool quitPosted = false;
+    int quitCode = 0;
+    std::vector<QEventLoop*> loops;      // running modal loops, innermost last
+    std::vector<CDialog*> modalDialogs;  // dialogs in DoModal, innermost last
+    bool terminationCaught = false;
+    int signalPipe[2] = {-1, -1};     // from the signal handler to the GUI thread
+    bool terminationPending = false;  // a termination came while no handler was set
+    std::function<void()> terminationHandler;
+    bool testMode = false;
+    TestHooks hooks;
 };
 
 LayerState& State();

@@ -1,5 +1,7 @@
 #include "platform/termination.h"
 
+#include "platform/state.h"
+
 #include <QGuiApplication>
 #include <QSessionManager>
 #include <QSocketNotifier>
@@ -11,37 +13,31 @@
 namespace platform {
 namespace {
 
-int g_signalPipe[2] = {-1, -1};
-bool g_pending = false;  // a termination came while no handler was set
-
-std::function<void()>& Handler() {
-    static std::function<void()> handler;
-    return handler;
-}
+using detail::State;
 
 void OnSignal(int signalNumber) {
     const char byte = static_cast<char>(signalNumber);
     // Only async-signal-safe work here: the GUI thread does the rest.
-    [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[1], &byte, 1);
+    [[maybe_unused]] const ssize_t written = ::write(State().signalPipe[1], &byte, 1);
 }
 
 void RunHandler() {
-    if (Handler()) {
-        Handler()();
+    if (State().terminationHandler) {
+        State().terminationHandler();
     } else {
-        g_pending = true;
+        State().terminationPending = true;
     }
 }
 
 void InstallOnce() {
-    static bool installed = false;
-    if (installed || qApp == nullptr) return;
-    installed = true;
-    if (::pipe(g_signalPipe) == 0) {
-        auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, qApp);
+    auto& state = State();
+    if (state.terminationCaught || qApp == nullptr) return;
+    state.terminationCaught = true;
+    if (::pipe(state.signalPipe) == 0) {
+        auto* notifier = new QSocketNotifier(state.signalPipe[0], QSocketNotifier::Read, qApp);
         QObject::connect(notifier, &QSocketNotifier::activated, [] {
             char byte = 0;
-            [[maybe_unused]] const ssize_t got = ::read(g_signalPipe[0], &byte, 1);
+            [[maybe_unused]] const ssize_t got = ::read(State().signalPipe[0], &byte, 1);
             RunHandler();
         });
         struct sigaction action {};
@@ -61,9 +57,10 @@ void CatchTerminationSignals() { InstallOnce(); }
 
 void SetTerminationHandler(std::function<void()> handler) {
     InstallOnce();
-    Handler() = std::move(handler);
-    if (g_pending && Handler() && qApp != nullptr) {
-        g_pending = false;
+    auto& state = State();
+    state.terminationHandler = std::move(handler);
+    if (state.terminationPending && state.terminationHandler && qApp != nullptr) {
+        state.terminationPending = false;
         // Once the window that set the handler is running.
         QTimer::singleShot(0, qApp, [] { RunHandler(); });
     }

@@ -10,20 +10,20 @@
 #include <vector>
 
 class CDialog;
-class CMenu;
-class CWnd;
 
 // Hooks with which tests drive windows without a running event loop.
 namespace platform::testing {
 
-// From now on a modal run or message box without a hook aborts the test instead of waiting.
+// From now on a modal run, message box or popup menu without a hook aborts the test instead of
+// waiting.
 void EnableTestMode();
-// Forgets every hook, answer and record below.
+// Forgets every hook, answer and record below, and a posted quit.
 void Reset();
 
 // The next DoModal runs `hook` on the initialised dialog instead of an event loop; the hook
 // ends the dialog the way a user would.
 void QueueModalHook(std::function<void(CDialog&)> hook);
+// Returns how many queued modal hooks have not run yet.
 std::size_t PendingModalHooks();
 
 struct MessageBoxCall {
@@ -43,6 +43,7 @@ struct PopupCall {
 };
 // Popup menus answer with the command the hook returns (0: none chosen).
 void SetPopupMenuHook(std::function<UINT(const PopupCall&)> hook);
+// Returns the popup menus opened so far.
 const std::vector<PopupCall>& PopupCalls();
 
 // Fixes the pointer position that GetCursorPos returns.

@@ -1,7 +1,6 @@
 #include "platform/dialog.h"
 #include "platform/resources.h"
 #include "platform/text_codec.h"
-#include "platform/widgets.h"
 
 #include <QAction>
 #include <QHelpEvent>
@@ -38,14 +37,13 @@ private:
 BOOL CToolBar::Create(CWnd* parent, DWORD, UINT) {
     auto* dialog = dynamic_cast<CDialog*>(parent);
     if (dialog == nullptr || dialog->m_client == nullptr) return FALSE;
-    auto* bar = new QToolBar(dialog->m_client);
+    auto* bar = new QToolBar(dialog->m_client.data());
     bar->setMovable(false);
     bar->setFloatable(false);
     bar->setFixedHeight(kHeight);
     bar->show();
     AttachControl(bar);
     m_owner = parent;
-    dialog->m_toolBar = this;
     return TRUE;
 }
 

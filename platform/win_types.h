@@ -46,95 +46,43 @@ struct CRect {
     friend bool operator==(const CRect&, const CRect&) = default;
 };
 
-// Window messages.
-inline constexpr UINT WM_KEYDOWN = 0x0100;
-inline constexpr UINT WM_KEYUP = 0x0101;
-inline constexpr UINT WM_MOUSEMOVE = 0x0200;
-inline constexpr UINT WM_LBUTTONDOWN = 0x0201;
-inline constexpr UINT WM_LBUTTONDBLCLK = 0x0203;
-inline constexpr UINT WM_RBUTTONDOWN = 0x0204;
-inline constexpr UINT WM_RBUTTONUP = 0x0205;
-inline constexpr UINT WM_USER = 0x0400;
-inline constexpr UINT WM_APP = 0x8000;
+// Key messages, and the mouse messages of a tray icon.
+inline constexpr UINT WM_KEYDOWN = 0x0100, WM_KEYUP = 0x0101;
+inline constexpr UINT WM_LBUTTONDOWN = 0x0201, WM_LBUTTONDBLCLK = 0x0203, WM_RBUTTONDOWN = 0x0204;
 
-// Virtual-key codes.
-inline constexpr UINT VK_BACK = 0x08;
-inline constexpr UINT VK_TAB = 0x09;
-inline constexpr UINT VK_RETURN = 0x0D;
-inline constexpr UINT VK_SHIFT = 0x10;
-inline constexpr UINT VK_CONTROL = 0x11;
-inline constexpr UINT VK_MENU = 0x12;
-inline constexpr UINT VK_ESCAPE = 0x1B;
-inline constexpr UINT VK_SPACE = 0x20;
-inline constexpr UINT VK_LEFT = 0x25;
-inline constexpr UINT VK_UP = 0x26;
-inline constexpr UINT VK_RIGHT = 0x27;
-inline constexpr UINT VK_DOWN = 0x28;
-inline constexpr UINT VK_DELETE = 0x2E;
-// Letters and digits use their upper-case ASCII codes ('A' = 0x41, '0' = 0x30).
+// Virtual-key codes; letters and digits use their upper-case ASCII codes ('A' = 0x41, '0' = 0x30).
+inline constexpr UINT VK_BACK = 0x08, VK_TAB = 0x09, VK_RETURN = 0x0D, VK_ESCAPE = 0x1B, VK_SPACE = 0x20;
+inline constexpr UINT VK_SHIFT = 0x10, VK_CONTROL = 0x11, VK_MENU = 0x12;
+inline constexpr UINT VK_LEFT = 0x25, VK_UP = 0x26, VK_RIGHT = 0x27, VK_DOWN = 0x28, VK_DELETE = 0x2E;
+// The modifier keys held, as a key message carries them.
+inline constexpr UINT MK_SHIFT = 0x0004, MK_CONTROL = 0x0008;
 
-// ShowWindow codes.
-inline constexpr int SW_HIDE = 0;
-inline constexpr int SW_SHOWNORMAL = 1;
-inline constexpr int SW_SHOWMINIMIZED = 2;
-inline constexpr int SW_SHOWMAXIMIZED = 3;
-inline constexpr int SW_SHOW = 5;
+// ShowWindow codes, system commands and activation states.
+inline constexpr int SW_HIDE = 0, SW_SHOWNORMAL = 1, SW_SHOWMAXIMIZED = 3, SW_SHOW = 5;
+inline constexpr UINT SC_MINIMIZE = 0xF020, SC_MAXIMIZE = 0xF030, SC_CLOSE = 0xF060, SC_RESTORE = 0xF120;
+inline constexpr UINT WA_INACTIVE = 0, WA_ACTIVE = 1;
 
-// System commands.
-inline constexpr UINT SC_MINIMIZE = 0xF020;
-inline constexpr UINT SC_MAXIMIZE = 0xF030;
-inline constexpr UINT SC_CLOSE = 0xF060;
-inline constexpr UINT SC_RESTORE = 0xF120;
+// Message boxes: their kinds and answers.
+inline constexpr UINT MB_OK = 0x00, MB_YESNO = 0x04, MB_ICONEXCLAMATION = 0x30;
+inline constexpr int IDOK = 1, IDCANCEL = 2, IDYES = 6, IDNO = 7;
 
-// Message boxes.
-inline constexpr UINT MB_OK = 0x00;
-inline constexpr UINT MB_YESNO = 0x04;
-inline constexpr UINT MB_ICONEXCLAMATION = 0x30;
-inline constexpr int IDOK = 1;
-inline constexpr int IDCANCEL = 2;
-inline constexpr int IDYES = 6;
-inline constexpr int IDNO = 7;
+// Menus and popup menus.
+inline constexpr UINT MF_BYCOMMAND = 0x0000, MF_ENABLED = 0x0000, MF_GRAYED = 0x0001;
+inline constexpr UINT MF_STRING = 0x0000, MF_SEPARATOR = 0x0800;
+inline constexpr UINT TPM_RIGHTBUTTON = 0x0002, TPM_RIGHTALIGN = 0x0008, TPM_RETURNCMD = 0x0100;
 
-// Menus.
-inline constexpr UINT MF_BYCOMMAND = 0x0000;
-inline constexpr UINT MF_ENABLED = 0x0000;
-inline constexpr UINT MF_GRAYED = 0x0001;
-inline constexpr UINT MF_STRING = 0x0000;
-inline constexpr UINT MF_SEPARATOR = 0x0800;
-inline constexpr UINT TPM_RIGHTBUTTON = 0x0002;
-inline constexpr UINT TPM_RIGHTALIGN = 0x0008;
-inline constexpr UINT TPM_RETURNCMD = 0x0100;
-
-// Modifier keys held, as a message carries them.
-inline constexpr UINT MK_SHIFT = 0x0004;
-inline constexpr UINT MK_CONTROL = 0x0008;
-
-// Activation states.
-inline constexpr UINT WA_INACTIVE = 0;
-inline constexpr UINT WA_ACTIVE = 1;
-
-// Control notifications.
-inline constexpr UINT BN_CLICKED = 0;
+// List boxes.
 inline constexpr UINT LBN_DBLCLK = 2;
 inline constexpr int LB_ERR = -1;
 
-// Window and bar styles used when creating control bars.
-inline constexpr DWORD WS_CHILD = 0x40000000;
-inline constexpr DWORD WS_VISIBLE = 0x10000000;
-inline constexpr DWORD CBRS_TOP = 0x1000;
-inline constexpr DWORD CBRS_BORDER_BOTTOM = 0x0800;
-inline constexpr DWORD CBRS_TOOLTIPS = 0x0010;
-inline constexpr UINT AFX_IDW_TOOLBAR = 0xE800;
-inline constexpr UINT AFX_IDW_CONTROLBAR_FIRST = 0xE800;
-inline constexpr UINT AFX_IDW_CONTROLBAR_LAST = 0xE8FF;
+// Control bars: the toolbar's styles and ids.
+inline constexpr DWORD WS_CHILD = 0x40000000, WS_VISIBLE = 0x10000000;
+inline constexpr DWORD CBRS_TOP = 0x1000, CBRS_BORDER_BOTTOM = 0x0800, CBRS_TOOLTIPS = 0x0010;
+inline constexpr UINT AFX_IDW_TOOLBAR = 0xE800, AFX_IDW_CONTROLBAR_FIRST = 0xE800, AFX_IDW_CONTROLBAR_LAST = 0xE8FF;
 
-// Tray icon.
-inline constexpr DWORD NIM_ADD = 0;
-inline constexpr DWORD NIM_MODIFY = 1;
-inline constexpr DWORD NIM_DELETE = 2;
-inline constexpr UINT NIF_MESSAGE = 1;
-inline constexpr UINT NIF_ICON = 2;
-inline constexpr UINT NIF_TIP = 4;
+// Tray icon: add or delete; which parts of the record count (clicks, icon, tip).
+inline constexpr DWORD NIM_ADD = 0, NIM_DELETE = 2;
+inline constexpr UINT NIF_MESSAGE = 1, NIF_ICON = 2, NIF_TIP = 4;
 
 // Modal loop flags.
 inline constexpr DWORD MLF_NOKICKIDLE = 0x0002;

@@ -1,17 +1,12 @@
 #include "platform/wnd.h"
 
+#include "platform/resources.h"
 #include "platform/state.h"
 #include "platform/text_codec.h"
-#include "platform/widgets.h"
 
-#include <QAbstractButton>
 #include <QApplication>
-#include <QComboBox>
 #include <QInputMethod>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMessageBox>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QSystemTrayIcon>
@@ -20,109 +15,55 @@
 
 CWnd::CWnd() = default;
 
-CWnd::~CWnd() {
-    for (auto& [id, timer] : m_timers) delete timer;
-    m_timers.clear();
-    if (m_client != nullptr) m_client->Disown();
-}
+CWnd::~CWnd() = default;
 
 BOOL CWnd::ShowWindow(int showCommand) {
-    const BOOL wasVisible = m_visible ? TRUE : FALSE;
+    const BOOL wasVisible = IsWindowVisible();
     if (m_widget == nullptr) return wasVisible;
-    switch (showCommand) {
-    case SW_HIDE:
-        m_visible = false;
+    if (showCommand == SW_HIDE) {
         m_widget->hide();
-        break;
-    case SW_SHOWNORMAL:
-        ApplyWindowState(WindowState::Normal, false);
-        break;
-    case SW_SHOWMAXIMIZED:
-        ApplyWindowState(WindowState::Maximized, false);
-        break;
-    case SW_SHOWMINIMIZED:
-        ApplyWindowState(WindowState::Minimized, false);
-        break;
-    default:  // SW_SHOW: the size and state the window has
-        ApplyWindowState(m_state, false);
-        break;
+    } else {
+        // SW_SHOW keeps the size and state the window has.
+        ApplyWindowState(showCommand == SW_SHOWMAXIMIZED ? Qt::WindowMaximized
+                         : showCommand == SW_SHOWNORMAL  ? Qt::WindowNoState
+                                                         : m_state);
     }
     return wasVisible;
 }
 
-void CWnd::ApplyWindowState(WindowState state, bool fromWindowManager) {
-    if (state == WindowState::Minimized && m_state != WindowState::Minimized) m_stateBeforeMinimize = m_state;
+void CWnd::ApplyWindowState(Qt::WindowState state, bool fromWindowManager) {
+    if (state == Qt::WindowMinimized && m_state != Qt::WindowMinimized) m_stateBeforeMinimize = m_state;
     m_state = state;
-    m_visible = true;
     if (fromWindowManager || m_widget == nullptr) return;
-    Qt::WindowStates qtState = m_widget->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized);
-    if (state == WindowState::Maximized) qtState |= Qt::WindowMaximized;
-    if (state == WindowState::Minimized) qtState |= Qt::WindowMinimized;
-    if (state == WindowState::Maximized && !m_widget->isMaximized() && m_widget->isVisible()) {
+    if (state == Qt::WindowMaximized && !m_widget->isMaximized() && m_widget->isVisible()) {
         m_normalGeometry = m_widget->geometry();
     }
-    m_widget->setWindowState(qtState);
+    m_widget->setWindowState((m_widget->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized)) | state);
     m_widget->show();
     // A desktop without a window manager leaves the size alone: give the window its size here.
     QTimer::singleShot(300, m_widget.data(), [this, state] {
-        if (m_widget == nullptr || m_state != state || m_widget->screen() == nullptr) return;
+        if (m_state != state || m_widget->screen() == nullptr) return;
         const QRect screen = m_widget->screen()->availableGeometry();
-        if (state == WindowState::Maximized && m_widget->frameGeometry().width() < screen.width() / 2) {
+        if (state == Qt::WindowMaximized && m_widget->frameGeometry().width() < screen.width() / 2) {
             m_widget->setGeometry(screen);
-        } else if (state == WindowState::Normal && m_normalGeometry.isValid() &&
+        } else if (state == Qt::WindowNoState && m_normalGeometry.isValid() &&
                    m_widget->geometry().width() > m_normalGeometry.width() + 100) {
             m_widget->setGeometry(m_normalGeometry);
         }
     });
 }
 
-BOOL CWnd::IsWindowVisible() const { return m_widget != nullptr && m_visible ? TRUE : FALSE; }
-
-BOOL CWnd::IsIconic() const { return m_state == WindowState::Minimized ? TRUE : FALSE; }
-
-BOOL CWnd::IsZoomed() const { return m_state == WindowState::Maximized ? TRUE : FALSE; }
-
 void CWnd::SetWindowText(std::string_view textCp932) {
-    if (m_widget == nullptr) return;
-    const QString text = platform::ToQString(textCp932);
-    if (auto* label = dynamic_cast<QLabel*>(m_widget.data())) {
-        label->setText(text);
-    } else if (auto* line = dynamic_cast<QLineEdit*>(m_widget.data())) {
-        line->setText(text);
-    } else if (auto* edit = dynamic_cast<QPlainTextEdit*>(m_widget.data())) {
-        edit->setPlainText(platform::WithoutCr(text));
-    } else if (auto* button = dynamic_cast<QAbstractButton*>(m_widget.data())) {
-        button->setText(text);
-    } else if (auto* combo = dynamic_cast<QComboBox*>(m_widget.data())) {
-        combo->setEditText(text);
-    } else {
-        m_widget->setWindowTitle(text);
-    }
+    if (m_widget != nullptr) platform::detail::SetWidgetText(m_widget, textCp932);
 }
 
 std::string CWnd::GetWindowText() const {
-    if (m_widget == nullptr) return {};
-    QString text;
-    if (auto* label = dynamic_cast<QLabel*>(m_widget.data())) {
-        text = label->text();
-    } else if (auto* line = dynamic_cast<QLineEdit*>(m_widget.data())) {
-        text = line->text();
-    } else if (auto* edit = dynamic_cast<QPlainTextEdit*>(m_widget.data())) {
-        text = platform::WithCrLf(edit->toPlainText());
-    } else if (auto* button = dynamic_cast<QAbstractButton*>(m_widget.data())) {
-        text = button->text();
-    } else if (auto* combo = dynamic_cast<QComboBox*>(m_widget.data())) {
-        text = combo->currentText();
-    } else {
-        text = m_widget->windowTitle();
-    }
-    return platform::FromQString(text);
+    return m_widget != nullptr ? platform::detail::WidgetText(m_widget) : std::string();
 }
 
 CRect CWnd::GetClientRect() const {
-    if (m_client != nullptr) return {0, 0, m_client->width(), m_client->height()};
-    if (m_widget != nullptr) return {0, 0, m_widget->width(), m_widget->height()};
-    return {};
+    const QWidget* area = m_client != nullptr ? m_client.data() : m_widget.data();
+    return area != nullptr ? CRect{0, 0, area->width(), area->height()} : CRect{};
 }
 
 void CWnd::InvalidateRect(const CRect* rect, BOOL erase) {
@@ -149,10 +90,7 @@ void CWnd::ResizeSurface(int width, int height) {
     QImage surface(qCeil(width * ratio), qCeil(height * ratio), QImage::Format_RGB32);
     surface.setDevicePixelRatio(ratio);
     surface.fill(QApplication::palette().color(QPalette::Window));
-    if (!m_surface.isNull() && m_surface.devicePixelRatio() == ratio) {
-        QPainter painter(&surface);
-        painter.drawImage(0, 0, m_surface);
-    }
+    if (!m_surface.isNull() && m_surface.devicePixelRatio() == ratio) QPainter(&surface).drawImage(0, 0, m_surface);
     m_surface = std::move(surface);
 }
 
@@ -183,16 +121,16 @@ CPaintDC::~CPaintDC() {
 }
 
 int CWnd::MessageBox(std::string_view textCp932, std::string_view captionCp932, UINT type) {
-    auto& state = platform::detail::State();
+    auto& hooks = platform::detail::State().hooks;
     const QString text = platform::ToQString(textCp932);
     const QString caption = platform::ToQString(captionCp932);
-    state.messageBoxCalls.push_back({text.toStdString(), caption.toStdString(), type});
-    if (!state.messageBoxAnswers.empty()) {
-        const int answer = state.messageBoxAnswers.front();
-        state.messageBoxAnswers.pop_front();
+    hooks.messageBoxCalls.push_back({text.toStdString(), caption.toStdString(), type});
+    if (!hooks.messageBoxAnswers.empty()) {
+        const int answer = hooks.messageBoxAnswers.front();
+        hooks.messageBoxAnswers.pop_front();
         return answer;
     }
-    if (state.testMode) platform::detail::TestModeFailure("a message box has no answer queued");
+    if (platform::detail::State().testMode) platform::detail::TestModeFailure("a message box has no answer queued");
 
     QMessageBox box(m_widget != nullptr && m_widget->isVisible() ? m_widget.data() : nullptr);
     // Modal to its window only: the tray icon keeps answering while the question is open.
@@ -200,16 +138,16 @@ int CWnd::MessageBox(std::string_view textCp932, std::string_view captionCp932, 
     box.setWindowTitle(caption);
     box.setText(text);
     box.setIcon((type & 0xF0) == MB_ICONEXCLAMATION ? QMessageBox::Warning : QMessageBox::NoIcon);
-    if ((type & 0x0F) == MB_YESNO) {
-        QPushButton* yes = box.addButton(QStringLiteral("はい(&Y)"), QMessageBox::YesRole);
-        box.addButton(QStringLiteral("いいえ(&N)"), QMessageBox::NoRole);
-        box.setDefaultButton(yes);
+    if ((type & 0x0F) != MB_YESNO) {
+        box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
         box.exec();
-        return box.clickedButton() == yes ? IDYES : IDNO;
+        return IDOK;
     }
-    box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+    QPushButton* yes = box.addButton(QStringLiteral("はい(&Y)"), QMessageBox::YesRole);
+    box.addButton(QStringLiteral("いいえ(&N)"), QMessageBox::NoRole);
+    box.setDefaultButton(yes);
     box.exec();
-    return IDOK;
+    return box.clickedButton() == yes ? IDYES : IDNO;
 }
 
 CMenu* CWnd::GetSystemMenu(BOOL) {
@@ -224,24 +162,12 @@ void CWnd::SetIcon(const QIcon* icon, BOOL) {
 
 UINT_PTR CWnd::SetTimer(UINT_PTR id, UINT milliseconds) {
     if (m_widget == nullptr) return 0;
-    KillTimer(id);
-    auto* timer = new QTimer();
-    timer->setInterval(static_cast<int>(milliseconds));
-    QObject::connect(timer, &QTimer::timeout, [this, id] { OnTimer(id); });
-    timer->start();
-    m_timers[id] = timer;
+    auto timer = std::make_unique<QTimer>();
+    QObject::connect(timer.get(), &QTimer::timeout, [this, id] { OnTimer(id); });
+    timer->start(static_cast<int>(milliseconds));
+    m_timers[id] = std::move(timer);
     return id;
 }
-
-BOOL CWnd::KillTimer(UINT_PTR id) {
-    const auto it = m_timers.find(id);
-    if (it == m_timers.end()) return FALSE;
-    delete it->second;
-    m_timers.erase(it);
-    return TRUE;
-}
-
-BOOL CWnd::IsTimerRunning(UINT_PTR id) const { return m_timers.count(id) != 0 ? TRUE : FALSE; }
 
 QWidget* CWnd::GetDlgItemWidget(int id) const {
     if (m_client == nullptr) return nullptr;
@@ -279,23 +205,60 @@ void CWnd::OnPaint() { CPaintDC dc(this); }
 void CWnd::OnTimer(UINT_PTR) {}
 void CWnd::OnMouseMove(UINT, CPoint) {}
 void CWnd::OnLButtonDblClk(UINT, CPoint) {}
-void CWnd::OnSysCommand(UINT id, LPARAM) { DefaultSysCommand(id); }
 void CWnd::OnActivate(UINT, CWnd*, BOOL) {}
 
-void CWnd::DefaultSysCommand(UINT id) {
+void CWnd::OnSysCommand(UINT id, LPARAM) {
     // A change the window manager made has already happened.
     if (m_inWindowManagerChange) return;
-    switch (id) {
-    case SC_MAXIMIZE:
-        ApplyWindowState(WindowState::Maximized, false);
-        break;
-    case SC_MINIMIZE:
-        ApplyWindowState(WindowState::Minimized, false);
-        break;
-    case SC_RESTORE:
-        ApplyWindowState(m_state == WindowState::Minimized ? m_stateBeforeMinimize : WindowState::Normal, false);
-        break;
-    default:
-        break;
+    if (id == SC_MAXIMIZE) ApplyWindowState(Qt::WindowMaximized);
+    if (id == SC_MINIMIZE) ApplyWindowState(Qt::WindowMinimized);
+    if (id == SC_RESTORE) {
+        ApplyWindowState(m_state == Qt::WindowMinimized ? m_stateBeforeMinimize : Qt::WindowNoState);
     }
+}
+
+BOOL IsTrayAvailable() {
+    const auto& forced = platform::detail::State().hooks.trayAvailable;
+    if (forced) return *forced ? TRUE : FALSE;
+    return QSystemTrayIcon::isSystemTrayAvailable() ? TRUE : FALSE;
+}
+
+BOOL Shell_NotifyIcon(DWORD message, NOTIFYICONDATA* data) {
+    if (data == nullptr || data->hWnd == nullptr) return FALSE;
+    CWnd& wnd = *data->hWnd;
+    if (message == NIM_DELETE) {
+        if (!wnd.m_tray || wnd.m_tray->uID != data->uID) return FALSE;
+        wnd.m_trayIcon.reset();
+        wnd.m_tray.reset();
+        return TRUE;
+    }
+    if (message != NIM_ADD || wnd.m_tray) return FALSE;
+    wnd.m_tray = *data;
+    wnd.m_tray->szTip[sizeof data->szTip - 1] = '\0';
+    if (platform::detail::State().testMode) return TRUE;
+    // The icon is made even where no notification area exists yet (a panel that starts later at
+    // login): the toolkit shows it as soon as one appears.
+    auto* icon = new QSystemTrayIcon();
+    wnd.m_trayIcon.reset(icon);
+    if ((data->uFlags & NIF_ICON) != 0 && data->hIcon != nullptr) icon->setIcon(*data->hIcon);
+    if ((data->uFlags & NIF_TIP) != 0) icon->setToolTip(platform::ToQString(wnd.m_tray->szTip));
+    if ((data->uFlags & NIF_MESSAGE) != 0) {
+        const UINT id = data->uID;
+        QObject::connect(icon, &QSystemTrayIcon::activated, icon, [&wnd, id](QSystemTrayIcon::ActivationReason reason) {
+            if (reason == QSystemTrayIcon::Trigger) wnd.OnTrayIconNotify(id, WM_LBUTTONDOWN);
+            if (reason == QSystemTrayIcon::Context) wnd.OnTrayIconNotify(id, WM_RBUTTONDOWN);
+        });
+    }
+    icon->show();
+    return TRUE;
+}
+
+HICON LoadIconResource(int id, int cx, int cy) {
+    auto& slot = platform::detail::State().icons[{id, cx, cy}];
+    if (!slot) {
+        const QIcon source = platform::FindIconResource(id);
+        if (source.isNull()) return nullptr;
+        slot = std::make_unique<QIcon>(source.pixmap(cx, cy));
+    }
+    return slot.get();
 }

@@ -8,9 +8,8 @@
 #include <QImage>
 #include <QPointer>
 #include <QRegion>
+#include <QTimer>
 #include <QWidget>
-
-#include <functional>
 
 #include <map>
 #include <memory>
@@ -19,22 +18,21 @@
 #include <string_view>
 
 class QSystemTrayIcon;
-class QWidget;
-class QTimer;
 class CDataExchange;
-class CWnd;
 
 namespace platform::detail {
 class ClientWidget;
 class DialogWidget;
+// Sets what a widget shows (its text, a combo box's field or a window's title) from code page 932.
+void SetWidgetText(QWidget* widget, std::string_view textCp932);
+// Returns what a widget shows in code page 932, a multi-line box's line breaks as CR LF.
+std::string WidgetText(const QWidget* widget);
 }  // namespace platform::detail
 
-// A message as PreTranslateMessage sees it: key-down and key-up with virtual-key codes.
+// A key message as PreTranslateMessage sees it.
 struct MSG {
-    CWnd* hwnd = nullptr;
-    UINT message = 0;
-    WPARAM wParam = 0;
-    LPARAM lParam = 0;
+    UINT message = 0;   // WM_KEYDOWN or WM_KEYUP
+    WPARAM wParam = 0;  // the virtual-key code
     UINT keyState = 0;  // MK_SHIFT and MK_CONTROL: the modifier keys held as of this message
 };
 
@@ -58,16 +56,18 @@ public:
     // Returns TRUE while the window exists.
     BOOL IsWindow() const { return m_widget != nullptr; }
 
-    // Hides, shows, restores, maximises or minimises the window (SW_*); returns whether it was
-    // visible before.
+    // Hides, shows, restores or maximises the window (SW_*); returns whether it was visible before.
     BOOL ShowWindow(int showCommand);
-    BOOL IsWindowVisible() const;
+    // Returns TRUE while the window is shown, minimised or not.
+    BOOL IsWindowVisible() const { return m_widget != nullptr && m_widget->isVisible() ? TRUE : FALSE; }
     // Returns TRUE when the window is minimised.
-    BOOL IsIconic() const;
+    BOOL IsIconic() const { return m_state == Qt::WindowMinimized ? TRUE : FALSE; }
     // Returns TRUE when the window is maximised.
-    BOOL IsZoomed() const;
+    BOOL IsZoomed() const { return m_state == Qt::WindowMaximized ? TRUE : FALSE; }
 
+    // Sets the text of a control or the title of a window.
     void SetWindowText(std::string_view textCp932);
+    // Returns the text of a control (a multi-line box with CR LF line breaks) or the window's title.
     std::string GetWindowText() const;
 
     // Returns the client rectangle: (0, 0) is the corner just below the menu bar.
@@ -84,16 +84,18 @@ public:
 
     // Returns the window's menu bar, or nullptr.
     CMenu* GetMenu() const { return m_menu.get(); }
-    // Returns the system menu: its items open on a right click in the client area and arrive as
-    // system commands. `revert` is ignored.
+    // Returns the system menu: its items open on a right click in the client area and on
+    // Alt+Space, and arrive as system commands. `revert` is ignored.
     CMenu* GetSystemMenu(BOOL revert);
 
-    // Sets the window icon (large or small).
+    // Sets the window icon (large or small alike).
     void SetIcon(const QIcon* icon, BOOL big);
     // Starts timer `id`, calling OnTimer every `milliseconds`; returns `id`, or 0 without a window.
     UINT_PTR SetTimer(UINT_PTR id, UINT milliseconds);
-    BOOL KillTimer(UINT_PTR id);
-    BOOL IsTimerRunning(UINT_PTR id) const;
+    // Stops timer `id`; returns TRUE when it ran.
+    BOOL KillTimer(UINT_PTR id) { return m_timers.erase(id) != 0 ? TRUE : FALSE; }
+    // Returns TRUE while timer `id` runs.
+    BOOL IsTimerRunning(UINT_PTR id) const { return m_timers.count(id) != 0 ? TRUE : FALSE; }
 
     // Returns the control `id` as a Qt widget, or nullptr.
     QWidget* GetDlgItemWidget(int id) const;
@@ -119,12 +121,19 @@ public:
     virtual BOOL OnToolTipNotify(TOOLTIPTEXT* request);
     // A click on the window's tray icon `iconId`: WM_LBUTTONDOWN or WM_RBUTTONDOWN.
     virtual void OnTrayIconNotify(UINT iconId, UINT mouseMessage);
+    // Runs once the window is made; returns -1 to destroy it again.
     virtual int OnCreate();
+    // Runs before the window is destroyed.
     virtual void OnDestroy();
+    // Paints the invalid area; the default validates it.
     virtual void OnPaint();
+    // Timer `id` fired.
     virtual void OnTimer(UINT_PTR id);
+    // The pointer moved over the client area.
     virtual void OnMouseMove(UINT flags, CPoint point);
+    // A left double-click in the client area.
     virtual void OnLButtonDblClk(UINT flags, CPoint point);
+    // A system command (SC_*, or a system menu item); the default maximises, restores or minimises.
     virtual void OnSysCommand(UINT id, LPARAM lParam);
     // The window became active (WA_ACTIVE) or stopped being active (WA_INACTIVE).
     virtual void OnActivate(UINT state, CWnd* other, BOOL minimized);
@@ -137,37 +146,34 @@ public:
     const NOTIFYICONDATA* TrayIcon(UINT id) const { return m_tray && m_tray->uID == id ? &*m_tray : nullptr; }
 
 protected:
-    // The default processing of a system command: maximise, restore, minimise, close.
-    void DefaultSysCommand(UINT id);
+    // Makes `widget` the window of this wrapper.
     void AttachControl(QWidget* widget) { m_widget = widget; }
+    // Sets the window's state (Qt::WindowNoState, WindowMinimized or WindowMaximized) and shows
+    // it; a state the window manager set is only recorded.
+    void ApplyWindowState(Qt::WindowState state, bool fromWindowManager = false);
+    // Makes the drawing surface the client area's size at the screen's resolution.
+    void ResizeSurface(int width, int height);
 
     QPointer<QWidget> m_widget;
+    QPointer<QWidget> m_client;  // a dialog's client area
     std::unique_ptr<CMenu> m_menu;
+    std::unique_ptr<CMenu> m_systemMenu;
+    std::map<UINT_PTR, std::unique_ptr<QTimer>> m_timers;
 
 private:
     friend class CPaintDC;
-    friend class CDialog;
-    friend class CToolBar;
-    friend void DDX_Control(CDataExchange* dx, int id, CWnd& control);
     friend class platform::detail::ClientWidget;
     friend class platform::detail::DialogWidget;
+    friend void DDX_Control(CDataExchange* dx, int id, CWnd& control);
     friend BOOL Shell_NotifyIcon(DWORD message, NOTIFYICONDATA* data);
 
-    enum class WindowState { Normal, Minimized, Maximized };
-    void ApplyWindowState(WindowState state, bool fromWindowManager);
-    void ResizeSurface(int width, int height);
-
-    platform::detail::ClientWidget* m_client = nullptr;
-    std::unique_ptr<CMenu> m_systemMenu;
-    std::map<UINT_PTR, QTimer*> m_timers;
     QImage m_surface;
     QRegion m_invalid;
     bool m_eraseInvalid = false;
     platform::DrawLog* m_drawLog = nullptr;
-    WindowState m_state = WindowState::Normal;
-    WindowState m_stateBeforeMinimize = WindowState::Normal;
+    Qt::WindowState m_state = Qt::WindowNoState;
+    Qt::WindowState m_stateBeforeMinimize = Qt::WindowNoState;
     QRect m_normalGeometry;  // the normal size, for desktops whose window manager keeps none
-    bool m_visible = false;
     bool m_inWindowManagerChange = false;
     std::optional<NOTIFYICONDATA> m_tray;         // the window's tray icon as added
     std::unique_ptr<QSystemTrayIcon> m_trayIcon;  // that icon on the desktop; none in test mode
@@ -189,6 +195,7 @@ public:
     CDataExchange(CWnd* dialog, BOOL saveAndValidate) : m_pDlgWnd(dialog), m_bSaveAndValidate(saveAndValidate) {}
     // Marks the exchange as refused: later exchanges of this run do nothing.
     void Fail() { m_failed = true; }
+    // Returns true once the exchange was refused.
     bool Failed() const { return m_failed; }
 
     CWnd* m_pDlgWnd;
@@ -213,12 +220,17 @@ void DDX_Radio(CDataExchange* dx, int id, int& value);
 // A static text control.
 class CStatic : public CWnd {};
 
+// A drop-down combo box with an editable field; data exchange reads and writes it.
+class CComboBox : public CWnd {};
+
 // A list box: lines in code page 932, sorted or in insertion order as the control was made.
 class CListBox : public CWnd {
 public:
+    // Removes every line.
     void ResetContent();
     // Adds a line, showing each line break in it as one mark "↵"; returns its position.
     int AddString(std::string_view textCp932);
+    // Returns the number of lines.
     int GetCount() const;
     // Returns the selected position, or LB_ERR (-1) when none is selected.
     int GetCurSel() const;
@@ -226,14 +238,4 @@ public:
     int SetCurSel(int position);
     // Returns the text of line `position` in code page 932.
     std::string GetText(int position) const;
-};
-
-// A drop-down combo box with an editable field.
-class CComboBox : public CWnd {
-public:
-    int GetCount() const;
-    // Returns the text of item `position` in code page 932.
-    std::string GetLBText(int position) const;
-    // Returns the selected item, or -1 when the field holds text of its own.
-    int GetCurSel() const;
 };

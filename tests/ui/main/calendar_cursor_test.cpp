@@ -8,7 +8,7 @@
 
 namespace {
 
-MSG Key(UINT message, UINT vk, UINT keyState = 0) { return MSG{nullptr, message, vk, 0, keyState}; }
+MSG Key(UINT message, UINT vk, UINT keyState = 0) { return MSG{message, vk, keyState}; }
 
 UINT ModifierBit(UINT vk) { return vk == VK_SHIFT ? MK_SHIFT : vk == VK_CONTROL ? MK_CONTROL : 0; }
 

@@ -34,7 +34,7 @@ std::vector<std::string> Lines(CMonthScheduleDlg& d) {
 }
 
 BOOL Key(CMonthScheduleDlg& d, UINT message, UINT key, UINT keyState = 0) {
-    MSG msg{&d, message, key, 0, keyState};
+    MSG msg{message, key, keyState};
     return d.PreTranslateMessage(&msg);
 }
 
