@@ -53,30 +53,32 @@ T* Child(CWnd& wnd, int id) {
     return dynamic_cast<T*>(wnd.GetDlgItemWidget(id));
 }
 
-TEST_F(PlatformTest, ComboTextSelectsTheFirstItemThatBeginsWithIt) {
-    struct Case {
-        const char* name;
-        const char* text;
-        int index;
-        const char* shown;
-    } cases[] = {
-        {"an item equal to the text", "1", 0, "1"},
-        {"the first item that begins with the text", "12", 11, "12"},
-        {"no item: the text stands in the field", "13", -1, "13"},
-        {"zero of an untouched add", "0", -1, "0"},
-        {"text that is no number", "abc", -1, "abc"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        FormDialog form;
-        form.month = c.text;
-        ASSERT_TRUE(form.Create(kFormDialog));
-        auto* combo = Control<QComboBox>(form, kCombo);
-        EXPECT_EQ(combo->currentIndex(), c.index);
-        EXPECT_EQ(combo->currentText().toStdString(), c.shown);
-        form.DestroyWindow();
-    }
+struct ComboCase {
+    const char* name;
+    const char* text;
+    int index;
+    const char* shown;
+};
+
+class ComboTextTest : public PlatformTest, public ::testing::WithParamInterface<ComboCase> {};
+
+TEST_P(ComboTextTest, SelectsTheFirstItemThatBeginsWithIt) {
+    FormDialog form;
+    form.month = GetParam().text;
+    ASSERT_TRUE(form.Create(kFormDialog));
+    auto* combo = Control<QComboBox>(form, kCombo);
+    EXPECT_EQ(combo->currentIndex(), GetParam().index);
+    EXPECT_EQ(combo->currentText().toStdString(), GetParam().shown);
+    form.DestroyWindow();
 }
+
+INSTANTIATE_TEST_SUITE_P(Texts, ComboTextTest,
+                         ::testing::Values(ComboCase{"an item equal to the text", "1", 0, "1"},
+                                           ComboCase{"the first item that begins with the text", "12", 11, "12"},
+                                           ComboCase{"no item: the text stands in the field", "13", -1, "13"},
+                                           ComboCase{"zero of an untouched add", "0", -1, "0"},
+                                           ComboCase{"text that is no number", "abc", -1, "abc"}),
+                         NameRows());
 
 TEST_F(PlatformTest, AComboBoxIsOneFieldHighWhileClosed) {
     FormDialog form;

@@ -75,3 +75,15 @@ bool IsRadioChecked(CDialog& dialog, int id) {
     auto* radio = Control<QRadioButton>(dialog, id);
     return radio != nullptr && radio->isChecked();
 }
+
+std::string RowName(std::string_view prose) {
+    std::string name;
+    bool gap = false;
+    for (const char c : prose) {
+        const bool alnum = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+        if (alnum && gap && !name.empty()) name += '_';
+        if (alnum) name += c;
+        gap = !alnum;
+    }
+    return name;
+}

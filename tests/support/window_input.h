@@ -4,6 +4,11 @@
 
 #include <QString>
 
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+
 // Drives the windows as a user would: buttons, menus, the toolbar, keys and typing. A step that
 // finds no such control fails the test.
 
@@ -35,3 +40,13 @@ QString ControlText(CDialog& dialog, int id);
 void CheckRadio(CDialog& dialog, int id);
 // Returns whether radio button `id` is checked.
 bool IsRadioChecked(CDialog& dialog, int id);
+
+// Returns a test name of the ASCII letters and digits of `prose`, its words joined by "_".
+std::string RowName(std::string_view prose);
+// Names each row of a parameterised test after its `name`.
+struct NameRows {
+    template <typename Row>
+    std::string operator()(const ::testing::TestParamInfo<Row>& info) const {
+        return RowName(info.param.name);
+    }
+};

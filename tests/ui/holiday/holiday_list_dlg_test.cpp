@@ -73,37 +73,39 @@ TEST_F(HolidayListTest, EqualDatesShowInTheOrderOfTheSort) {
     });
 }
 
-TEST_F(HolidayListTest, DeleteRemovesExactlyTheSelectedRecordAndWritesTheFiles) {
-    struct Way {
-        const char* name;
-        std::function<void(CHolidayListDlg&)> remove;
-    } ways[] = {
-        {"button", [](CHolidayListDlg& d) { ClickButton(d, IDC_HOLIDAY_DELETE); }},
-        {"menu", [](CHolidayListDlg& d) { ChooseMenu(d, ID_HOLIDAY_DELETE); }},
-    };
-    for (const Way& way : ways) {
-        SCOPED_TRACE(way.name);
-        g_strStaticHoliday = "11^3^A^0~1^3^A^0~";
-        g_strDynamicHoliday = "1^3^A^2~";
-        g_strYearHoliday = "";
-        RunList([&way](CHolidayListDlg& d) {
-            ASSERT_EQ(d.m_listHoliday.GetCount(), 3);
-            int target = -1;
-            for (int i = 0; i < 3; ++i) {
-                if (HolidayRecordAt(d.m_strHolidayList, i) == "1^3^A^0~") target = i;
-            }
-            ASSERT_NE(target, -1);
-            d.m_listHoliday.SetCurSel(target);
-            way.remove(d);
-            EXPECT_EQ(d.m_listHoliday.GetCount(), 2);
-            EXPECT_EQ(d.m_listHoliday.GetCurSel(), LB_ERR) << "a refresh selects nothing";
-            ClickButton(d, IDC_HOLIDAY_CLOSE);
-        });
-        EXPECT_EQ(g_strStaticHoliday, "11^3^A^0~");
-        EXPECT_EQ(g_strDynamicHoliday, "1^3^A^2~");
-        EXPECT_EQ(HolidayFiles(), WrittenStores());
-    }
+struct DeleteWay {
+    const char* name;
+    std::function<void(CHolidayListDlg&)> remove;
+};
+
+class DeleteTest : public HolidayDialogTest, public ::testing::WithParamInterface<DeleteWay> {};
+
+TEST_P(DeleteTest, RemovesExactlyTheSelectedRecordAndWritesTheFiles) {
+    g_strStaticHoliday = "11^3^A^0~1^3^A^0~";
+    g_strDynamicHoliday = "1^3^A^2~";
+    RunList([](CHolidayListDlg& d) {
+        EXPECT_EQ(d.m_listHoliday.GetCount(), 3);
+        int target = -1;
+        for (int i = 0; i < 3; ++i) {
+            if (HolidayRecordAt(d.m_strHolidayList, i) == "1^3^A^0~") target = i;
+        }
+        EXPECT_NE(target, -1);
+        d.m_listHoliday.SetCurSel(target);
+        GetParam().remove(d);
+        EXPECT_EQ(d.m_listHoliday.GetCount(), 2);
+        EXPECT_EQ(d.m_listHoliday.GetCurSel(), LB_ERR) << "a refresh selects nothing";
+        ClickButton(d, IDC_HOLIDAY_CLOSE);
+    });
+    EXPECT_EQ(g_strStaticHoliday, "11^3^A^0~");
+    EXPECT_EQ(g_strDynamicHoliday, "1^3^A^2~");
+    EXPECT_EQ(HolidayFiles(), WrittenStores());
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Ways, DeleteTest,
+    ::testing::Values(DeleteWay{"button", [](CHolidayListDlg& d) { ClickButton(d, IDC_HOLIDAY_DELETE); }},
+                      DeleteWay{"menu", [](CHolidayListDlg& d) { ChooseMenu(d, ID_HOLIDAY_DELETE); }}),
+    NameRows());
 
 TEST_F(HolidayListTest, DeleteWithNothingSelectedRemovesNothingButWritesTheFiles) {
     g_strStaticHoliday = "1^1^S^0~";

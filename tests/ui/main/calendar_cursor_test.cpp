@@ -34,26 +34,30 @@ void Press(CCalendarDlg& dlg, std::initializer_list<UINT> held, UINT key) {
 
 using CursorTest = CalendarWindowTest;
 
-TEST_F(CursorTest, PointerMovesTheMonthViewCursorOnlyOverTheGrid) {
+struct PointerCase {
+    const char* name;
+    CPoint point;
+    int col, row;
+};
+
+class PointerTest : public CalendarWindowTest, public ::testing::WithParamInterface<PointerCase> {};
+
+TEST_P(PointerTest, MovesTheMonthViewCursorOnlyOverTheGrid) {
     CCalendarDlg& dlg = OpenWindow();
-    struct Case {
-        const char* name;
-        CPoint point;
-        int col, row;
-    } cases[] = {
-        {"top-left cell", {30, 80}, 0, 1},
-        {"bottom-right cell", {240, 200}, 6, 6},
-        {"left of the grid leaves the cursor", {29, 100}, 6, 6},
-        {"below the grid leaves the cursor", {100, 201}, 6, 6},
-        {"a cell in the middle", {100, 130}, 2, 3},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        dlg.OnMouseMove(0, c.point);
-        EXPECT_EQ(dlg.m_nDayCol, c.col);
-        EXPECT_EQ(dlg.m_nDayRow, c.row);
-    }
+    dlg.m_nDayCol = 4;
+    dlg.m_nDayRow = 5;
+    dlg.OnMouseMove(0, GetParam().point);
+    EXPECT_EQ(dlg.m_nDayCol, GetParam().col);
+    EXPECT_EQ(dlg.m_nDayRow, GetParam().row);
 }
+
+INSTANTIATE_TEST_SUITE_P(Points, PointerTest,
+                         ::testing::Values(PointerCase{"top-left cell", {30, 80}, 0, 1},
+                                           PointerCase{"bottom-right cell", {240, 200}, 6, 6},
+                                           PointerCase{"left of the grid leaves the cursor", {29, 100}, 4, 5},
+                                           PointerCase{"below the grid leaves the cursor", {100, 201}, 4, 5},
+                                           PointerCase{"a cell in the middle", {100, 130}, 2, 3}),
+                         NameRows());
 
 TEST_F(CursorTest, YearViewMonthCursorFollowsThePointerAndOpensAMonth) {
     CCalendarDlg& dlg = OpenWindow();
@@ -139,30 +143,34 @@ TEST_F(CursorTest, MonthViewRightAtSaturdayWrapsOnlyWhileTheMonthColumnCanMove) 
     EXPECT_EQ(dlg.m_nMonthCol, 3);
 }
 
-TEST_F(CursorTest, ShiftArrowsNavigateByView) {
+struct ShiftArrowCase {
+    const char* name;
+    bool yearView;
+    UINT key;
+    int year, month;
+};
+
+class ShiftArrowTest : public CalendarWindowTest, public ::testing::WithParamInterface<ShiftArrowCase> {};
+
+TEST_P(ShiftArrowTest, NavigatesByView) {
     CCalendarDlg& dlg = OpenWindow();  // December 2026
-    struct Case {
-        const char* name;
-        bool yearView;
-        UINT key;
-        int year, month;
-    } cases[] = {
-        {"month view Shift+Up goes to the next year", false, VK_UP, 127, 11},
-        {"month view Shift+Down goes to the previous year", false, VK_DOWN, 126, 11},
-        {"month view Shift+Right goes to the next month, across the year", false, VK_RIGHT, 127, 0},
-        {"month view Shift+Left goes back", false, VK_LEFT, 126, 11},
-        {"year view Shift+Right goes to the next year", true, VK_RIGHT, 127, 11},
-        {"year view Shift+Left goes to the previous year", true, VK_LEFT, 126, 11},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        dlg.m_nView = c.yearView ? 1 : 0;
-        Press(dlg, {VK_SHIFT}, c.key);
-        EXPECT_EQ(g_YearCalendar.year, c.year);
-        EXPECT_EQ(g_YearCalendar.month, c.month);
-        EXPECT_EQ(g_bShiftDown, 0);
-    }
+    dlg.m_nView = GetParam().yearView ? 1 : 0;
+    Press(dlg, {VK_SHIFT}, GetParam().key);
+    EXPECT_EQ(g_YearCalendar.year, GetParam().year);
+    EXPECT_EQ(g_YearCalendar.month, GetParam().month);
+    EXPECT_EQ(g_bShiftDown, 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Keys, ShiftArrowTest,
+    ::testing::Values(ShiftArrowCase{"month view Shift+Up goes to the next year", false, VK_UP, 127, 11},
+                      ShiftArrowCase{"month view Shift+Down goes to the previous year", false, VK_DOWN, 125, 11},
+                      ShiftArrowCase{"month view Shift+Right goes to the next month, across the year", false, VK_RIGHT,
+                                     127, 0},
+                      ShiftArrowCase{"month view Shift+Left goes to the previous month", false, VK_LEFT, 126, 10},
+                      ShiftArrowCase{"year view Shift+Right goes to the next year", true, VK_RIGHT, 127, 11},
+                      ShiftArrowCase{"year view Shift+Left goes to the previous year", true, VK_LEFT, 125, 11}),
+    NameRows());
 
 TEST_F(CursorTest, CtrlRAndCtrlCAndShiftEnter) {
     CCalendarDlg& dlg = OpenWindow();

@@ -56,29 +56,32 @@ TEST_F(CalendarWindowTest, AStartWithFixedHolidaysAddsNothing) {
     EXPECT_EQ(g_YearCalendar.Cell(0, 1)->flag, 0);
 }
 
-TEST_F(CalendarWindowTest, TrayTipNamesTheStartDateAndItsHoliday) {
-    struct Case {
-        const char* name;
-        int month, day;
-        std::string tip;
-    } cases[] = {
-        {"New Year's Day with the built-in holidays", 1, 1, Cp932("1月1日　元旦")},
-        {"an ordinary day", 12, 7, Cp932("12月7日")},
-        {"the autumn equinox", 9, 23, Cp932("9月23日　秋分の日")},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        SetNow(2026, c.month, c.day);
-        CCalendarDlg& dlg = OpenWindow();
-        const NOTIFYICONDATA* icon = dlg.TrayIcon(1);
-        ASSERT_NE(icon, nullptr);
-        EXPECT_EQ(std::string(icon->szTip), c.tip);
-        EXPECT_EQ(icon->uFlags, NIF_MESSAGE | NIF_ICON | NIF_TIP);
-        EXPECT_NE(icon->hIcon, nullptr);
-        m_dlg->DestroyWindow();
-        EXPECT_EQ(dlg.TrayIcon(1), nullptr) << "destroying the window removes the icon";
-    }
+struct TrayTipCase {
+    const char* name;
+    int month, day;
+    const char* tip;  // UTF-8
+};
+
+class TrayTipTest : public CalendarWindowTest, public ::testing::WithParamInterface<TrayTipCase> {};
+
+TEST_P(TrayTipTest, NamesTheStartDateAndItsHoliday) {
+    SetNow(2026, GetParam().month, GetParam().day);
+    CCalendarDlg& dlg = OpenWindow();
+    const NOTIFYICONDATA* icon = dlg.TrayIcon(1);
+    ASSERT_NE(icon, nullptr);
+    EXPECT_EQ(std::string(icon->szTip), Cp932(GetParam().tip));
+    EXPECT_EQ(icon->uFlags, NIF_MESSAGE | NIF_ICON | NIF_TIP);
+    EXPECT_NE(icon->hIcon, nullptr);
+    dlg.DestroyWindow();
+    EXPECT_EQ(dlg.TrayIcon(1), nullptr) << "destroying the window removes the icon";
 }
+
+INSTANTIATE_TEST_SUITE_P(StartDays, TrayTipTest,
+                         ::testing::Values(TrayTipCase{"New Year's Day with the built-in holidays", 1, 1,
+                                                       "1月1日　元旦"},
+                                           TrayTipCase{"an ordinary day", 12, 7, "12月7日"},
+                                           TrayTipCase{"the autumn equinox", 9, 23, "9月23日　秋分の日"}),
+                         NameRows());
 
 TEST_F(CalendarWindowTest, TrayTipIsCutAtACharacterBoundary) {
     // 9 bytes of date and ideographic space, then "x" and 30 kanji: the 27th kanji would end at 64.
@@ -214,69 +217,47 @@ TEST_F(CalendarWindowTest, FileExitSavesBothAndHides) {
     EXPECT_TRUE(MessageBoxCalls().empty());
 }
 
-TEST_F(CalendarWindowTest, FileExitAsksOnEachFailedSave) {
-    struct Case {
-        const char* name;
-        bool memoReadOnly;
-        bool staticReadOnly;
-        std::vector<int> answers;
-        std::vector<std::string> questions;
-        bool hidden;
-    } cases[] = {
-        {"memo save fails, user says no",
-         true,
-         false,
-         {IDNO},
-         {"メモデータの保存に失敗しました。\r\n終了しますか？"},
-         false},
-        {"memo save fails, user says yes",
-         true,
-         false,
-         {IDYES},
-         {"メモデータの保存に失敗しました。\r\n終了しますか？"},
-         true},
-        {"holiday save fails, user says no",
-         false,
-         true,
-         {IDNO},
-         {"休日データの保存に失敗しました。\r\n終了しますか？"},
-         false},
-        {"both fail, yes then yes",
-         true,
-         true,
-         {IDYES, IDYES},
-         {"メモデータの保存に失敗しました。\r\n終了しますか？", "休日データの保存に失敗しました。\r\n終了しますか？"},
-         true},
-        {"both fail, yes then no",
-         true,
-         true,
-         {IDYES, IDNO},
-         {"メモデータの保存に失敗しました。\r\n終了しますか？", "休日データの保存に失敗しました。\r\n終了しますか？"},
-         false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        platform::testing::Reset();
-        platform::testing::SetTrayAvailable(true);
-        CCalendarDlg& dlg = OpenWindow();
-        PutFileBytes("MemoData.txt", std::string(1, '\0'));
-        chmod("MemoData.txt", c.memoReadOnly ? 0444 : 0644);
-        chmod("Static_holi.txt", c.staticReadOnly ? 0444 : 0644);
-        for (int answer : c.answers) QueueMessageBoxAnswer(answer);
-        dlg.OnCommand(ID_FILE_EXIT);
-        ASSERT_EQ(MessageBoxCalls().size(), c.questions.size());
-        for (std::size_t i = 0; i < c.questions.size(); ++i) {
-            EXPECT_EQ(MessageBoxCalls()[i].text, c.questions[i]);
-            EXPECT_EQ(MessageBoxCalls()[i].caption, "エラー");
-            EXPECT_EQ(MessageBoxCalls()[i].type, 0x34u);
-        }
-        EXPECT_EQ(!dlg.IsWindowVisible(), c.hidden);
-        EXPECT_FALSE(IsQuitPosted());
-        chmod("MemoData.txt", 0644);
-        chmod("Static_holi.txt", 0644);
-        m_dlg->DestroyWindow();
+struct FailedSaveCase {
+    const char* name;
+    bool memoReadOnly;
+    bool staticReadOnly;
+    std::vector<int> answers;
+    std::vector<std::string> questions;
+    bool hidden;
+};
+
+class FileExitTest : public CalendarWindowTest, public ::testing::WithParamInterface<FailedSaveCase> {};
+
+TEST_P(FileExitTest, AsksOnEachFailedSave) {
+    const FailedSaveCase& c = GetParam();
+    CCalendarDlg& dlg = OpenWindow();
+    PutFileBytes("MemoData.txt", std::string(1, '\0'));
+    chmod("MemoData.txt", c.memoReadOnly ? 0444 : 0644);
+    chmod("Static_holi.txt", c.staticReadOnly ? 0444 : 0644);
+    for (int answer : c.answers) QueueMessageBoxAnswer(answer);
+    dlg.OnCommand(ID_FILE_EXIT);
+    ASSERT_EQ(MessageBoxCalls().size(), c.questions.size());
+    for (std::size_t i = 0; i < c.questions.size(); ++i) {
+        EXPECT_EQ(MessageBoxCalls()[i].text, c.questions[i]);
+        EXPECT_EQ(MessageBoxCalls()[i].caption, "エラー");
+        EXPECT_EQ(MessageBoxCalls()[i].type, 0x34u);
     }
+    EXPECT_EQ(!dlg.IsWindowVisible(), c.hidden);
+    EXPECT_FALSE(IsQuitPosted());
 }
+
+const char kMemoQuestion[] = "メモデータの保存に失敗しました。\r\n終了しますか？";
+const char kHolidayQuestion[] = "休日データの保存に失敗しました。\r\n終了しますか？";
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, FileExitTest,
+    ::testing::Values(
+        FailedSaveCase{"memo save fails, user says no", true, false, {IDNO}, {kMemoQuestion}, false},
+        FailedSaveCase{"memo save fails, user says yes", true, false, {IDYES}, {kMemoQuestion}, true},
+        FailedSaveCase{"holiday save fails, user says no", false, true, {IDNO}, {kHolidayQuestion}, false},
+        FailedSaveCase{"both fail, yes then yes", true, true, {IDYES, IDYES}, {kMemoQuestion, kHolidayQuestion}, true},
+        FailedSaveCase{"both fail, yes then no", true, true, {IDYES, IDNO}, {kMemoQuestion, kHolidayQuestion}, false}),
+    NameRows());
 
 TEST_F(CalendarWindowTest, TrayExitSavesWhateverFailsAndEnds) {
     CCalendarDlg& dlg = OpenWindow();

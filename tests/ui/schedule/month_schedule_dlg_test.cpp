@@ -38,35 +38,38 @@ BOOL Key(CMonthScheduleDlg& d, UINT message, UINT key, UINT keyState = 0) {
     return d.PreTranslateMessage(&msg);
 }
 
-TEST_F(MonthSchedule, ListsEveryDayOfTheShownMonthInDayOrder) {
-    struct Case {
-        const char* name;
-        int year, month;
-        std::size_t count;
-        const char* first;
-        const char* last;
-    } cases[] = {
-        {"February 2026", 126, 1, 28, " 1日(日)    ", "28日(土)    "},
-        {"leap February 2028", 128, 1, 29, " 1日(火)    ", "29日(火)    "},
-        {"December 2026", 126, 11, 31, " 1日(火)    ", "31日(木)    "},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        ShowDate(c.year, c.month, 1);
-        std::vector<std::string> lines;
-        int selected = 0;
-        const INT_PTR result = RunMonthList([&](CMonthScheduleDlg& d) {
-            lines = Lines(d);
-            selected = d.m_listDays.GetCurSel();
-            ChooseMenu(d, ID_LIST_CLOSE);
-        });
-        EXPECT_EQ(result, 0);
-        EXPECT_EQ(selected, LB_ERR);
-        ASSERT_EQ(lines.size(), c.count);
-        EXPECT_EQ(Hex(lines.front()), Hex(Cp932(c.first)));
-        EXPECT_EQ(Hex(lines.back()), Hex(Cp932(c.last)));
-    }
+struct MonthCase {
+    const char* name;
+    int year, month;
+    std::size_t count;
+    const char* first;
+    const char* last;
+};
+
+class MonthListTest : public ScheduleTest, public ::testing::WithParamInterface<MonthCase> {};
+
+TEST_P(MonthListTest, ListsEveryDayOfTheShownMonthInDayOrder) {
+    const MonthCase& c = GetParam();
+    ShowDate(c.year, c.month, 1);
+    std::vector<std::string> lines;
+    int selected = 0;
+    const INT_PTR result = RunMonthList([&](CMonthScheduleDlg& d) {
+        lines = Lines(d);
+        selected = d.m_listDays.GetCurSel();
+        ChooseMenu(d, ID_LIST_CLOSE);
+    });
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(selected, LB_ERR);
+    ASSERT_EQ(lines.size(), c.count);
+    EXPECT_EQ(Hex(lines.front()), Hex(Cp932(c.first)));
+    EXPECT_EQ(Hex(lines.back()), Hex(Cp932(c.last)));
 }
+
+INSTANTIATE_TEST_SUITE_P(Months, MonthListTest,
+                         ::testing::Values(MonthCase{"February 2026", 126, 1, 28, " 1日(日)    ", "28日(土)    "},
+                                           MonthCase{"leap February 2028", 128, 1, 29, " 1日(火)    ", "29日(火)    "},
+                                           MonthCase{"December 2026", 126, 11, 31, " 1日(火)    ", "31日(木)    "}),
+                         NameRows());
 
 TEST_F(MonthSchedule, ALineShowsTheFirstMemoOfItsDay) {
     ShowDate(126, 1, 1);
@@ -198,44 +201,54 @@ TEST_F(MonthSchedule, BecomingActiveTakesTheKeyboardsShiftState) {
     }
 }
 
-TEST_F(MonthSchedule, NavigationCommandsFromToolbarAndMenu) {
-    struct Case {
-        const char* name;
-        UINT id;
-        int year, month;
-    } cases[] = {
-        {"this month", ID_LIST_THIS_MONTH, 126, 11}, {"previous month", ID_LIST_PREV_MONTH, 125, 1},
-        {"next month", ID_LIST_NEXT_MONTH, 125, 3},  {"previous year", ID_LIST_PREV_YEAR, 124, 2},
-        {"next year", ID_LIST_NEXT_YEAR, 126, 2},
-    };
-    for (const bool fromMenu : {false, true}) {
-        for (const Case& c : cases) {
-            SCOPED_TRACE(std::string(c.name) + (fromMenu ? " from the menu" : " from the toolbar"));
-            ShowDate(125, 2, 1);  // March 2025
-            std::size_t count = 0;
-            platform::DrawLog log;
-            RunMonthList([&](CMonthScheduleDlg& d) {
-                d.SetDrawLog(&log);
-                fromMenu ? ChooseMenu(d, c.id) : PressToolbarButton(d, c.id);
-                d.SetDrawLog(nullptr);
-                count = static_cast<std::size_t>(d.m_listDays.GetCount());
-                ChooseMenu(d, ID_LIST_CLOSE);
-            });
-            EXPECT_EQ(g_YearCalendar.year, c.year);
-            EXPECT_EQ(g_YearCalendar.month, c.month);
-            CYearCalendar expected;
-            expected.year = c.year;
-            expected.Build();
-            std::size_t days = 0;
-            while (days < 31 && expected.cells[c.month][days].day != 0) ++days;
-            EXPECT_EQ(count, days);
-            // The band shows the new month at once, before any paint message.
-            ASSERT_EQ(log.size(), 2u);
-            EXPECT_EQ(Hex(log[1].text),
-                      Hex(Cp932(std::to_string(c.year + 1900) + "年  " + std::to_string(c.month + 1) + "月")));
-        }
-    }
+struct NavigationCase {
+    const char* name;
+    UINT id;
+    bool fromMenu;
+    int year, month;
+};
+
+class NavigationTest : public ScheduleTest, public ::testing::WithParamInterface<NavigationCase> {};
+
+TEST_P(NavigationTest, MovesTheListAndItsCaptionAtOnce) {
+    const NavigationCase& c = GetParam();
+    ShowDate(125, 2, 1);  // March 2025
+    std::size_t count = 0;
+    platform::DrawLog log;
+    RunMonthList([&](CMonthScheduleDlg& d) {
+        d.SetDrawLog(&log);
+        c.fromMenu ? ChooseMenu(d, c.id) : PressToolbarButton(d, c.id);
+        d.SetDrawLog(nullptr);
+        count = static_cast<std::size_t>(d.m_listDays.GetCount());
+        ChooseMenu(d, ID_LIST_CLOSE);
+    });
+    EXPECT_EQ(g_YearCalendar.year, c.year);
+    EXPECT_EQ(g_YearCalendar.month, c.month);
+    CYearCalendar expected;
+    expected.year = c.year;
+    expected.Build();
+    std::size_t days = 0;
+    while (days < 31 && expected.cells[c.month][days].day != 0) ++days;
+    EXPECT_EQ(count, days);
+    // The band shows the new month at once, before any paint message.
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(Hex(log[1].text),
+              Hex(Cp932(std::to_string(c.year + 1900) + "年  " + std::to_string(c.month + 1) + "月")));
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, NavigationTest,
+    ::testing::Values(NavigationCase{"this month from the toolbar", ID_LIST_THIS_MONTH, false, 126, 11},
+                      NavigationCase{"previous month from the toolbar", ID_LIST_PREV_MONTH, false, 125, 1},
+                      NavigationCase{"next month from the toolbar", ID_LIST_NEXT_MONTH, false, 125, 3},
+                      NavigationCase{"previous year from the toolbar", ID_LIST_PREV_YEAR, false, 124, 2},
+                      NavigationCase{"next year from the toolbar", ID_LIST_NEXT_YEAR, false, 126, 2},
+                      NavigationCase{"this month from the menu", ID_LIST_THIS_MONTH, true, 126, 11},
+                      NavigationCase{"previous month from the menu", ID_LIST_PREV_MONTH, true, 125, 1},
+                      NavigationCase{"next month from the menu", ID_LIST_NEXT_MONTH, true, 125, 3},
+                      NavigationCase{"previous year from the menu", ID_LIST_PREV_YEAR, true, 124, 2},
+                      NavigationCase{"next year from the menu", ID_LIST_NEXT_YEAR, true, 126, 2}),
+    NameRows());
 
 TEST_F(MonthSchedule, DoubleClickingALineOpensItsDayAndRefreshesTheLine) {
     g_strMemoData = "126^11^10^old~";
