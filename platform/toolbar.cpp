@@ -3,36 +3,7 @@
 #include "platform/text_codec.h"
 
 #include <QAction>
-#include <QHelpEvent>
 #include <QToolBar>
-#include <QToolButton>
-#include <QToolTip>
-
-namespace {
-
-// Answers the tool tips of a bar's buttons from the window's OnToolTipNotify.
-class ToolTipFilter : public QObject {
-public:
-    ToolTipFilter(CWnd* owner, QObject* parent) : QObject(parent), m_owner(owner) {}
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        auto* button = qobject_cast<QToolButton*>(watched);
-        if (event->type() != QEvent::ToolTip || button == nullptr || button->defaultAction() == nullptr) return false;
-        TOOLTIPTEXT request{button->defaultAction()->data().toUInt(), {}};
-        if (m_owner->OnToolTipNotify(&request) && !request.text.empty()) {
-            QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), platform::ToQString(request.text), button);
-        } else {
-            QToolTip::hideText();
-        }
-        return true;
-    }
-
-private:
-    CWnd* m_owner;
-};
-
-}  // namespace
 
 BOOL CToolBar::Create(CWnd* parent, DWORD, UINT) {
     auto* dialog = dynamic_cast<CDialog*>(parent);
@@ -52,7 +23,6 @@ BOOL CToolBar::LoadToolBar(int id) {
     const platform::ToolBarTemplate* t = platform::FindToolBarTemplate(id);
     if (bar == nullptr || t == nullptr) return FALSE;
     bar->setIconSize(QSize(t->buttonWidth, t->buttonHeight));
-    auto* tips = new ToolTipFilter(m_owner, bar);
     CWnd* owner = m_owner;
     for (UINT command : t->buttons) {
         if (command == 0) {
@@ -62,7 +32,11 @@ BOOL CToolBar::LoadToolBar(int id) {
         QAction* action = bar->addAction(platform::FindToolBarButtonIcon(command), QString());
         action->setData(command);
         QObject::connect(action, &QAction::triggered, [owner, command] { owner->OnCommand(command); });
-        bar->widgetForAction(action)->installEventFilter(tips);
+        // The pointer resting on a button asks the window for the tip, which Qt then shows.
+        QObject::connect(action, &QAction::hovered, [owner, command, action] {
+            TOOLTIPTEXT request{command, {}};
+            action->setToolTip(owner->OnToolTipNotify(&request) ? platform::ToQString(request.text) : QString());
+        });
     }
     return TRUE;
 }

@@ -9,6 +9,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QEnterEvent>
 #include <QHelpEvent>
 #include <QPlainTextEdit>
 #include <QTextCursor>
@@ -259,8 +260,11 @@ TEST_F(DaySchedule, ToolbarButtonsAnswerTheirToolTips) {
             QWidget* button = bar != nullptr ? bar->widgetForAction(d.m_wndToolBar.ButtonAction(c.id)) : nullptr;
             EXPECT_NE(button, nullptr);
             if (button == nullptr) continue;
-            QHelpEvent hover(QEvent::ToolTip, QPoint(4, 4), button->mapToGlobal(QPoint(4, 4)));
-            QApplication::sendEvent(button, &hover);
+            const QPoint at = button->mapToGlobal(QPoint(4, 4));
+            QEnterEvent enter(QPointF(4, 4), QPointF(4, 4), at);
+            QApplication::sendEvent(button, &enter);
+            QHelpEvent rest(QEvent::ToolTip, QPoint(4, 4), at);
+            QApplication::sendEvent(button, &rest);
             EXPECT_EQ(QToolTip::text(), QString::fromUtf8(c.text));
             QToolTip::hideText();
         }
