@@ -153,6 +153,8 @@ void UseMemoryFiles() {
     calls.renameFile = RenameMemoryFile;
     calls.unlinkFile = UnlinkMemoryFile;
     calls.statFile = StatMemoryFile;
+    // The same temporary names in every run, so that what a fuzz run explores depends on its seed.
+    calls.processId = [] { return pid_t{1}; };
     SetFileSystemCallsForTesting(calls);
 }
 

@@ -19,6 +19,7 @@ constexpr FileSystemCalls kRealCalls{
     [](const char* from, const char* to) { return std::rename(from, to); },
     [](const char* path) { return ::unlink(path); },
     [](int fd, struct stat* status) { return ::fstat(fd, status); },
+    [] { return ::getpid(); },
 };
 
 constinit FileSystemCalls g_calls = kRealCalls;

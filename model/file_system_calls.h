@@ -15,6 +15,7 @@ struct FileSystemCalls {
     int (*renameFile)(const char* from, const char* to);
     int (*unlinkFile)(const char* path);
     int (*statFile)(int fd, struct stat* status);
+    pid_t (*processId)();  // names the temporary files of a save
 };
 
 // Returns the calls that go straight to the operating system.
