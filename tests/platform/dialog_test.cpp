@@ -433,6 +433,38 @@ TEST_F(PlatformTest, ShowWindowCodesSetTheWindowState) {
     EXPECT_TRUE(form.IsZoomed()) << "restoring a minimised window brings back its maximised size";
     form.ShowWindow(SW_SHOWNORMAL);
     EXPECT_FALSE(form.IsZoomed());
+    form.EndDialog(0);
+    EXPECT_FALSE(form.IsWindowVisible()) << "an ended dialog is hidden";
+    form.DestroyWindow();
+    EXPECT_FALSE(form.IsWindowVisible());
+}
+
+// Records the system commands it gets, then handles them as any dialog does.
+class CommandRecorder : public FormDialog {
+public:
+    void OnSysCommand(UINT id, LPARAM lParam) override {
+        commands.push_back(id);
+        FormDialog::OnSysCommand(id, lParam);
+    }
+    std::vector<UINT> commands;
+};
+
+TEST_F(PlatformTest, AStateTheWindowManagerSetsArrivesAsTheSystemCommandForIt) {
+    CommandRecorder form;
+    ASSERT_TRUE(form.Create(kFormDialog));
+    form.ShowWindow(SW_SHOWNORMAL);
+    QWidget* window = form.GetSafeWidget();
+    window->setWindowState(Qt::WindowMaximized);
+    EXPECT_TRUE(form.IsZoomed());
+    window->setWindowState(Qt::WindowMinimized | Qt::WindowMaximized);
+    EXPECT_TRUE(form.IsIconic());
+    window->setWindowState(Qt::WindowMaximized);
+    EXPECT_TRUE(form.IsZoomed()) << "back from the taskbar to the maximised size";
+    window->setWindowState(Qt::WindowNoState);
+    EXPECT_FALSE(form.IsZoomed());
+    EXPECT_EQ(form.commands, (std::vector<UINT>{SC_MAXIMIZE, SC_MINIMIZE, SC_RESTORE, SC_RESTORE}));
+    form.ShowWindow(SW_SHOWMAXIMIZED);
+    EXPECT_EQ(form.commands.size(), 4u) << "a state the program asks for is no command";
     form.DestroyWindow();
 }
 
