@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 using platform::detail::State;
 
@@ -18,13 +19,16 @@ namespace {
 
 // While the toolkit starts: a window system it cannot open ends the program with one plain line
 // instead of the toolkit's abort.
+// While the toolkit starts, its messages wait: when it cannot open the window system, the
+// program ends with one line of its own instead of the toolkit's lines and abort.
 void StartUpMessages(QtMsgType type, const QMessageLogContext& context, const QString& message) {
     if (type == QtFatalMsg) {
-        std::fprintf(stderr, "velmora: cannot open a window: %s\n",
-                     qPrintable(message.section(QLatin1Char('\n'), 0, 0)));
+        const char* display = std::getenv("DISPLAY");
+        std::fprintf(stderr, "velmora: cannot open a window: no window system answers (DISPLAY=%s)\n",
+                     display != nullptr ? display : "");
         std::_Exit(1);
     }
-    if (State().defaultMessageHandler != nullptr) State().defaultMessageHandler(type, context, message);
+    State().startUpMessages.push_back({type, QString::fromUtf8(context.category), message});
 }
 
 }  // namespace
@@ -33,6 +37,14 @@ int AfxWinMain(int argc, char** argv) {
     State().defaultMessageHandler = qInstallMessageHandler(StartUpMessages);
     QApplication application(argc, argv);
     qInstallMessageHandler(State().defaultMessageHandler);
+    // The window system opened: what the toolkit said meanwhile is said now.
+    for (const auto& held : std::exchange(State().startUpMessages, {})) {
+        const QByteArray category = held.category.toUtf8();
+        if (State().defaultMessageHandler != nullptr) {
+            State().defaultMessageHandler(held.type, QMessageLogContext(nullptr, 0, nullptr, category.constData()),
+                                          held.text);
+        }
+    }
     QApplication::setApplicationName(QStringLiteral("Velmora"));
     // Windows hide instead of closing; only the program's own exit ends it.
     QApplication::setQuitOnLastWindowClosed(false);

@@ -10,8 +10,5 @@ std::string DisplayProblem();
 // Returns the path of the socket that the Wayland display `name` names: `name` itself when it is
 // absolute, else inside `runtimeDir`; an empty string when it cannot be known.
 std::string WaylandSocketPath(const char* name, const char* runtimeDir);
-// Returns the path of the local socket of the X display `display` (":1", ":1.0", "unix:1"), or an
-// empty string for a display on another host.
-std::string X11SocketPath(const char* display);
 
 }  // namespace platform

@@ -36,6 +36,12 @@ struct LayerState {
     std::map<std::tuple<int, int, int>, std::unique_ptr<QIcon>> icons;  // by id and size
     CWinApp* application = nullptr;
     QtMessageHandler defaultMessageHandler = nullptr;  // Qt's own, while the start-up one stands in
+    struct HeldMessage {
+        QtMsgType type;
+        QString category;
+        QString text;
+    };
+    std::vector<HeldMessage> startUpMessages;  // said by the toolkit while it starts
     QPointer<QObject> keyFilter;
     bool quitPosted = false;
     int quitCode = 0;

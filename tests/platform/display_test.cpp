@@ -59,23 +59,7 @@ private:
     int m_fd = -1;
 };
 
-TEST(DisplayProblem, SocketPathsOfTheDisplayNames) {
-    struct Case {
-        const char* name;
-        const char* display;
-        std::string path;
-    } x11[] = {
-        {"display 1", ":1", "/tmp/.X11-unix/X1"},
-        {"display and screen", ":12.0", "/tmp/.X11-unix/X12"},
-        {"explicit local socket", "unix:3", "/tmp/.X11-unix/X3"},
-        {"another host is not checked", "host:0", ""},
-        {"no number", ":", ""},
-        {"not a display", "abc", ""},
-    };
-    for (const Case& c : x11) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(platform::X11SocketPath(c.display), c.path);
-    }
+TEST(DisplayProblem, WaylandSocketPaths) {
     EXPECT_EQ(platform::WaylandSocketPath("wayland-1", "/run/user/7"), "/run/user/7/wayland-1");
     EXPECT_EQ(platform::WaylandSocketPath("/tmp/w", nullptr), "/tmp/w") << "an absolute name is the path";
     EXPECT_EQ(platform::WaylandSocketPath("wayland-1", nullptr), "") << "no runtime folder, no path";
@@ -107,7 +91,8 @@ TEST(DisplayProblem, SaysInOneLineWhenTheNamedWindowSystemDoesNotAnswer) {
     env.Set("WAYLAND_DISPLAY", nullptr);
     EXPECT_NE(platform::DisplayProblem().find("no display"), std::string::npos);
     env.Set("DISPLAY", ":987");
-    EXPECT_NE(platform::DisplayProblem().find("DISPLAY=:987"), std::string::npos) << "nothing serves display 987";
+    EXPECT_EQ(platform::DisplayProblem(), "")
+        << "an X display is left to the toolkit, which is never sent a test connection";
     std::filesystem::remove_all(dir);
 }
 
