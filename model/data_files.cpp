@@ -74,7 +74,8 @@ struct TempFile {
 
 std::optional<TempFile> CreateTempBeside(const FileSystemCalls& fs, const std::string& target) {
     static unsigned serial = 0;
-    const std::string prefix = DirectoryPart(target) + "." + BaseName(target) + "." + std::to_string(fs.processId()) + "-";
+    const std::string prefix =
+        DirectoryPart(target) + "." + BaseName(target) + "." + std::to_string(fs.processId()) + "-";
     for (int attempt = 0; attempt < kMaxTempNameTries; ++attempt) {
         TempFile temp;
         temp.path = prefix + std::to_string(++serial) + ".tmp";

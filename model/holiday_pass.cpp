@@ -44,11 +44,11 @@ public:
         if (month < 1 || month > 12) return;
         const int monthIndex = month - 1;
         const long long calendarYear = m_calendar.CalendarYear();
-        if (kind == kFixedDate || kind == kOneYearOnly)
+        const bool nthMonday = kind >= kFirstNthMonday && kind <= kLastNthMonday;
+        // Up to 1999 an n-th Monday record stands on its fixed date.
+        if (kind == kFixedDate || kind == kOneYearOnly || (nthMonday && calendarYear < 2000))
             MarkWithSundayRule(monthIndex, day, name);
-        else if (kind >= kFirstNthMonday && kind <= kLastNthMonday && calendarYear < 2000)
-            MarkWithSundayRule(monthIndex, day, name);
-        else if (kind >= kFirstNthMonday && kind <= kLastNthMonday)
+        else if (nthMonday)
             MarkNthMonday(monthIndex, kind, name);
         else if (kind == kSpringEquinox)
             MarkWithSundayRule(monthIndex, SpringEquinoxDay(calendarYear), name);

@@ -85,7 +85,7 @@ std::vector<std::string> MonthListLines(std::string_view store, const CYearCalen
         if (cell.day < 1 || cell.day > 31)  // 0 ends the month
             break;
         const std::optional<std::string>& memo = memos[static_cast<std::size_t>(cell.day - 1)];
-        lines.push_back(MonthListLine(cell.day, cell.weekday, memo ? std::string_view(*memo) : std::string_view()));
+        lines.push_back(MonthListLine(cell.day, cell.weekday, memo ? std::string_view{*memo} : std::string_view{}));
     }
     return lines;
 }

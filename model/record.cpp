@@ -103,7 +103,8 @@ std::string CloseRecord(std::string_view record) {
 
 std::string MakeMemoRecord(int year, int month, int day, std::string_view text) {
     std::string record;
-    record.reserve(3 * 12 + text.size() + 1);
+    constexpr std::size_t kNumbersRoom = 36;  // three ints of up to 11 characters, each with its "^"
+    record.reserve(kNumbersRoom + text.size() + 1);
     char digits[16];
     for (const int number : {year, month, day}) {
         const auto result = std::to_chars(digits, digits + sizeof digits, number);

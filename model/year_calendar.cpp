@@ -40,7 +40,8 @@ CDayCell* CYearCalendar::Cell(int monthIndex, int dayOfMonth) {
 }
 
 const CDayCell* CYearCalendar::Cell(int monthIndex, int dayOfMonth) const {
-    return const_cast<CYearCalendar*>(this)->Cell(monthIndex, dayOfMonth);
+    if (monthIndex < 0 || monthIndex > 11 || dayOfMonth < 1 || dayOfMonth > 31) return nullptr;
+    return &cells[monthIndex][dayOfMonth - 1];
 }
 
 void GoToday() {

@@ -195,7 +195,7 @@ protected:
         if (window == nullptr || window->Owner() == nullptr) return false;
         QWidget* first = QWidget::keyboardGrabber() != nullptr ? QWidget::keyboardGrabber() : window->focusWidget();
         if (widget != (first != nullptr ? first : window)) return false;
-        auto* key = static_cast<QKeyEvent*>(event);
+        auto* key = dynamic_cast<QKeyEvent*>(event);
         const UINT vk = VirtualKeyFromQt(key->key());
         if (vk == 0) return false;
         const bool press = event->type() == QEvent::KeyPress;
@@ -242,7 +242,8 @@ int TextWidthNeeded(const ControlTemplate& c, QWidget* control) {
     if (c.kind == ControlKind::RadioButton || c.kind == ControlKind::Static) return control->sizeHint().width();
     if (c.kind != ControlKind::PushButton && c.kind != ControlKind::DefPushButton) return 0;
     // The style's minimum button width is no need of the text's.
-    const auto* button = static_cast<QPushButton*>(control);
+    const auto* button = qobject_cast<const QPushButton*>(control);
+    if (button == nullptr) return 0;
     const QStyle* style = button->style();
     return button->fontMetrics().horizontalAdvance(button->text()) +
            2 * (style->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button) +
@@ -466,8 +467,8 @@ void CDialog::DestroyWindow() {
     OnDestroy();
     m_timers.clear();
     // The window's events must no longer reach this object while it goes.
-    static_cast<platform::detail::DialogWidget*>(m_widget.data())->Disown();
-    if (auto* client = static_cast<platform::detail::ClientWidget*>(m_client.data())) client->Disown();
+    if (auto* window = dynamic_cast<platform::detail::DialogWidget*>(m_widget.data())) window->Disown();
+    if (auto* client = dynamic_cast<platform::detail::ClientWidget*>(m_client.data())) client->Disown();
     delete m_widget.data();
     m_menu.reset();
 }

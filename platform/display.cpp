@@ -18,7 +18,10 @@ bool SocketAnswers(const std::string& path) {
     std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return false;
-    const bool answered = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    // The socket calls take every kind of address as a sockaddr.
+    const auto* any =
+        reinterpret_cast<const sockaddr*>(&address);  // NOLINT(cppcoreguidelines-pro-type-reinterpret-cast)
+    const bool answered = ::connect(fd, any, sizeof address) == 0;
     ::close(fd);
     return answered;
 }

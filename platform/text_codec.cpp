@@ -25,12 +25,14 @@ template <typename UnitLength>
 std::string Convert(const char* to, const char* from, std::string_view input, std::string_view replacement,
                     UnitLength unitLength) {
     iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1)) {
+    // iconv_open reports failure as the pointer value -1.
+    if (cd == reinterpret_cast<iconv_t>(-1)) {  // NOLINT(cppcoreguidelines-pro-type-reinterpret-cast)
         throw std::runtime_error("iconv cannot convert between code page 932 and UTF-8");
     }
     std::string out;
     out.reserve(input.size() * 2);
-    char* in = const_cast<char*>(input.data());
+    // iconv takes its input through a non-const pointer but never writes through it.
+    char* in = const_cast<char*>(input.data());  // NOLINT(cppcoreguidelines-pro-type-const-cast)
     std::size_t inLeft = input.size();
     char buffer[4096];
     while (inLeft > 0) {

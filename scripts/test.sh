@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the fuzz gate, then the normal build with the end-to-end cases, then
-# one under AddressSanitizer and UndefinedBehaviorSanitizer that halts on the first report.
+# Builds and runs every test: the fuzz gate, then the normal build with the end-to-end cases and
+# clang-tidy, then one under AddressSanitizer and UndefinedBehaviorSanitizer that halts on the
+# first report.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
@@ -12,4 +13,8 @@ scripts/fuzz.sh
 for preset in dev asan; do
     echo "== $preset: configure, build, test"
     cmake --workflow --preset "$preset"
+    if [ "$preset" = dev ]; then
+        echo "== clang-tidy"
+        scripts/tidy.sh
+    fi
 done

@@ -85,7 +85,7 @@ TEST_F(DataFilesTest, ReadsTheStoreThatFileBytesHold) {
 
 TEST_F(DataFilesTest, LargeStoreIsReadWhole) {
     std::string store;
-    for (int i = 0; store.size() < 300 * 1024; ++i)
+    for (int i = 0; store.size() < std::size_t{300} * 1024; ++i)
         store += MakeMemoRecord(126, i % 12, i % 31 + 1, "line\r\n" + std::to_string(i));
     ASSERT_EQ(WriteTextFile("MemoData.txt", store), 1);
     EXPECT_TRUE(ReadTextFile("MemoData.txt") == store);

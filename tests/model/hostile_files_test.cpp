@@ -234,7 +234,7 @@ TEST_F(HostileFilesTest, MemoFileOfSeveralMegabytesIsReadWholeAndWrittenBackUnch
     // buffer (about 4.5 MB), then one record that is found by its date.
     std::string store;
     for (int day = 0; day < 372; ++day) store += MakeMemoRecord(126, day / 31, day % 31 + 1, std::string(80, 'm'));
-    while (store.size() < 64 * 64 * 1024) store += store;
+    while (store.size() < std::size_t{64} * 64 * 1024) store += store;
     const std::string last = MakeMemoRecord(127, 0, 1, "last");
     store += last;
     PutFileBytes(kMemoFile, store + '\0');
@@ -253,7 +253,7 @@ TEST_F(HostileFilesTest, MemoFileOfRandomBytesReadsUpToItsFirstNulAndEveryWalkEn
     std::mt19937 random(20261207);
     for (int round = 0; round < 20; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
-        std::string bytes(64 * 1024, '\0');
+        std::string bytes(std::size_t{64} * 1024, '\0');
         for (char& c : bytes) c = static_cast<char>(random());
         PutFileBytes(kMemoFile, bytes);
         LoadMemoData();

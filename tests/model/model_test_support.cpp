@@ -17,7 +17,7 @@
 
 std::string Sjis(std::string_view utf8) {
     iconv_t converter = iconv_open("CP932", "UTF-8");
-    if (converter == reinterpret_cast<iconv_t>(-1)) {
+    if (converter == reinterpret_cast<iconv_t>(-1)) {  // NOLINT(cppcoreguidelines-pro-type-reinterpret-cast)
         ADD_FAILURE() << "iconv has no CP932 converter";
         return {};
     }

@@ -377,7 +377,7 @@ class KeyDialog : public CDialog {
 public:
     explicit KeyDialog(int templateId = kFormDialog) : CDialog(templateId) {}
     BOOL PreTranslateMessage(MSG* msg) override {
-        seen.push_back({msg->message, static_cast<UINT>(msg->wParam)});
+        seen.emplace_back(msg->message, static_cast<UINT>(msg->wParam));
         return msg->wParam == 'Q' ? TRUE : FALSE;
     }
     std::vector<std::pair<UINT, UINT>> seen;

@@ -50,7 +50,8 @@ public:
         sockaddr_un address{};
         address.sun_family = AF_UNIX;
         path.copy(address.sun_path, sizeof address.sun_path - 1);
-        EXPECT_EQ(::bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        auto* any = reinterpret_cast<sockaddr*>(&address);  // NOLINT(cppcoreguidelines-pro-type-reinterpret-cast)
+        EXPECT_EQ(::bind(m_fd, any, sizeof address), 0);
         EXPECT_EQ(::listen(m_fd, 4), 0);
     }
     ~Listener() { ::close(m_fd); }

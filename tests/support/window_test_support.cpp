@@ -6,8 +6,8 @@
 #include "platform/testing.h"
 #include "ui/globals.h"
 
-#include <stdlib.h>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <fstream>

@@ -23,7 +23,7 @@ TEST(AboutBox, ShowsTheNameAndVersionAndEndsWithOk) {
         for (QLabel* label : about.GetSafeWidget()->findChildren<QLabel*>()) {
             if (!label->text().isEmpty()) text = label->text().toStdString();
         }
-        static_cast<QAbstractButton*>(about.GetDlgItemWidget(IDOK))->click();
+        qobject_cast<QAbstractButton*>(about.GetDlgItemWidget(IDOK))->click();
         resultOfOk = about.IsEnded() ? IDOK : -1;
     });
     ShowAboutBox();

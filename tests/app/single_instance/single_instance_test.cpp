@@ -14,11 +14,11 @@
 
 #include <gtest/gtest.h>
 
-#include <signal.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <csignal>
 
 #include <atomic>
 #include <cstring>
@@ -99,7 +99,8 @@ TEST(SingleInstanceTest, LockAndSocketLeftByACopyThatDiedAreTakenOver) {
     address.sun_family = AF_UNIX;
     std::strncpy(address.sun_path, QFile::encodeName(socketPath).constData(), sizeof address.sun_path - 1);
     ::unlink(address.sun_path);
-    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    auto* any = reinterpret_cast<sockaddr*>(&address);  // NOLINT(cppcoreguidelines-pro-type-reinterpret-cast)
+    ASSERT_EQ(::bind(fd, any, sizeof address), 0);
     ::close(fd);
 
     int shown = 0;

@@ -7,9 +7,9 @@
 #include "model/text_file_format.h"
 #include "model/year_calendar.h"
 
-#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <csignal>
 
 #include <cstdio>
 #include <cstdlib>
