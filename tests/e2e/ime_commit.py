@@ -35,6 +35,9 @@ import tempfile
 import threading
 import time
 
+sys.dont_write_bytecode = True  # the tree may be another user's
+from e2e_common import Failure, leak_suppressions, wait_for
+
 USER = "velmora-e2e"
 HERE = os.path.dirname(os.path.abspath(__file__))
 CONFIG_DIR = os.path.join(HERE, "ime", "fcitx5")
@@ -47,10 +50,6 @@ WANT_FILE = b"126^11^8^" + WANT_PREEDIT.encode("cp932") + b"~\0"
 # The program's clock: 8 December 2026, so the day dialog opens on 126^11^8.
 FAKE_TIME = "@2026-12-08 09:05:00"
 SESSION_TIMEOUT = 90
-
-
-class Failure(Exception):
-    pass
 
 
 # ---------------------------------------------------------------------------------------------
@@ -92,6 +91,7 @@ def outer(program):
         shutil.copytree(CONFIG_DIR, os.path.join(home, ".config", "fcitx5"))
         script = os.path.join(work, "ime_commit.py")
         shutil.copy(os.path.abspath(__file__), script)
+        shutil.copy(os.path.join(HERE, "e2e_common.py"), work)
         lsan_options = leak_suppressions(os.path.join(HERE, "ime", "lsan.supp"), work)
         if as_root:
             for root, dirs, files in os.walk(work):
@@ -133,25 +133,6 @@ def outer(program):
             shutil.rmtree(work, ignore_errors=True)
 
 
-def leak_suppressions(own, directory):
-    """LSAN_OPTIONS for the program: those of the caller (a sanitizer build's test preset), with
-    its suppressions file and ours merged into one file in directory, which the program's user
-    can read wherever the source tree lies."""
-    options = [option for option in os.environ.get("LSAN_OPTIONS", "").split(":") if option]
-    lines = []
-    for option in options:
-        if option.startswith("suppressions="):
-            with open(option[len("suppressions="):]) as theirs:
-                lines.append(theirs.read())
-    with open(own) as ours:
-        lines.append(ours.read())
-    merged = os.path.join(directory, "lsan.supp")
-    with open(merged, "w") as file:
-        file.write("\n".join(lines))
-    return ":".join([option for option in options if not option.startswith("suppressions=")]
-                    + ["suppressions=" + merged])
-
-
 def faketime_library():
     found = glob.glob("/usr/lib/*/faketime/libfaketimeMT.so.1") + glob.glob("/usr/lib/faketime/libfaketimeMT.so.1")
     return found[0] if found else None
@@ -159,17 +140,6 @@ def faketime_library():
 
 # ---------------------------------------------------------------------------------------------
 # Inside the session: a private bus is already up (dbus-run-session); the rest starts here.
-
-def wait_for(what, predicate, timeout):
-    """Polls predicate until it returns something true, and returns that."""
-    deadline = time.monotonic() + timeout
-    while True:
-        result = predicate()
-        if result:
-            return result
-        if time.monotonic() > deadline:
-            raise Failure(f"timed out after {timeout} s waiting for {what}")
-        time.sleep(0.05)
 
 
 def output(*command):

@@ -27,24 +27,12 @@ import sys
 import tempfile
 import time
 
+sys.dont_write_bytecode = True  # the tree may be another user's
+from e2e_common import Failure, leak_suppressions, wait_for
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 APP_ID = "org.velmora.Velmora"
 TITLE = "カレンダー"
-
-
-class Failure(Exception):
-    pass
-
-
-def wait_for(what, predicate, timeout):
-    deadline = time.monotonic() + timeout
-    while True:
-        result = predicate()
-        if result:
-            return result
-        if time.monotonic() > deadline:
-            raise Failure(f"timed out after {timeout} s waiting for {what}")
-        time.sleep(0.05)
 
 
 def listening(path):
@@ -72,25 +60,6 @@ def window_shown(protocol, title):
                 and re.search(r"wl_surface@" + surface.group(1) + r"\.attach\(wl_buffer@", protocol)):
             return True
     return False
-
-
-def leak_suppressions(own, directory):
-    """LSAN_OPTIONS for the program: those of the caller (a sanitizer build's test preset), with
-    its suppressions file and ours merged into one file in directory, which the program's user
-    can read wherever the source tree lies."""
-    options = [option for option in os.environ.get("LSAN_OPTIONS", "").split(":") if option]
-    lines = []
-    for option in options:
-        if option.startswith("suppressions="):
-            with open(option[len("suppressions="):]) as theirs:
-                lines.append(theirs.read())
-    with open(own) as ours:
-        lines.append(ours.read())
-    merged = os.path.join(directory, "lsan.supp")
-    with open(merged, "w") as file:
-        file.write("\n".join(lines))
-    return ":".join([option for option in options if not option.startswith("suppressions=")]
-                    + ["suppressions=" + merged])
 
 
 def client_environment(runtime, display, scratch):
