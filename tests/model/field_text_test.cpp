@@ -1,5 +1,6 @@
 #include "model/field_text.h"
 #include "model/record.h"
+#include "model/text_file_format.h"
 
 #include <gtest/gtest.h>
 
@@ -20,6 +21,16 @@ TEST(FieldText, ReplacesOnlySingleByteDelimiters) {
         {"second bytes 0x5E and 0x7E stay (un, en)", "\x89\x5E\x89\x7E", "\x89\x5E\x89\x7E"},
         {"a kanji followed by a real tilde", "\x89\x7E~", "\x89\x7E\x81\x60"},
         {"a lead byte that ends the text", "ab\x81", "ab\x81\xAC"},
+        {"a pasted 0x1A ends no file",
+         "a\x1A"
+         "b",
+         "a\x81\xAC"
+         "b"},
+        {"a pasted NUL ends no file", std::string("a\0b", 3),
+         "a\x81\xAC"
+         "b"},
+        {"a lead byte before a NUL does not swallow it", std::string("\x81\0", 2), "\x81\xAC\x81\xAC"},
+        {"a lead byte before a line break keeps the break", "\x81\r\n", "\x81\xAC\r\n"},
         {"plain text", "abc 123", "abc 123"},
         {"empty", "", ""},
     };
@@ -29,9 +40,11 @@ TEST(FieldText, ReplacesOnlySingleByteDelimiters) {
     }
 }
 
-TEST(FieldText, AReplacedMemoParsesBackWhole) {
-    const std::string typed = "meet ^ 10~11 \x89\x7E\x81";
-    std::string store = MakeMemoRecord(126, 11, 7, ReplaceRecordDelimiters(typed)) + "126^11^8^next~";
+// The record goes through the file layout too: a control byte left in it would end the file there.
+TEST(FieldText, AReplacedMemoSurvivesTheFileAndTheNextRecordToo) {
+    const std::string typed = std::string("meet ^ 10~11 \x1A pasted \0 \x89\x7E\x81", 27);
+    const std::string store =
+        DecodeTextFile(EncodeTextFile(MakeMemoRecord(126, 11, 7, ReplaceRecordDelimiters(typed)) + "126^11^8^next~"));
     std::string_view rest = store;
     int year = 0, month = 0, day = 0;
     std::string text;
