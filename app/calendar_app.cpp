@@ -3,13 +3,33 @@
 #include "app/about_dlg.h"
 #include "app/host_dlg.h"
 #include "app/single_instance.h"
+#include "platform/text_codec.h"
+#include "platform/wnd.h"
 #include "ui/globals.h"
 #include "ui/main/calendar_dlg.h"
 #include "ui/resource_ids.h"
 
 #include <QDir>
+#include <QFile>
+
+#include <cstdio>
 
 CCalendarApp theApp;
+
+namespace {
+
+// Another copy holds the directory's lock but cannot be asked to show itself.
+void SayAnotherCopyRunsUnreachable(const QString& directory) {
+    std::fprintf(stderr, "velmora: another copy runs in %s (it holds %s) but does not answer; this start ends\n",
+                 QFile::encodeName(directory).constData(),
+                 QFile::encodeName(CSingleInstance::LockFileName()).constData());
+    CWnd owner;
+    owner.MessageBox(Cp932("このフォルダでは別のVelmoraが動いていますが、呼び出しに応答しません。\r\n"
+                           "そのVelmoraを終了してから、もう一度起動してください。"),
+                     Cp932("Velmora"), MB_OK | MB_ICONEXCLAMATION);
+}
+
+}  // namespace
 
 BOOL CCalendarApp::InitInstance() {
     if (!AfxSocketInit()) {
@@ -18,7 +38,16 @@ BOOL CCalendarApp::InitInstance() {
     }
     // A second start in the same directory shows the running copy's window and ends at once.
     CSingleInstance single(QDir::currentPath(), CCalendarDlg::ShowRunningAsTrayClick);
-    if (single.Start() == CSingleInstance::Role::Second) return FALSE;
+    switch (single.Start()) {
+    case CSingleInstance::Role::First:
+        break;
+    case CSingleInstance::Role::Second:
+        return FALSE;
+    case CSingleInstance::Role::Blocked:
+        SayAnotherCopyRunsUnreachable(QDir::currentPath());
+        PostQuitMessage(1);
+        return FALSE;
+    }
     g_pfnShowAboutBox = ShowAboutBox;
     CHostDlg host;
     m_pMainWnd = &host;

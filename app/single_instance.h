@@ -1,48 +1,70 @@
 #pragma once
 
 #include <QLocalServer>
-#include <QLockFile>
 #include <QString>
 
 #include <functional>
 #include <memory>
 
-// One running copy per data directory. The first copy holds a lock file in the directory and
-// listens on a local socket whose name comes from the directory's canonical path; a later copy
-// finds the lock taken, asks the running copy through the socket to show its window, and ends.
+// One running copy per data directory. The first copy holds a kernel lock on a file in the
+// directory and listens on a local socket in a folder only its user can enter; a later copy finds
+// the lock taken, asks the running copy through the socket to show its window, and ends.
 class CSingleInstance {
 public:
     enum class Role {
-        First,   // this copy runs: it holds the lock, or no lock can be had and no copy answers
-        Second,  // another copy runs in the directory and has been asked to show itself
+        First,    // this copy runs: it holds the lock, or no lock can be had and no copy answers
+        Second,   // another copy runs in the directory and has been asked to show itself
+        Blocked,  // another copy holds the lock but cannot be reached: this copy must not run
     };
 
-    // `onShow` runs on the GUI thread each time a later copy asks this one to show itself.
-    CSingleInstance(const QString& directory, std::function<void()> onShow);
+    // How long a later copy waits for the running one, which may itself still be starting.
+    static constexpr int kAskTimeoutMs = 10000;
+    // How long a connected peer may take to send its request before it is dropped.
+    static constexpr int kPeerTimeoutMs = 2000;
+    // The longest request a peer may send, its newline included.
+    static constexpr int kMaxRequestBytes = 64;
+
+    // `onShow` runs on the GUI thread each time a later copy asks this one to show itself;
+    // `askTimeoutMs` bounds how long Start waits for a copy that holds the lock.
+    CSingleInstance(const QString& directory, std::function<void()> onShow, int askTimeoutMs = kAskTimeoutMs);
     ~CSingleInstance();
     CSingleInstance(const CSingleInstance&) = delete;
     CSingleInstance& operator=(const CSingleInstance&) = delete;
 
-    // Takes the lock (a lock left by a copy that died is taken over) and listens, or asks the
-    // running copy to show itself; returns which of the two this copy is.
+    // Takes the lock and listens, or asks the copy that holds the lock to show itself; returns
+    // which of the three this copy is. A copy that died holds no lock, whatever its file says.
     Role Start();
     // Returns TRUE while this copy holds the directory's lock.
     bool HoldsLock() const;
+    // Returns TRUE while this copy listens for later copies.
+    bool IsListening() const;
 
     // Returns the name of the lock file inside the directory.
     static QString LockFileName();
-    // Returns the local socket name of a directory: the user and a hash of its canonical path.
+    // Returns the socket's name for a directory: a hash of its canonical path.
     static QString SocketName(const QString& directory);
-    // Asks the copy listening on `socketName` to show itself, retrying while it starts up for at
-    // most `timeoutMs`; returns true when it answered.
-    static bool AskToShow(const QString& socketName, int timeoutMs);
+    // Returns the folder that holds the sockets: $XDG_RUNTIME_DIR when it is a folder of ours with
+    // mode 0700, else "velmora-<uid>" in $TMPDIR (or in /tmp when $TMPDIR is unset or its path too
+    // long for a socket), made with mode 0700 when missing;
+    // returns an empty string (and says why on stderr) when neither is a private folder of ours.
+    static QString SocketFolder();
+    // Returns the full path of the socket for a directory, or an empty string without a folder.
+    static QString SocketPath(const QString& directory);
+    // Asks the copy listening on `socketPath` to show itself, retrying while it starts up for at
+    // most `timeoutMs`; returns true only when a process of this user answered that it did.
+    static bool AskToShow(const QString& socketPath, int timeoutMs);
 
 private:
+    enum class LockResult { Taken, HeldByAnother, Unavailable };
+    LockResult TakeLock();
     void Listen();
     void OnConnection();
 
     QString m_directory;
+    QString m_socketPath;
     std::function<void()> m_onShow;
-    std::unique_ptr<QLockFile> m_lock;
+    int m_askTimeoutMs;
+    int m_lockFd = -1;
+    bool m_locked = false;
     std::unique_ptr<QLocalServer> m_server;
 };
