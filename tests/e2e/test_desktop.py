@@ -553,3 +553,91 @@ def window_manager_states(d):
     d.click(*d.wait_tray_icon().centre)
     main = d.main_window()
     wait_view(month_view, "the month view after a left click on the tray icon")
+
+
+# ---------------------------------------------------------------------------------------------
+# Starts beside a running copy, or beside the lock file of one.
+
+import fcntl  # noqa: E402
+import os  # noqa: E402
+
+from desktop import FAKE_NOW  # noqa: E402
+
+
+def start_copy(d, name):
+    """Starts one more copy of the program in the data folder, at the same moment as the first;
+    returns its process, whose output goes to `name`.log."""
+    env = dict(d.env)
+    env.update({"LD_PRELOAD": "/usr/$LIB/faketime/libfaketime.so.1", "FAKETIME": FAKE_NOW,
+                "FAKETIME_DONT_FAKE_MONOTONIC": "1"})
+    return d._spawn(name, [d.program_path], env=env, cwd=d.data)
+
+
+def output_of(d, name):
+    with open(os.path.join(d.root, f"{name}.log"), "rb") as f:
+        return f.read().decode(errors="replace")
+
+
+def lock_is_held(d):
+    with open(os.path.join(d.data, ".velmora.lock"), "a+") as f:
+        try:
+            fcntl.flock(f, fcntl.LOCK_EX | fcntl.LOCK_NB)
+        except BlockingIOError:
+            return True
+        fcntl.flock(f, fcntl.LOCK_UN)
+        return False
+
+
+@case()
+def second_start_raises_the_open_day_dialog(d):
+    # Fault: a second start while the day dialog ran showed the main window beside it, where another
+    # day's dialog could be opened and the first memo registered under it. The second start must
+    # bring the open dialog forward, show nothing else, and end with status 0.
+    main = d.start()
+    dialog = open_day_dialog(d, main)
+    d.type("abc")
+    cover = d.spawn_window(["xmessage", "-center", "a window over the day dialog"], "xmessage")
+    d.wait_active(cover, "xmessage")
+    second = start_copy(d, "second")
+    status = wait_until(lambda: [second.poll()] if second.poll() is not None else None,
+                        "the second start to end", 8)[0]
+    check(status == 0, f"the second start ended with status {status}: {output_of(d, 'second')}")
+    d.wait_active(dialog.wid, "the day dialog, after a second start,")
+    check(holds_for(lambda: d.window(MAIN_TITLE) is None, 0.5),
+          "the main window was shown while the day dialog runs")
+    d.key("Tab", "Return")  # 登録
+    d.wait_gone(dialog.wid, "the day dialog, on Enter on 登録,")
+    d.main_window()
+    expect_exit(d.choose_tray_exit())
+    expect_file(d, "MemoData.txt", memo_file(b"126^11^8^abc~"))
+
+
+@case()
+def start_beside_a_copy_that_does_not_answer(d):
+    # Fault: a lock held by a live copy that could not be reached ended the start with status 0,
+    # no window and no word. It must say so in a message box and on stderr, and end with status 1.
+    holder = d._spawn("holder", ["flock", "--nonblock", ".velmora.lock", "sleep", "40"], cwd=d.data)
+    wait_until(lambda: lock_is_held(d) or holder.poll() is not None, "flock to take the lock")
+    check(holder.poll() is None, "flock could not take the lock")
+    d.start_program()
+    box = d.wait_window("Velmora", timeout=15)
+    d.wait_active(box, "the message box")
+    said = output_of(d, "velmora")
+    check("another copy runs in" in said and "does not answer" in said,
+          f"the program said on stderr: {said!r}")
+    check(d.running(), "the program ended before its message box was answered")
+    d.key("Return")
+    status = d.wait_exit()
+    check(status == 1, f"the program ended with status {status} after the message box")
+    check(d.window(MAIN_TITLE) is None and not os.path.exists(os.path.join(d.data, "Static_holi.txt")),
+          "the program ran beside the copy that holds the lock")
+
+
+@case()
+def start_beside_a_lock_file_no_copy_holds(d):
+    # Fault: a lock file written on another host (or empty, or garbage) ended the start after
+    # 10 s with status 0 and no window. Only a live holder of the lock counts.
+    main = d.start(files={".velmora.lock": b"4242\nvelmora\nfar-away-host\n"})
+    check(lock_is_held(d), "the program runs without holding the lock")
+    main.activate()
+    expect_exit(d.choose_tray_exit())
