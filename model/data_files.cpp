@@ -1,5 +1,6 @@
 #include "model/data_files.h"
 
+#include "model/file_notices.h"
 #include "model/file_system_calls.h"
 #include "model/record.h"
 #include "model/text_file_format.h"
@@ -10,14 +11,20 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <ctime>
+#include <map>
 #include <new>
 #include <optional>
-#include <set>
+#include <utility>
+#include <vector>
 
 namespace {
 
 constexpr int kMaxLinkHops = 40;  // as the kernel's own limit on symbolic link chains
 constexpr int kMaxTempNameTries = 100;
+constexpr int kMaxCopyNameTries = 100;
+constexpr int kOpenFolder = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
 
 // Returns "dir/" of a path, or "" for a name in the current directory.
 std::string DirectoryPart(const std::string& path) {
@@ -30,10 +37,125 @@ std::string BaseName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::optional<std::string> ReadLink(const std::string& path) {
+// A descriptor closed through the file system calls when it goes; a borrowed one is never closed.
+class Descriptor {
+public:
+    Descriptor() = default;
+    explicit Descriptor(int fd) : m_fd(fd) {}
+    static Descriptor Borrow(int fd) {
+        Descriptor borrowed(fd);
+        borrowed.m_owned = false;
+        return borrowed;
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    Descriptor(Descriptor&& other) noexcept
+        : m_fd(std::exchange(other.m_fd, -1)), m_owned(std::exchange(other.m_owned, true)) {}
+    Descriptor& operator=(Descriptor&& other) noexcept {
+        if (this != &other) {
+            Close();
+            m_fd = std::exchange(other.m_fd, -1);
+            m_owned = std::exchange(other.m_owned, true);
+        }
+        return *this;
+    }
+    ~Descriptor() { Close(); }
+
+    int get() const { return m_fd; }
+    bool valid() const { return m_fd >= 0; }
+    // Returns what the close returned; 0 for a borrowed or no descriptor.
+    int Close() {
+        const int fd = std::exchange(m_fd, -1);
+        if (fd < 0 || !m_owned) return 0;
+        return CurrentFileSystemCalls().closeFile(fd);
+    }
+
+private:
+    int m_fd = -1;
+    bool m_owned = true;
+};
+
+// What identifies the content of a file: the same inode, not written since (size and time).
+struct Identity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{};
+    uid_t owner = 0;
+    nlink_t links = 0;
+};
+
+Identity IdentityOf(const struct stat& status) {
+    return {status.st_dev, status.st_ino, status.st_size, status.st_mtim, status.st_uid, status.st_nlink};
+}
+
+bool SameInode(const Identity& identity, const struct stat& status) {
+    return identity.device == status.st_dev && identity.inode == status.st_ino;
+}
+
+bool SameContent(const Identity& identity, const struct stat& status) {
+    return SameInode(identity, status) && identity.size == status.st_size &&
+           identity.modified.tv_sec == status.st_mtim.tv_sec && identity.modified.tv_nsec == status.st_mtim.tv_nsec;
+}
+
+bool SameContent(const std::optional<Identity>& a, const std::optional<Identity>& b) {
+    if (!a || !b) return !a && !b;
+    struct stat status {};
+    status.st_dev = b->device;
+    status.st_ino = b->inode;
+    status.st_size = b->size;
+    status.st_mtim = b->modified;
+    return SameContent(*a, status);
+}
+
+// What the program knows of one data file name since it last read or wrote it.
+struct FileRecord {
+    bool unreadable = false;         // a file exists that could not be read
+    bool resolved = false;           // the name was followed to a folder and a base name
+    std::vector<std::string> links;  // the text of each symbolic link followed from the name
+    dev_t folderDevice = 0;
+    ino_t folderInode = 0;
+    std::optional<Identity> file;            // the file read or written; none when none existed
+    bool foreign = false;                    // the file read does not look like one of ours
+    std::optional<Identity> written;         // the file this program last wrote there
+    std::optional<Identity> originalKept;    // the foreign file already copied aside
+    std::optional<Identity> foreignNoticed;  // the foreign file already told about
+};
+
+struct DataFilesState {
+    int folder = -1;  // the data folder: the current directory at the first use
+    std::string folderPath;
+    std::map<std::string, FileRecord> records;
+};
+
+DataFilesState& State() {
+    static DataFilesState state;
+    return state;
+}
+
+// Returns the descriptor of the data folder, opening it at the first use, or -1.
+int DataFolder() {
+    DataFilesState& state = State();
+    if (state.folder >= 0) return state.folder;
+    const FileSystemCalls& fs = CurrentFileSystemCalls();
+    state.folder = fs.openFile(".", kOpenFolder, 0);
+    if (state.folder < 0) return -1;
+    std::string path(4096, '\0');
+    if (fs.currentDirectory(path.data(), path.size()) != nullptr) state.folderPath = path.substr(0, path.find('\0'));
+    return state.folder;
+}
+
+// Returns a path to show the user for a path relative to the data folder.
+std::string ShownPath(const std::string& path) {
+    const std::string& folder = State().folderPath;
+    if ((!path.empty() && path[0] == '/') || folder.empty()) return path;
+    return folder == "/" ? "/" + path : folder + "/" + path;
+}
+
+std::optional<std::string> ReadLinkAt(const FileSystemCalls& fs, int folder, const std::string& name) {
     std::string target(256, '\0');
     for (;;) {
-        const ssize_t length = ::readlink(path.c_str(), target.data(), target.size());
+        const ssize_t length = fs.readLinkAt(folder, name.c_str(), target.data(), target.size());
         if (length < 0) return std::nullopt;
         if (static_cast<std::size_t>(length) < target.size()) {
             target.resize(static_cast<std::size_t>(length));
@@ -43,18 +165,68 @@ std::optional<std::string> ReadLink(const std::string& path) {
     }
 }
 
-// Follows symbolic links to the file that a save must replace, so that the links themselves stay.
-// A dangling link resolves to the file it names, which the save then creates.
-std::optional<std::string> ResolveSaveTarget(const std::string& name) {
-    std::string path = name;
-    for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+// Where a data file name leads: the folder and base name of the file that a save replaces,
+// after the symbolic links that the user made; the links themselves stay.
+struct Resolution {
+    Descriptor folder;
+    std::string base;
+    std::string path;  // the file's path, relative to the data folder unless absolute
+    std::vector<std::string> links;
+    struct stat folderStatus {};
+    std::optional<struct stat> file;  // what stands at the base name; none when nothing does
+};
+
+// Follows the name from the data folder; std::nullopt with errno set when it cannot. A dangling
+// link resolves to the name it holds, which a save then creates.
+std::optional<Resolution> Resolve(const FileSystemCalls& fs, int dataFolder, const std::string& name) {
+    Resolution r;
+    r.path = name;
+    r.base = BaseName(name);
+    const std::string directory = DirectoryPart(name);
+    r.folder = directory.empty() ? Descriptor::Borrow(dataFolder)
+                                 : Descriptor(fs.openAt(dataFolder, directory.c_str(), kOpenFolder, 0));
+    for (int hop = 0;; ++hop) {
+        if (!r.folder.valid()) return std::nullopt;
+        if (r.base.empty() || r.base == "." || r.base == "..") {
+            errno = EISDIR;
+            return std::nullopt;
+        }
         struct stat status {};
-        if (::lstat(path.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) return path;
-        const std::optional<std::string> link = ReadLink(path);
+        if (fs.statAt(r.folder.get(), r.base.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (errno != ENOENT) return std::nullopt;
+            break;
+        }
+        if (!S_ISLNK(status.st_mode)) {
+            r.file = status;
+            break;
+        }
+        if (hop == kMaxLinkHops) {
+            errno = ELOOP;
+            return std::nullopt;
+        }
+        const std::optional<std::string> link = ReadLinkAt(fs, r.folder.get(), r.base);
         if (!link) return std::nullopt;
-        path = !link->empty() && (*link)[0] == '/' ? *link : DirectoryPart(path) + *link;
+        r.links.push_back(*link);
+        r.path = !link->empty() && (*link)[0] == '/' ? *link : DirectoryPart(r.path) + *link;
+        r.base = BaseName(*link);
+        const std::string linkDirectory = DirectoryPart(*link);
+        if (!linkDirectory.empty())
+            r.folder = Descriptor(fs.openAt(r.folder.get(), linkDirectory.c_str(), kOpenFolder, 0));
     }
-    return std::nullopt;
+    if (fs.statFile(r.folder.get(), &r.folderStatus) != 0) return std::nullopt;
+    return r;
+}
+
+bool SameResolution(const FileRecord& record, const Resolution& now) {
+    return record.links == now.links && record.folderDevice == now.folderStatus.st_dev &&
+           record.folderInode == now.folderStatus.st_ino;
+}
+
+void NoteResolution(FileRecord& record, const Resolution& now) {
+    record.resolved = true;
+    record.links = now.links;
+    record.folderDevice = now.folderStatus.st_dev;
+    record.folderInode = now.folderStatus.st_ino;
 }
 
 bool WriteAll(const FileSystemCalls& fs, int fd, std::string_view bytes) {
@@ -67,75 +239,9 @@ bool WriteAll(const FileSystemCalls& fs, int fd, std::string_view bytes) {
     return true;
 }
 
-struct TempFile {
-    std::string path;
-    int fd = -1;
-};
-
-std::optional<TempFile> CreateTempBeside(const FileSystemCalls& fs, const std::string& target) {
-    static unsigned serial = 0;
-    const std::string prefix =
-        DirectoryPart(target) + "." + BaseName(target) + "." + std::to_string(fs.processId()) + "-";
-    for (int attempt = 0; attempt < kMaxTempNameTries; ++attempt) {
-        TempFile temp;
-        temp.path = prefix + std::to_string(++serial) + ".tmp";
-        temp.fd = fs.openFile(temp.path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (temp.fd >= 0) return temp;
-        if (errno != EEXIST) return std::nullopt;
-    }
-    return std::nullopt;
-}
-
-// Makes the rename itself durable. The new content is already in place when this runs, so a
-// failure here does not turn the save into a failure.
-void SyncDirectory(const FileSystemCalls& fs, const std::string& target) {
-    const std::string directory = DirectoryPart(target);
-    const int fd = fs.openFile(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
-    if (fd < 0) return;
-    fs.syncFile(fd);
-    fs.closeFile(fd);
-}
-
-bool IsWritable(const std::string& path, const struct stat& status) {
-    // access() grants everything to root, so a file with no write bit counts as read-only too.
-    return (status.st_mode & 0222) != 0 && ::access(path.c_str(), W_OK) == 0;
-}
-
-// The same for the directory in which the temporary file and the rename must happen.
-bool IsDirectoryWritable(const std::string& target) {
-    const std::string directory = DirectoryPart(target);
-    struct stat status {};
-    if (::stat(directory.empty() ? "." : directory.c_str(), &status) != 0)
-        return true;  // the creation of the temporary file gives the real answer
-    return (status.st_mode & 0222) != 0;
-}
-
-// Files that exist but whose last read failed. Their stores in memory do not hold what the files
-// hold, so replacing such a file would lose its content.
-std::set<std::string>& UnreadableFiles() {
-    static std::set<std::string> files;
-    return files;
-}
-
-// Keys are absolute, so that the same name in another directory is another file.
-std::string FileKey(const std::string& name) {
-    if (!name.empty() && name[0] == '/') return name;
-    std::string directory(4096, '\0');
-    if (::getcwd(directory.data(), directory.size()) == nullptr) return name;
-    directory.resize(directory.find('\0'));
-    return directory + "/" + name;
-}
-
-void NoteReadOutcome(const std::string& name, bool readable) {
-    if (readable)
-        UnreadableFiles().erase(FileKey(name));
-    else
-        UnreadableFiles().insert(FileKey(name));
-}
-
-// Returns the whole content of an open regular file, or std::nullopt when it cannot be read.
-std::optional<std::string> ReadAll(const FileSystemCalls& fs, int fd) {
-    struct stat status {};
+// Returns the whole content of an open regular file and its status, or std::nullopt when it
+// cannot be read.
+std::optional<std::string> ReadAll(const FileSystemCalls& fs, int fd, struct stat& status) {
     // A directory, a FIFO or a device in a data file's place is no store: reading it could block
     // the start-up or never end.
     if (fs.statFile(fd, &status) != 0 || !S_ISREG(status.st_mode)) return std::nullopt;
@@ -158,6 +264,153 @@ std::optional<std::string> ReadAll(const FileSystemCalls& fs, int fd) {
     }
 }
 
+// Returns the content of the file at `base` when it is still the inode `expected`.
+std::optional<std::string> ReadCurrent(const FileSystemCalls& fs, int folder, const std::string& base,
+                                       const struct stat& expected) {
+    const Descriptor fd(fs.openAt(folder, base.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC, 0));
+    if (!fd.valid()) return std::nullopt;
+    struct stat status {};
+    std::optional<std::string> bytes = ReadAll(fs, fd.get(), status);
+    if (status.st_dev != expected.st_dev || status.st_ino != expected.st_ino) return std::nullopt;
+    return bytes;
+}
+
+struct TempFile {
+    std::string name;
+    Descriptor fd;
+};
+
+std::optional<TempFile> CreateTempBeside(const FileSystemCalls& fs, int folder, const std::string& base) {
+    static unsigned serial = 0;
+    const std::string prefix = "." + base + "." + std::to_string(fs.processId()) + "-";
+    for (int attempt = 0; attempt < kMaxTempNameTries; ++attempt) {
+        TempFile temp;
+        temp.name = prefix + std::to_string(++serial) + ".tmp";
+        temp.fd = Descriptor(
+            fs.openAt(folder, temp.name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+        if (temp.fd.valid()) return temp;
+        if (errno != EEXIST) return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+// Makes a rename in the folder durable. The new content is already in place when this runs, so a
+// failure here does not turn the save into a failure.
+void SyncFolder(const FileSystemCalls& fs, int folder) { fs.syncFile(folder); }
+
+// Gives a new file the owner, group and permission bits of the file it stands in for. Where the
+// system does not let us give the owner (we are not root), the group alone is tried; where
+// neither is allowed, the file stays ours.
+bool TakeOverOwnerAndMode(const FileSystemCalls& fs, int fd, const struct stat& old) {
+    struct stat now {};
+    if (fs.statFile(fd, &now) != 0) return false;
+    if (now.st_uid != old.st_uid || now.st_gid != old.st_gid) {
+        if (fs.chownFile(fd, old.st_uid, old.st_gid) != 0) {
+            if (errno != EPERM) return false;
+            if (now.st_gid != old.st_gid && fs.chownFile(fd, static_cast<uid_t>(-1), old.st_gid) != 0 && errno != EPERM)
+                return false;
+        }
+    }
+    // After the owner, as a change of owner clears the set-user-ID and set-group-ID bits.
+    return fs.chmodFile(fd, old.st_mode & 07777) == 0;
+}
+
+// Writes `bytes` as the file `base` in the folder, atomically: a temporary file beside it,
+// flushed, then renamed over it. `old` gives owner and mode; a new file gets 0666 minus the umask.
+// On success `written` holds the new file's status.
+bool ReplaceAtomically(const FileSystemCalls& fs, int folder, const std::string& base, std::string_view bytes,
+                       const struct stat* old, struct stat& written) {
+    std::optional<TempFile> temp = CreateTempBeside(fs, folder, base);
+    if (!temp) return false;
+    bool ok = WriteAll(fs, temp->fd.get(), bytes);
+    ok = ok && (old == nullptr || TakeOverOwnerAndMode(fs, temp->fd.get(), *old));
+    ok = ok && fs.syncFile(temp->fd.get()) == 0 && fs.statFile(temp->fd.get(), &written) == 0;
+    const bool closed = temp->fd.Close() == 0;
+    ok = ok && closed && fs.renameAt(folder, temp->name.c_str(), folder, base.c_str()) == 0;
+    if (!ok) {
+        fs.unlinkAt(folder, temp->name.c_str(), 0);
+        return false;
+    }
+    SyncFolder(fs, folder);
+    return true;
+}
+
+// Returns "YYYYMMDD-HHMMSS" of the present moment, for the names of copies.
+std::string TimeStamp() {
+    const std::tm now = CurrentLocalTime();
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d%02d%02d-%02d%02d%02d", now.tm_year + 1900, now.tm_mon + 1, now.tm_mday,
+                  now.tm_hour, now.tm_min, now.tm_sec);
+    return text;
+}
+
+// Writes `bytes` as the new file `name` (never replacing one), flushed, with the owner and mode of
+// `old`; removes it again on failure.
+bool WriteNewFile(const FileSystemCalls& fs, int folder, const std::string& name, std::string_view bytes,
+                  const struct stat& old) {
+    Descriptor fd(fs.openAt(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!fd.valid()) return false;
+    bool ok = WriteAll(fs, fd.get(), bytes) && TakeOverOwnerAndMode(fs, fd.get(), old) && fs.syncFile(fd.get()) == 0;
+    ok = fd.Close() == 0 && ok;
+    if (!ok) fs.unlinkAt(folder, name.c_str(), 0);
+    return ok;
+}
+
+// Keeps the file now at `base` as "<base>.<kind>-YYYYMMDD-HHMMSS" beside it: a second link to its
+// inode, or a copy of `content` when one is given (the inode is about to be written in place) or
+// when the link cannot be made. Returns the copy's name, or std::nullopt when nothing was kept.
+std::optional<std::string> KeepCopy(const FileSystemCalls& fs, int folder, const std::string& base, const char* kind,
+                                    const struct stat& current, const std::string* content) {
+    const std::string stem = base + "." + kind + "-" + TimeStamp();
+    std::optional<std::string> bytes;
+    if (content != nullptr) bytes = *content;
+    for (int attempt = 1; attempt <= kMaxCopyNameTries; ++attempt) {
+        const std::string name = attempt == 1 ? stem : stem + "-" + std::to_string(attempt);
+        if (!bytes) {
+            if (fs.linkAt(folder, base.c_str(), folder, name.c_str(), 0) == 0) return name;
+            if (errno == EEXIST) continue;
+            // A file system without hard links, or a link count at its limit: copy the bytes.
+            bytes = ReadCurrent(fs, folder, base, current);
+            if (!bytes) return std::nullopt;
+        }
+        if (WriteNewFile(fs, folder, name, *bytes, current)) return name;
+        if (errno != EEXIST) return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+// Writes `bytes` into the inode at `base` itself, so that its other hard links see them too;
+// first the old content goes to ".<base>.bak" beside it. A write that fails half-way puts the
+// old content back as well as it can.
+bool WriteInPlace(const FileSystemCalls& fs, int folder, const std::string& base, std::string_view bytes,
+                  const std::string& oldBytes, const struct stat& current, struct stat& written) {
+    struct stat backup {};
+    if (!ReplaceAtomically(fs, folder, "." + base + ".bak", oldBytes, &current, backup)) return false;
+    const auto openSame = [&] {
+        Descriptor fd(fs.openAt(folder, base.c_str(), O_WRONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC, 0));
+        struct stat status {};
+        if (fd.valid() &&
+            (fs.statFile(fd.get(), &status) != 0 || status.st_dev != current.st_dev || status.st_ino != current.st_ino))
+            fd = Descriptor();
+        return fd;
+    };
+    const auto writeWhole = [&](int fd, std::string_view content) {
+        return WriteAll(fs, fd, content) && fs.truncateFile(fd, static_cast<off_t>(content.size())) == 0 &&
+               fs.syncFile(fd) == 0;
+    };
+    Descriptor fd = openSame();
+    if (!fd.valid()) return false;
+    bool ok = writeWhole(fd.get(), bytes) && fs.statFile(fd.get(), &written) == 0;
+    ok = fd.Close() == 0 && ok;
+    if (!ok) {
+        const Descriptor again = openSame();
+        if (again.valid()) writeWhole(again.get(), oldBytes);
+    }
+    return ok;
+}
+
+void Refuse(const std::string& name) { RecordFileNotice({FileNoticeKind::SaveRefused, name, ""}); }
+
 }  // namespace
 
 std::string YearHolidayFileName(int year) { return std::to_string(year) + "_holi.txt"; }
@@ -165,49 +418,160 @@ std::string YearHolidayFileName(int year) { return std::to_string(year) + "_holi
 int WriteTextFile(const std::string& name, std::string_view text) {
     const FileSystemCalls& fs = CurrentFileSystemCalls();
     if (IsUnreadableFile(name)) return 0;
-    const std::optional<std::string> target = ResolveSaveTarget(name);
-    if (!target || !IsDirectoryWritable(*target)) return 0;
+    const int dataFolder = DataFolder();
+    if (dataFolder < 0) return 0;
+    std::optional<Resolution> now = Resolve(fs, dataFolder, name);
+    if (!now) return 0;
+    const int folder = now->folder.get();
+    const struct stat* current = now->file ? &*now->file : nullptr;
 
-    struct stat status {};
-    const bool exists = ::stat(target->c_str(), &status) == 0;
-    if (!exists && errno != ENOENT) return 0;
-    if (exists && (!S_ISREG(status.st_mode) || !IsWritable(*target, status))) return 0;
+    FileRecord& record = State().records[name];
+    if (!record.resolved) {
+        // Written before any read (or read where the name led nowhere): what stands there now
+        // counts as what was read.
+        if (current != nullptr && !S_ISREG(current->st_mode)) return 0;
+        NoteResolution(record, *now);
+        record.file = current != nullptr ? std::optional<Identity>(IdentityOf(*current)) : std::nullopt;
+    }
 
-    std::optional<TempFile> temp = CreateTempBeside(fs, *target);
-    if (!temp) return 0;
-
-    const std::string bytes = EncodeTextFile(text);
-    bool ok = WriteAll(fs, temp->fd, bytes) && fs.syncFile(temp->fd) == 0;
-    if (ok && exists) ok = fs.chmodFile(temp->fd, status.st_mode & 07777) == 0;
-    const bool closed = fs.closeFile(temp->fd) == 0;
-    ok = ok && closed && fs.renameFile(temp->path.c_str(), target->c_str()) == 0;
-    if (!ok) {
-        fs.unlinkFile(temp->path.c_str());
+    // Another link, a link where there was none, or a link that now leads elsewhere: the file
+    // there is not the one read, and writing through it could overwrite anybody's file.
+    if (!SameResolution(record, *now)) {
+        Refuse(name);
         return 0;
     }
-    SyncDirectory(fs, *target);
+    bool conflict = false;
+    if (current != nullptr) {
+        if (!S_ISREG(current->st_mode)) {
+            Refuse(name);
+            return 0;
+        }
+        if (record.file && SameInode(*record.file, *current)) {
+            conflict = !SameContent(*record.file, *current);
+        } else if (current->st_uid != fs.effectiveUserId()) {
+            // Not the file read, and somebody else's: never ours to replace.
+            Refuse(name);
+            return 0;
+        } else {
+            conflict = true;  // another program of ours saved its own file here
+        }
+    }
+
+    // No write bits on the file or its folder: even root, whom the kernel would let write, leaves
+    // it as it is.
+    if ((now->folderStatus.st_mode & 0222) == 0) return 0;
+    if (current != nullptr && ((current->st_mode & 0222) == 0 || fs.accessAt(folder, now->base.c_str(), W_OK, 0) != 0))
+        return 0;
+
+    const std::string bytes = EncodeTextFile(text);
+    // A file with several hard links is written in place, so that every name keeps seeing it.
+    const bool inPlace = current != nullptr && current->st_nlink > 1;
+    const bool keepOriginal =
+        current != nullptr && !conflict && record.foreign && !SameContent(record.originalKept, record.file);
+    std::optional<std::string> oldBytes;
+    if (inPlace || keepOriginal) {
+        oldBytes = ReadCurrent(fs, folder, now->base, *current);
+        if (!oldBytes) return 0;
+    }
+    if (keepOriginal && *oldBytes != bytes) {
+        const std::optional<std::string> copy =
+            KeepCopy(fs, folder, now->base, "orig", *current, inPlace ? &*oldBytes : nullptr);
+        if (!copy) return 0;
+        record.originalKept = record.file;
+        RecordFileNotice({FileNoticeKind::OriginalKept, name, ShownPath(DirectoryPart(now->path) + *copy)});
+    }
+    if (conflict) {
+        const std::optional<std::string> copy =
+            KeepCopy(fs, folder, now->base, "conflict", *current, inPlace ? &*oldBytes : nullptr);
+        if (!copy) return 0;
+        RecordFileNotice({FileNoticeKind::ConflictKept, name, ShownPath(DirectoryPart(now->path) + *copy)});
+    }
+
+    struct stat written {};
+    const bool ok = inPlace ? WriteInPlace(fs, folder, now->base, bytes, *oldBytes, *current, written)
+                            : ReplaceAtomically(fs, folder, now->base, bytes, current, written);
+    if (!ok) return 0;
+    record.file = IdentityOf(written);
+    record.written = record.file;
+    record.foreign = false;
     return 1;
 }
 
 std::string ReadTextFile(const std::string& name) {
     const FileSystemCalls& fs = CurrentFileSystemCalls();
-    // Non-blocking, so that opening a FIFO in a file's place returns at once.
-    const int fd = fs.openFile(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC, 0);
-    if (fd < 0) {
-        // A missing file is an empty store that a save may create; any other failure is a file
-        // that exists and must not be replaced.
-        NoteReadOutcome(name, errno == ENOENT);
+    FileRecord& record = State().records[name];
+    FileRecord fresh;
+    // What this program wrote, kept aside or told about stays known across reads.
+    fresh.written = record.written;
+    fresh.originalKept = record.originalKept;
+    fresh.foreignNoticed = record.foreignNoticed;
+    record = std::move(fresh);
+
+    const int dataFolder = DataFolder();
+    if (dataFolder < 0) {
+        record.unreadable = true;
         return {};
     }
-    const std::optional<std::string> bytes = ReadAll(fs, fd);
-    fs.closeFile(fd);
-    NoteReadOutcome(name, bytes.has_value());
-    return bytes ? DecodeTextFile(*bytes) : std::string();
+    const std::optional<Resolution> now = Resolve(fs, dataFolder, name);
+    if (!now) {
+        // A missing folder is an empty store that a save may create; any other failure is a file
+        // that exists and must not be replaced.
+        record.unreadable = errno != ENOENT;
+        return {};
+    }
+    NoteResolution(record, *now);
+    if (!now->file) return {};
+    // Non-blocking, so that opening a FIFO in a file's place returns at once; the last step
+    // follows no link, so the file read is the one just resolved.
+    const Descriptor fd(
+        fs.openAt(now->folder.get(), now->base.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC, 0));
+    if (!fd.valid()) {
+        record.unreadable = errno != ENOENT;
+        return {};
+    }
+    struct stat status {};
+    const std::optional<std::string> bytes = ReadAll(fs, fd.get(), status);
+    if (!bytes) {
+        record.unreadable = true;
+        return {};
+    }
+    record.file = IdentityOf(status);
+    record.foreign = LooksForeign(*bytes) && !SameContent(record.written, record.file);
+    if (record.foreign && !SameContent(record.foreignNoticed, record.file)) {
+        record.foreignNoticed = record.file;
+        RecordFileNotice({FileNoticeKind::ForeignFileRead, name, ""});
+    }
+    return DecodeTextFile(*bytes);
 }
 
-bool IsUnreadableFile(const std::string& name) { return UnreadableFiles().count(FileKey(name)) != 0; }
+bool IsUnreadableFile(const std::string& name) {
+    const auto& records = State().records;
+    const auto it = records.find(name);
+    return it != records.end() && it->second.unreadable;
+}
 
-void ForgetUnreadableFiles() { UnreadableFiles().clear(); }
+bool DataFileChangedOnDisk(const std::string& name) {
+    const auto& records = State().records;
+    const auto it = records.find(name);
+    if (it == records.end() || !it->second.resolved || it->second.unreadable) return false;
+    const FileRecord& record = it->second;
+    const int dataFolder = DataFolder();
+    if (dataFolder < 0) return true;
+    const std::optional<Resolution> now = Resolve(CurrentFileSystemCalls(), dataFolder, name);
+    if (!now || !SameResolution(record, *now)) return true;
+    if (!now->file || !record.file) return now->file.has_value() != record.file.has_value();
+    return !SameContent(*record.file, *now->file);
+}
+
+void ForgetDataFiles() {
+    DataFilesState& state = State();
+    // Straight to the system: the calls in use may be a test's failing ones.
+    if (state.folder >= 0) ::close(state.folder);
+    state.folder = -1;
+    state.folderPath.clear();
+    state.records.clear();
+    ClearFileNotices();
+}
 
 int SaveMemoData() { return WriteTextFile(kMemoFile, g_strMemoData); }
 

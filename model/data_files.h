@@ -10,19 +10,31 @@ inline constexpr const char* kDynamicHolidayFile = "Dynamic_holi.txt";
 // Returns "%d_holi.txt" of the year as years since 1900 ("126_holi.txt" for 2026).
 std::string YearHolidayFileName(int year);
 
-// Replaces the file `name` (through any symbolic link, keeping its permission bits) with `text` in
-// the file layout, atomically; returns 1 on success, 0 on failure, leaving the old file as it was.
-// Fails with 0 for a file whose last read failed, a file or directory without write bits, and
-// anything but a regular file.
+// Replaces the file `name` (through the symbolic links it had when read, keeping owner, group and
+// permission bits) with `text` in the file layout, atomically; returns 1 on success, 0 on failure,
+// leaving the old file as it was. Replaces only the file last read or written under that name:
+// - fails with 0 for a file whose last read failed, a file or directory without write bits;
+// - refuses (0, nothing written, a SaveRefused notice) when the name now leads through other
+//   links, to anything but a regular file, or to another user's file that is not the one read;
+// - keeps the file of another program (changed since read, or standing where none was read) as
+//   "<name>.conflict-YYYYMMDD-HHMMSS" beside it, then writes (1, a ConflictKept notice);
+// - keeps a file read that did not look like ours as "<name>.orig-YYYYMMDD-HHMMSS" before its
+//   first change (an OriginalKept notice);
+// - writes a file with several hard links in place, after copying its old content to
+//   ".<name>.bak" beside it, so that no link is split.
+// A name written before any read takes what stands there as the file read.
 int WriteTextFile(const std::string& name, std::string_view text);
-// Returns the store that the file `name` holds, or "" when it is missing or cannot be read; a file
-// that exists but cannot be read is remembered as unreadable until a later read succeeds.
+// Returns the store that the file `name` holds, or "" when it is missing or cannot be read, and
+// remembers which file it was (through which links); a file that exists but cannot be read is
+// remembered as unreadable until a later read succeeds. Names are relative to the data folder,
+// the current directory at the first read or write after ForgetDataFiles. A file that does not
+// look like ours adds a ForeignFileRead notice.
 std::string ReadTextFile(const std::string& name);
-// Returns true when the last read of `name` (in the current directory) found a file it could not
-// read.
+// Returns true when the last read of `name` found a file it could not read.
 bool IsUnreadableFile(const std::string& name);
-// Forgets every file remembered as unreadable, as at start-up; ResetModelState calls it.
-void ForgetUnreadableFiles();
+// Forgets the data folder, every file read or written and every notice, as at start-up;
+// ResetModelState calls it.
+void ForgetDataFiles();
 
 // Writes g_strMemoData to "MemoData.txt"; returns 1 on success, else 0.
 int SaveMemoData();

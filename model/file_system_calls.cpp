@@ -20,6 +20,25 @@ constexpr FileSystemCalls kRealCalls{
     [](const char* path) { return ::unlink(path); },
     [](int fd, struct stat* status) { return ::fstat(fd, status); },
     [] { return ::getpid(); },
+    [](int directory, const char* path, int flags, mode_t mode) { return ::openat(directory, path, flags, mode); },
+    [](int directory, const char* path, struct stat* status, int flags) {
+        return ::fstatat(directory, path, status, flags);
+    },
+    [](int directory, const char* path, char* buffer, std::size_t size) {
+        return ::readlinkat(directory, path, buffer, size);
+    },
+    [](int fromDirectory, const char* from, int toDirectory, const char* to) {
+        return ::renameat(fromDirectory, from, toDirectory, to);
+    },
+    [](int fromDirectory, const char* from, int toDirectory, const char* to, int flags) {
+        return ::linkat(fromDirectory, from, toDirectory, to, flags);
+    },
+    [](int directory, const char* path, int flags) { return ::unlinkat(directory, path, flags); },
+    [](int directory, const char* path, int mode, int flags) { return ::faccessat(directory, path, mode, flags); },
+    [](int fd, uid_t owner, gid_t group) { return ::fchown(fd, owner, group); },
+    [](int fd, off_t length) { return ::ftruncate(fd, length); },
+    [](char* buffer, std::size_t size) { return ::getcwd(buffer, size); },
+    [] { return ::geteuid(); },
 };
 
 constinit FileSystemCalls g_calls = kRealCalls;

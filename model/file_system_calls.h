@@ -5,6 +5,8 @@
 #include <cstddef>
 
 // The POSIX calls that the data files go through, so that tests can make any one of them fail.
+// The data files work relative to open directory descriptors (the *At calls); the path calls stay
+// for the opening of the data folder and for callers that work on plain paths.
 struct FileSystemCalls {
     int (*openFile)(const char* path, int flags, mode_t mode);
     ssize_t (*readFile)(int fd, void* buffer, std::size_t count);
@@ -16,6 +18,17 @@ struct FileSystemCalls {
     int (*unlinkFile)(const char* path);
     int (*statFile)(int fd, struct stat* status);
     pid_t (*processId)();  // names the temporary files of a save
+    int (*openAt)(int directory, const char* path, int flags, mode_t mode);
+    int (*statAt)(int directory, const char* path, struct stat* status, int flags);
+    ssize_t (*readLinkAt)(int directory, const char* path, char* buffer, std::size_t size);
+    int (*renameAt)(int fromDirectory, const char* from, int toDirectory, const char* to);
+    int (*linkAt)(int fromDirectory, const char* from, int toDirectory, const char* to, int flags);
+    int (*unlinkAt)(int directory, const char* path, int flags);
+    int (*accessAt)(int directory, const char* path, int mode, int flags);
+    int (*chownFile)(int fd, uid_t owner, gid_t group);
+    int (*truncateFile)(int fd, off_t length);
+    char* (*currentDirectory)(char* buffer, std::size_t size);  // getcwd
+    uid_t (*effectiveUserId)();
 };
 
 // Returns the calls that go straight to the operating system.

@@ -10,7 +10,7 @@ void ResetModelState() {
     for (std::string* store : {&g_strMemoData, &g_strStaticHoliday, &g_strDynamicHoliday, &g_strYearHoliday})
         store->clear();
     g_YearCalendar = CYearCalendar{};
-    ForgetUnreadableFiles();
+    ForgetDataFiles();
     ResetFileSystemCalls();
     ClearPresentTimeForTesting();
 }

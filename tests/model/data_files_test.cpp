@@ -211,12 +211,12 @@ FileSystemCalls FaultyCalls(FaultPlan plan) {
     for (int& count : g_counts) count = 0;
     const FileSystemCalls real = RealFileSystemCalls();
     FileSystemCalls calls = real;
-    calls.openFile = [](const char* path, int flags, mode_t mode) {
+    calls.openAt = [](int directory, const char* path, int flags, mode_t mode) {
         if (ShouldFail(FaultPlan::Call::Open)) {
             errno = EACCES;
             return -1;
         }
-        return RealFileSystemCalls().openFile(path, flags, mode);
+        return RealFileSystemCalls().openAt(directory, path, flags, mode);
     };
     calls.writeFile = [](int fd, const void* buffer, std::size_t count) -> ssize_t {
         if (ShouldFail(FaultPlan::Call::Write)) {
@@ -247,12 +247,12 @@ FileSystemCalls FaultyCalls(FaultPlan plan) {
         }
         return result;
     };
-    calls.renameFile = [](const char* from, const char* to) {
+    calls.renameAt = [](int fromDirectory, const char* from, int toDirectory, const char* to) {
         if (ShouldFail(FaultPlan::Call::Rename)) {
             errno = EXDEV;
             return -1;
         }
-        return RealFileSystemCalls().renameFile(from, to);
+        return RealFileSystemCalls().renameAt(fromDirectory, from, toDirectory, to);
     };
     return calls;
 }

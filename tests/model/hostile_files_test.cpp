@@ -39,12 +39,12 @@ int g_readFaultError = 0;
 
 FileSystemCalls FailingReadCalls() {
     FileSystemCalls calls = RealFileSystemCalls();
-    calls.openFile = [](const char* path, int flags, mode_t mode) {
+    calls.openAt = [](int directory, const char* path, int flags, mode_t mode) {
         if (g_readFaultCall == 0) {
             errno = g_readFaultError;
             return -1;
         }
-        return ::open(path, flags, mode);
+        return ::openat(directory, path, flags, mode);
     };
     calls.statFile = [](int fd, struct stat* status) {
         if (g_readFaultCall == 1) {
