@@ -1,3 +1,4 @@
+#include "platform/multi_line_box.h"
 #include "platform/text_codec.h"
 #include "platform/wnd.h"
 
@@ -53,12 +54,16 @@ const char* TextProperty(const QWidget* widget) {
 namespace platform::detail {
 
 void SetWidgetText(QWidget* widget, std::string_view textCp932) {
-    const char* property = TextProperty(widget);
     const QString text = platform::ToQString(textCp932);
+    if (auto* box = dynamic_cast<MultiLineBox*>(widget)) return box->SetText(platform::WithoutCr(text));
+    const char* property = TextProperty(widget);
     widget->setProperty(property, qstrcmp(property, "plainText") == 0 ? platform::WithoutCr(text) : text);
 }
 
 std::string WidgetText(const QWidget* widget) {
+    if (const auto* box = dynamic_cast<const MultiLineBox*>(widget)) {
+        return platform::FromQString(platform::WithCrLf(box->Text()));
+    }
     const char* property = TextProperty(widget);
     const QString text = widget->property(property).toString();
     return platform::FromQString(qstrcmp(property, "plainText") == 0 ? platform::WithCrLf(text) : text);

@@ -1,5 +1,6 @@
 #include "platform/dialog.h"
 
+#include "platform/multi_line_box.h"
 #include "platform/resources.h"
 #include "platform/state.h"
 
@@ -18,7 +19,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
@@ -279,7 +279,7 @@ QWidget* MakeControl(const ControlTemplate& c, QWidget* client, CDialog* owner) 
     }
     case ControlKind::Edit:
         if ((c.style & platform::kMultiLine) != 0) {
-            auto* edit = new QPlainTextEdit(client);
+            auto* edit = new platform::detail::MultiLineBox(client);
             edit->setTabChangesFocus(true);
             edit->setVerticalScrollBarPolicy((c.style & platform::kVScroll) != 0 ? Qt::ScrollBarAlwaysOn
                                                                                  : Qt::ScrollBarAsNeeded);
