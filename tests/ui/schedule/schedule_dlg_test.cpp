@@ -196,6 +196,40 @@ TEST_F(DaySchedule, EnterPressesTheFocusedButtonAndStartsALineInTheMemoBox) {
     }
 }
 
+TEST_F(DaySchedule, ALongMemoIsStoredWithExactlyWhatIsTyped) {
+    // One line of 300 000 bytes with a double-byte character at the end of it, then a short line.
+    std::string memo;
+    for (int i = 0; i < 300'000; ++i) memo += static_cast<char>('a' + i % 26);
+    memo += Cp932("日") + "\r\nend";
+    const std::string other = "126^11^8^x~";
+    struct Case {
+        const char* name;
+        std::function<void(QWidget*)> type;
+        std::string stored;
+    } cases[] = {
+        {"nothing typed", [](QWidget*) {}, memo},
+        {"a key at the end of the long line",
+         [](QWidget* box) {
+             for (int i = 0; i < 4; ++i) PressKey(box, Qt::Key_Left);  // back over "end" and the line break
+             PressKey(box, Qt::Key_B, Qt::NoModifier, QStringLiteral("b"));
+         },
+         memo.substr(0, memo.size() - 5) + "b\r\nend"},
+        {"Enter at the end", [](QWidget* box) { PressKey(box, Qt::Key_Return); }, memo + "\r\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        g_strMemoData = MakeMemoRecord(126, 11, 7, memo) + other;
+        RunDayDialog([&](CScheduleDlg& d) {
+            QWidget* box = d.GetDlgItemWidget(IDC_MEMO);
+            Control<QPlainTextEdit>(d, IDC_MEMO)->moveCursor(QTextCursor::End);
+            c.type(box);
+            ClickButton(d, IDC_SCHEDULE_REGISTER);
+        });
+        EXPECT_TRUE(g_strMemoData == other + MakeMemoRecord(126, 11, 7, c.stored))
+            << "stored " << g_strMemoData.size() << " bytes";
+    }
+}
+
 TEST_F(DaySchedule, TheEndOfTheProgramRegistersWhatIsTyped) {
     g_strMemoData = "126^11^7^abc~126^11^8^x~";
     const INT_PTR result = RunDayDialog([](CScheduleDlg& d) {
