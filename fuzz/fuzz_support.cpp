@@ -1,5 +1,6 @@
 #include "fuzz/fuzz_support.h"
 
+#include "model/data_files.h"
 #include "model/file_system_calls.h"
 
 #include <fcntl.h>
@@ -8,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace fuzz {
 namespace {
@@ -132,12 +134,59 @@ int StatMemoryFile(int fd, struct stat* status) {
     *status = {};
     status->st_mode = it->second.directory ? S_IFDIR | 0755 : S_IFREG | 0644;
     status->st_size = static_cast<off_t>(it->second.bytes.size());
+    status->st_nlink = 1;
+    return 0;
+}
+
+// One flat folder: the calls relative to a folder ignore it, and "." is the folder itself.
+int OpenMemoryFileAt(int, const char* path, int flags, mode_t mode) {
+    if (std::string_view(path) == "." || std::string_view(path) == "./") flags |= O_DIRECTORY;
+    return OpenMemoryFile(path, flags, mode);
+}
+
+int StatMemoryFileAt(int, const char* path, struct stat* status, int) {
+    const auto it = Files().files.find(path);
+    if (it == Files().files.end()) {
+        errno = ENOENT;
+        return -1;
+    }
+    *status = {};
+    status->st_mode = S_IFREG | 0644;
+    status->st_size = static_cast<off_t>(it->second.size());
+    status->st_nlink = 1;
+    return 0;
+}
+
+int LinkMemoryFile(int, const char* from, int, const char* to, int) {
+    MemoryFiles& fs = Files();
+    const auto it = fs.files.find(from);
+    if (it == fs.files.end()) {
+        errno = ENOENT;
+        return -1;
+    }
+    if (fs.files.count(to) != 0) {
+        errno = EEXIST;
+        return -1;
+    }
+    fs.files[to] = it->second;
+    return 0;
+}
+
+int TruncateMemoryFile(int fd, off_t length) {
+    const auto it = Files().open.find(fd);
+    if (it == Files().open.end() || !it->second.writing) {
+        errno = EBADF;
+        return -1;
+    }
+    it->second.bytes.resize(static_cast<std::size_t>(length));
     return 0;
 }
 
 }  // namespace
 
 void UseMemoryFiles() {
+    // The data files hold descriptors of the files dropped here.
+    ForgetDataFiles();
     MemoryFiles& fs = Files();
     fs.files.clear();
     fs.open.clear();
@@ -153,6 +202,22 @@ void UseMemoryFiles() {
     calls.renameFile = RenameMemoryFile;
     calls.unlinkFile = UnlinkMemoryFile;
     calls.statFile = StatMemoryFile;
+    calls.openAt = OpenMemoryFileAt;
+    calls.statAt = StatMemoryFileAt;
+    calls.readLinkAt = [](int, const char*, char*, std::size_t) -> ssize_t {
+        errno = EINVAL;  // no file held is a link
+        return -1;
+    };
+    calls.renameAt = [](int, const char* from, int, const char* to) { return RenameMemoryFile(from, to); };
+    calls.linkAt = LinkMemoryFile;
+    calls.unlinkAt = [](int, const char* path, int) { return UnlinkMemoryFile(path); };
+    calls.accessAt = [](int, const char*, int, int) { return 0; };
+    calls.chownFile = [](int, uid_t, gid_t) { return 0; };
+    calls.truncateFile = TruncateMemoryFile;
+    calls.currentDirectory = [](char* buffer, std::size_t size) -> char* {
+        if (size < 8) return nullptr;
+        return std::strcpy(buffer, "/memory");
+    };
     // The same temporary names in every run, so that what a fuzz run explores depends on its seed.
     calls.processId = [] { return pid_t{1}; };
     SetFileSystemCallsForTesting(calls);
