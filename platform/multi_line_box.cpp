@@ -63,8 +63,8 @@ std::vector<int> CutsBetween(const QTextDocument* document, int from, int to) {
 // Starts a block continuing its line at each of the ascending positions.
 void Cut(QTextCursor& cursor, const std::vector<int>& cuts) {
     // From the last, so that the positions before it stay where they are.
-    for (auto at = cuts.rbegin(); at != cuts.rend(); ++at) {
-        cursor.setPosition(*at);
+    for (std::size_t i = cuts.size(); i-- > 0;) {
+        cursor.setPosition(cuts[i]);
         cursor.insertBlock(WithMark(cursor.blockFormat(), true));
     }
 }
