@@ -572,24 +572,3 @@ void ForgetDataFiles() {
     state.records.clear();
     ClearFileNotices();
 }
-
-int SaveMemoData() { return WriteTextFile(kMemoFile, g_strMemoData); }
-
-int SaveHolidayData() {
-    if (!WriteTextFile(kStaticHolidayFile, g_strStaticHoliday)) return 0;
-    if (!WriteTextFile(kDynamicHolidayFile, g_strDynamicHoliday)) return 0;
-    return WriteTextFile(YearHolidayFileName(g_YearCalendar.year), g_strYearHoliday);
-}
-
-int LoadMemoData() {
-    g_strMemoData = ReadTextFile(kMemoFile);
-    return g_strMemoData.empty() ? 0 : 1;
-}
-
-int LoadHolidayData() {
-    g_strStaticHoliday = ReadTextFile(kStaticHolidayFile);
-    g_strDynamicHoliday = ReadTextFile(kDynamicHolidayFile);
-    g_strYearHoliday = ReadTextFile(YearHolidayFileName(g_YearCalendar.year));
-    const bool allFilled = !g_strStaticHoliday.empty() && !g_strDynamicHoliday.empty() && !g_strYearHoliday.empty();
-    return allFilled ? 1 : 0;
-}

@@ -38,8 +38,10 @@ void ForgetDataFiles();
 
 // Writes g_strMemoData to "MemoData.txt"; returns 1 on success, else 0.
 int SaveMemoData();
-// Writes the fixed-date, rule-based and shown year's one-year stores in that order, stopping at
-// the first failure; returns 1 when all three were written, else 0.
+// Writes the fixed-date, rule-based and shown year's one-year stores, and any store an earlier save
+// could not write: first the files that gain records, the fixed-date one last of those, then the
+// rest, stopping at the first failure; a store not written stands in for its file until written.
+// Returns 1 when all were written, else 0.
 int SaveHolidayData();
 // Reads g_strMemoData from "MemoData.txt"; returns 1 when the store is then non-empty.
 int LoadMemoData();

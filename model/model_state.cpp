@@ -4,6 +4,7 @@
 #include "model/file_system_calls.h"
 #include "model/present_time.h"
 #include "model/record.h"
+#include "model/stores.h"
 #include "model/year_calendar.h"
 
 void ResetModelState() {
@@ -11,6 +12,7 @@ void ResetModelState() {
         store->clear();
     g_YearCalendar = CYearCalendar{};
     ForgetDataFiles();
+    ForgetHolidayFileStates();
     ResetFileSystemCalls();
     ClearPresentTimeForTesting();
 }

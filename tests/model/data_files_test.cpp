@@ -1,6 +1,7 @@
 #include "model/data_files.h"
 #include "model/file_system_calls.h"
 #include "model/record.h"
+#include "model/stores.h"
 #include "model/year_calendar.h"
 #include "tests/model/model_test_support.h"
 
@@ -378,7 +379,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, YearFileTest,
                                            YearFileCase{"1899", -1, "-1_holi.txt"}),
                          RowName());
 
-TEST_F(DataFilesTest, SaveHolidayDataStopsAtAReadOnlyFixedDateFile) {
+TEST_F(DataFilesTest, SaveHolidayDataWritesTheGainingFilesThenStopsAtAReadOnlyFixedDateFile) {
     PutFileBytes("Static_holi.txt", "old~\0"s);
     ASSERT_EQ(::chmod("Static_holi.txt", 0444), 0);
     PutFileBytes("Dynamic_holi.txt", "dynamic old~\0"s);
@@ -390,9 +391,10 @@ TEST_F(DataFilesTest, SaveHolidayDataStopsAtAReadOnlyFixedDateFile) {
     EXPECT_EQ(SaveHolidayData(), 0);
 
     EXPECT_EQ(FileBytes("Static_holi.txt"), "old~\0"s);
-    EXPECT_EQ(FileBytes("Dynamic_holi.txt"), "dynamic old~\0"s);
-    EXPECT_EQ(FileBytes("126_holi.txt"), "<missing>");
+    EXPECT_EQ(FileBytes("Dynamic_holi.txt"), "1^15^d^2~\0"s);
+    EXPECT_EQ(FileBytes("126_holi.txt"), "5^6^y^100~\0"s);
     EXPECT_EQ(g_strStaticHoliday, "1^1^s^0~");
+    EXPECT_EQ(UnsavedHolidayFiles(), std::vector<std::string>{"Static_holi.txt"});
 }
 
 TEST_F(DataFilesTest, SaveHolidayDataStopsWhenTheRuleBasedFileFails) {
@@ -400,13 +402,13 @@ TEST_F(DataFilesTest, SaveHolidayDataStopsWhenTheRuleBasedFileFails) {
     g_strStaticHoliday = "1^1^s^0~";
     g_strDynamicHoliday = "1^15^d^2~";
     g_strYearHoliday = "5^6^y^100~";
-    SetFileSystemCallsForTesting(FaultyCalls({FaultPlan::Call::Rename, 2}));
+    SetFileSystemCallsForTesting(FaultyCalls({FaultPlan::Call::Rename, 1}));
 
     EXPECT_EQ(SaveHolidayData(), 0);
 
     ResetFileSystemCalls();
-    EXPECT_EQ(FileBytes("Static_holi.txt"), "1^1^s^0~\0"s);
-    EXPECT_EQ(DirectoryNames(), std::vector<std::string>{"Static_holi.txt"});
+    EXPECT_EQ(DirectoryNames(), std::vector<std::string>{});
+    EXPECT_EQ(UnsavedHolidayFiles(), (std::vector<std::string>{"126_holi.txt", "Dynamic_holi.txt", "Static_holi.txt"}));
 }
 
 TEST_F(DataFilesTest, LoadHolidayDataReadsAllThreeEvenAfterAnEmptyOne) {

@@ -90,6 +90,8 @@ void ModelTest::SetUp() {
     ASSERT_NE(mkdtemp(pattern.data()), nullptr) << "errno " << errno;
     m_tempDirectory = pattern;
     ASSERT_EQ(chdir(m_tempDirectory.c_str()), 0);
+    // Recovery copies go inside the test's folder, never into the user's own state folder.
+    ::setenv("XDG_STATE_HOME", (m_tempDirectory + "/.state").c_str(), 1);
     ResetModelState();
 }
 

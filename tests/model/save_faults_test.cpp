@@ -2,6 +2,7 @@
 #include "model/data_files.h"
 #include "model/file_system_calls.h"
 #include "model/record.h"
+#include "model/stores.h"
 #include "model/text_file_format.h"
 #include "model/year_calendar.h"
 #include "tests/model/model_test_support.h"
@@ -214,9 +215,11 @@ protected:
         if (c.memo) {
             files.push_back({kMemoFile, "", EncodeTextFile(g_strMemoData)});
         } else {
-            files.push_back({kStaticHolidayFile, "", EncodeTextFile(g_strStaticHoliday)});
+            // In the order a save writes them: every store adds records, and the fixed-date file,
+            // whose emptiness makes the next start fill in the built-in table, comes last.
             files.push_back({kDynamicHolidayFile, "", EncodeTextFile(g_strDynamicHoliday)});
             files.push_back({"126_holi.txt", "", EncodeTextFile(g_strYearHoliday)});
+            files.push_back({kStaticHolidayFile, "", EncodeTextFile(g_strStaticHoliday)});
         }
         for (FileState& file : files)
             file.oldBytes = c.filesExist ? "9^9^old " + file.name + "^0~\0a longer old tail"s : kMissing;
@@ -226,6 +229,7 @@ protected:
     // Puts the old files back as another program would, and forgets them, as a new run would.
     static void Restore(const std::vector<FileState>& files) {
         ForgetDataFiles();
+        ForgetHolidayFileStates();
         for (const FileState& file : files) {
             ::unlink(file.name.c_str());
             if (file.oldBytes != kMissing) {

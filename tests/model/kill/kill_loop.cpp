@@ -1,9 +1,13 @@
 // Kills a process that saves the four data files in a loop with SIGKILL, again and again, and
-// checks after every kill that each file holds one complete store that a save wrote.
+// checks after every kill that each file holds one complete store that a save wrote, that every
+// holiday is in at least one holiday file though each save moves one of them to another file (as a
+// change of its kind does), and that the program's start-up clean-up removes every temporary file
+// a killed save left.
 //
 //   velmora_kill_loop [--kills N] [--max-delay-us U] [--seed S] [--dir DIR]
 #include "model/data_files.h"
 #include "model/record.h"
+#include "model/stores.h"
 #include "model/text_file_format.h"
 #include "model/year_calendar.h"
 
@@ -22,7 +26,7 @@
 namespace {
 
 constexpr int kYear = 126;
-constexpr long long kVersionsPerChild = 1000000;
+constexpr int kHolidays = 12;
 
 struct Stores {
     std::string memo;
@@ -31,30 +35,33 @@ struct Stores {
     std::string oneYear;
 };
 
-// The stores of save number `version`: a marker record with the version first, then a number of
-// records that varies a lot, so that saves take very different times.
-Stores StoresOf(long long version) {
-    std::mt19937_64 random(static_cast<unsigned long long>(version) * 0x9E3779B97F4A7C15ull);
-    const auto marker = [version](const char* what) {
-        return "0^0^" + std::string(what) + "^" + std::to_string(version) + "~";
-    };
+// The holiday file that holiday `h` lives in at save number `version`, 0..2: from one save to the
+// next exactly one holiday, number version % kHolidays, moves on to the next file.
+int HomeOf(int h, long long version) { return static_cast<int>((h + (version + kHolidays - h) / kHolidays) % 3); }
+
+std::string HolidayRecord(int h, int file) {
+    static const char* const kinds[] = {"0", "2", "100"};
+    return std::to_string(h % 12 + 1) + "^" + std::to_string(h % 4 + 1) + "^h" + std::to_string(h) + "^" + kinds[file] +
+           "~";
+}
+
+// The stores of save number `version`. The memo store starts with a marker record that holds the
+// version, then a number of records that varies a lot, so that saves take very different times.
+// The holiday stores hold the holidays where HomeOf puts them.
+Stores StoresOf(long long version, bool withMemo = true) {
     Stores stores;
-    stores.memo = marker("memo");
+    for (int h = 0; h < kHolidays; ++h) {
+        const int home = HomeOf(h, version);
+        (home == 0 ? stores.fixed : home == 1 ? stores.dynamic : stores.oneYear) += HolidayRecord(h, home);
+    }
+    if (!withMemo) return stores;
+    std::mt19937_64 random(static_cast<unsigned long long>(version) * 0x9E3779B97F4A7C15ull);
+    stores.memo = "0^0^memo^" + std::to_string(version) + "~";
     const int memoRecords = random() % 8 == 0 ? 20000 : static_cast<int>(random() % 400);
     for (int i = 0; i < memoRecords; ++i) {
         const std::string text = "memo " + std::to_string(version) + " " + std::to_string(random() % 1000000) +
                                  (i % 5 == 0 ? "\r\nsecond line" : "");
         stores.memo += MakeMemoRecord(kYear, i % 12, i % 31 + 1, text);
-    }
-    stores.fixed = marker("fixed");
-    stores.dynamic = marker("dynamic");
-    stores.oneYear = marker("year");
-    for (int i = 0; i < static_cast<int>(random() % 60); ++i) {
-        stores.fixed +=
-            std::to_string(i % 12 + 1) + "^" + std::to_string(i % 28 + 1) + "^fixed " + std::to_string(version) + "^0~";
-        stores.dynamic +=
-            std::to_string(i % 12 + 1) + "^" + std::to_string(i % 5 + 1) + "^rule^" + std::to_string(i % 5 + 1) + "~";
-        stores.oneYear += std::to_string(i % 12 + 1) + "^" + std::to_string(i % 28 + 1) + "^once^100~";
     }
     return stores;
 }
@@ -89,39 +96,57 @@ std::string RawBytes(const std::string& name) {
     return bytes;
 }
 
-// Returns the version of the complete store that the file holds, or -1 after printing why not.
-long long CheckFile(const std::string& name, std::string Stores::*member) {
-    const std::string raw = RawBytes(name);
-    const std::string store = ReadTextFile(name);
-    // The marker record: 0 ^ 0 ^ what ^ version ~
-    std::string_view rest = store;
-    std::string_view fields = CutRecord(rest);
-    std::string_view field;
-    for (int i = 0; i < 3; ++i) CutField(fields, field);
-    CutField(fields, field);
-    if (field.empty() || field.find_first_not_of("0123456789") != std::string_view::npos) {
-        std::fprintf(stderr, "%s: no version marker; %zu bytes\n", name.c_str(), raw.size());
+// Returns the version that the memo file's complete store holds, or -1 after printing why not.
+long long CheckMemoFile() {
+    const std::string raw = RawBytes(kMemoFile);
+    const std::string store = ReadTextFile(kMemoFile);
+    // The marker record: 0 ^ 0 ^ memo ^ version ~
+    const MemoRecordFields marker = SplitMemoRecord(std::string_view(store).substr(0, store.find('~')));
+    if (marker.text.empty() || marker.text.find_first_not_of("0123456789") != std::string_view::npos) {
+        std::fprintf(stderr, "%s: no version marker; %zu bytes\n", kMemoFile, raw.size());
         return -1;
     }
-    const long long version = std::atoll(std::string(field).c_str());
-    const std::string expected = StoresOf(version).*member;
+    const long long version = std::atoll(std::string(marker.text).c_str());
+    const std::string expected = StoresOf(version).memo;
     if (store != expected || raw != EncodeTextFile(expected)) {
-        std::fprintf(stderr, "%s: version %lld is not complete: %zu bytes read, %zu expected\n", name.c_str(), version,
+        std::fprintf(stderr, "%s: version %lld is not complete: %zu bytes read, %zu expected\n", kMemoFile, version,
                      raw.size(), EncodeTextFile(expected).size());
         return -1;
     }
     return version;
 }
 
-// Removes the temporary files that a killed save left behind; returns how many there were.
-int RemoveLeftovers() {
+// Returns the first version from `from` to `to` whose store the holiday file holds, byte for byte,
+// or -1 after printing that it holds none of them.
+long long CheckHolidayFile(const std::string& name, std::string Stores::*member, long long from, long long to) {
+    const std::string raw = RawBytes(name);
+    for (long long version = from; version <= to; ++version) {
+        if (raw == EncodeTextFile(StoresOf(version, false).*member)) return version;
+    }
+    std::fprintf(stderr, "%s: %zu bytes that no save from %lld to %lld wrote\n", name.c_str(), raw.size(), from, to);
+    return -1;
+}
+
+// Returns how many of the holidays no holiday file holds, printing each.
+int LostHolidays(const std::string (&files)[4]) {
+    std::string all;
+    for (int f = 1; f < 4; ++f) all += ReadTextFile(files[f]);
+    int lost = 0;
+    for (int h = 0; h < kHolidays; ++h) {
+        if (all.find("^h" + std::to_string(h) + "^") == std::string::npos) {
+            std::fprintf(stderr, "holiday h%d is in no holiday file\n", h);
+            ++lost;
+        }
+    }
+    return lost;
+}
+
+// Returns how many files whose names start with "." and end with ".tmp" the folder holds.
+int CountTempFiles() {
     int count = 0;
     for (const auto& entry : std::filesystem::directory_iterator(".")) {
         const std::string name = entry.path().filename().string();
-        if (name.size() > 4 && name[0] == '.' && name.ends_with(".tmp")) {
-            std::filesystem::remove(entry.path());
-            ++count;
-        }
+        if (name.size() > 4 && name[0] == '.' && name.ends_with(".tmp")) ++count;
     }
     return count;
 }
@@ -169,6 +194,7 @@ int main(int argc, char** argv) {
     long long previous[4] = {0, 0, 0, 0};
     int failures = 0;
     int killedMidSave = 0;
+    int totalLeftovers = 0;
     int changed = 0;
     for (int kill = 1; kill <= kills; ++kill) {
         int ready[2];
@@ -183,7 +209,11 @@ int main(int argc, char** argv) {
         }
         if (child == 0) {
             ::close(ready[0]);
-            SaveForEver(kill * kVersionsPerChild, ready[1]);
+            // Each child is a new start of the program: it reads the files as the last kill left
+            // them and saves the last complete memo version again, so that every save is one move
+            // away from what the holiday files hold (a kill may have cut the holiday save short).
+            LoadHolidayData();
+            SaveForEver(previous[0], ready[1]);
         }
         ::close(ready[1]);
         char byte = 0;
@@ -198,31 +228,42 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "kill %d: the saving process ended on its own (status %d)\n", kill, status);
             ++failures;
         }
-        if (RemoveLeftovers() > 0) ++killedMidSave;
+        // What the kill left behind stays until the program's start-up clean-up, which must clear it.
+        const int leftovers = CountTempFiles();
+        if (leftovers > 0) ++killedMidSave;
+        totalLeftovers += leftovers;
+        if (RemoveLeftoverTempFiles() != leftovers || CountTempFiles() != 0) {
+            std::fprintf(stderr, "kill %d: the start-up clean-up left temporary files\n", kill);
+            ++failures;
+        }
 
-        long long versions[4];
         bool anyChange = false;
-        for (int f = 0; f < 4; ++f) {
-            versions[f] = CheckFile(files[f], members[f]);
-            if (versions[f] < 0) {
+        const long long memoVersion = CheckMemoFile();
+        if (memoVersion < 0) {
+            std::fprintf(stderr, "kill %d: %s is no complete store\n", kill, kMemoFile);
+            ++failures;
+        } else if (memoVersion < previous[0]) {
+            std::fprintf(stderr, "kill %d: %s went back from version %lld to %lld\n", kill, kMemoFile, previous[0],
+                         memoVersion);
+            ++failures;
+        } else {
+            anyChange = memoVersion != previous[0];
+            previous[0] = memoVersion;
+        }
+        // Each save writes the memo file first, so no holiday file is newer than the memo file.
+        for (int f = 1; f < 4 && memoVersion >= 0; ++f) {
+            const long long version = CheckHolidayFile(files[f], members[f], previous[f], memoVersion);
+            if (version < 0) {
                 std::fprintf(stderr, "kill %d: %s is no complete store\n", kill, files[f].c_str());
                 ++failures;
                 continue;
             }
-            if (versions[f] < previous[f]) {
-                std::fprintf(stderr, "kill %d: %s went back from version %lld to %lld\n", kill, files[f].c_str(),
-                             previous[f], versions[f]);
-                ++failures;
-            }
-            anyChange = anyChange || versions[f] != previous[f];
-            previous[f] = versions[f];
+            anyChange = anyChange || version != previous[f];
+            previous[f] = version;
         }
-        // The memo file is saved first and the holiday files in order, so later files never run ahead.
-        for (int f = 1; f < 4; ++f) {
-            if (versions[f] >= 0 && versions[f - 1] >= 0 && versions[f] > versions[f - 1]) {
-                std::fprintf(stderr, "kill %d: %s is newer than %s\n", kill, files[f].c_str(), files[f - 1].c_str());
-                ++failures;
-            }
+        if (LostHolidays(files) > 0) {
+            std::fprintf(stderr, "kill %d: a holiday moving to another file was lost\n", kill);
+            ++failures;
         }
         if (anyChange) ++changed;
     }
@@ -230,8 +271,9 @@ int main(int argc, char** argv) {
         if (::chdir("/") == 0) std::filesystem::remove_all(directory);
     }
     std::printf(
-        "kills: %d; after each, all 4 files were checked: %d failures; kills that left a temporary file "
-        "(mid-save): %d; kills after which a file had changed: %d\n",
-        kills, failures, killedMidSave, changed);
+        "kills: %d; after each, all 4 files and every holiday were checked: %d failures; kills that left "
+        "temporary files (mid-save): %d, %d files in all, each removed by the start-up clean-up; kills after "
+        "which a file had changed: %d\n",
+        kills, failures, killedMidSave, totalLeftovers, changed);
     return failures == 0 ? 0 : 1;
 }
