@@ -3,6 +3,7 @@
 #include "app/about_dlg.h"
 #include "app/host_dlg.h"
 #include "app/single_instance.h"
+#include "model/stores.h"
 #include "platform/text_codec.h"
 #include "platform/wnd.h"
 #include "ui/globals.h"
@@ -40,6 +41,8 @@ BOOL CCalendarApp::InitInstance() {
     CSingleInstance single(QDir::currentPath(), CCalendarDlg::ShowRunningAsTrayClick);
     switch (single.Start()) {
     case CSingleInstance::Role::First:
+        // No other copy can be saving here now: what a killed save left behind is ours to clear.
+        if (single.HoldsLock()) RemoveLeftoverTempFiles();
         break;
     case CSingleInstance::Role::Second:
         return FALSE;

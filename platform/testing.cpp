@@ -45,4 +45,6 @@ void ClearQuit() {
     State().quitCode = 0;
 }
 
+int PostedQuitCode() { return State().quitPosted ? State().quitCode : 0; }
+
 }  // namespace platform::testing

@@ -54,5 +54,7 @@ void SetKeyboardModifiers(std::optional<Qt::KeyboardModifiers> held);
 void SetTrayAvailable(std::optional<bool> available);
 // Forgets a posted quit.
 void ClearQuit();
+// Returns the exit code of the quit posted, 0 when none was.
+int PostedQuitCode();
 
 }  // namespace platform::testing

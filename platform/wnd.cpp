@@ -5,6 +5,7 @@
 #include "platform/text_codec.h"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QInputMethod>
 #include <QMessageBox>
 #include <QPushButton>
@@ -12,6 +13,8 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QtMath>
+
+#include <algorithm>
 
 CWnd::CWnd() = default;
 
@@ -131,6 +134,9 @@ int CWnd::MessageBox(std::string_view textCp932, std::string_view captionCp932, 
         return answer;
     }
     if (platform::detail::State().testMode) platform::detail::TestModeFailure("a message box has no answer queued");
+    const bool yesNo = (type & 0x0F) == MB_YESNO;
+    // Once the program ends, no question may hold it: the answer is the cautious one.
+    if (platform::detail::State().quitPosted) return yesNo ? IDNO : IDOK;
 
     QMessageBox box(m_widget != nullptr && m_widget->isVisible() ? m_widget.data() : nullptr);
     // Modal to its window only: the tray icon keeps answering while the question is open.
@@ -138,16 +144,25 @@ int CWnd::MessageBox(std::string_view textCp932, std::string_view captionCp932, 
     box.setWindowTitle(caption);
     box.setText(text);
     box.setIcon((type & 0xF0) == MB_ICONEXCLAMATION ? QMessageBox::Warning : QMessageBox::NoIcon);
-    if ((type & 0x0F) != MB_YESNO) {
+    QPushButton* yes = nullptr;
+    if (yesNo) {
+        yes = box.addButton(QStringLiteral("はい(&Y)"), QMessageBox::YesRole);
+        box.addButton(QStringLiteral("いいえ(&N)"), QMessageBox::NoRole);
+        box.setDefaultButton(yes);
+    } else {
         box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
-        box.exec();
-        return IDOK;
     }
-    QPushButton* yes = box.addButton(QStringLiteral("はい(&Y)"), QMessageBox::YesRole);
-    box.addButton(QStringLiteral("いいえ(&N)"), QMessageBox::NoRole);
-    box.setDefaultButton(yes);
-    box.exec();
-    return box.clickedButton() == yes ? IDYES : IDNO;
+    // The box runs in a loop of ours, so that a quit posted while it is open (the end of the
+    // session, SIGTERM) closes it unanswered instead of waiting for the user.
+    QEventLoop loop;
+    QObject::connect(&box, &QDialog::finished, &loop, &QEventLoop::quit);
+    auto& loops = platform::detail::State().loops;
+    loops.push_back(&loop);
+    box.open();
+    loop.exec();
+    loops.erase(std::find(loops.begin(), loops.end(), &loop));
+    if (!yesNo) return IDOK;
+    return yes != nullptr && box.clickedButton() == yes ? IDYES : IDNO;
 }
 
 CMenu* CWnd::GetSystemMenu(BOOL) {

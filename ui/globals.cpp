@@ -7,11 +7,13 @@ int g_bMinimized = 0;
 int g_bShiftDown = 0;
 int g_bCtrlDown = 0;
 int g_bListShiftDown = 0;
+int g_bEnding = 0;
 void (*g_pfnShowAboutBox)() = nullptr;
 
 void ResetWindowGlobals() {
     g_nSelDay = 0;
     g_bMinimized = 0;
+    g_bEnding = 0;
     g_bShiftDown = 0;
     g_bCtrlDown = 0;
     g_bListShiftDown = 0;

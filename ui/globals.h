@@ -13,6 +13,9 @@ extern int g_bShiftDown;
 extern int g_bCtrlDown;
 // 1 while Shift is held, as the month schedule list has seen.
 extern int g_bListShiftDown;
+// 1 once the program has begun to end (the tray's "終了", the session's end, SIGTERM): no dialog
+// may then stop it with a question.
+extern int g_bEnding;
 // Opens the About box; the program's shell sets it, and without it the About item does nothing.
 extern void (*g_pfnShowAboutBox)();
 

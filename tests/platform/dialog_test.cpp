@@ -1,4 +1,5 @@
 #include "platform/dialog.h"
+#include "platform/state.h"
 #include "platform/testing.h"
 #include "platform/text_codec.h"
 #include "tests/platform/test_resources.h"
@@ -14,6 +15,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QTimer>
 #include <QWindow>
 
 #include <gtest/gtest.h>
@@ -502,6 +504,27 @@ TEST_F(PlatformTest, QuitEndsModalRunsAndIsRemembered) {
     EXPECT_TRUE(IsQuitPosted());
     FormDialog later;
     EXPECT_EQ(later.DoModal(), -1) << "nothing runs once the program is quitting";
+}
+
+// The end of the session (SIGTERM, logout) posts a quit while a question may be open: the question
+// closes unanswered rather than holding the program until someone answers it.
+TEST_F(PlatformTest, AQuitPostedWhileAMessageBoxIsOpenClosesItWithTheCautiousAnswer) {
+    platform::detail::State().testMode = false;
+    CWnd owner;
+    for (const UINT type : {UINT{MB_YESNO | MB_ICONEXCLAMATION}, UINT{MB_OK}}) {
+        platform::testing::ClearQuit();
+        bool shown = false;
+        QTimer::singleShot(0, [&shown] {
+            shown = QApplication::activeModalWidget() != nullptr || !QApplication::topLevelWidgets().isEmpty();
+            PostQuitMessage(0);
+        });
+        const int answer = owner.MessageBox(Cp932("保存に失敗しました。終了しますか？"), Cp932("エラー"), type);
+        EXPECT_TRUE(shown);
+        EXPECT_EQ(answer, type == MB_OK ? IDOK : IDNO);
+    }
+    // Once the quit is posted, no further question is even shown.
+    EXPECT_EQ(owner.MessageBox(Cp932("もう一度？"), Cp932("エラー"), MB_YESNO), IDNO);
+    platform::detail::State().testMode = true;
 }
 
 }  // namespace

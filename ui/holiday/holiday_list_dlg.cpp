@@ -5,6 +5,7 @@
 #include "model/record.h"
 #include "ui/holiday/holiday_set_dlg.h"
 #include "ui/resource_ids.h"
+#include "ui/save_notices.h"
 
 CHolidayListDlg::CHolidayListDlg(CWnd* parent) : CDialog(IDD_HOLIDAY_LIST, parent) {}
 
@@ -119,7 +120,7 @@ void CHolidayListDlg::ChangeHoliday(bool save) {
 void CHolidayListDlg::DeleteHoliday() {
     TakeOutSelectedHoliday();
     // Both the button and the menu write the files: the main window rebuilds from them.
-    SaveHolidayData();
+    save_notices::SaveHolidayDataAndTell(*this);
     UpdateHolidayList();
 }
 

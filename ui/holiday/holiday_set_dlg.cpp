@@ -4,6 +4,7 @@
 #include "model/holiday_table.h"
 #include "model/record.h"
 #include "ui/resource_ids.h"
+#include "ui/save_notices.h"
 
 CHolidaySetDlg::CHolidaySetDlg(CWnd* parent) : CDialog(IDD_HOLIDAY_SET, parent) {}
 
@@ -53,7 +54,7 @@ void CHolidaySetDlg::OnRegister() {
     // A week that is no integer has been refused with a prompt: the user corrects it here.
     if (!UpdateData(TRUE)) return;
     HolidayStoreForChoice(m_nKind) += MakeHolidayRecord(m_strMonth, m_strDay, m_strName, m_nKind, m_nWeek);
-    SaveHolidayData();
+    save_notices::SaveHolidayDataAndTell(*this);
     EndDialog(0);
 }
 
@@ -67,6 +68,6 @@ void CHolidaySetDlg::OnCancel() {
         std::string& store = m_pHomeStore != nullptr ? *m_pHomeStore : HolidayStoreForPutBack(kind);
         store += m_strRecord;
     }
-    SaveHolidayData();
+    save_notices::SaveHolidayDataAndTell(*this);
     EndDialog(0);
 }

@@ -2,6 +2,7 @@
 
 #include "model/data_files.h"
 #include "model/record.h"
+#include "model/stores.h"
 #include "model/year_calendar.h"
 #include "platform/resources.h"
 #include "platform/termination.h"
@@ -9,6 +10,7 @@
 #include "ui/main/calendar_layout.h"
 #include "ui/main/calendar_texts.h"
 #include "ui/resource_ids.h"
+#include "ui/save_notices.h"
 
 #include <cstring>
 
@@ -92,6 +94,7 @@ BOOL CCalendarDlg::OnInitDialog() {
     // Logging out or a SIGTERM saves what the user has, as the tray's "終了" does.
     platform::SetTerminationHandler([this] { OnTrayExit(); });
     s_running = this;
+    save_notices::TellStartUpNotices(*this);
     return TRUE;
 }
 
@@ -206,29 +209,45 @@ void CCalendarDlg::OnCancel() { OnSysCommand(SC_CLOSE, 0); }
 void CCalendarDlg::OnOK() {}
 
 void CCalendarDlg::OnFileExit() {
-    if (!SaveMemoData()) {
+    // Another program changed a data file since it was read: its version is kept aside, so ask first.
+    const std::vector<std::string> changed = save_notices::ChangedDataFiles();
+    if (!changed.empty() && MessageBox(save_notices::ChangedFilesQuestion(changed), Cp932("確認"),
+                                       MB_YESNO | MB_ICONEXCLAMATION) != IDYES) {
+        return;
+    }
+    const bool memoSaved = SaveMemoData() != 0;
+    if (!memoSaved) {
         const int answer = MessageBox(Cp932("メモデータの保存に失敗しました。\r\n終了しますか？"), Cp932("エラー"),
                                       MB_YESNO | MB_ICONEXCLAMATION);
         if (answer != IDYES) return;
     }
-    if (!SaveHolidayData()) {
+    const bool holidaysSaved = SaveHolidayData() != 0;
+    if (!holidaysSaved) {
         const int answer = MessageBox(Cp932("休日データの保存に失敗しました。\r\n終了しますか？"), Cp932("エラー"),
                                       MB_YESNO | MB_ICONEXCLAMATION);
         if (answer != IDYES) return;
     }
+    save_notices::LogNotices();
     if (IsTrayAvailable()) {
+        // The stores stay in memory: the next save, at the latest at the end, tries again.
         ShowWindow(SW_HIDE);
-    } else {
-        PostQuitMessage(0);
+        return;
     }
+    // Ending with a store unsaved: the user said so, but what it holds is still kept aside.
+    if (!memoSaved) SaveMemoDataOrRecover();
+    if (!holidaysSaved) SaveHolidayDataOrRecover();
+    PostQuitMessage(memoSaved && holidaysSaved ? 0 : 1);
 }
 
 void CCalendarDlg::OnTrayExit() {
+    g_bEnding = 1;
     // A dialog still open ends as at the end of the desktop session: what is typed in it is kept.
     EndDialogsOpenedAfter(this);
-    SaveMemoData();
-    SaveHolidayData();
-    PostQuitMessage(0);
+    // What cannot be written where it belongs is kept as a recovery copy; the status says so.
+    const int memoSaved = SaveMemoDataOrRecover();
+    const int holidaysSaved = SaveHolidayDataOrRecover();
+    save_notices::LogNotices();
+    PostQuitMessage(memoSaved && holidaysSaved ? 0 : 1);
 }
 
 void CCalendarDlg::ToggleView() {

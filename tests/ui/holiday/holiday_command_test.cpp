@@ -9,6 +9,8 @@
 #include "ui/main/calendar_dlg.h"
 #include "ui/resource_ids.h"
 
+#include <sys/stat.h>
+
 #include <ctime>
 
 namespace {
@@ -50,6 +52,45 @@ TEST_F(HolidayCommandTest, AOneYearHolidayAddedInTheListMarksItsDayWhenTheListCl
     EXPECT_EQ(g_YearCalendar.Cell(11, 9)->flag, 1);
     EXPECT_EQ(g_YearCalendar.Cell(11, 9)->text, Cp932("創立記念日"));
     EXPECT_EQ(g_YearCalendar.Cell(11, 10)->flag, 0);
+    EXPECT_EQ(FileBytes("126_holi.txt"), Cp932("12^9^創立記念日^100~") + '\0');
+    calendar.DestroyWindow();
+}
+
+TEST_F(HolidayCommandTest, AHolidayThatCannotBeSavedIsToldOfOnceAndStaysUntilTheEnd) {
+    CCalendarDlg calendar;
+    ASSERT_TRUE(calendar.Create(IDD_CALENDAR));
+    ASSERT_EQ(::chmod("126_holi.txt", 0444), 0);
+
+    platform::testing::QueueModalHook([](CDialog& list) {
+        ClickButton(list, IDC_HOLIDAY_ADD);
+        ClickButton(list, IDC_HOLIDAY_CLOSE);
+    });
+    platform::testing::QueueModalHook([](CDialog& set) {
+        TypeInto(set, IDC_MONTH_COMBO, "12");
+        TypeInto(set, IDC_DAY_COMBO, "9");
+        TypeInto(set, IDC_HOLIDAY_NAME, "創立記念日");
+        CheckRadio(set, IDC_KIND_ONE_YEAR);
+        ClickButton(set, IDC_SET_REGISTER);
+    });
+    platform::testing::QueueMessageBoxAnswer(IDOK);
+    EXPECT_TRUE(calendar.OnCommand(ID_SETTINGS_HOLIDAYS));
+
+    ASSERT_EQ(platform::testing::MessageBoxCalls().size(), 1u) << "one message for one edit";
+    EXPECT_NE(platform::testing::MessageBoxCalls()[0].text.find("「126_holi.txt」"), std::string::npos)
+        << platform::testing::MessageBoxCalls()[0].text;
+    // The main window rebuilt from the files, yet the edit is what it shows.
+    EXPECT_EQ(g_YearCalendar.Cell(11, 9)->flag, 1);
+    EXPECT_EQ(FileBytes("126_holi.txt"), "\0"s);
+
+    // "終了(&X)" asks, as for any store it cannot save.
+    platform::testing::QueueMessageBoxAnswer(IDNO);
+    calendar.OnCommand(ID_FILE_EXIT);
+    ASSERT_EQ(platform::testing::MessageBoxCalls().size(), 2u);
+    EXPECT_EQ(platform::testing::MessageBoxCalls()[1].text, "休日データの保存に失敗しました。\r\n終了しますか？");
+
+    // Once the file can be written again, the end writes the edit there.
+    ASSERT_EQ(::chmod("126_holi.txt", 0644), 0);
+    calendar.OnTrayExit();
     EXPECT_EQ(FileBytes("126_holi.txt"), Cp932("12^9^創立記念日^100~") + '\0');
     calendar.DestroyWindow();
 }

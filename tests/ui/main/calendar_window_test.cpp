@@ -230,8 +230,8 @@ class FileExitTest : public CalendarWindowTest, public ::testing::WithParamInter
 
 TEST_P(FileExitTest, AsksOnEachFailedSave) {
     const FailedSaveCase& c = GetParam();
-    CCalendarDlg& dlg = OpenWindow();
     PutFileBytes("MemoData.txt", std::string(1, '\0'));
+    CCalendarDlg& dlg = OpenWindow();
     chmod("MemoData.txt", c.memoReadOnly ? 0444 : 0644);
     chmod("Static_holi.txt", c.staticReadOnly ? 0444 : 0644);
     for (int answer : c.answers) QueueMessageBoxAnswer(answer);

@@ -1,0 +1,88 @@
+#include "ui/save_notices.h"
+
+#include "model/data_files.h"
+#include "model/recovery.h"
+#include "model/stores.h"
+#include "model/year_calendar.h"
+#include "platform/text_codec.h"
+#include "platform/wnd.h"
+#include "ui/globals.h"
+
+#include <cstdio>
+
+namespace save_notices {
+
+namespace {
+
+std::string NameList(const std::vector<std::string>& files) {
+    std::string list;
+    for (const std::string& file : files) list += "「" + file + "」";
+    return list;
+}
+
+}  // namespace
+
+std::string StartUpText(const std::vector<std::string>& recoveryCopies, const std::vector<FileNotice>& notices) {
+    std::string text;
+    if (!recoveryCopies.empty()) {
+        text += "前回の終了時に保存できなかったデータを、次の場所に残しました。\r\n";
+        for (const std::string& copy : recoveryCopies) text += "  " + copy + "\r\n";
+    }
+    for (const FileNotice& notice : notices) {
+        if (notice.kind != FileNoticeKind::ForeignFileRead) continue;
+        if (!text.empty()) text += "\r\n";
+        text += "「" + notice.file +
+                "」はこのプログラムの形式（シフトJIS）のファイルではないようです。\r\n"
+                "最初に保存する前に、元のファイルを「" +
+                notice.file + ".orig-日付-時刻」として同じフォルダに残します。\r\n";
+    }
+    return text.empty() ? text : Cp932(text);
+}
+
+std::string ChangedFilesQuestion(const std::vector<std::string>& files) {
+    return Cp932(NameList(files) +
+                 "は、起動後にほかのプログラムによって変更されています。\r\n"
+                 "変更されたファイルは「ファイル名.conflict-日付-時刻」として残し、このデータを保存します。\r\n"
+                 "保存して終了しますか？");
+}
+
+std::string UnsavedHolidaysText(const std::vector<std::string>& files) {
+    return Cp932("休日データを" + NameList(files) +
+                 "に保存できませんでした。\r\n"
+                 "変更は消さずに残し、終了するときにもう一度保存します。");
+}
+
+std::vector<std::string> ChangedDataFiles() {
+    std::vector<std::string> changed;
+    for (const std::string& name : {std::string(kMemoFile), std::string(kStaticHolidayFile),
+                                    std::string(kDynamicHolidayFile), YearHolidayFileName(g_YearCalendar.year)}) {
+        if (DataFileChangedOnDisk(name)) changed.push_back(name);
+    }
+    return changed;
+}
+
+int SaveHolidayDataAndTell(CWnd& owner) {
+    const int saved = SaveHolidayData();
+    // While the program ends, the exit path keeps the stores as recovery copies and says so.
+    if (!saved && !g_bEnding) {
+        owner.MessageBox(UnsavedHolidaysText(UnsavedHolidayFiles()), Cp932("エラー"), MB_OK | MB_ICONEXCLAMATION);
+    }
+    return saved;
+}
+
+void LogNotices() {
+    for (const FileNotice& notice : TakeFileNotices()) {
+        if (notice.kind == FileNoticeKind::ForeignFileRead) continue;
+        const char* what = notice.kind == FileNoticeKind::OriginalKept   ? "its original kept as"
+                           : notice.kind == FileNoticeKind::ConflictKept ? "changed by another program, kept as"
+                                                                         : "no longer the file read; not written";
+        std::fprintf(stderr, "velmora: %s: %s %s\n", notice.file.c_str(), what, notice.path.c_str());
+    }
+}
+
+void TellStartUpNotices(CWnd& owner) {
+    const std::string text = StartUpText(TakeUntoldRecoveryCopies(), TakeFileNotices());
+    if (!text.empty()) owner.MessageBox(text, Cp932("Velmora"), MB_OK | MB_ICONEXCLAMATION);
+}
+
+}  // namespace save_notices
