@@ -11,6 +11,7 @@ BOOL CHostDlg::OnInitDialog() {
         CCalendarDlg calendar;
         calendar.DoModal();
     }
-    PostQuitMessage(0);
+    // The main window's end may have posted its own status (1: a store was not saved in its file).
+    if (!IsQuitPosted()) PostQuitMessage(0);
     return TRUE;
 }

@@ -404,6 +404,7 @@ def session(program, work):
             "LD_PRELOAD": faketime_library(),
             "FAKETIME": FAKE_TIME,
             "FAKETIME_DONT_FAKE_MONOTONIC": "1",
+            "NO_FAKE_STAT": "1",
             # A sanitizer build wants its runtime first; libfaketime is preloaded before it.
             "ASAN_OPTIONS": ":".join(filter(None, [os.environ.get("ASAN_OPTIONS"), "verify_asan_link_order=0"])),
         })

@@ -569,7 +569,7 @@ def start_copy(d, name):
     returns its process, whose output goes to `name`.log."""
     env = dict(d.env)
     env.update({"LD_PRELOAD": "/usr/$LIB/faketime/libfaketime.so.1", "FAKETIME": FAKE_NOW,
-                "FAKETIME_DONT_FAKE_MONOTONIC": "1"})
+                "FAKETIME_DONT_FAKE_MONOTONIC": "1", "NO_FAKE_STAT": "1"})
     return d._spawn(name, [d.program_path], env=env, cwd=d.data)
 
 
@@ -641,3 +641,124 @@ def start_beside_a_lock_file_no_copy_holds(d):
     check(lock_is_held(d), "the program runs without holding the lock")
     main.activate()
     expect_exit(d.choose_tray_exit())
+
+
+# -- nothing lost, nobody let in ----------------------------------------------------------------
+
+import pwd  # noqa: E402
+import signal  # noqa: E402
+import subprocess  # noqa: E402
+
+OTHER_USER = "velmora-e2e"
+
+
+def recovery_copies(d):
+    """The recovery copies in the case's state folder, name -> bytes."""
+    folder = os.path.join(d.env["XDG_STATE_HOME"], "velmora", "recovery")
+    if not os.path.isdir(folder):
+        return {}
+    copies = {}
+    for name in sorted(os.listdir(folder)):
+        if not name.startswith("."):
+            with open(os.path.join(folder, name), "rb") as f:
+                copies[name] = f.read()
+    return copies
+
+
+def terminate(d):
+    """SIGTERM, as at logout; returns the exit status."""
+    d.program.send_signal(signal.SIGTERM)
+    return d.wait_exit(timeout=10)
+
+
+def make_read_only(d, name):
+    os.chmod(os.path.join(d.data, name), 0o444)
+
+
+@case()
+def logout_with_an_unwritable_memo_file_keeps_a_recovery_copy(d):
+    # Fault: a save that failed at SIGTERM was silent, status 0, and that run's memos were gone.
+    # The store must go to a recovery copy, with a line on stderr and status 1, and the next start
+    # must say where it is.
+    main = d.start(files={"MemoData.txt": EMPTY_MEMOS})
+    make_read_only(d, "MemoData.txt")
+    open_day_dialog(d, main)
+    d.type("abc")
+    status = terminate(d)
+    check(status == 1, f"the program ended with status {status} though it could not save")
+    expect_file(d, "MemoData.txt", EMPTY_MEMOS)
+    copies = recovery_copies(d)
+    check(list(copies.values()) == [memo_file(b"126^11^8^abc~")], f"recovery copies: {copies}")
+    name = next(iter(copies))
+    check(name.startswith(d.data.replace("/", "%2F") + "%2FMemoData.txt.20261208-"), f"copy named {name}")
+    check(name in output_of(d, "velmora"), "stderr does not name the recovery copy")
+
+    os.chmod(os.path.join(d.data, "MemoData.txt"), 0o644)
+    d.start_program()
+    box = d.wait_window("Velmora", timeout=10)
+    d.wait_active(box, "the start-up message")
+    d.key("Return")
+    d.main_window()
+    expect_exit(d.choose_tray_exit())
+
+
+@case()
+def logout_while_the_save_failure_question_is_open_keeps_a_recovery_copy(d):
+    # Fault: a termination signal while "終了しますか？" was open waited for the answer (or
+    # ended with the data unsaved). It must write the recovery copy and end.
+    main = d.start(files={"MemoData.txt": memo_file(b"126^11^8^old~")})
+    make_read_only(d, "MemoData.txt")
+    open_day_dialog(d, main)
+    d.key("ctrl+a")
+    d.type("new")
+    d.key("Tab", "Return")  # 登録
+    main.activate()
+    choose_from_menu(d, main, 0)  # ファイル → 終了(&X)
+    question = d.wait_window("エラー", timeout=5)
+    d.wait_active(question, "the save-failure question")
+    status = terminate(d)
+    check(status == 1, f"the program ended with status {status}")
+    expect_file(d, "MemoData.txt", memo_file(b"126^11^8^old~"))
+    copies = list(recovery_copies(d).values())
+    check(copies == [memo_file(b"126^11^8^new~")], f"recovery copies: {copies}")
+
+
+def ensure_other_user():
+    try:
+        return pwd.getpwnam(OTHER_USER)
+    except KeyError:
+        subprocess.run(["useradd", "--no-create-home", "--shell", "/usr/sbin/nologin", OTHER_USER], check=True)
+        return pwd.getpwnam(OTHER_USER)
+
+
+@case()
+def a_link_planted_by_another_user_is_not_followed_at_logout(d):
+    # Fault: in a shared folder another user replaced MemoData.txt with a link to the victim's
+    # ~/.bashrc while the calendar ran; the save at logout followed it and overwrote that file.
+    # The save must refuse, keep the store as a recovery copy, and leave the victim's file alone.
+    check(os.geteuid() == 0, "this case needs root to act as a second user (CI runs as root)")
+    other = ensure_other_user()
+    victim_home = os.path.join(d.root, "home")
+    os.makedirs(victim_home)
+    bashrc = os.path.join(victim_home, ".bashrc")
+    with open(bashrc, "wb") as f:
+        f.write(b"export PATH=$HOME/bin:$PATH\n")
+    main = d.start(files={"MemoData.txt": memo_file(b"126^11^1^mine~")})
+    # A shared folder that others may write in (no sticky bit), as in the reported setup.
+    os.chmod(d.data, 0o777)
+    target = os.path.join(d.data, "MemoData.txt")
+    subprocess.run(["runuser", "-u", other.pw_name, "--", "sh", "-c",
+                    f"rm -f '{target}' 2>/dev/null; ln -s '{bashrc}' '{target}'"], check=False)
+    if not os.path.islink(target):
+        # runuser could not unlink root's file in this folder; plant the link as the attacker would.
+        os.unlink(target)
+        os.symlink(bashrc, target)
+        os.lchown(target, other.pw_uid, other.pw_gid)
+    open_day_dialog(d, main)
+    d.type("secret")
+    status = terminate(d)
+    with open(bashrc, "rb") as f:
+        check(f.read() == b"export PATH=$HOME/bin:$PATH\n", "the victim's .bashrc was overwritten")
+    check(status == 1, f"the program ended with status {status} though it refused to save")
+    copies = list(recovery_copies(d).values())
+    check(copies == [memo_file(b"126^11^1^mine~126^11^8^secret~")], f"recovery copies: {copies}")
