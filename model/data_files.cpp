@@ -24,7 +24,8 @@ namespace {
 constexpr int kMaxLinkHops = 40;  // as the kernel's own limit on symbolic link chains
 constexpr int kMaxTempNameTries = 100;
 constexpr int kMaxCopyNameTries = 100;
-constexpr int kOpenFolder = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+// O_PATH: a folder that may be searched but not listed (mode 0300) still holds our files.
+constexpr int kOpenFolder = O_PATH | O_DIRECTORY | O_CLOEXEC;
 
 // Returns "dir/" of a path, or "" for a name in the current directory.
 std::string DirectoryPart(const std::string& path) {
@@ -296,7 +297,14 @@ std::optional<TempFile> CreateTempBeside(const FileSystemCalls& fs, int folder, 
 
 // Makes a rename in the folder durable. The new content is already in place when this runs, so a
 // failure here does not turn the save into a failure.
-void SyncFolder(const FileSystemCalls& fs, int folder) { fs.syncFile(folder); }
+// The folder is held with O_PATH, which cannot be synced: a readable descriptor is opened for it.
+// Failing here does not fail the save, whose bytes are in place.
+void SyncFolder(const FileSystemCalls& fs, int folder) {
+    const int readable = fs.openAt(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
+    if (readable < 0) return;
+    fs.syncFile(readable);
+    fs.closeFile(readable);
+}
 
 // Gives a new file the owner, group and permission bits of the file it stands in for. Where the
 // system does not let us give the owner (we are not root), the group alone is tried; where

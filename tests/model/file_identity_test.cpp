@@ -536,6 +536,26 @@ TEST_F(FileIdentityTest, FileOfAnotherUserPutInPlaceOfOursIsNeitherReplacedNorKe
     EXPECT_EQ(DirectoryNames(), std::vector<std::string>{kMemoFile});
 }
 
+// A user may keep the data in a folder that others cannot list: search and write bits only.
+TEST_F(FileIdentityTest, AFolderItsOwnerMayNotListStillReadsAndSaves) {
+    const std::optional<std::pair<uid_t, gid_t>> other = OtherUser();
+    if (!other) GTEST_SKIP() << kNeedsRoot;
+    ASSERT_EQ(::chmod(".", 0711), 0);
+    ASSERT_EQ(::mkdir("unlisted", 0700), 0);
+    PutFileBytes("unlisted/MemoData.txt", kOld);
+    ASSERT_EQ(::chown("unlisted/MemoData.txt", other->first, other->second), 0);
+    ASSERT_EQ(::chown("unlisted", other->first, other->second), 0);
+    ASSERT_EQ(::chmod("unlisted", 0300), 0);
+
+    EXPECT_TRUE(AsUser(*other, [] {
+        ForgetDataFiles();
+        return ::chdir("unlisted") == 0 && ReadTextFile(kMemoFile) == "126^11^7^theirs before~" &&
+               WriteTextFile(kMemoFile, kOurStore) == 1;
+    }));
+
+    EXPECT_EQ(FileBytes("unlisted/MemoData.txt"), kOurBytes);
+}
+
 TEST_F(FileIdentityTest, RootSavingAUsersFileKeepsItsOwnerGroupAndBits) {
     const std::optional<std::pair<uid_t, gid_t>> other = OtherUser();
     if (!other) GTEST_SKIP() << kNeedsRoot;
