@@ -23,6 +23,7 @@ namespace platform::detail {
 struct TestHooks {
     std::deque<std::function<void(CDialog&)>> modalHooks;
     std::deque<int> messageBoxAnswers;
+    std::deque<std::optional<std::string>> openFileAnswers;
     std::vector<testing::MessageBoxCall> messageBoxCalls;
     std::function<UINT(const testing::PopupCall&)> popupHook;
     std::vector<testing::PopupCall> popupCalls;
