@@ -1,0 +1,47 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The first and last calendar years whose one-year holiday files the update writes.
+inline constexpr int kFirstUpdatedYear = 1955;
+inline constexpr int kLastUpdatedYear = 2099;
+
+// The fifth field that marks the holiday records the update writes, so that a later update finds
+// and replaces them; the holiday pass reads four fields and never sees it.
+inline constexpr std::string_view kOfficialRecordMark = "official";
+
+enum class HolidayUpdateError {
+    None,
+    BadList,         // the file is not the official list (error names the line)
+    UnsavedChanges,  // holiday edits that an earlier save could not write are still pending
+    UnreadableFile,  // a holiday file exists but cannot be read
+    BackupFailed,    // the backup folder or a copy in it could not be written; nothing was changed
+    WriteFailed,     // a holiday file could not be written; the files before it are new, the rest old
+};
+
+struct HolidayUpdateResult {
+    bool ok = false;
+    HolidayUpdateError errorKind = HolidayUpdateError::None;
+    std::string error;       // one English line; for BadList it names the line at fault
+    int errorLine = 0;       // for BadList, the line at fault (from 1), or 0
+    int recordsWritten = 0;  // one-year records of the update in the files written
+    int filesWritten = 0;
+    std::string backupFolder;               // where the old files were copied; "" when none was made
+    std::vector<std::string> changedFiles;  // the files written, in the order written
+    std::string failedFile;                 // for UnreadableFile and WriteFailed, the file at fault
+};
+
+// Parses the official list (code page 932 CSV bytes); on success replaces the built-in records of
+// the fixed-date and rule-based tables and the update's own records of earlier runs, writes the
+// one-year files 1955..2099 (keeping every other record byte for byte), backs up the old files
+// first, and reloads g_strStaticHoliday, g_strDynamicHoliday and g_strYearHoliday (the shown year
+// g_YearCalendar.year) from the files. On a fault found before writing, changes nothing; on a
+// failed write, leaves each file old or new and says which.
+HolidayUpdateResult UpdateOfficialHolidays(std::string_view csvCp932);
+
+// Returns the path of the official list installed with the program (the build tree's copy when run
+// from the build tree), found beside the executable `argv0OrExe` (or this process's executable
+// when it names none), or "" when there is none.
+std::string InstalledHolidayListPath(const char* argv0OrExe);
