@@ -50,6 +50,7 @@ inline constexpr UINT ID_EDIT_MONTH_SCHEDULE = 32782;
 inline constexpr UINT ID_EDIT_PICK_MONTH_SCHEDULE = 32783;
 inline constexpr UINT ID_VIEW_TOGGLE_VIEW = 32784;
 inline constexpr UINT ID_SETTINGS_HOLIDAYS = 32835;
+inline constexpr UINT ID_SETTINGS_OFFICIAL_HOLIDAYS = 32836;
 
 // Commands of the month schedule list (menu 131, toolbar 141).
 inline constexpr UINT ID_LIST_THIS_MONTH = 32785;

@@ -37,6 +37,7 @@ std::vector<MenuTemplate> VelmoraMenus() {
                       0,
                       {
                           {"休日... (&H)", ID_SETTINGS_HOLIDAYS},
+                          {"祝日を最新にする...", ID_SETTINGS_OFFICIAL_HOLIDAYS},
                       }},
                  }});
 

@@ -762,3 +762,42 @@ def a_link_planted_by_another_user_is_not_followed_at_logout(d):
     check(status == 1, f"the program ended with status {status} though it refused to save")
     copies = list(recovery_copies(d).values())
     check(copies == [memo_file(b"126^11^1^mine~126^11^8^secret~")], f"recovery copies: {copies}")
+
+
+# -- Japan's holidays as they are today ---------------------------------------------------------
+
+RED = (255, 0, 0)
+
+
+def red_in_cell(main, shot, cell):
+    """True when the day number in the month view's cell (column, week row) is drawn in red."""
+    ox, oy = main.origin(shot)
+    left, top, right, bottom = main.cell_frame(*cell)
+    s = main.scale
+    return any(shot.pixel(ox + int(x * s), oy + int(y * s)) == RED
+               for y in range(top + 2, bottom - 2) for x in range(left + 2, right - 2))
+
+
+@case()
+def official_holidays_update_marks_may_2026(d):
+    # The built-in table of its time left 4 and 6 May 2026 black (みどりの日 and the substitute
+    # for 3 May) and 23 December red. After 設定 → 祝日を最新にする..., May 2026 shows 3, 4, 5 and
+    # 6 May red and 7 May black.
+    main = d.start()
+    main.activate()
+    choose_from_menu(d, main, SETTINGS_MENU, 1)
+    question = d.wait_window("祝日を最新にする")
+    d.wait_active(question, "the question before the update")
+    d.key("Return")  # はい
+    wait_until(lambda: d.window("祝日を最新にする") not in (None, question), "the update's report", 10)
+    d.key("Return")
+    main.activate()
+    for _ in range(7):
+        d.key("shift+Left")
+    shot = wait_until(lambda: (lambda s: s if red_in_cell(main, s, (1, 2)) else None)(d.shot("may-2026")),
+                      "4 May 2026 to be red", 5)
+    for day, cell in ((3, (0, 2)), (4, (1, 2)), (5, (2, 2)), (6, (3, 2))):
+        check(red_in_cell(main, shot, cell), f"{day} May 2026 is not red after the update")
+    check(not red_in_cell(main, shot, (4, 2)), "7 May 2026 is red after the update")
+    check(b"official" in d.file("126_holi.txt"), "the 2026 holiday file holds no record of the update")
+    expect_exit(d.choose_tray_exit())

@@ -54,6 +54,9 @@ BOOL CCalendarDlg::OnCommand(UINT id) {
     case ID_SETTINGS_HOLIDAYS:
         OnHolidaySettings();
         return TRUE;
+    case ID_SETTINGS_OFFICIAL_HOLIDAYS:
+        OnUpdateOfficialHolidays();
+        return TRUE;
     default:
         return CDialog::OnCommand(id);
     }

@@ -65,6 +65,9 @@ public:
     void MakeTrayTip(std::string& tip);
     // Switches between the month view and the maximised year view.
     void ToggleView();
+    // "祝日を最新にする...": asks, then brings the holiday files to Japan's official list and the
+    // current law (from a list the user picks when Shift is held) and repaints.
+    void OnUpdateOfficialHolidays();
     // Shows the tray's menu at the pointer.
     void ShowTrayMenu();
 

@@ -1,0 +1,97 @@
+#include "model/holiday_update.h"
+#include "model/year_calendar.h"
+#include "platform/file_dialog.h"
+#include "platform/text_codec.h"
+#include "ui/main/calendar_dlg.h"
+
+#include <fstream>
+#include <optional>
+#include <string>
+
+namespace {
+
+// The official list is about 40 KB; anything far larger is no such list and is not read whole.
+constexpr std::streamoff kLargestList = 4 * 1024 * 1024;
+
+std::optional<std::string> ReadList(const std::string& path) {
+    std::ifstream file(path, std::ios::binary | std::ios::ate);
+    if (!file) return std::nullopt;
+    const std::streamoff size = file.tellg();
+    if (size < 0) return std::nullopt;
+    if (size > kLargestList) return std::string(static_cast<std::size_t>(kLargestList) + 1, '\0');
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    file.seekg(0);
+    if (!file.read(bytes.data(), size)) return std::nullopt;
+    return bytes;
+}
+
+std::string FailureText(const HolidayUpdateResult& result, const std::string& path) {
+    switch (result.errorKind) {
+    case HolidayUpdateError::BadList:
+        return "「" + path + "」は祝日の一覧（内閣府の CSV）ではありません。\r\n" +
+               (result.errorLine > 0 ? std::to_string(result.errorLine) + " 行目: " : std::string()) +
+               "休日データは変更していません。";
+    case HolidayUpdateError::UnsavedChanges:
+        return "保存できていない休日の変更があります。\r\n先に休日データを保存できるようにしてから、もう一度実行してく"
+               "ださい。"
+               "\r\n休日データは変更していません。";
+    case HolidayUpdateError::UnreadableFile:
+        return "「" + result.failedFile + "」を読めません。\r\n休日データは変更していません。";
+    case HolidayUpdateError::BackupFailed:
+        return "バックアップを作れませんでした。\r\n休日データは変更していません。";
+    case HolidayUpdateError::WriteFailed:
+        return "「" + result.failedFile + "」に書き込めませんでした。\r\n以前のファイルはバックアップ「" +
+               result.backupFolder + "」にあります。";
+    case HolidayUpdateError::None:
+        break;
+    }
+    return "祝日を更新できませんでした。";
+}
+
+}  // namespace
+
+void CCalendarDlg::OnUpdateOfficialHolidays() {
+    std::string path;
+    // With Shift held the user picks a newer list; otherwise the list installed with the program.
+    if (GetKeyState(VK_SHIFT) < 0) {
+        const std::optional<std::string> picked = platform::AskOpenFileName(*this, Cp932("祝日の一覧（CSV）を開く"),
+                                                                            Cp932("CSV (*.csv);;すべてのファイル (*)"));
+        if (!picked) return;
+        path = *picked;
+    } else {
+        path = InstalledHolidayListPath(nullptr);
+    }
+    if (path.empty()) {
+        MessageBox(Cp932("祝日の一覧（syukujitsu.csv）が見つかりません。\r\nShift "
+                         "キーを押しながら選ぶと、ファイルを指定できます。"),
+                   Cp932("エラー"), MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    const std::string question =
+        "日本の祝日・休日を、内閣府の一覧と今の祝日法に合わせます。\r\n"
+        "1955年から2099年までの各年の休日ファイルに祝日・休日を書き込み、"
+        "組み込みの休日（元旦、成人の日など）を置き換えます。\r\n"
+        "ご自分で登録した休日はそのまま残ります。\r\n"
+        "今のファイルはバックアップとして残します。\r\n\r\n"
+        "祝日を最新にしますか？";
+    if (MessageBox(Cp932(question), Cp932("祝日を最新にする"), MB_YESNO | MB_ICONEXCLAMATION) != IDYES) return;
+
+    const std::optional<std::string> list = ReadList(path);
+    const std::string& shownPath = path;
+    if (!list) {
+        MessageBox(Cp932("「" + shownPath + "」を読めません。\r\n休日データは変更していません。"), Cp932("エラー"),
+                   MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    const HolidayUpdateResult result = UpdateOfficialHolidays(*list);
+    g_YearCalendar.Build();
+    Repaint();
+    if (!result.ok) {
+        MessageBox(Cp932(FailureText(result, shownPath)), Cp932("エラー"), MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    MessageBox(Cp932("祝日を最新にしました（" + std::to_string(result.filesWritten) + " ファイル、祝日・休日 " +
+                     std::to_string(result.recordsWritten) + " 件）。\r\n以前のファイルはバックアップ「" +
+                     result.backupFolder + "」にあります。"),
+               Cp932("祝日を最新にする"), MB_OK);
+}
