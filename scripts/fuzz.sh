@@ -5,7 +5,8 @@
 #   scripts/fuzz.sh              a fixed number of runs from a fixed seed per target, in a fresh
 #                                folder: the same executions every time (the test command runs this)
 #   scripts/fuzz.sh long [RUNS]  RUNS executions per target (default 10000000), one after another,
-#                                at the lowest priority; prints each target's executions and time
+#                                at the lowest priority; prints each target's executions and time,
+#                                and appends the final statistics of the runs to fuzz/long_runs.txt
 #
 # New inputs go to build/fuzz/work/<target>; a failing input is written to build/fuzz/findings/.
 set -euo pipefail
@@ -21,6 +22,12 @@ cmake --build --preset fuzz -j "$(nproc)" >/dev/null
 
 findings=build/fuzz/findings
 mkdir -p "$findings"
+record=fuzz/long_runs.txt
+if [ "$mode" = long ]; then
+    printf '\n== %s, commit %s%s: scripts/fuzz.sh long %s\n' "$(date -u +%Y-%m-%dT%H:%MZ)" \
+        "$(git rev-parse --short HEAD 2>/dev/null || echo unknown)" \
+        "$(git diff --quiet HEAD -- model fuzz 2>/dev/null || echo ' (with changes)')" "$runs" >>"$record"
+fi
 for target in "${targets[@]}"; do
     case "$mode" in
         short)
@@ -43,11 +50,14 @@ for target in "${targets[@]}"; do
     log=build/fuzz/$target.log
     fixed=()
     [ "$mode" = short ] && fixed=(setarch -R)
-    if ! nice -n 19 "${fixed[@]}" "build/fuzz/fuzz/$target" "${limits[@]}" -artifact_prefix="$findings/$target-" \
-            -print_final_stats=1 "$work" "fuzz/corpus/${target#fuzz_}" >"$log" 2>&1; then
+    if ! nice -n 19 "${fixed[@]}" "build/fuzz/fuzz/$target" "${limits[@]}" -artifact_prefix="$PWD/$findings/$target-" \
+            -print_final_stats=1 "$PWD/$work" "$PWD/fuzz/corpus/${target#fuzz_}" >"$log" 2>&1; then
         tail -n 40 "$log"
         echo "$target failed; the input is in $findings/" >&2
         exit 1
     fi
     grep -E '^stat::number_of_executed_units|^Done' "$log"
+    if [ "$mode" = long ]; then
+        { echo "$target:"; grep -E '^stat::|^Done' "$log" | sed 's/^/    /'; } >>"$record"
+    fi
 done
