@@ -1,0 +1,270 @@
+#include "velmora-cal/ical_export.h"
+
+#include "model/calendar_math.h"
+#include "model/data_files.h"
+#include "model/record.h"
+#include "model/year_calendar.h"
+#include "velmora-cal/encoding.h"
+#include "velmora-cal/folder_lock.h"
+#include "velmora-cal/holidays_command.h"
+#include "velmora-cal/ical_options.h"
+#include "velmora-cal/messages.h"
+
+#include <algorithm>
+#include <cinttypes>
+#include <cstdio>
+#include <map>
+#include <tuple>
+
+namespace cal {
+namespace {
+
+constexpr std::size_t kFoldOctets = 75;
+// The largest year an iCalendar date (four digits) can carry.
+constexpr int kLastIcalYear = 9999;
+
+bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+std::string DateText(long long year, int monthIndex, int day) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%04lld%02d%02d", year, monthIndex + 1, day);
+    return text;
+}
+
+// Returns the date after the given one as DateText writes it, or "" past the last iCalendar year.
+std::string NextDateText(long long year, int monthIndex, int day) {
+    if (day < DaysInMonth(year, monthIndex)) return DateText(year, monthIndex, day + 1);
+    if (monthIndex < 11) return DateText(year, monthIndex + 1, 1);
+    return year < kLastIcalYear ? DateText(year + 1, 0, 1) : "";
+}
+
+// FNV-1a: a fixed hash, so that the same memo gets the same UID in every export.
+std::uint64_t StableHash(std::string_view bytes) {
+    std::uint64_t hash = 1469598103934665603ULL;
+    for (const char c : bytes) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 1099511628211ULL;
+    }
+    return hash;
+}
+
+// The text up to the first line break.
+std::string_view FirstLine(std::string_view text) { return text.substr(0, text.find_first_of("\r\n")); }
+
+struct MemoEvent {
+    long long year = 0;
+    int monthIndex = 0;
+    int day = 0;
+    std::string_view text;  // code page 932, a view into the store
+};
+
+void AppendLine(std::string& out, std::string_view line) { out += FoldContentLine(line); }
+
+void AppendEvent(std::string& out, const std::string& uid, const std::string& stamp, const std::string& date,
+                 const std::string& nextDate, std::string_view summary, std::string_view description, bool holiday) {
+    out += "BEGIN:VEVENT\r\n";
+    AppendLine(out, "UID:" + uid);
+    AppendLine(out, "DTSTAMP:" + stamp);
+    AppendLine(out, "DTSTART;VALUE=DATE:" + date);
+    if (!nextDate.empty()) AppendLine(out, "DTEND;VALUE=DATE:" + nextDate);
+    AppendLine(out, "SUMMARY:" + EscapeIcalText(summary));
+    if (!description.empty()) AppendLine(out, "DESCRIPTION:" + EscapeIcalText(description));
+    if (holiday) {
+        out += "TRANSP:TRANSPARENT\r\n";
+        AppendLine(out, "CATEGORIES:祝日");
+    }
+    out += "END:VEVENT\r\n";
+}
+
+std::string StampText(std::time_t stampUtc) {
+    std::tm utc{};
+    ::gmtime_r(&stampUtc, &utc);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y%m%dT%H%M%SZ", &utc);
+    return text;
+}
+
+}  // namespace
+
+std::string EscapeIcalText(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 8);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        switch (c) {
+        case '\\':
+        case ';':
+        case ',':
+            out += '\\';
+            out += c;
+            break;
+        case '\r':
+            if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+            out += "\\n";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        default:
+            // Control characters other than tab may not stand in a TEXT value.
+            out += (static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == '\x7f' ? ' ' : c;
+        }
+    }
+    return out;
+}
+
+std::string FoldContentLine(std::string_view line) {
+    std::string out;
+    out.reserve(line.size() + line.size() / 64 * 3 + 2);
+    std::size_t room = kFoldOctets;
+    while (line.size() > room) {
+        std::size_t cut = room;
+        // Back up to the start of the character that would be cut in two.
+        while (cut > 0 && IsContinuationByte(line[cut])) --cut;
+        if (cut == 0) cut = room;  // not UTF-8 at all: no character to keep whole
+        out.append(line.substr(0, cut));
+        out += "\r\n ";
+        line.remove_prefix(cut);
+        room = kFoldOctets - 1;  // the leading space of a continuation counts
+    }
+    out.append(line);
+    out += "\r\n";
+    return out;
+}
+
+std::string ExportCalendar(std::string_view store, const ExportOptions& options, std::time_t stampUtc,
+                           const std::tm& today, ExportCounts& counts) {
+    counts = ExportCounts{};
+    std::vector<MemoEvent> memos;
+    long long firstMemoYear = kLastIcalYear + 1;
+    long long lastMemoYear = 0;
+    for (std::string_view rest = store; !rest.empty();) {
+        const MemoRecordFields fields = SplitMemoRecord(CutRecord(rest));
+        if (fields.text.empty()) continue;
+        const long long year = static_cast<long long>(fields.year) + 1900;
+        if (year < 1 || year > kLastIcalYear || fields.month < 0 || fields.month > 11 || fields.day < 1 ||
+            fields.day > DaysInMonth(year, fields.month)) {
+            ++counts.skippedRecords;
+            continue;
+        }
+        if ((options.fromYear && year < *options.fromYear) || (options.toYear && year > *options.toYear)) continue;
+        memos.push_back({year, fields.month, fields.day, fields.text});
+        firstMemoYear = std::min(firstMemoYear, year);
+        lastMemoYear = std::max(lastMemoYear, year);
+    }
+
+    const int thisYear = today.tm_year + 1900;
+    int first = options.fromYear.value_or(memos.empty() ? thisYear : static_cast<int>(firstMemoYear));
+    int last = options.toYear.value_or(memos.empty() ? thisYear : static_cast<int>(lastMemoYear));
+    // A single bound given: the other still takes in at least that year.
+    if (!options.toYear) last = std::max(last, first);
+    if (!options.fromYear) first = std::min(first, last);
+
+    const std::string stamp = StampText(stampUtc);
+    std::string out;
+    out.reserve(memos.size() * 300 + 256);
+    out += "BEGIN:VCALENDAR\r\n";
+    out += "VERSION:2.0\r\n";
+    out += "PRODID:-//Velmora//velmora-cal 1.0//JA\r\n";
+    out += "CALSCALE:GREGORIAN\r\n";
+
+    // The same text on the same day more than once: the occurrence number keeps the UIDs apart.
+    std::map<std::tuple<long long, int, int, std::string_view>, int> seen;
+    for (const MemoEvent& memo : memos) {
+        const std::string date = DateText(memo.year, memo.monthIndex, memo.day);
+        const int occurrence = seen[{memo.year, memo.monthIndex, memo.day, memo.text}]++;
+        std::string key = date;
+        key += '\0';
+        key.append(memo.text);
+        key += '\0';
+        key += std::to_string(occurrence);
+        char uid[80];
+        std::snprintf(uid, sizeof uid, "memo-%s-%016" PRIx64 "@velmora", date.c_str(), StableHash(key));
+        const std::string text = Utf8FromCp932(memo.text);
+        AppendEvent(out, uid, stamp, date, NextDateText(memo.year, memo.monthIndex, memo.day), FirstLine(text), text,
+                    false);
+        ++counts.memos;
+    }
+
+    if (options.holidays && first <= last) {
+        counts.firstYear = first;
+        counts.lastYear = last;
+        const CYearCalendar kept = g_YearCalendar;
+        for (int year = first; year <= last; ++year) {
+            g_YearCalendar.year = year - 1900;
+            g_YearCalendar.Build();
+            for (int m = 0; m < 12; ++m) {
+                for (int d = 1; d <= 31; ++d) {
+                    const CDayCell& cell = *g_YearCalendar.Cell(m, d);
+                    if (cell.day == 0 || cell.flag == 0) continue;
+                    const std::string date = DateText(year, m, d);
+                    // A day off that follows a holiday on a Sunday is marked without a name.
+                    const std::string name = cell.text.empty() ? "休日" : Utf8FromCp932(cell.text);
+                    AppendEvent(out, "holiday-" + date + "@velmora", stamp, date, NextDateText(year, m, d), name, "",
+                                true);
+                    ++counts.holidays;
+                }
+            }
+        }
+        g_YearCalendar = kept;
+    }
+    out += "END:VCALENDAR\r\n";
+    return out;
+}
+
+int RunExport(const std::vector<std::string>& args, const std::string& here) {
+    std::string file;
+    ExportOptions options;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--no-holidays") {
+            options.holidays = false;
+        } else if (arg == "--from" || arg == "--to") {
+            if (i + 1 >= args.size()) return UsageProblem(arg + Tr(" needs a year", " には年が必要です"));
+            const std::optional<int> year = ParseYear(args[++i]);
+            if (!year) return UsageProblem(Tr("not a year: ", "年ではありません: ") + args[i]);
+            (arg == "--from" ? options.fromYear : options.toYear) = year;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return UsageProblem(Tr("unknown option for export: ", "export にない指定です: ") + arg);
+        } else if (file.empty()) {
+            file = arg;
+        } else {
+            return UsageProblem(Tr("export takes one file", "export に指定できるファイルは一つです"));
+        }
+    }
+    if (file.empty())
+        return UsageProblem(Tr("export needs a file name (or - for the output)",
+                               "export には書き出すファイル名（- で標準出力）が必要です"));
+    if (options.fromYear && options.toYear && *options.fromYear > *options.toYear)
+        return UsageProblem(Tr("--from is after --to", "--from が --to より後です"));
+
+    LoadMemoData();
+    if (IsUnreadableFile(kMemoFile)) {
+        Complain(std::string(Tr("cannot read ", "読めません: ")) + kMemoFile);
+        return kExitFailed;
+    }
+    ExportCounts counts;
+    const std::string calendar = ExportCalendar(g_strMemoData, options, std::time(nullptr), CurrentLocalTime(), counts);
+    if (counts.skippedRecords > 0)
+        Complain(std::to_string(counts.skippedRecords) + Tr(" memo records with a date no calendar holds were left out",
+                                                            " 件のメモは、存在しない日付のため書き出していません"));
+    if (file == "-") {
+        if (std::fwrite(calendar.data(), 1, calendar.size(), stdout) != calendar.size() || std::fflush(stdout) != 0) {
+            Complain(Tr("cannot write the output", "出力に書き込めません"));
+            return kExitFailed;
+        }
+        return kExitOk;
+    }
+    std::string error;
+    if (!WriteFileAtomically(ResolvePath(file, here), calendar, error)) {
+        Complain(error);
+        return kExitFailed;
+    }
+    if (JapaneseMessages())
+        std::printf("%s に書き出しました: メモ %d 件、祝日 %d 件\n", file.c_str(), counts.memos, counts.holidays);
+    else
+        std::printf("wrote %s: %d memos, %d holidays\n", file.c_str(), counts.memos, counts.holidays);
+    return kExitOk;
+}
+
+}  // namespace cal

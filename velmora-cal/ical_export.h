@@ -1,0 +1,49 @@
+#pragma once
+
+#include <ctime>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// "velmora-cal export": the memos and holidays of the data folder as an iCalendar file.
+namespace cal {
+
+// Returns `text` (UTF-8) as an iCalendar TEXT value: "\" ";" "," escaped with a backslash, each
+// line break (CR LF, LF or CR) as "\n", and any other control character but tab as a space.
+std::string EscapeIcalText(std::string_view text);
+
+// Returns one content line (UTF-8, without its line break) folded as iCalendar files carry it:
+// pieces of at most 75 octets, each continuation starting with one space that counts among them,
+// never cut inside a character, each piece ended by CR LF.
+std::string FoldContentLine(std::string_view line);
+
+// The years an export covers; an unset bound is taken from the memos.
+struct ExportOptions {
+    std::optional<int> fromYear;  // calendar years, as 2026
+    std::optional<int> toYear;
+    bool holidays = true;
+};
+
+// What an export wrote and passed over.
+struct ExportCounts {
+    int memos = 0;
+    int holidays = 0;
+    int skippedRecords = 0;  // records whose date no calendar holds (a 31 February, a month 13)
+    int firstYear = 0;       // the holiday years written, when any
+    int lastYear = 0;
+};
+
+// Returns the iCalendar file of the memo store `store` (code page 932 records) and, unless turned
+// off, the holidays that the holiday pass marks on the data folder's files in each year from the
+// first to the last year; `stampUtc` is the moment written as DTSTAMP. Only memos of those years are
+// written; the years default to those the memos span, or the year of `today` when there is no memo.
+std::string ExportCalendar(std::string_view store, const ExportOptions& options, std::time_t stampUtc,
+                           const std::tm& today, ExportCounts& counts);
+
+// Runs "export FILE [--from Y] [--to Y] [--no-holidays]" with the words after "export" on the data
+// folder that is the current directory; "-" writes to stdout; a relative FILE is taken from the folder
+// `here` when it is not empty. Returns the exit status.
+int RunExport(const std::vector<std::string>& args, const std::string& here);
+
+}  // namespace cal
