@@ -20,9 +20,6 @@ public:
     HolidayStandIn(const HolidayStandIn&) = delete;
     HolidayStandIn& operator=(const HolidayStandIn&) = delete;
 
-    // Returns true when the built-in records stand in for the folder's empty files.
-    bool Active() const { return !m_scratch.empty(); }
-
 private:
     void Fill(bool keepDynamic);
     void Leave();
