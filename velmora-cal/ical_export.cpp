@@ -10,6 +10,8 @@
 #include "velmora-cal/ical_options.h"
 #include "velmora-cal/messages.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
@@ -82,6 +84,21 @@ std::string StampText(std::time_t stampUtc) {
     char text[32];
     std::strftime(text, sizeof text, "%Y%m%dT%H%M%SZ", &utc);
     return text;
+}
+
+// Returns true when `path` is one of the data folder's own files (through any name or link): an
+// export written there would replace the memos or holidays with calendar text.
+bool IsDataFile(const std::string& path) {
+    struct stat target {};
+    if (::stat(path.c_str(), &target) != 0) return false;
+    std::vector<std::string> names = {kMemoFile, kStaticHolidayFile, kDynamicHolidayFile};
+    const std::string base = path.substr(path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1);
+    const std::size_t digits = base.find_first_not_of("-0123456789");
+    if (digits > 0 && digits != std::string::npos && base.substr(digits) == "_holi.txt") names.push_back(base);
+    return std::any_of(names.begin(), names.end(), [&target](const std::string& name) {
+        struct stat data {};
+        return ::stat(name.c_str(), &data) == 0 && data.st_dev == target.st_dev && data.st_ino == target.st_ino;
+    });
 }
 
 }  // namespace
@@ -238,6 +255,13 @@ int RunExport(const std::vector<std::string>& args, const std::string& here) {
     if (options.fromYear && options.toYear && *options.fromYear > *options.toYear)
         return UsageProblem(Tr("--from is after --to", "--from が --to より後です"));
 
+    const std::string target = ResolvePath(file, here);
+    if (file != "-" && IsDataFile(target)) {
+        Complain(file + Tr(" is a data file of the calendar; choose another name",
+                           " はカレンダーのデータファイルです。別の名前を指定してください"));
+        return kExitRefused;
+    }
+
     LoadMemoData();
     if (IsUnreadableFile(kMemoFile)) {
         Complain(std::string(Tr("cannot read ", "読めません: ")) + kMemoFile);
@@ -256,7 +280,7 @@ int RunExport(const std::vector<std::string>& args, const std::string& here) {
         return kExitOk;
     }
     std::string error;
-    if (!WriteFileAtomically(ResolvePath(file, here), calendar, error)) {
+    if (!WriteFileAtomically(target, calendar, error)) {
         Complain(error);
         return kExitFailed;
     }

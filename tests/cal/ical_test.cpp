@@ -670,6 +670,19 @@ TEST_F(IcalCommandTest, ExportWritesAtomicallyOrToTheOutput) {
     };
     EXPECT_EQ(withoutStamps(toOutput.out), withoutStamps(written));
 
+    // The calendar's own files are never overwritten, whatever name leads to them.
+    SetDefaultStaticHolidays();
+    g_YearCalendar.year = 126;
+    ASSERT_EQ(SaveHolidayData(), 1);
+    fs::create_symlink(Data() / "MemoData.txt", m_folder / "link.ics");
+    const auto before = DataFiles();
+    for (const char* name : {"data/MemoData.txt", "link.ics", "data/Static_holi.txt", "data/126_holi.txt"}) {
+        const CalRun refused = Cal(std::string("--dir data export ") + name);
+        EXPECT_EQ(refused.status, 2) << name;
+        EXPECT_NE(refused.err.find("data file"), std::string::npos) << name << ": " << refused.err;
+        EXPECT_EQ(DataFiles(), before) << name;
+    }
+
     // A folder that cannot take the file: nothing is written, the failure is told.
     const CalRun failed = Cal("--dir data export no/such/folder/cal.ics");
     EXPECT_EQ(failed.status, 1);
