@@ -1,0 +1,89 @@
+// velmora-cal's iCalendar export and import on 100,000 memos.
+#include "model/data_files.h"
+#include "model/model_state.h"
+#include "model/record.h"
+#include "model/year_calendar.h"
+#include "velmora-cal/encoding.h"
+#include "velmora-cal/ical_export.h"
+#include "velmora-cal/ical_import.h"
+
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <ctime>
+#include <filesystem>
+#include <string>
+
+namespace {
+
+constexpr int kMemos = 100000;
+
+// A store of `count` memos on the days of ten years, a third of them two lines long, with holiday
+// files of the built-in tables in a fresh data folder made the current directory.
+std::string FolderWithMemos(int count) {
+    ResetModelState();
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("velmora-ical-bench-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    std::filesystem::current_path(folder);
+    SetDefaultStaticHolidays();
+    SetDefaultDynamicHolidays();
+    WriteTextFile(kStaticHolidayFile, g_strStaticHoliday);
+    WriteTextFile(kDynamicHolidayFile, g_strDynamicHoliday);
+    ResetModelState();
+
+    const std::string first = cal::Cp932FromUtf8("10:00 歯医者（駅前）、保険証を忘れずに; 会計 3,000円");
+    const std::string second = cal::Cp932FromUtf8("\r\n帰りにスーパーで買い物: 牛乳, パン, 卵");
+    std::string store;
+    store.reserve(static_cast<std::size_t>(count) * 100);
+    for (int i = 0; i < count; ++i) {
+        const int year = 117 + i % 10;
+        const int month = (i / 10) % 12;
+        const int day = 1 + (i / 120) % 28;
+        store += MakeMemoRecord(year, month, day, first + std::to_string(i) + (i % 3 == 0 ? second : ""));
+    }
+    return store;
+}
+
+void BM_Export(benchmark::State& state) {
+    const std::string store = FolderWithMemos(static_cast<int>(state.range(0)));
+    std::tm today{};
+    today.tm_year = 126;
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        cal::ExportCounts counts;
+        const std::string ics = cal::ExportCalendar(store, cal::ExportOptions{}, 0, today, counts);
+        bytes = ics.size();
+        benchmark::DoNotOptimize(ics.data());
+    }
+    state.counters["ics_MB"] = static_cast<double>(bytes) / 1e6;
+    ResetModelState();
+}
+BENCHMARK(BM_Export)->Arg(kMemos)->Unit(benchmark::kMillisecond);
+
+// The import of such an export into an empty folder: libical's parse, the events read, the merge.
+void BM_ReadAndMerge(benchmark::State& state) {
+    const std::string store = FolderWithMemos(static_cast<int>(state.range(0)));
+    std::tm today{};
+    today.tm_year = 126;
+    cal::ExportCounts counts;
+    cal::ExportOptions options;
+    options.holidays = false;
+    const std::string ics = cal::ExportCalendar(store, options, 0, today, counts);
+    cal::ImportWindow window;
+    window.fromYear = 2026;
+    window.toYear = 2027;
+    for (auto _ : state) {
+        const cal::IcsReading reading = cal::ReadIcsEvents(ics, window);
+        std::string merged;
+        const cal::MergeResult result = cal::MergeEvents(merged, reading.events);
+        benchmark::DoNotOptimize(result.added);
+    }
+    ResetModelState();
+}
+BENCHMARK(BM_ReadAndMerge)->Arg(kMemos)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
