@@ -6,6 +6,7 @@
 #include "model/year_calendar.h"
 #include "velmora-cal/encoding.h"
 #include "velmora-cal/folder_lock.h"
+#include "velmora-cal/holiday_stand_in.h"
 #include "velmora-cal/holidays_command.h"
 #include "velmora-cal/ical_options.h"
 #include "velmora-cal/messages.h"
@@ -16,6 +17,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <map>
+#include <stdexcept>
 #include <tuple>
 
 namespace cal {
@@ -268,7 +270,16 @@ int RunExport(const std::vector<std::string>& args, const std::string& here) {
         return kExitFailed;
     }
     ExportCounts counts;
-    const std::string calendar = ExportCalendar(g_strMemoData, options, std::time(nullptr), CurrentLocalTime(), counts);
+    std::string calendar;
+    try {
+        // The holidays the calendar shows, also in a folder where it has not yet saved its built-in ones.
+        std::optional<HolidayStandIn> shown;
+        if (options.holidays) shown.emplace();
+        calendar = ExportCalendar(g_strMemoData, options, std::time(nullptr), CurrentLocalTime(), counts);
+    } catch (const std::exception& failure) {
+        Complain(failure.what());
+        return kExitFailed;
+    }
     if (counts.skippedRecords > 0)
         Complain(std::to_string(counts.skippedRecords) + Tr(" memo records with a date no calendar holds were left out",
                                                             " 件のメモは、存在しない日付のため書き出していません"));

@@ -579,6 +579,18 @@ TEST_F(IcalCommandTest, RoundTripIntoAnEmptyFolderGivesTheSameMemos) {
     EXPECT_EQ(after, before);
 }
 
+TEST_F(IcalCommandTest, ExportsTheBuiltInHolidaysOfAFolderWithoutHolidayFilesAndWritesNothingThere) {
+    WriteMemos(Memo(2026, 12, 8, "歯医者"));
+    const auto before = DataFiles();
+    const CalRun run = Cal("--dir data export -");
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto events = ParseBack(run.out);
+    ASSERT_TRUE(events.contains("holiday-20260101@velmora"));
+    EXPECT_EQ(events.at("holiday-20260101@velmora").categories, "祝日");
+    EXPECT_GT(events.size(), 10U);
+    EXPECT_EQ(DataFiles(), before);
+}
+
 TEST_F(IcalCommandTest, ImportingTwiceIsImportingOnce) {
     WriteMemos(Memo(2026, 12, 8, "買い物"));
     const CalRun first = Cal("--dir data import '" VELMORA_ICS_DIR "/google_export.ics'");
