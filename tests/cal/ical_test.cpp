@@ -365,6 +365,13 @@ TEST_F(IcalTest, ReadsTheShapesRealCalendarsWrite) {
          false,
          {"2026-12-09 10:00 Call with New York", "2026-07-02 09:00 Summer call"},
          {}},
+        // A zone with a Windows name in quotes, an empty description, and a yearly all-day rule from 1990.
+        {"outlook_yearly.ics",
+         2026,
+         2027,
+         false,
+         {"2026-12-15 15:00 打ち合わせ", "2026-02-14 母の誕生日", "2027-02-14 母の誕生日"},
+         {}},
         // A zone named by the system's zone database, with no VTIMEZONE in the file.
         {"tzid_system.ics", 2026, 2027, false, {"2026-12-08 17:00 Meeting in Berlin"}, {}},
         // Long folded lines, one of them folded inside a character.
