@@ -8,35 +8,23 @@ set(velmora_packaging_out ${PROJECT_BINARY_DIR}/packaging)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/org.velmora.Velmora.metainfo.xml DESTINATION share/metainfo)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/copyright DESTINATION share/doc/velmora)
 
-# Debian wants the changelog and manual pages compressed at the highest level, without the name and
-# time of the source, so that two builds of the same tree give the same package.
+# Debian wants the changelog compressed at the highest level, without the name and time of the
+# source, so that two builds of the same tree give the same package.
 find_program(VELMORA_GZIP gzip REQUIRED)
-set(velmora_gzipped)
-function(velmora_gzip source name)
-    set(plain ${velmora_packaging_out}/${name})
-    add_custom_command(
-        OUTPUT ${plain}.gz
-        COMMAND ${CMAKE_COMMAND} -E copy ${source} ${plain}
-        COMMAND ${VELMORA_GZIP} -9nf ${plain}
-        DEPENDS ${source}
-        VERBATIM)
-    set(velmora_gzipped ${velmora_gzipped} ${plain}.gz PARENT_SCOPE)
-endfunction()
-
-velmora_gzip(${CMAKE_CURRENT_LIST_DIR}/changelog changelog)
+add_custom_command(
+    OUTPUT ${velmora_packaging_out}/changelog.gz
+    COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_CURRENT_LIST_DIR}/changelog ${velmora_packaging_out}/changelog
+    COMMAND ${VELMORA_GZIP} -9nf ${velmora_packaging_out}/changelog
+    DEPENDS ${CMAKE_CURRENT_LIST_DIR}/changelog
+    VERBATIM)
+add_custom_target(velmora_changelog ALL DEPENDS ${velmora_packaging_out}/changelog.gz)
 install(FILES ${velmora_packaging_out}/changelog.gz DESTINATION share/doc/velmora)
 
-# Manual pages live beside their programs; the glob is looked at again on every build, so that a
-# page added later is packaged without configuring by hand.
-file(GLOB velmora_man_pages CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/velmora-cal/*.1
-     ${CMAKE_CURRENT_LIST_DIR}/*.1)
-foreach(page IN LISTS velmora_man_pages)
-    get_filename_component(page_name ${page} NAME)
-    velmora_gzip(${page} man1/${page_name})
-    install(FILES ${velmora_packaging_out}/man1/${page_name}.gz DESTINATION share/man/man1)
-endforeach()
-
-add_custom_target(velmora_package_files ALL DEPENDS ${velmora_gzipped})
+# The manual page of the calendar and its launcher; velmora-cal's comes with its folder. Each folder
+# installs its pages as they are, and the package compresses them all the same way.
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/velmora.1 ${CMAKE_CURRENT_LIST_DIR}/velmora-launch.1
+        DESTINATION share/man/man1)
+set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/compress_man_pages.cmake)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME velmora)

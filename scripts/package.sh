@@ -83,6 +83,9 @@ desktop-file-validate "$usr/share/applications/org.velmora.Velmora.desktop" || f
 grep -qx 'Exec=velmora-launch' "$usr/share/applications/org.velmora.Velmora.desktop" ||
     fail "the desktop entry does not start velmora-launch"
 appstreamcli validate --no-net "$usr/share/metainfo/org.velmora.Velmora.metainfo.xml" || fail "appstreamcli validate"
+# The tree as installed: the metainfo's launchable names a desktop entry that is there.
+appstreamcli validate-tree --no-net "$root" >"$scratch/tree.txt" 2>&1 ||
+    fail "appstreamcli validate-tree: $(cat "$scratch/tree.txt")"
 
 # The programs start from where they are unpacked: every library they link is found, velmora-cal
 # answers --help, and velmora-launch makes the data folder and runs the velmora beside it, which
