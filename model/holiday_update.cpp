@@ -73,11 +73,17 @@ std::optional<Date> SundayRuleDay(int year, Date date) {
 }
 
 std::string MakeRecord(Date date, std::string_view name, int kind) {
-    std::string record = std::to_string(date.month) + "^" + std::to_string(date.day) + "^";
+    // Appended piece by piece: GCC 12 at -O3 warns falsely (-Wrestrict) on "^" + std::to_string().
+    std::string record = std::to_string(date.month);
+    record += '^';
+    record += std::to_string(date.day);
+    record += '^';
     record += name;
-    record += "^" + std::to_string(kind) + "^";
+    record += '^';
+    record += std::to_string(kind);
+    record += '^';
     record += kOfficialRecordMark;
-    record += "~";
+    record += '~';
     return record;
 }
 
