@@ -88,8 +88,8 @@ appstreamcli validate-tree --no-net "$root" >"$scratch/tree.txt" 2>&1 ||
     fail "appstreamcli validate-tree: $(cat "$scratch/tree.txt")"
 
 # The programs start from where they are unpacked: every library they link is found, velmora-cal
-# answers --help, and velmora-launch makes the data folder and runs the velmora beside it, which
-# says in one line that there is no display.
+# answers --help, and velmora-launch, called by a relative path, makes the data folder and runs the
+# velmora beside it, which says in one line that there is no display.
 for program in velmora velmora-cal; do
     [ -x "$usr/bin/$program" ] || continue
     if ldd "$usr/bin/$program" | grep -q 'not found'; then
@@ -101,8 +101,8 @@ if [ -x "$usr/bin/velmora-cal" ]; then
     [ -s "$scratch/help.txt" ] || fail "velmora-cal --help printed nothing"
 fi
 status=0
-env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM HOME="$scratch/home" XDG_DATA_HOME="$scratch/data" \
-    timeout 60 "$usr/bin/velmora-launch" >"$scratch/launch.txt" 2>&1 || status=$?
+(cd "$root" && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM HOME="$scratch/home" \
+    XDG_DATA_HOME="$scratch/data" timeout 60 usr/bin/velmora-launch) >"$scratch/launch.txt" 2>&1 || status=$?
 [ -d "$scratch/data/velmora" ] || fail "velmora-launch did not make its data folder"
 if [ "$status" -ne 1 ] || ! grep -q '^velmora: no display' "$scratch/launch.txt"; then
     fail "velmora-launch without a display: exit $status, said: $(cat "$scratch/launch.txt")"
