@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the fuzz gate, then the normal build with the end-to-end cases and
-# clang-tidy, then one under AddressSanitizer and UndefinedBehaviorSanitizer that halts on the
-# first report.
+# clang-tidy, the Debian package built and checked, then one under AddressSanitizer and
+# UndefinedBehaviorSanitizer that halts on the first report.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
@@ -16,5 +16,6 @@ for preset in dev asan; do
     if [ "$preset" = dev ]; then
         echo "== clang-tidy"
         scripts/tidy.sh
+        scripts/package.sh
     fi
 done
