@@ -1,7 +1,7 @@
 // velmora-cal's memo search over a memo store of 100,000 records: each record converted to UTF-8,
 // folded and matched, then the hits sorted newest first.
 #include "model/record.h"
-#include "velmora-cal/encoding.h"
+#include "platform/code_page.h"
 #include "velmora-cal/search.h"
 
 #include <benchmark/benchmark.h>
@@ -29,7 +29,7 @@ const std::string& Store() {
             const int day = 1 + i % 28;
             utf8 += MakeMemoRecord(year, month, day, std::string(texts[i % 6]) + " #" + std::to_string(i));
         }
-        return cal::Cp932FromUtf8(utf8);
+        return platform::Cp932FromUtf8(utf8);
     }();
     return store;
 }

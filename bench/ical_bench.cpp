@@ -3,7 +3,7 @@
 #include "model/model_state.h"
 #include "model/record.h"
 #include "model/year_calendar.h"
-#include "velmora-cal/encoding.h"
+#include "platform/code_page.h"
 #include "velmora-cal/ical_export.h"
 #include "velmora-cal/ical_import.h"
 
@@ -33,8 +33,8 @@ std::string FolderWithMemos(int count) {
     WriteTextFile(kDynamicHolidayFile, g_strDynamicHoliday);
     ResetModelState();
 
-    const std::string first = cal::Cp932FromUtf8("10:00 歯医者（駅前）、保険証を忘れずに; 会計 3,000円");
-    const std::string second = cal::Cp932FromUtf8("\r\n帰りにスーパーで買い物: 牛乳, パン, 卵");
+    const std::string first = platform::Cp932FromUtf8("10:00 歯医者（駅前）、保険証を忘れずに; 会計 3,000円");
+    const std::string second = platform::Cp932FromUtf8("\r\n帰りにスーパーで買い物: 牛乳, パン, 卵");
     std::string store;
     store.reserve(static_cast<std::size_t>(count) * 100);
     for (int i = 0; i < count; ++i) {

@@ -1,18 +1,14 @@
 #pragma once
 
+#include "platform/code_page.h"
+
 #include <QString>
 
 #include <string>
 #include <string_view>
 
-// The one place where code page 932 text (stores, files, window text of the program) meets
-// UTF-8 and Qt's UTF-16.
+// Code page 932 text (stores, files, window text of the program) as Qt's UTF-16.
 namespace platform {
-
-// Returns the UTF-8 form of code page 932 bytes; bytes that are no character become U+FFFD.
-std::string Utf8FromCp932(std::string_view cp932);
-// Returns the code page 932 form of UTF-8 text; a character the code page lacks becomes "〓".
-std::string Cp932FromUtf8(std::string_view utf8);
 
 // Returns code page 932 bytes as a QString.
 QString ToQString(std::string_view cp932);

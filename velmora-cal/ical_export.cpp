@@ -4,7 +4,7 @@
 #include "model/data_files.h"
 #include "model/record.h"
 #include "model/year_calendar.h"
-#include "velmora-cal/encoding.h"
+#include "platform/code_page.h"
 #include "velmora-cal/folder_lock.h"
 #include "velmora-cal/holiday_stand_in.h"
 #include "velmora-cal/holidays_command.h"
@@ -199,7 +199,7 @@ std::string ExportCalendar(std::string_view store, const ExportOptions& options,
         key += std::to_string(occurrence);
         char uid[80];
         std::snprintf(uid, sizeof uid, "memo-%s-%016" PRIx64 "@velmora", date.c_str(), StableHash(key));
-        const std::string text = Utf8FromCp932(memo.text);
+        const std::string text = platform::Utf8FromCp932(memo.text);
         AppendEvent(out, uid, stamp, date, NextDateText(memo.year, memo.monthIndex, memo.day), FirstLine(text), text,
                     false);
         ++counts.memos;
@@ -218,7 +218,7 @@ std::string ExportCalendar(std::string_view store, const ExportOptions& options,
                     if (cell.day == 0 || cell.flag == 0) continue;
                     const std::string date = DateText(year, m, d);
                     // A day off that follows a holiday on a Sunday is marked without a name.
-                    const std::string name = cell.text.empty() ? "休日" : Utf8FromCp932(cell.text);
+                    const std::string name = cell.text.empty() ? "休日" : platform::Utf8FromCp932(cell.text);
                     AppendEvent(out, "holiday-" + date + "@velmora", stamp, date, NextDateText(year, m, d), name, "",
                                 true);
                     ++counts.holidays;

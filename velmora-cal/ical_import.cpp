@@ -6,7 +6,7 @@
 #include "model/file_notices.h"
 #include "model/record.h"
 #include "model/year_calendar.h"
-#include "velmora-cal/encoding.h"
+#include "platform/code_page.h"
 #include "velmora-cal/folder_lock.h"
 #include "velmora-cal/holidays_command.h"
 #include "velmora-cal/ical_options.h"
@@ -419,7 +419,7 @@ MergeResult MergeEvents(std::string& store, const std::vector<IcsEvent>& events)
             crlf += c;
         }
         Addition addition;
-        addition.text = ReplaceRecordDelimiters(Cp932FromUtf8(crlf, &addition.replaced));
+        addition.text = ReplaceRecordDelimiters(platform::Cp932FromUtf8(crlf, &addition.replaced));
         byDay[{event.year - 1900, event.monthIndex, event.day}].push_back(std::move(addition));
     }
 

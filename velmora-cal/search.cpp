@@ -2,7 +2,7 @@
 
 #include "model/calendar_math.h"
 #include "model/record.h"
-#include "velmora-cal/encoding.h"
+#include "platform/code_page.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -169,7 +169,7 @@ std::vector<SearchHit> SearchMemos(std::string_view store, const std::vector<std
         if (record.month < 0 || record.month > 11 || record.day < 1 ||
             record.day > DaysInMonth(calendarYear, record.month))
             continue;
-        std::string text = Utf8FromCp932(record.text);
+        std::string text = platform::Utf8FromCp932(record.text);
         const std::string folded = FoldForSearch(text);
         const bool all = std::all_of(words.begin(), words.end(),
                                      [&](const std::string& word) { return folded.find(word) != std::string::npos; });

@@ -6,7 +6,7 @@
 #include "model/present_time.h"
 #include "model/record.h"
 #include "model/year_calendar.h"
-#include "velmora-cal/encoding.h"
+#include "platform/code_page.h"
 #include "velmora-cal/holiday_stand_in.h"
 #include "velmora-cal/messages.h"
 #include "velmora-cal/search.h"
@@ -247,14 +247,14 @@ int RunDay(const CommandLine& line) {
     const CDayCell& cell = *g_YearCalendar.Cell(date.month - 1, date.day);
     std::string text = DateLabel(date.year, date.month, date.day, cell.weekday);
     if (!cell.text.empty())
-        text += "  " + Utf8FromCp932(cell.text);
+        text += "  " + platform::Utf8FromCp932(cell.text);
     else if (cell.flag == 1)
         text += std::string("  ") + Tr("(day off)", "(休日)");
     text += "\n";
     const auto memo =
         FindMonthMemos(store, g_YearCalendar.year, date.month - 1)[static_cast<std::size_t>(date.day - 1)];
     if (memo && !memo->empty()) {
-        text += WithLineBreaks(Utf8FromCp932(*memo), "\n");
+        text += WithLineBreaks(platform::Utf8FromCp932(*memo), "\n");
         if (text.back() != '\n') text += "\n";
     }
     Print(text);
@@ -275,7 +275,7 @@ int RunList(const CommandLine& line) {
     std::string text = std::to_string(year) + "年  " + std::to_string(month) + "月\n";
     // The list box shows each row as one line, every line break of a memo as "↵".
     for (const std::string& row : MonthListLines(store, g_YearCalendar))
-        text += WithLineBreaks(Utf8FromCp932(row), "\xE2\x86\xB5") + "\n";
+        text += WithLineBreaks(platform::Utf8FromCp932(row), "\xE2\x86\xB5") + "\n";
     Print(text);
     return kExitOk;
 }

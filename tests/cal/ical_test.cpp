@@ -5,7 +5,7 @@
 #include "model/record.h"
 #include "model/text_file_format.h"
 #include "model/year_calendar.h"
-#include "velmora-cal/encoding.h"
+#include "platform/code_page.h"
 #include "velmora-cal/ical_export.h"
 #include "velmora-cal/ical_import.h"
 
@@ -44,7 +44,7 @@ std::string Fixture(const std::string& name) { return Bytes(fs::path(VELMORA_ICS
 
 // A memo record of a calendar date (2026-12-08 as 2026, 12, 8) with UTF-8 text.
 std::string Memo(int year, int month, int day, const std::string& utf8) {
-    return MakeMemoRecord(year - 1900, month - 1, day, cal::Cp932FromUtf8(utf8));
+    return MakeMemoRecord(year - 1900, month - 1, day, platform::Cp932FromUtf8(utf8));
 }
 
 // The record without its closing "~", as a file cut short leaves the last one.
@@ -58,7 +58,7 @@ std::vector<std::string> MemoLines(const std::string& store) {
     std::vector<std::string> lines;
     for (std::string_view rest = store; !rest.empty();) {
         const MemoRecordFields fields = SplitMemoRecord(CutRecord(rest));
-        std::string text = cal::Utf8FromCp932(fields.text);
+        std::string text = platform::Utf8FromCp932(fields.text);
         std::string shown;
         for (std::size_t i = 0; i < text.size(); ++i) {
             if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
@@ -297,7 +297,7 @@ TEST_F(IcalTest, ExportsTheHolidaysOfTheHolidayPassForTheChosenYears) {
             std::snprintf(uid, sizeof uid, "holiday-2026%02d%02d@velmora", m + 1, d);
             ASSERT_TRUE(events.contains(uid)) << uid;
             const ParsedEvent& event = events.at(uid);
-            EXPECT_EQ(event.summary, cell.text.empty() ? "休日" : cal::Utf8FromCp932(cell.text)) << uid;
+            EXPECT_EQ(event.summary, cell.text.empty() ? "休日" : platform::Utf8FromCp932(cell.text)) << uid;
             EXPECT_EQ(event.categories, "祝日");
             EXPECT_TRUE(event.transparent);
             EXPECT_TRUE(event.startIsDate);

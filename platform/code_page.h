@@ -4,8 +4,9 @@
 #include <string>
 #include <string_view>
 
-// Code page 932 (the data files) <-> UTF-8 (the terminal, iCalendar) for velmora-cal, with iconv.
-namespace cal {
+// The one place where code page 932 (the data files, the program's window texts) meets UTF-8 (Qt,
+// the terminal, iCalendar), with iconv. Free of Qt, so that the command-line program uses it too.
+namespace platform {
 
 // Returns the UTF-8 form of code page 932 bytes; each byte that starts no character becomes U+FFFD.
 std::string Utf8FromCp932(std::string_view cp932);
@@ -14,4 +15,4 @@ std::string Utf8FromCp932(std::string_view cp932);
 // that is not UTF-8) becomes "〓", and `replaced`, when given, is raised by the number of them.
 std::string Cp932FromUtf8(std::string_view utf8, std::size_t* replaced = nullptr);
 
-}  // namespace cal
+}  // namespace platform

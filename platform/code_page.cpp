@@ -1,11 +1,11 @@
-#include "velmora-cal/encoding.h"
+#include "platform/code_page.h"
 
 #include <iconv.h>
 
 #include <cerrno>
 #include <stdexcept>
 
-namespace cal {
+namespace platform {
 namespace {
 
 constexpr std::string_view kReplacementUtf8 = "\xEF\xBF\xBD";  // U+FFFD
@@ -84,4 +84,4 @@ std::string Cp932FromUtf8(std::string_view utf8, std::size_t* replaced) {
     return out;
 }
 
-}  // namespace cal
+}  // namespace platform
