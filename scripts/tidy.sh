@@ -5,8 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 [ -f build/dev/compile_commands.json ] || cmake --preset dev >/dev/null
-folders='^(model|platform|ui|app|bench)/'
-[ "${1:-}" = --all ] && folders='^(model|platform|ui|app|bench|tests)/'
+folders='^(model|platform|ui|app|velmora-cal|bench)/'
+[ "${1:-}" = --all ] && folders='^(model|platform|ui|app|velmora-cal|bench|tests)/'
 files=$(git ls-files '*.cpp' | grep -E "$folders" | grep -v '^tests/e2e/')
 echo "clang-tidy on $(echo "$files" | wc -l) files"
 # shellcheck disable=SC2086

@@ -11,7 +11,7 @@
 namespace {
 
 // The official list is about 40 KB; anything far larger is no such list and is not read whole.
-constexpr std::streamoff kLargestList = 4 * 1024 * 1024;
+constexpr std::streamoff kLargestList = std::streamoff{4} * 1024 * 1024;
 
 std::optional<std::string> ReadList(const std::string& path) {
     std::ifstream file(path, std::ios::binary | std::ios::ate);
