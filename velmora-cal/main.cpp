@@ -3,6 +3,8 @@
 #include "holidays_command.h"
 #include "ical_export.h"
 #include "ical_import.h"
+#include "ical_options.h"
+#include "messages.h"
 #include "model/holiday_update.h"
 #include "view_commands.h"
 
@@ -15,31 +17,6 @@
 #include <vector>
 
 namespace {
-
-constexpr const char* kUsage =
-    "Usage: velmora-cal [--dir DIR] holidays update [FILE]\n"
-    "       velmora-cal [--dir DIR] export FILE.ics [--from Y] [--to Y] [--no-holidays]\n"
-    "       velmora-cal [--dir DIR] import FILE.ics [--dry-run] [--from Y] [--to Y]\n"
-    "\n"
-    "  holidays update [FILE]  make the holiday files of the data folder show Japan's national\n"
-    "                          holidays and days off for 1955..2099: the official list (FILE, or\n"
-    "                          the list installed with the program), then the current law.\n"
-    "                          The old files are first copied to holidays-backup-YYYYMMDD-HHMMSS/.\n"
-    "  export FILE.ics         write the memos (and the holidays of their years) as an iCalendar\n"
-    "                          file, \"-\" for the output; --from/--to choose the years\n"
-    "  import FILE.ics         add the events of an iCalendar file to the memos of their days;\n"
-    "                          repeating events within --from/--to (default: this year and next);\n"
-    "                          --dry-run only tells what would be added\n"
-    "  --dir DIR               the data folder (default: the current directory)\n"
-    "  --help                  show this text\n"
-    "\n"
-    "Exit status: 0 done, 1 a file could not be read or written, 2 refused (bad usage, a file that\n"
-    "is not the official list, or a copy of the calendar running in the folder).\n";
-
-int UsageError(const char* message) {
-    std::fprintf(stderr, "velmora-cal: %s\n%s", message, kUsage);
-    return kExitRefused;
-}
 
 // Runs export or import: `args` are the words after the command, where --dir may stand too; the
 // file named is taken from where the command was given.
@@ -84,7 +61,8 @@ int main(int argc, char** argv) {
             return kExitOk;
         }
         if (arg == "--dir") {
-            if (i + 1 >= argc) return UsageError("--dir needs a folder");
+            if (i + 1 >= argc)
+                return cal::UsageProblem(cal::Tr("--dir needs a folder", "--dir にはフォルダが必要です"));
             folder = argv[++i];
         } else if (arg.starts_with("--dir=")) {
             folder = arg.substr(6);
@@ -101,11 +79,18 @@ int main(int argc, char** argv) {
         return cal::RunViewCommand(arguments);
     }
     for (const std::string& arg : arguments) {
-        if (arg.starts_with("-") && arg != "-") return UsageError(("unknown option " + arg).c_str());
+        if (arg.starts_with("-") && arg != "-")
+            return cal::UsageProblem(cal::Tr("unknown option ", "知らない指定です: ") + arg);
         words.push_back(arg);
     }
-    if (words.size() < 2 || words[0] != "holidays" || words[1] != "update" || words.size() > 3)
-        return UsageError("expected \"holidays update [FILE]\"");
+    if (words.size() >= 2 && words[0] == "holidays" && words[1] == "update" && words.size() > 3)
+        return cal::UsageProblem(
+            cal::Tr("holidays update takes one file", "holidays update に指定できるファイルは一つです"));
+    if (words.size() < 2 || words[0] != "holidays" || words[1] != "update") {
+        std::string command;
+        for (const std::string& word : words) command += (command.empty() ? "" : " ") + word;
+        return cal::UsageProblem(cal::Tr("unknown command: ", "知らないコマンドです: ") + command);
+    }
 
     std::string list;
     if (words.size() == 3) {

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -131,7 +132,9 @@ TEST_F(VelmoraCalTest, HelpAndBadUsage) {
     for (const char* arguments : {"holidays", "holidays remove", "--bogus holidays update", "--dir"}) {
         const CalRun run = Cal(arguments);
         EXPECT_EQ(run.status, 2) << arguments;
-        EXPECT_NE(run.err.find("Usage:"), std::string::npos) << arguments;
+        // One line that says what is wrong and where the commands are told, not the whole help.
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << arguments << ": " << run.err;
+        EXPECT_TRUE(run.err.starts_with("velmora-cal: ")) << arguments << ": " << run.err;
     }
 }
 
