@@ -96,6 +96,11 @@ int RemoveLeftoverTempFiles() {
     return removed;
 }
 
+void StandInForTableFiles() {
+    Unsaved()[kStaticHolidayFile] = g_strStaticHoliday;
+    Unsaved()[kDynamicHolidayFile] = g_strDynamicHoliday;
+}
+
 void ForgetHolidayFileStates() {
     Unsaved().clear();
     OnDisk().clear();

@@ -15,5 +15,8 @@ int SaveHolidayDataOrRecover();
 // Removes the temporary files that saves of this user left in the current folder when the program
 // was killed mid-save; call it only while no other copy runs there. Returns how many it removed.
 int RemoveLeftoverTempFiles();
+// Makes the fixed-date and rule-based stores as they are now stand in for their files whenever the
+// holidays are read again, without writing them: a reader shows what the calendar would save.
+void StandInForTableFiles();
 // Forgets the unsaved holiday stores and what the files held; ResetModelState calls it.
 void ForgetHolidayFileStates();

@@ -88,6 +88,19 @@ TEST_F(StoresTest, AnUnsavedHolidayStoreStandsInForItsFileUntilASaveSucceeds) {
     EXPECT_TRUE(UnsavedHolidayFiles().empty());
 }
 
+TEST_F(StoresTest, TableStoresStandingInForTheirFilesAreReadByTheHolidayPassAndNeverWritten) {
+    SetDefaultStaticHolidays();
+    SetDefaultDynamicHolidays();
+    StandInForTableFiles();
+    g_strStaticHoliday.clear();
+    g_YearCalendar.Build();
+    EXPECT_EQ(g_YearCalendar.Cell(0, 1)->flag, 1) << "元旦 from the built-in table";
+    EXPECT_EQ(g_YearCalendar.Cell(0, 12)->flag, 1) << "the second Monday of January 2026";
+    std::vector<std::string> names = DirectoryNames();
+    names.erase(std::remove(names.begin(), names.end(), ".state"), names.end());
+    EXPECT_TRUE(names.empty()) << names.front();
+}
+
 TEST_F(StoresTest, AnUnsavedOneYearStoreOfAnotherYearIsWrittenByALaterSave) {
     PutFileBytes("126_holi.txt", "\0"s);
     LoadHolidayData();
