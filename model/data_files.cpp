@@ -343,15 +343,6 @@ bool ReplaceAtomically(const FileSystemCalls& fs, int folder, const std::string&
     return true;
 }
 
-// Returns "YYYYMMDD-HHMMSS" of the present moment, for the names of copies.
-std::string TimeStamp() {
-    const std::tm now = CurrentLocalTime();
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d%02d%02d-%02d%02d%02d", now.tm_year + 1900, now.tm_mon + 1, now.tm_mday,
-                  now.tm_hour, now.tm_min, now.tm_sec);
-    return text;
-}
-
 // Writes `bytes` as the new file `name` (never replacing one), flushed, with the owner and mode of
 // `old`; removes it again on failure.
 bool WriteNewFile(const FileSystemCalls& fs, int folder, const std::string& name, std::string_view bytes,
@@ -369,7 +360,7 @@ bool WriteNewFile(const FileSystemCalls& fs, int folder, const std::string& name
 // when the link cannot be made. Returns the copy's name, or std::nullopt when nothing was kept.
 std::optional<std::string> KeepCopy(const FileSystemCalls& fs, int folder, const std::string& base, const char* kind,
                                     const struct stat& current, const std::string* content) {
-    const std::string stem = base + "." + kind + "-" + TimeStamp();
+    const std::string stem = base + "." + kind + "-" + FileTimeStamp();
     std::optional<std::string> bytes;
     if (content != nullptr) bytes = *content;
     for (int attempt = 1; attempt <= kMaxCopyNameTries; ++attempt) {

@@ -227,14 +227,6 @@ std::string ReplaceRecords(const std::string& store, const std::vector<std::stri
     return kept;
 }
 
-std::string TimeStamp() {
-    const std::tm now = CurrentLocalTime();
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d%02d%02d-%02d%02d%02d", now.tm_year + 1900, now.tm_mon + 1, now.tm_mday,
-                  now.tm_hour, now.tm_min, now.tm_sec);
-    return text;
-}
-
 std::optional<std::string> ReadRawFile(const FileSystemCalls& fs, const std::string& path) {
     const int fd = fs.openFile(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC, 0);
     if (fd < 0) return std::nullopt;
@@ -276,7 +268,7 @@ bool WriteNewRawFile(const FileSystemCalls& fs, const std::string& path, std::st
 // what it made when any copy fails.
 std::string BackUp(const std::vector<std::string>& names) {
     const FileSystemCalls& fs = CurrentFileSystemCalls();
-    const std::string stem = "holidays-backup-" + TimeStamp();
+    const std::string stem = "holidays-backup-" + FileTimeStamp();
     std::string folder;
     for (int attempt = 1; attempt <= kMaxBackupNameTries && folder.empty(); ++attempt) {
         const std::string name = attempt == 1 ? stem : stem + "-" + std::to_string(attempt);

@@ -2,6 +2,7 @@
 
 #include "model/year_calendar.h"
 
+#include <cstdio>
 #include <optional>
 
 namespace {
@@ -20,4 +21,12 @@ std::tm CurrentLocalTime() {
     std::tm local{};
     localtime_r(&now, &local);
     return local;
+}
+
+std::string FileTimeStamp() {
+    const std::tm now = CurrentLocalTime();
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d%02d%02d-%02d%02d%02d", now.tm_year + 1900, now.tm_mon + 1, now.tm_mday,
+                  now.tm_hour, now.tm_min, now.tm_sec);
+    return text;
 }

@@ -62,14 +62,6 @@ std::string EscapedPath(const std::string& folder, const std::string& name) {
     return escaped;
 }
 
-std::string TimeStamp() {
-    const std::tm now = CurrentLocalTime();
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d%02d%02d-%02d%02d%02d", now.tm_year + 1900, now.tm_mon + 1, now.tm_mday,
-                  now.tm_hour, now.tm_min, now.tm_sec);
-    return text;
-}
-
 bool WriteWhole(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
         const ssize_t written = ::write(fd, bytes.data(), bytes.size());
@@ -116,7 +108,7 @@ std::string WriteRecoveryCopy(const std::string& name, std::string_view store) {
     std::string path;
     bool written = false;
     if (!folder.empty() && MakeFolders(folder)) {
-        const int fd = CreateNew(folder + "/" + EscapedPath(CurrentFolder(), name) + "." + TimeStamp(), path);
+        const int fd = CreateNew(folder + "/" + EscapedPath(CurrentFolder(), name) + "." + FileTimeStamp(), path);
         if (fd >= 0) {
             written = WriteWhole(fd, EncodeTextFile(store)) && ::fsync(fd) == 0;
             written = ::close(fd) == 0 && written;

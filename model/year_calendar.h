@@ -36,6 +36,8 @@ extern CYearCalendar g_YearCalendar;
 
 // Returns the broken-down local time of the present moment (or the moment a test fixed).
 std::tm CurrentLocalTime();
+// Returns "YYYYMMDD-HHMMSS" of CurrentLocalTime(), for the names of copies kept of the data files.
+std::string FileTimeStamp();
 
 // Sets `year` and `month` from the present moment and builds.
 void GoToday();
