@@ -6,6 +6,7 @@
 #include "model/text_file_format.h"
 #include "model/year_calendar.h"
 #include "platform/code_page.h"
+#include "tests/cal/cal_run.h"
 #include "velmora-cal/ical_export.h"
 #include "velmora-cal/ical_import.h"
 
@@ -30,13 +31,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Bytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 void WriteBytes(const fs::path& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
@@ -532,26 +526,11 @@ TEST(IcalMerge, CountsTheCharactersCodePage932Lacks) {
 
 // ---- The program on a data folder ----
 
-struct CalRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
 class IcalCommandTest : public IcalTest {
 protected:
     // Runs velmora-cal with `arguments` (shell words) from the test's folder, in Japan's zone.
     CalRun Cal(const std::string& arguments) const {
-        const std::string out = (m_folder / "out").string();
-        const std::string err = (m_folder / "err").string();
-        const std::string command = "cd '" + m_folder.string() + "' && LANG=C TZ=Asia/Tokyo '" VELMORA_CAL "' " +
-                                    arguments + " >'" + out + "' 2>'" + err + "' </dev/null";
-        const int raw = std::system(command.c_str());
-        CalRun run;
-        run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        run.out = Bytes(out);
-        run.err = Bytes(err);
-        return run;
+        return RunCal(m_folder, "LANG=C TZ=Asia/Tokyo", arguments, m_folder);
     }
 
     // Every file of the data folder with its bytes, the lock file apart.

@@ -4,6 +4,7 @@
 #include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include "tests/cal/cal_run.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -16,19 +17,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-struct CalRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string Bytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 class VelmoraCalTest : public ::testing::Test {
 protected:
@@ -43,18 +31,7 @@ protected:
     fs::path Data() const { return m_folder / "data"; }
 
     // Runs velmora-cal with `arguments` (shell words) from the test's folder.
-    CalRun Cal(const std::string& arguments) const {
-        const std::string out = (m_folder / "out").string();
-        const std::string err = (m_folder / "err").string();
-        const std::string command = "cd '" + m_folder.string() + "' && '" VELMORA_CAL "' " + arguments + " >'" + out +
-                                    "' 2>'" + err + "' </dev/null";
-        const int raw = std::system(command.c_str());
-        CalRun run;
-        run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        run.out = Bytes(out);
-        run.err = Bytes(err);
-        return run;
-    }
+    CalRun Cal(const std::string& arguments) const { return RunCal(m_folder, "", arguments, m_folder); }
 
     // Every file of the data folder with its bytes, the lock file apart.
     std::map<std::string, std::string> DataFiles() const {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include "tests/cal/cal_run.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -16,19 +17,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-struct CalRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string Bytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 fs::path Fixture(const std::string& name) { return fs::path(VELMORA_CAL_TEST_DATA) / name; }
 
@@ -59,18 +47,10 @@ protected:
     // in English unless `environment` (shell assignments) says otherwise, and temporary files kept
     // in the test's own folder.
     CalRun Cal(const std::string& arguments, const std::string& environment = "") const {
-        const std::string out = (m_root / "out").string();
-        const std::string err = (m_root / "err").string();
-        const std::string command = "cd '" + Data().string() +
-                                    "' && env -u LC_ALL -u LC_MESSAGES LANG=C VELMORA_TODAY=2026-12-08 TMPDIR='" +
-                                    Scratch().string() + "' " + environment + " '" VELMORA_CAL "' " + arguments +
-                                    " >'" + out + "' 2>'" + err + "' </dev/null";
-        const int raw = std::system(command.c_str());
-        CalRun run;
-        run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        run.out = Bytes(out);
-        run.err = Bytes(err);
-        return run;
+        return RunCal(Data(),
+                      "-u LC_ALL -u LC_MESSAGES LANG=C VELMORA_TODAY=2026-12-08 TMPDIR='" + Scratch().string() + "' " +
+                          environment,
+                      arguments, m_root);
     }
 
     std::map<std::string, std::string> DataFiles() const {

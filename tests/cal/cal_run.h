@@ -1,0 +1,20 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+// What a run of velmora-cal gave: its exit status and what it wrote to stdout and stderr.
+struct CalRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// Returns the bytes of a file, or "" when it cannot be read.
+std::string Bytes(const std::filesystem::path& path);
+
+// Runs velmora-cal with `arguments` (shell words) in `folder`, after `environment` (shell words
+// for env, such as "LANG=C TZ=Asia/Tokyo"), with no input; its output goes through files in
+// `scratch`.
+CalRun RunCal(const std::filesystem::path& folder, const std::string& environment, const std::string& arguments,
+              const std::filesystem::path& scratch);
