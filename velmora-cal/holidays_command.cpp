@@ -2,6 +2,8 @@
 
 #include "model/holiday_update.h"
 #include "model/official_holidays.h"
+#include "velmora-cal/input_file.h"
+#include "velmora-cal/messages.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -43,50 +45,15 @@ int TakeFolderLock() {
     return fd;
 }
 
-// Returns the whole list file, refusing anything but a regular file of at most the list's size limit
-// before reading a byte of it.
-std::optional<std::string> ReadList(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        std::fprintf(stderr, "velmora-cal: cannot open %s: %s\n", path.c_str(), std::strerror(errno));
-        return std::nullopt;
-    }
-    struct stat status {};
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-        std::fprintf(stderr, "velmora-cal: %s is not a regular file\n", path.c_str());
-        ::close(fd);
-        return std::nullopt;
-    }
-    if (static_cast<unsigned long long>(status.st_size) > kMaxOfficialListBytes) {
-        std::fprintf(stderr, "velmora-cal: %s: the file is larger than %zu bytes; it is not the official list\n",
-                     path.c_str(), kMaxOfficialListBytes);
-        ::close(fd);
-        return std::nullopt;
-    }
-    std::string bytes;
-    char buffer[64 * 1024];
-    for (;;) {
-        const ssize_t count = ::read(fd, buffer, sizeof buffer);
-        if (count < 0 && errno == EINTR) continue;
-        if (count < 0) {
-            std::fprintf(stderr, "velmora-cal: cannot read %s: %s\n", path.c_str(), std::strerror(errno));
-            ::close(fd);
-            return std::nullopt;
-        }
-        if (count == 0) break;
-        bytes.append(buffer, static_cast<std::size_t>(count));
-        // A file that grew after the size check is still held to the limit.
-        if (bytes.size() > kMaxOfficialListBytes) break;
-    }
-    ::close(fd);
-    return bytes;
-}
-
 }  // namespace
 
 int RunHolidaysUpdate(const std::string& listPath) {
-    const std::optional<std::string> list = ReadList(listPath);
-    if (!list) return kExitRefused;
+    std::string error;
+    const std::optional<std::string> list = cal::ReadInputFile(listPath, kMaxOfficialListBytes, error);
+    if (!list) {
+        cal::Complain(error);
+        return kExitRefused;
+    }
     const int lock = TakeFolderLock();
     if (lock < 0) return kExitRefused;
 

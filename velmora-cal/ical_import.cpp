@@ -10,6 +10,7 @@
 #include "velmora-cal/folder_lock.h"
 #include "velmora-cal/holidays_command.h"
 #include "velmora-cal/ical_options.h"
+#include "velmora-cal/input_file.h"
 #include "velmora-cal/messages.h"
 
 #include <fcntl.h>
@@ -320,41 +321,6 @@ bool AddToMemo(std::string& memo, const std::string& addition) {
     return true;
 }
 
-std::optional<std::string> ReadInput(const std::string& path, std::string& error) {
-    const bool useStdin = path == "-";
-    const int fd = useStdin ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        error = path + ": " + std::strerror(errno);
-        return std::nullopt;
-    }
-    struct stat status {};
-    if (!useStdin && (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))) {
-        error = path + Tr(": not a regular file", ": 通常のファイルではありません");
-        ::close(fd);
-        return std::nullopt;
-    }
-    std::string bytes;
-    char buffer[64 * 1024];
-    for (;;) {
-        const ssize_t count = ::read(fd, buffer, sizeof buffer);
-        if (count < 0 && errno == EINTR) continue;
-        if (count < 0) {
-            error = path + ": " + std::strerror(errno);
-            bytes.clear();
-            break;
-        }
-        if (count == 0) break;
-        bytes.append(buffer, static_cast<std::size_t>(count));
-        if (bytes.size() > kMaxIcsBytes) {
-            error = path + Tr(": larger than an import takes (64 MiB)", ": 大きすぎて取り込めません (64 MiB 超)");
-            break;
-        }
-    }
-    if (!useStdin) ::close(fd);
-    if (!error.empty()) return std::nullopt;
-    return bytes;
-}
-
 }  // namespace
 
 IcsReading ReadIcsEvents(const std::string& ics, const ImportWindow& window) {
@@ -501,7 +467,7 @@ int RunImport(const std::vector<std::string>& args, const std::string& here) {
     if (window.fromYear > window.toYear) return UsageProblem(Tr("--from is after --to", "--from が --to より後です"));
 
     std::string error;
-    const std::optional<std::string> ics = ReadInput(ResolvePath(file, here), error);
+    const std::optional<std::string> ics = ReadInputFile(ResolvePath(file, here), kMaxIcsBytes, error);
     if (!ics) {
         Complain(error);
         return kExitRefused;
