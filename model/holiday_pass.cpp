@@ -7,12 +7,6 @@
 
 namespace {
 
-constexpr int kFixedDate = 0;
-constexpr int kFirstNthMonday = 1;
-constexpr int kLastNthMonday = 5;
-constexpr int kSpringEquinox = 10;
-constexpr int kAutumnEquinox = 11;
-constexpr int kOneYearOnly = 100;
 constexpr int kMonday = 1;
 constexpr int kSunday = 0;
 
@@ -44,15 +38,15 @@ public:
         if (month < 1 || month > 12) return;
         const int monthIndex = month - 1;
         const long long calendarYear = m_calendar.CalendarYear();
-        const bool nthMonday = kind >= kFirstNthMonday && kind <= kLastNthMonday;
+        const bool nthMonday = kind >= kFirstNthMondayKind && kind <= kLastNthMondayKind;
         // Up to 1999 an n-th Monday record stands on its fixed date.
-        if (kind == kFixedDate || kind == kOneYearOnly || (nthMonday && calendarYear < 2000))
+        if (kind == kFixedDateKind || kind == kOneYearKind || (nthMonday && calendarYear < 2000))
             MarkWithSundayRule(monthIndex, day, name);
         else if (nthMonday)
             MarkNthMonday(monthIndex, kind, name);
-        else if (kind == kSpringEquinox)
+        else if (kind == kSpringEquinoxKind)
             MarkWithSundayRule(monthIndex, SpringEquinoxDay(calendarYear), name);
-        else if (kind == kAutumnEquinox)
+        else if (kind == kAutumnEquinoxKind)
             MarkWithSundayRule(monthIndex, AutumnEquinoxDay(calendarYear), name);
     }
 

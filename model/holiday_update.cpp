@@ -26,8 +26,6 @@
 
 namespace {
 
-constexpr int kFixedKind = 0;
-constexpr int kOneYearKind = 100;
 constexpr int kSunday = 0;
 constexpr int kMonday = 1;
 // Before this year the law knew no substitute days: the pass's Sunday rule may mark days the list
@@ -110,14 +108,14 @@ UpdateRecords ChooseRecords(const std::vector<YearDays>& years) {
     const auto everyYear = [&](const TableRecord& candidate) {
         for (int i = 0; i < kYearCount; ++i) {
             const int year = kFirstUpdatedYear + i;
-            const Date date = candidate.kind == kFixedKind ? candidate.date : RuleDate(candidate, year);
+            const Date date = candidate.kind == kFixedDateKind ? candidate.date : RuleDate(candidate, year);
             const DatedHoliday* day = FindDay(years[static_cast<std::size_t>(i)], date);
             if (day == nullptr || day->name != candidate.name) return false;
         }
         return true;
     };
     for (const DatedHoliday& day : years.front()) {
-        TableRecord candidate{{day.month, day.day}, day.name, kFixedKind};
+        TableRecord candidate{{day.month, day.day}, day.name, kFixedDateKind};
         if (everyYear(candidate)) {
             records.fixed.push_back(candidate);
             continue;
@@ -346,7 +344,7 @@ HolidayUpdateResult UpdateOfficialHolidays(std::string_view csvCp932) {
     files.push_back(std::move(rules));
     PlannedFile fixed{kStaticHolidayFile, {}, {}};
     for (const TableRecord& record : records.fixed)
-        fixed.ours.push_back(MakeRecord(record.date, record.name, kFixedKind));
+        fixed.ours.push_back(MakeRecord(record.date, record.name, kFixedDateKind));
     files.push_back(std::move(fixed));
 
     std::vector<PlannedFile> changed;

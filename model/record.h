@@ -47,6 +47,15 @@ struct MemoRecordFields {
 // after the fourth are dropped.
 MemoRecordFields SplitMemoRecord(std::string_view record);
 
+// The kinds of holiday record: a fixed date, the n-th Monday (1..5) of the month, the spring and
+// autumn equinox days, and a holiday of the shown year only.
+inline constexpr int kFixedDateKind = 0;
+inline constexpr int kFirstNthMondayKind = 1;
+inline constexpr int kLastNthMondayKind = 5;
+inline constexpr int kSpringEquinoxKind = 10;
+inline constexpr int kAutumnEquinoxKind = 11;
+inline constexpr int kOneYearKind = 100;
+
 // The fields of a holiday record; `name` is a view into the record that was split.
 struct HolidayRecordFields {
     int month = 0;
