@@ -25,6 +25,17 @@ protected:
     }
 };
 
+// The setting dialog's user registers 創立記念日 on 9 December as a one-year holiday.
+void QueueRegisteringFoundersDay() {
+    platform::testing::QueueModalHook([](CDialog& set) {
+        TypeInto(set, IDC_MONTH_COMBO, "12");
+        TypeInto(set, IDC_DAY_COMBO, "9");
+        TypeInto(set, IDC_HOLIDAY_NAME, "創立記念日");
+        CheckRadio(set, IDC_KIND_ONE_YEAR);
+        ClickButton(set, IDC_SET_REGISTER);
+    });
+}
+
 TEST_F(HolidayCommandTest, AOneYearHolidayAddedInTheListMarksItsDayWhenTheListCloses) {
     CCalendarDlg calendar;
     ASSERT_TRUE(calendar.Create(IDD_CALENDAR));
@@ -38,13 +49,7 @@ TEST_F(HolidayCommandTest, AOneYearHolidayAddedInTheListMarksItsDayWhenTheListCl
         ClickButton(list, IDC_HOLIDAY_ADD);
         ClickButton(list, IDC_HOLIDAY_CLOSE);
     });
-    platform::testing::QueueModalHook([](CDialog& set) {
-        TypeInto(set, IDC_MONTH_COMBO, "12");
-        TypeInto(set, IDC_DAY_COMBO, "9");
-        TypeInto(set, IDC_HOLIDAY_NAME, "創立記念日");
-        CheckRadio(set, IDC_KIND_ONE_YEAR);
-        ClickButton(set, IDC_SET_REGISTER);
-    });
+    QueueRegisteringFoundersDay();
     EXPECT_TRUE(calendar.OnCommand(ID_SETTINGS_HOLIDAYS));
 
     EXPECT_EQ(platform::testing::PendingModalHooks(), 0u);
@@ -65,13 +70,7 @@ TEST_F(HolidayCommandTest, AHolidayThatCannotBeSavedIsToldOfOnceAndStaysUntilThe
         ClickButton(list, IDC_HOLIDAY_ADD);
         ClickButton(list, IDC_HOLIDAY_CLOSE);
     });
-    platform::testing::QueueModalHook([](CDialog& set) {
-        TypeInto(set, IDC_MONTH_COMBO, "12");
-        TypeInto(set, IDC_DAY_COMBO, "9");
-        TypeInto(set, IDC_HOLIDAY_NAME, "創立記念日");
-        CheckRadio(set, IDC_KIND_ONE_YEAR);
-        ClickButton(set, IDC_SET_REGISTER);
-    });
+    QueueRegisteringFoundersDay();
     platform::testing::QueueMessageBoxAnswer(IDOK);
     EXPECT_TRUE(calendar.OnCommand(ID_SETTINGS_HOLIDAYS));
 
