@@ -217,14 +217,21 @@ void MultiLineBox::inputMethodEvent(QInputMethodEvent* event) {
 }
 
 void MultiLineBox::insertFromMimeData(const QMimeData* source) {
+    // The clipboard's and a drop's data are read once, here, and `source` is not touched again:
+    // another program serves them, and it may serve them once and leave (password managers
+    // do), after which the same object offers no format at all. Qt's own insertion takes the
+    // first of the formats without asking whether there is one, and dies on an empty list; so
+    // it only ever sees data of ours, holding the text as it was read.
     const QString text = source->text();
+    if (text.isNull()) return;
     if (text.size() <= kChunk && !ContinuesLine(textCursor().block())) {
-        QPlainTextEdit::insertFromMimeData(source);
+        QMimeData read;
+        read.setText(text);
+        QPlainTextEdit::insertFromMimeData(&read);
         const int at = textCursor().position();
         AfterEdit(at, at);
         return;
     }
-    if (text.isNull()) return;
     // Pasted as Qt pastes plain text, but with each pasted line break ending its line, and long
     // lines cut before the box lays a single block of them out.
     QTextCursor cursor = textCursor();
