@@ -1,5 +1,7 @@
 #include "platform/multi_line_box.h"
 
+#include <QGuiApplication>
+#include <QInputMethod>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QTextBlock>
@@ -188,7 +190,27 @@ void MultiLineBox::AfterEdit(int from, int to) {
     cursor.endEditBlock();
 }
 
+void MultiLineBox::PutInStrandedPreedit() {
+    const QTextLayout* layout = textCursor().block().layout();
+    if (layout == nullptr || layout->preeditAreaText().isEmpty()) return;
+    // Handed over as a field's data exchange hands it over (see UpdateData), so that the input
+    // method forgets it too; one that no longer answers leaves it to the box.
+    QInputMethod* method = QGuiApplication::inputMethod();
+    method->commit();
+    method->reset();
+    const QString stranded = textCursor().block().layout()->preeditAreaText();
+    if (stranded.isEmpty()) return;
+    QInputMethodEvent commit;
+    commit.setCommitString(stranded);
+    inputMethodEvent(&commit);
+}
+
 void MultiLineBox::keyPressEvent(QKeyEvent* event) {
+    // While an input method converts, it takes the keys; one that reaches the box with
+    // unfinished text shown means the input method has gone (killed, restarted) and left that
+    // text standing where it began. Qt would put the key's text before it and a later commit
+    // would put it after, so that what is stored differs from what was shown: it goes in first.
+    PutInStrandedPreedit();
     if (event->matches(QKeySequence::Undo) || event->matches(QKeySequence::Redo)) {
         QPlainTextEdit::keyPressEvent(event);
         return;

@@ -128,7 +128,8 @@ int CWnd::MessageBox(std::string_view textCp932, std::string_view captionCp932, 
     const QString text = platform::ToQString(textCp932);
     const QString caption = platform::ToQString(captionCp932);
     // Only a test reads the record; the program itself would keep every box of its life.
-    if (platform::detail::State().testMode) hooks.messageBoxCalls.push_back({text.toStdString(), caption.toStdString(), type});
+    if (platform::detail::State().testMode)
+        hooks.messageBoxCalls.push_back({text.toStdString(), caption.toStdString(), type});
     if (!hooks.messageBoxAnswers.empty()) {
         const int answer = hooks.messageBoxAnswers.front();
         hooks.messageBoxAnswers.pop_front();
