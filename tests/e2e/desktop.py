@@ -511,10 +511,6 @@ class Desktop:
         g = self.geometry(wid)
         return g is not None and g.viewable
 
-    def selection_owner(self, selection):
-        """The window that owns the X selection (CLIPBOARD, PRIMARY, ...), 0 when none does."""
-        return self._x11.selection_owner(self.display, selection)
-
     def parent(self, wid):
         out = self.run(["xwininfo", "-children", "-id", str(wid)], check=False)
         found = re.search(r"Parent window id: (0x[0-9a-f]+)", out)

@@ -11,9 +11,8 @@ the pre-edit. Then:
              input method works here; if it fails, the other cases prove nothing.
   toolbar    the toolbar's check mark while にほん is still pending, then SIGTERM.
   sigterm    SIGTERM while にほん is still pending (the open dialog is registered on the way out).
-  stranded   fcitx5 killed while にほん is still pending, which leaves it shown; then "xy" typed,
-             the check mark and SIGTERM. Fault: the keys' text went in before the stranded
-             にほん, which was stored after it though shown before it.
+  stranded   fcitx5 killed while にほん is pending (it stays shown), "xy" typed, the check mark,
+             SIGTERM. Fault: にほん was stored after xy though shown before it.
 Each must leave MemoData.txt holding exactly 126^11^8^にほん~ (stranded: にほんxy) in code
 page 932, then one NUL.
 
