@@ -261,10 +261,17 @@ BOOL Shell_NotifyIcon(DWORD message, NOTIFYICONDATA* data) {
     if ((data->uFlags & NIF_TIP) != 0) icon->setToolTip(platform::ToQString(wnd.m_tray->szTip));
     if ((data->uFlags & NIF_MESSAGE) != 0) {
         const UINT id = data->uID;
-        QObject::connect(icon, &QSystemTrayIcon::activated, icon, [&wnd, id](QSystemTrayIcon::ActivationReason reason) {
-            if (reason == QSystemTrayIcon::Trigger) wnd.OnTrayIconNotify(id, WM_LBUTTONDOWN);
-            if (reason == QSystemTrayIcon::Context) wnd.OnTrayIconNotify(id, WM_RBUTTONDOWN);
-        });
+        // Queued, so that the icon's own press handler has returned before the window answers:
+        // the answer may be a menu with a loop of its own, and a notification area that goes
+        // away meanwhile (the panel restarted) makes the toolkit delete the icon's window, which
+        // would leave that handler running in a deleted object.
+        QObject::connect(
+            icon, &QSystemTrayIcon::activated, icon,
+            [&wnd, id](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::Trigger) wnd.OnTrayIconNotify(id, WM_LBUTTONDOWN);
+                if (reason == QSystemTrayIcon::Context) wnd.OnTrayIconNotify(id, WM_RBUTTONDOWN);
+            },
+            Qt::QueuedConnection);
     }
     icon->show();
     return TRUE;
