@@ -491,6 +491,22 @@ def tray_icon_appears_when_the_tray_starts_late(d):
     expect_exit(d.choose_tray_exit())
 
 
+@case()
+def tray_goes_away_while_its_menu_is_open(d):
+    # Fault: the panel went (killed, restarted) while the tray's menu was open; once the menu
+    # closed, the next pointer move killed the program. The icon must come back in a new panel.
+    d.start()
+    d.click(*d.wait_tray_icon().centre, button=3)
+    d.wait_popup("the tray's menu to open on a right click")
+    d.stop_tray()
+    d.key("Escape")
+    d.wait_no_popup("the tray's menu to close on Escape")
+    d.move(600, 600)
+    check(holds_for(d.running, 0.5), f"the program ended with status {d.program.poll()} after its panel went")
+    d.start_tray()
+    expect_exit(d.choose_tray_exit())
+
+
 def sharp_digits(scale):
     # Fault: the month sheets were drawn at 1x and enlarged, the digits blocky. Each digit must
     # be drawn at the screen's resolution: exactly as Qt draws the 16-pixel face on a surface of
