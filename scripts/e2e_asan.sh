@@ -5,8 +5,8 @@
 # method. Every report goes to build/asan/e2e/<case>.<pid>; the end lists each case's result and
 # the reports it left. Usage: scripts/e2e_asan.sh [CASE...] (default: every case).
 set -uo pipefail
-cd "$(dirname "$0")/.."
-scripts/deps.sh
+cd "$(dirname "$0")/.." || exit 1
+scripts/deps.sh || exit 1
 
 # The dev build gives the reference renderer; the asan build only the program.
 cmake --preset dev >/dev/null && cmake --build --preset dev --target velmora_render_reference || exit 1
