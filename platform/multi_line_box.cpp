@@ -1,5 +1,7 @@
 #include "platform/multi_line_box.h"
 
+#include <QGuiApplication>
+#include <QInputMethod>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QTextBlock>
@@ -188,7 +190,27 @@ void MultiLineBox::AfterEdit(int from, int to) {
     cursor.endEditBlock();
 }
 
+void MultiLineBox::PutInStrandedPreedit() {
+    const QTextLayout* layout = textCursor().block().layout();
+    if (layout == nullptr || layout->preeditAreaText().isEmpty()) return;
+    // Handed over as a field's data exchange hands it over (see UpdateData), so that the input
+    // method forgets it too; one that no longer answers leaves it to the box.
+    QInputMethod* method = QGuiApplication::inputMethod();
+    method->commit();
+    method->reset();
+    const QString stranded = textCursor().block().layout()->preeditAreaText();
+    if (stranded.isEmpty()) return;
+    QInputMethodEvent commit;
+    commit.setCommitString(stranded);
+    inputMethodEvent(&commit);
+}
+
 void MultiLineBox::keyPressEvent(QKeyEvent* event) {
+    // While an input method converts, it takes the keys; one that reaches the box with
+    // unfinished text shown means the input method has gone (killed, restarted) and left that
+    // text standing where it began. Qt would put the key's text before it and a later commit
+    // would put it after, so that what is stored differs from what was shown: it goes in first.
+    PutInStrandedPreedit();
     if (event->matches(QKeySequence::Undo) || event->matches(QKeySequence::Redo)) {
         QPlainTextEdit::keyPressEvent(event);
         return;
@@ -217,14 +239,21 @@ void MultiLineBox::inputMethodEvent(QInputMethodEvent* event) {
 }
 
 void MultiLineBox::insertFromMimeData(const QMimeData* source) {
+    // The clipboard's and a drop's data are read once, here, and `source` is not touched again:
+    // another program serves them, and it may serve them once and leave (password managers
+    // do), after which the same object offers no format at all. Qt's own insertion takes the
+    // first of the formats without asking whether there is one, and dies on an empty list; so
+    // it only ever sees data of ours, holding the text as it was read.
     const QString text = source->text();
+    if (text.isNull()) return;
     if (text.size() <= kChunk && !ContinuesLine(textCursor().block())) {
-        QPlainTextEdit::insertFromMimeData(source);
+        QMimeData read;
+        read.setText(text);
+        QPlainTextEdit::insertFromMimeData(&read);
         const int at = textCursor().position();
         AfterEdit(at, at);
         return;
     }
-    if (text.isNull()) return;
     // Pasted as Qt pastes plain text, but with each pasted line break ending its line, and long
     // lines cut before the box lays a single block of them out.
     QTextCursor cursor = textCursor();

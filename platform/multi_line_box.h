@@ -34,6 +34,8 @@ private:
     // Steps the cursor over the block break that stands between it and the character the key
     // acts on, where that break only continues a line.
     void StepOverContinuation(const QKeyEvent* event);
+    // Makes an input method's unfinished text that stands in the box part of its text.
+    void PutInStrandedPreedit();
     // After a user's edit that put text at positions from..to: makes each block break the edit
     // typed end its line, and splits the blocks there that grew longer than kLongestBlock, as
     // part of the edit's own undo step.

@@ -33,7 +33,7 @@ struct MessageBoxCall {
 };
 // The next message box answers `answer` (IDYES, IDNO, IDOK).
 void QueueMessageBoxAnswer(int answer);
-// Returns the message boxes shown so far.
+// Returns the message boxes shown in test mode so far.
 const std::vector<MessageBoxCall>& MessageBoxCalls();
 
 struct PopupCall {

@@ -127,7 +127,9 @@ int CWnd::MessageBox(std::string_view textCp932, std::string_view captionCp932, 
     auto& hooks = platform::detail::State().hooks;
     const QString text = platform::ToQString(textCp932);
     const QString caption = platform::ToQString(captionCp932);
-    hooks.messageBoxCalls.push_back({text.toStdString(), caption.toStdString(), type});
+    // Only a test reads the record; the program itself would keep every box of its life.
+    if (platform::detail::State().testMode)
+        hooks.messageBoxCalls.push_back({text.toStdString(), caption.toStdString(), type});
     if (!hooks.messageBoxAnswers.empty()) {
         const int answer = hooks.messageBoxAnswers.front();
         hooks.messageBoxAnswers.pop_front();
@@ -259,10 +261,17 @@ BOOL Shell_NotifyIcon(DWORD message, NOTIFYICONDATA* data) {
     if ((data->uFlags & NIF_TIP) != 0) icon->setToolTip(platform::ToQString(wnd.m_tray->szTip));
     if ((data->uFlags & NIF_MESSAGE) != 0) {
         const UINT id = data->uID;
-        QObject::connect(icon, &QSystemTrayIcon::activated, icon, [&wnd, id](QSystemTrayIcon::ActivationReason reason) {
-            if (reason == QSystemTrayIcon::Trigger) wnd.OnTrayIconNotify(id, WM_LBUTTONDOWN);
-            if (reason == QSystemTrayIcon::Context) wnd.OnTrayIconNotify(id, WM_RBUTTONDOWN);
-        });
+        // Queued, so that the icon's own press handler has returned before the window answers:
+        // the answer may be a menu with a loop of its own, and a notification area that goes
+        // away meanwhile (the panel restarted) makes the toolkit delete the icon's window, which
+        // would leave that handler running in a deleted object.
+        QObject::connect(
+            icon, &QSystemTrayIcon::activated, icon,
+            [&wnd, id](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::Trigger) wnd.OnTrayIconNotify(id, WM_LBUTTONDOWN);
+                if (reason == QSystemTrayIcon::Context) wnd.OnTrayIconNotify(id, WM_RBUTTONDOWN);
+            },
+            Qt::QueuedConnection);
     }
     icon->show();
     return TRUE;

@@ -9,7 +9,7 @@ packages=(
     qt6-base-dev qt6-qpa-plugins libgl-dev
     fonts-ipafont-mincho fonts-ipafont-gothic fontconfig
     xvfb xauth xdotool imagemagick trayer
-    openbox wmctrl x11-utils faketime python3 dbus
+    openbox wmctrl x11-utils xclip faketime python3 dbus
     fcitx5 fcitx5-mozc fcitx5-frontend-qt6 weston qt6-wayland
     dpkg-dev lintian desktop-file-utils appstream librsvg2-bin
 )

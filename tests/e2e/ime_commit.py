@@ -11,7 +11,10 @@ the pre-edit. Then:
              input method works here; if it fails, the other cases prove nothing.
   toolbar    the toolbar's check mark while にほん is still pending, then SIGTERM.
   sigterm    SIGTERM while にほん is still pending (the open dialog is registered on the way out).
-Each must leave MemoData.txt holding exactly 126^11^8^にほん~ in code page 932, then one NUL.
+  stranded   fcitx5 killed while にほん is pending (it stays shown), "xy" typed, the check mark,
+             SIGTERM. Fault: にほん was stored after xy though shown before it.
+Each must leave MemoData.txt holding exactly 126^11^8^にほん~ (stranded: にほんxy) in code
+page 932, then one NUL.
 
 The whole session (Xvfb, openbox, a private D-Bus bus, fcitx5 with its own profile from ime/,
 mozc, the program) runs in a temporary directory as the calling user, or, when called as root,
@@ -47,6 +50,7 @@ PATH = "/usr/bin:/bin:/usr/sbin:/sbin"
 TYPED_KEYS = ["n", "i", "h", "o", "n", "n"]  # romaji for にほん; a lone final n stays "ｎ"
 WANT_PREEDIT = "にほん"
 WANT_FILE = b"126^11^8^" + WANT_PREEDIT.encode("cp932") + b"~\0"
+CASES = ("committed", "toolbar", "sigterm", "stranded")  # stranded ends the input method: last
 # The program's clock: 8 December 2026, so the day dialog opens on 126^11^8.
 FAKE_TIME = "@2026-12-08 09:05:00"
 SESSION_TIMEOUT = 90
@@ -267,7 +271,7 @@ def check_mark_position(window_id):
             origin_y + sum(y for _, y in green) // len(green))
 
 
-def run_case(name, program, work, bus, environment):
+def run_case(name, program, work, bus, environment, fcitx5):
     directory = os.path.join(work, "case-" + name)
     os.mkdir(directory)
     log_path = os.path.join(directory, "program.log")
@@ -310,11 +314,18 @@ def run_case(name, program, work, bus, environment):
             raise Failure(f"the input method committed {commits} while typing: mozc is not converting")
         time.sleep(0.3)  # the program paints the pre-edit it has just been sent
 
+        want = WANT_FILE
+        if name == "stranded":
+            fcitx5.kill()
+            fcitx5.wait()
+            time.sleep(1)  # the program hears of it over the bus
+            xdotool("type", "--delay", "40", "xy")
+            want = b"126^11^8^" + (WANT_PREEDIT + "xy").encode("cp932") + b"~\0"
         if name == "committed":
             xdotool("key", "Return")
             wait_for("mozc to commit " + WANT_PREEDIT, lambda: bus.snapshot()[1] == [WANT_PREEDIT], 5)
             time.sleep(0.3)
-        if name in ("committed", "toolbar"):
+        if name in ("committed", "toolbar", "stranded"):
             click(*check_mark)
             wait_for("the check mark to register the memo and close the day dialog",
                      lambda: window("スケジュール") is None, 5)
@@ -331,9 +342,9 @@ def run_case(name, program, work, bus, environment):
                 got = stored.read()
         except FileNotFoundError:
             raise Failure("MemoData.txt was not written")
-        if got != WANT_FILE:
+        if got != want:
             text = got.rstrip(b"\0").decode("cp932", errors="replace")
-            raise Failure(f"MemoData.txt holds {got.hex(' ')} ({text!r}); want {WANT_FILE.hex(' ')}")
+            raise Failure(f"MemoData.txt holds {got.hex(' ')} ({text!r}); want {want.hex(' ')}")
     except Failure:
         # For whoever keeps the directory (VELMORA_E2E_KEEP=1): what the screen showed.
         subprocess.run(["import", "-window", "root", os.path.join(directory, "screen.png")], timeout=10)
@@ -391,7 +402,7 @@ def session(program, work):
         # unfocused until the window loses and regains the focus (here one window in ten or so).
         # Without it there are no groups to race; --keep, since fcitx5 otherwise ends when it has
         # no display connection.
-        start("fcitx5", "fcitx5", "--keep", "--disable=all", "--enable=dbus,dbusfrontend,keyboard,mozc")
+        fcitx5 = start("fcitx5", "fcitx5", "--keep", "--disable=all", "--enable=dbus,dbusfrontend,keyboard,mozc")
         wait_for("fcitx5 on the session bus", lambda: output(
             "dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus", "/org/freedesktop/DBus",
             "org.freedesktop.DBus.NameHasOwner", "string:org.fcitx.Fcitx5").endswith("true"), 10)
@@ -408,10 +419,10 @@ def session(program, work):
             # A sanitizer build wants its runtime first; libfaketime is preloaded before it.
             "ASAN_OPTIONS": ":".join(filter(None, [os.environ.get("ASAN_OPTIONS"), "verify_asan_link_order=0"])),
         })
-        for name in ("committed", "toolbar", "sigterm"):
+        for name in CASES:
             begun = time.monotonic()
             try:
-                run_case(name, program, work, bus, environment)
+                run_case(name, program, work, bus, environment, fcitx5)
                 results[name] = None
                 print(f"ok    {name} ({time.monotonic() - begun:.1f} s)")
             except Failure as failure:
@@ -442,8 +453,8 @@ def session(program, work):
             lines = []
         print("--- fcitx5's log:\n" + "\n".join(line for line in lines if re.match(r"[DIWEF]\d{4}-", line)))
     failed = sum(1 for result in results.values() if result is not None)
-    print(f"ime_commit: {len(results) - failed} of 3 cases passed")
-    return 1 if failed or len(results) < 3 else 0
+    print(f"ime_commit: {len(results) - failed} of {len(CASES)} cases passed")
+    return 1 if failed or len(results) < len(CASES) else 0
 
 
 def main():

@@ -524,6 +524,7 @@ TEST_F(PlatformTest, AQuitPostedWhileAMessageBoxIsOpenClosesItWithTheCautiousAns
     }
     // Once the quit is posted, no further question is even shown.
     EXPECT_EQ(owner.MessageBox(Cp932("もう一度？"), Cp932("エラー"), MB_YESNO), IDNO);
+    EXPECT_TRUE(platform::testing::MessageBoxCalls().empty()) << "the program keeps no record of its boxes";
     platform::detail::State().testMode = true;
 }
 

@@ -225,6 +225,10 @@ TEST(MultiLineBox, AnInputMethodsTextGoesInWhereTheCaretIs) {
     committed.setCommitString(QStringLiteral("日本"));
     QApplication::sendEvent(&box, &committed);
     EXPECT_EQ(box.Text(), Repeated("a", kChunk) + "日本" + Repeated("a", 2 * kChunk));
+    // Unfinished text left standing by an input method that went away is kept before a key.
+    QApplication::sendEvent(&box, &composing);
+    QTest::keyClicks(&box, "x");
+    EXPECT_EQ(box.Text(), Repeated("a", kChunk) + "日本にほんx" + Repeated("a", 2 * kChunk));
 }
 
 class LongMemoDialog : public CDialog {
