@@ -292,10 +292,9 @@ std::string UnfinishedBackup(const FileSystemCalls& fs) {
 
 // Copies each existing file of `names` byte for byte into the backup folder, and lists in its
 // kCreatedList the names that the update is about to make, so that going back deletes only
-// those. `folder` is the backup of an unfinished update, which keeps what it already holds (the
-// files as they were before that update began), or "" for a new folder
-// "holidays-backup-YYYYMMDD-HHMMSS" of the data folder. Returns the folder, or "" after removing
-// what it made when any step fails.
+// those. `folder` is the backup of an unfinished update, whose copies of the files that update
+// had not yet written stay, or "" for a new folder "holidays-backup-YYYYMMDD-HHMMSS" of the data
+// folder. Returns the folder, or "" after removing what it added when any step fails.
 std::string BackUp(const std::vector<std::string>& names, std::string folder) {
     const FileSystemCalls& fs = CurrentFileSystemCalls();
     const bool reused = !folder.empty();
@@ -312,20 +311,30 @@ std::string BackUp(const std::vector<std::string>& names, std::string folder) {
     const std::string listPath = folder + "/" + kCreatedList;
     std::set<std::string> created;
     if (reused) created = Lines(ReadRawFile(fs, listPath, true).value_or(""));
-    std::vector<std::string> copies;
+    std::vector<std::string> copies;  // the copies this run added
     bool ok = true;
     for (const std::string& name : names) {
         const std::string copy = folder + "/" + name;
         struct stat status {};
-        if (created.contains(name) || ::lstat(copy.c_str(), &status) == 0) continue;
+        const bool held = ::lstat(copy.c_str(), &status) == 0;
         if (::stat(name.c_str(), &status) != 0 && errno == ENOENT) {
-            created.insert(name);
+            if (!held) created.insert(name);
             continue;
         }
+        // What stands there now is kept, and never deleted on the way back, unless the backup
+        // already holds the same bytes: a file the unfinished run had not reached yet may have
+        // been changed since, or one it made may hold records added since.
+        created.erase(name);
         const std::optional<std::string> bytes = ReadRawFile(fs, name);
-        ok = bytes && WriteNewRawFile(fs, copy, *bytes);
-        if (!ok) break;
-        copies.push_back(copy);
+        if (held && bytes && ReadRawFile(fs, copy, true) == bytes) continue;
+        const std::string temp = folder + "/." + name + ".tmp";
+        ::unlink(temp.c_str());
+        ok = bytes && WriteNewRawFile(fs, temp, *bytes) && fs.renameFile(temp.c_str(), copy.c_str()) == 0;
+        if (!ok) {
+            ::unlink(temp.c_str());
+            break;
+        }
+        if (!held) copies.push_back(copy);
     }
     // The list is replaced whole, so that a kill leaves the old list or the new one.
     std::string list;

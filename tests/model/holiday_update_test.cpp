@@ -322,6 +322,23 @@ struct FaultInjection {
     }
 };
 
+// Goes back as the README says: the backup's copies put back, the files it lists as made by the
+// update deleted, nothing else touched; returns the data files then.
+std::map<std::string, std::string> GoBack(const std::string& backup) {
+    for (const auto& entry : std::filesystem::directory_iterator(backup)) {
+        const std::string name = entry.path().filename().string();
+        if (name != kCreatedList) {
+            std::filesystem::copy_file(entry, name, std::filesystem::copy_options::overwrite_existing);
+            continue;
+        }
+        std::istringstream made(FileBytes(entry.path().string()));
+        for (std::string line; std::getline(made, line);) std::filesystem::remove(line);
+    }
+    std::map<std::string, std::string> back = Snapshot();
+    std::erase_if(back, [](const auto& file) { return file.first.starts_with("./holidays-backup-"); });
+    return back;
+}
+
 TEST_F(HolidayUpdateTest, AFailingSaveAtEachStepLeavesOldOrNewFilesOnly) {
     WriteFirstStartFiles();
     const std::string userYear = "5^1^" + Sjis("メーデー") + "^100~";
@@ -379,24 +396,30 @@ TEST_F(HolidayUpdateTest, AFailingSaveAtEachStepLeavesOldOrNewFilesOnly) {
         std::map<std::string, std::string> now = Snapshot();
         std::erase_if(now, [](const auto& file) { return file.first.starts_with("./holidays-backup-"); });
         EXPECT_EQ(now, fresh) << where;
-        // The one backup of both runs leads back to the files before the first: its copies put
-        // back, the files it lists as made by the update deleted, nothing else touched.
+        // The one backup of both runs leads back to the files before the first.
         if (result.errorKind == HolidayUpdateError::WriteFailed) {
             EXPECT_EQ(again.backupFolder, result.backupFolder) << where;
         }
-        for (const auto& entry : std::filesystem::directory_iterator(again.backupFolder)) {
-            const std::string name = entry.path().filename().string();
-            if (name != kCreatedList) {
-                std::filesystem::copy_file(entry, name, std::filesystem::copy_options::overwrite_existing);
-                continue;
-            }
-            std::istringstream made(FileBytes(entry.path().string()));
-            for (std::string line; std::getline(made, line);) std::filesystem::remove(line);
-        }
-        std::map<std::string, std::string> back = Snapshot();
-        std::erase_if(back, [](const auto& file) { return file.first.starts_with("./holidays-backup-"); });
-        EXPECT_EQ(back, old) << where;
+        EXPECT_EQ(GoBack(again.backupFolder), old) << where;
     }
+
+    // A file that the stopped run had not reached yet, changed before the rerun, comes back as it
+    // was changed.
+    restore();
+    FaultInjection::failAt = 100;
+    FaultInjection::count = 0;
+    FaultInjection::failRename = true;
+    FileSystemCalls calls = RealFileSystemCalls();
+    calls.renameAt = &FaultInjection::RenameAt;
+    SetFileSystemCallsForTesting(calls);
+    const HolidayUpdateResult stopped = UpdateOfficialHolidays(OfficialListBytes());
+    ResetFileSystemCalls();
+    ASSERT_EQ(stopped.errorKind, HolidayUpdateError::WriteFailed);
+    ASSERT_EQ(WriteTextFile(kStaticHolidayFile, ReadTextFile(kStaticHolidayFile) + "6^1^mine^0~"), 1);
+    std::map<std::string, std::string> changed = old;
+    changed["./Static_holi.txt"] = FileBytes(kStaticHolidayFile);
+    ASSERT_TRUE(UpdateOfficialHolidays(OfficialListBytes()).ok);
+    EXPECT_EQ(GoBack(stopped.backupFolder), changed);
 }
 
 TEST_F(HolidayUpdateTest, AnUnreadableFileStopsTheUpdateBeforeAnyWrite) {
