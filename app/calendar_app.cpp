@@ -30,6 +30,19 @@ void SayAnotherCopyRunsUnreachable(const QString& directory) {
                      Cp932("Velmora"), MB_OK | MB_ICONEXCLAMATION);
 }
 
+// The directory's lock file is there but cannot be taken, such as another user's unreadable file.
+void SayLockUnusable(const QString& directory, const QString& problem) {
+    const QByteArray lock = QFile::encodeName(QDir(directory).filePath(CSingleInstance::LockFileName()));
+    std::fprintf(stderr, "velmora: cannot take the lock %s: %s; this start ends\n", lock.constData(),
+                 problem.toLocal8Bit().constData());
+    CWnd owner;
+    owner.MessageBox(Cp932("このフォルダのロックファイル「" + lock.toStdString() +
+                           "」を使えないため、起動できません。\r\n"
+                           "別のユーザーのファイルか、ファイルではないものです。"
+                           "このフォルダを使うほかのユーザーやプログラムを確かめてください。"),
+                     Cp932("Velmora"), MB_OK | MB_ICONEXCLAMATION);
+}
+
 }  // namespace
 
 BOOL CCalendarApp::InitInstance() {
@@ -48,6 +61,10 @@ BOOL CCalendarApp::InitInstance() {
         return FALSE;
     case CSingleInstance::Role::Blocked:
         SayAnotherCopyRunsUnreachable(QDir::currentPath());
+        PostQuitMessage(1);
+        return FALSE;
+    case CSingleInstance::Role::LockUnusable:
+        SayLockUnusable(QDir::currentPath(), single.LockProblem());
         PostQuitMessage(1);
         return FALSE;
     }

@@ -124,6 +124,10 @@ CSingleInstance::Role CSingleInstance::Start() {
         // A kernel lock dies with its process, so the holder is alive. Even if it never answers, a
         // second copy must not run: at exit the two would write over each other's files.
         return !m_socketPath.isEmpty() && AskToShow(m_socketPath, m_askTimeoutMs) ? Role::Second : Role::Blocked;
+    case LockResult::Unusable:
+        // Without the lock nothing keeps another copy, or velmora-cal, from writing the files
+        // meanwhile.
+        return Role::LockUnusable;
     case LockResult::Unavailable:
         break;
     }
@@ -137,13 +141,26 @@ CSingleInstance::Role CSingleInstance::Start() {
 CSingleInstance::LockResult CSingleInstance::TakeLock() {
     const QByteArray path = QFile::encodeName(QDir(m_directory).filePath(LockFileName()));
     // O_NOFOLLOW: a link planted in a shared folder leads nowhere. The file is only locked, never
-    // written, so whatever it holds or whichever file it is cannot be harmed.
-    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0600);
-    if (fd < 0) return LockResult::Unavailable;
+    // written, so whatever it holds or whichever file it is cannot be harmed, and reading is
+    // enough: another user's lock file that we may read locks us and them alike.
+    const int fd = ::open(path.constData(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0600);
     struct stat info {};
+    if (fd < 0) {
+        const int failure = errno;
+        // No lock file and no way to make one (a read-only or missing directory): no lock.
+        if (::lstat(path.constData(), &info) != 0) return LockResult::Unavailable;
+        m_lockProblem =
+            info.st_uid != ::geteuid()
+                ? QStringLiteral("it belongs to user id %1 and cannot be opened (%2)")
+                      .arg(info.st_uid)
+                      .arg(QString::fromLocal8Bit(std::strerror(failure)))
+                : QStringLiteral("it cannot be opened (%1)").arg(QString::fromLocal8Bit(std::strerror(failure)));
+        return LockResult::Unusable;
+    }
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd);
-        return LockResult::Unavailable;
+        m_lockProblem = QStringLiteral("it is not a regular file");
+        return LockResult::Unusable;
     }
     int result = 0;
     do {
@@ -160,6 +177,8 @@ CSingleInstance::LockResult CSingleInstance::TakeLock() {
 }
 
 bool CSingleInstance::HoldsLock() const { return m_locked; }
+
+QString CSingleInstance::LockProblem() const { return m_lockProblem; }
 
 bool CSingleInstance::IsListening() const { return m_server && m_server->isListening(); }
 

@@ -12,9 +12,10 @@
 class CSingleInstance {
 public:
     enum class Role {
-        First,    // this copy runs: it holds the lock, or no lock can be had and no copy answers
-        Second,   // another copy runs in the directory and has been asked to show itself
-        Blocked,  // another copy holds the lock but cannot be reached: this copy must not run
+        First,         // this copy runs: it holds the lock, or no lock can be had and no copy answers
+        Second,        // another copy runs in the directory and has been asked to show itself
+        Blocked,       // another copy holds the lock but cannot be reached: this copy must not run
+        LockUnusable,  // the lock file is there but cannot be taken (LockProblem says why): this copy must not run
     };
 
     // How long a later copy waits for the running one, which may itself still be starting.
@@ -38,6 +39,8 @@ public:
     bool HoldsLock() const;
     // Returns TRUE while this copy listens for later copies.
     bool IsListening() const;
+    // Returns why the lock file could not be taken after a start that found it unusable.
+    QString LockProblem() const;
 
     // Returns the name of the lock file inside the directory.
     static QString LockFileName();
@@ -55,7 +58,7 @@ public:
     static bool AskToShow(const QString& socketPath, int timeoutMs);
 
 private:
-    enum class LockResult { Taken, HeldByAnother, Unavailable };
+    enum class LockResult { Taken, HeldByAnother, Unusable, Unavailable };
     LockResult TakeLock();
     void Listen();
     void OnConnection();
@@ -66,5 +69,6 @@ private:
     int m_askTimeoutMs;
     int m_lockFd = -1;
     bool m_locked = false;
+    QString m_lockProblem;
     std::unique_ptr<QLocalServer> m_server;
 };

@@ -177,9 +177,19 @@ struct Resolution {
     std::optional<struct stat> file;  // what stands at the base name; none when nothing does
 };
 
-// Follows the name from the data folder; std::nullopt with errno set when it cannot. A dangling
+// Whether a symbolic link with this status may be followed: only links of this user, or of root,
+// who could write the file anyway. Another user's link in a folder they may write leads wherever
+// that user wants, such as to this user's own files.
+bool MayFollowLink(const FileSystemCalls& fs, const struct stat& link) {
+    return link.st_uid == fs.effectiveUserId() || link.st_uid == 0;
+}
+
+// Follows the name from the data folder; std::nullopt with errno set when it cannot, and with
+// `foreignLink` set when the way leads through a link that is not ours to follow. A dangling
 // link resolves to the name it holds, which a save then creates.
-std::optional<Resolution> Resolve(const FileSystemCalls& fs, int dataFolder, const std::string& name) {
+std::optional<Resolution> Resolve(const FileSystemCalls& fs, int dataFolder, const std::string& name,
+                                  bool& foreignLink) {
+    foreignLink = false;
     Resolution r;
     r.path = name;
     r.base = BaseName(name);
@@ -200,6 +210,11 @@ std::optional<Resolution> Resolve(const FileSystemCalls& fs, int dataFolder, con
         if (!S_ISLNK(status.st_mode)) {
             r.file = status;
             break;
+        }
+        if (!MayFollowLink(fs, status)) {
+            foreignLink = true;
+            errno = EACCES;
+            return std::nullopt;
         }
         if (hop == kMaxLinkHops) {
             errno = ELOOP;
@@ -410,6 +425,62 @@ bool WriteInPlace(const FileSystemCalls& fs, int folder, const std::string& base
 
 void Refuse(const std::string& name) { RecordFileNotice({FileNoticeKind::SaveRefused, name, ""}); }
 
+enum class Verdict {
+    Write,   // the save may go on
+    Refuse,  // the file there is not ours to replace: nothing is written, the user is told
+    Fail,    // the file or its folder cannot be written now
+};
+
+// Decides, before anything is written, whether the file that `now` found may be replaced by a
+// save of the file `record` last saw; `conflict` tells whether another program changed it.
+Verdict Judge(const FileSystemCalls& fs, const FileRecord& record, const Resolution& now, bool& conflict) {
+    conflict = false;
+    // Another link, a link where there was none, or a link that now leads elsewhere: the file
+    // there is not the one read, and writing through it could overwrite anybody's file.
+    if (!SameResolution(record, now)) return Verdict::Refuse;
+    const struct stat* current = now.file ? &*now.file : nullptr;
+    const uid_t user = fs.effectiveUserId();
+    if (current != nullptr) {
+        if (!S_ISREG(current->st_mode)) return Verdict::Refuse;
+        if (record.file && SameInode(*record.file, *current)) {
+            conflict = !SameContent(*record.file, *current);
+        } else if (current->st_uid != user) {
+            // Not the file read, and somebody else's: never ours to replace.
+            return Verdict::Refuse;
+        } else {
+            conflict = true;  // another program of ours saved its own file here
+        }
+    }
+
+    const int folder = now.folder.get();
+    // No write bits on the file or its folder: even root, whom the kernel would let write, leaves
+    // it as it is.
+    if ((now.folderStatus.st_mode & 0222) == 0) return Verdict::Fail;
+    if (current != nullptr && ((current->st_mode & 0222) == 0 || fs.accessAt(folder, now.base.c_str(), W_OK, 0) != 0))
+        return Verdict::Fail;
+    // A file with several hard links is written in place; any other is replaced by a new file,
+    // which the folder must take, and which a sticky folder lets replace only a file of this user
+    // (or in a folder of this user's).
+    if (current == nullptr || current->st_nlink <= 1) {
+        if (fs.accessAt(folder, ".", W_OK | X_OK, 0) != 0) return Verdict::Fail;
+        if ((now.folderStatus.st_mode & S_ISVTX) != 0 && current != nullptr && user != 0 && current->st_uid != user &&
+            now.folderStatus.st_uid != user)
+            return Verdict::Fail;
+    }
+    return Verdict::Write;
+}
+
+// Makes an unresolved record (a name written before any read, or read where it led nowhere) take
+// what stands there now as the file read; false when that is no regular file.
+bool TakeAsRead(FileRecord& record, const Resolution& now) {
+    if (record.resolved) return true;
+    const struct stat* current = now.file ? &*now.file : nullptr;
+    if (current != nullptr && !S_ISREG(current->st_mode)) return false;
+    NoteResolution(record, now);
+    record.file = current != nullptr ? std::optional<Identity>(IdentityOf(*current)) : std::nullopt;
+    return true;
+}
+
 }  // namespace
 
 std::string YearHolidayFileName(int year) { return std::to_string(year) + "_holi.txt"; }
@@ -419,48 +490,27 @@ int WriteTextFile(const std::string& name, std::string_view text) {
     if (IsUnreadableFile(name)) return 0;
     const int dataFolder = DataFolder();
     if (dataFolder < 0) return 0;
-    std::optional<Resolution> now = Resolve(fs, dataFolder, name);
-    if (!now) return 0;
+    bool foreignLink = false;
+    std::optional<Resolution> now = Resolve(fs, dataFolder, name, foreignLink);
+    if (!now) {
+        if (foreignLink) Refuse(name);
+        return 0;
+    }
     const int folder = now->folder.get();
     const struct stat* current = now->file ? &*now->file : nullptr;
 
     FileRecord& record = State().records[name];
-    if (!record.resolved) {
-        // Written before any read (or read where the name led nowhere): what stands there now
-        // counts as what was read.
-        if (current != nullptr && !S_ISREG(current->st_mode)) return 0;
-        NoteResolution(record, *now);
-        record.file = current != nullptr ? std::optional<Identity>(IdentityOf(*current)) : std::nullopt;
-    }
-
-    // Another link, a link where there was none, or a link that now leads elsewhere: the file
-    // there is not the one read, and writing through it could overwrite anybody's file.
-    if (!SameResolution(record, *now)) {
+    if (!TakeAsRead(record, *now)) return 0;
+    bool conflict = false;
+    switch (Judge(fs, record, *now, conflict)) {
+    case Verdict::Write:
+        break;
+    case Verdict::Refuse:
         Refuse(name);
         return 0;
-    }
-    bool conflict = false;
-    if (current != nullptr) {
-        if (!S_ISREG(current->st_mode)) {
-            Refuse(name);
-            return 0;
-        }
-        if (record.file && SameInode(*record.file, *current)) {
-            conflict = !SameContent(*record.file, *current);
-        } else if (current->st_uid != fs.effectiveUserId()) {
-            // Not the file read, and somebody else's: never ours to replace.
-            Refuse(name);
-            return 0;
-        } else {
-            conflict = true;  // another program of ours saved its own file here
-        }
-    }
-
-    // No write bits on the file or its folder: even root, whom the kernel would let write, leaves
-    // it as it is.
-    if ((now->folderStatus.st_mode & 0222) == 0) return 0;
-    if (current != nullptr && ((current->st_mode & 0222) == 0 || fs.accessAt(folder, now->base.c_str(), W_OK, 0) != 0))
+    case Verdict::Fail:
         return 0;
+    }
 
     const std::string bytes = EncodeTextFile(text);
     // A file with several hard links is written in place, so that every name keeps seeing it.
@@ -496,6 +546,20 @@ int WriteTextFile(const std::string& name, std::string_view text) {
     return 1;
 }
 
+bool CanWriteTextFile(const std::string& name) {
+    const FileSystemCalls& fs = CurrentFileSystemCalls();
+    if (IsUnreadableFile(name)) return false;
+    const int dataFolder = DataFolder();
+    if (dataFolder < 0) return false;
+    bool foreignLink = false;
+    const std::optional<Resolution> now = Resolve(fs, dataFolder, name, foreignLink);
+    if (!now) return false;
+    const auto it = State().records.find(name);
+    FileRecord record = it != State().records.end() ? it->second : FileRecord{};
+    bool conflict = false;
+    return TakeAsRead(record, *now) && Judge(fs, record, *now, conflict) == Verdict::Write;
+}
+
 std::string ReadTextFile(const std::string& name) {
     const FileSystemCalls& fs = CurrentFileSystemCalls();
     FileRecord& record = State().records[name];
@@ -511,11 +575,12 @@ std::string ReadTextFile(const std::string& name) {
         record.unreadable = true;
         return {};
     }
-    const std::optional<Resolution> now = Resolve(fs, dataFolder, name);
+    bool foreignLink = false;
+    const std::optional<Resolution> now = Resolve(fs, dataFolder, name, foreignLink);
     if (!now) {
-        // A missing folder is an empty store that a save may create; any other failure is a file
-        // that exists and must not be replaced.
-        record.unreadable = errno != ENOENT;
+        // A missing folder is an empty store that a save may create; any other failure, another
+        // user's link among them, is a file that exists and must not be replaced.
+        record.unreadable = foreignLink || errno != ENOENT;
         return {};
     }
     NoteResolution(record, *now);
@@ -556,7 +621,8 @@ bool DataFileChangedOnDisk(const std::string& name) {
     const FileRecord& record = it->second;
     const int dataFolder = DataFolder();
     if (dataFolder < 0) return true;
-    const std::optional<Resolution> now = Resolve(CurrentFileSystemCalls(), dataFolder, name);
+    bool foreignLink = false;
+    const std::optional<Resolution> now = Resolve(CurrentFileSystemCalls(), dataFolder, name, foreignLink);
     if (!now || !SameResolution(record, *now)) return true;
     if (!now->file || !record.file) return now->file.has_value() != record.file.has_value();
     return !SameContent(*record.file, *now->file);

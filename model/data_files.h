@@ -15,7 +15,8 @@ std::string YearHolidayFileName(int year);
 // leaving the old file as it was. Replaces only the file last read or written under that name:
 // - fails with 0 for a file whose last read failed, a file or directory without write bits;
 // - refuses (0, nothing written, a SaveRefused notice) when the name now leads through other
-//   links, to anything but a regular file, or to another user's file that is not the one read;
+//   links or through a link of another user, to anything but a regular file, or to another
+//   user's file that is not the one read;
 // - keeps the file of another program (changed since read, or standing where none was read) as
 //   "<name>.conflict-YYYYMMDD-HHMMSS" beside it, then writes (1, a ConflictKept notice);
 // - keeps a file read that did not look like ours as "<name>.orig-YYYYMMDD-HHMMSS" before its
@@ -24,9 +25,14 @@ std::string YearHolidayFileName(int year);
 //   ".<name>.bak" beside it, so that no link is split.
 // A name written before any read takes what stands there as the file read.
 int WriteTextFile(const std::string& name, std::string_view text);
+// Returns true when WriteTextFile would go on to write `name` now (the checks above, and that the
+// folder takes a new file, which a sticky folder refuses in place of another user's), without
+// writing anything or telling the user.
+bool CanWriteTextFile(const std::string& name);
 // Returns the store that the file `name` holds, or "" when it is missing or cannot be read, and
-// remembers which file it was (through which links); a file that exists but cannot be read is
-// remembered as unreadable until a later read succeeds. Names are relative to the data folder,
+// remembers which file it was (through which links); a file that exists but cannot be read, and a
+// name that leads through a symbolic link of another user than this one or root, is remembered as
+// unreadable until a later read succeeds. Names are relative to the data folder,
 // the current directory at the first read or write after ForgetDataFiles. A file that does not
 // look like ours adds a ForeignFileRead notice.
 std::string ReadTextFile(const std::string& name);

@@ -33,6 +33,9 @@ constexpr int kMonday = 1;
 constexpr int kFirstExactYear = 1974;
 constexpr int kYearCount = kLastUpdatedYear - kFirstUpdatedYear + 1;
 constexpr int kMaxBackupNameTries = 100;
+// In the data folder while an update has not yet written every file: the name of its backup
+// folder, which a later run goes on using.
+constexpr const char* kUnfinishedMark = ".holidays-update";
 
 struct Date {
     int month;
@@ -225,12 +228,14 @@ std::string ReplaceRecords(const std::string& store, const std::vector<std::stri
     return kept;
 }
 
-std::optional<std::string> ReadRawFile(const FileSystemCalls& fs, const std::string& path) {
-    const int fd = fs.openFile(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC, 0);
+// Reads a whole regular file; with `ownOnly`, only a file of this user that is no link.
+std::optional<std::string> ReadRawFile(const FileSystemCalls& fs, const std::string& path, bool ownOnly = false) {
+    const int fd = fs.openFile(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | (ownOnly ? O_NOFOLLOW : 0), 0);
     if (fd < 0) return std::nullopt;
     std::string bytes;
     struct stat status {};
-    bool ok = fs.statFile(fd, &status) == 0 && S_ISREG(status.st_mode);
+    bool ok =
+        fs.statFile(fd, &status) == 0 && S_ISREG(status.st_mode) && (!ownOnly || status.st_uid == fs.effectiveUserId());
     char buffer[64 * 1024];
     while (ok) {
         const ssize_t count = fs.readFile(fd, buffer, sizeof buffer);
@@ -261,13 +266,39 @@ bool WriteNewRawFile(const FileSystemCalls& fs, const std::string& path, std::st
     return ok;
 }
 
-// Copies each existing file of `names` byte for byte into a new folder
-// "holidays-backup-YYYYMMDD-HHMMSS" of the data folder; returns the folder, or "" after removing
-// what it made when any copy fails.
-std::string BackUp(const std::vector<std::string>& names) {
+// Returns the lines of a text, each without its line break.
+std::set<std::string> Lines(const std::string& text) {
+    std::set<std::string> lines;
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        if (end > start) lines.insert(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+// Returns the backup folder of an update that was stopped before it had written every file, as
+// its mark in the data folder names it, when that is a folder of this user's; else "".
+std::string UnfinishedBackup(const FileSystemCalls& fs) {
+    const std::optional<std::string> mark = ReadRawFile(fs, kUnfinishedMark, true);
+    if (!mark) return {};
+    const std::string folder = mark->substr(0, mark->find('\n'));
+    struct stat status {};
+    if (!folder.starts_with("holidays-backup-") || folder.find('/') != std::string::npos ||
+        ::lstat(folder.c_str(), &status) != 0 || !S_ISDIR(status.st_mode) || status.st_uid != fs.effectiveUserId())
+        return {};
+    return folder;
+}
+
+// Copies each existing file of `names` byte for byte into the backup folder, and lists in its
+// kCreatedList the names that the update is about to make, so that going back deletes only
+// those. `folder` is the backup of an unfinished update, whose copies of the files that update
+// had not yet written stay, or "" for a new folder "holidays-backup-YYYYMMDD-HHMMSS" of the data
+// folder. Returns the folder, or "" after removing what it added when any step fails.
+std::string BackUp(const std::vector<std::string>& names, std::string folder) {
     const FileSystemCalls& fs = CurrentFileSystemCalls();
+    const bool reused = !folder.empty();
     const std::string stem = "holidays-backup-" + FileTimeStamp();
-    std::string folder;
     for (int attempt = 1; attempt <= kMaxBackupNameTries && folder.empty(); ++attempt) {
         const std::string name = attempt == 1 ? stem : stem + "-" + std::to_string(attempt);
         if (::mkdir(name.c_str(), 0700) == 0) {
@@ -277,23 +308,55 @@ std::string BackUp(const std::vector<std::string>& names) {
         }
     }
     if (folder.empty()) return {};
-    std::vector<std::string> copies;
+    const std::string listPath = folder + "/" + kCreatedList;
+    std::set<std::string> created;
+    if (reused) created = Lines(ReadRawFile(fs, listPath, true).value_or(""));
+    std::vector<std::string> copies;  // the copies this run added
     bool ok = true;
     for (const std::string& name : names) {
-        struct stat status {};
-        if (::stat(name.c_str(), &status) != 0 && errno == ENOENT) continue;
-        const std::optional<std::string> bytes = ReadRawFile(fs, name);
         const std::string copy = folder + "/" + name;
-        ok = bytes && WriteNewRawFile(fs, copy, *bytes);
-        if (!ok) break;
-        copies.push_back(copy);
+        struct stat status {};
+        const bool held = ::lstat(copy.c_str(), &status) == 0;
+        if (::stat(name.c_str(), &status) != 0 && errno == ENOENT) {
+            if (!held) created.insert(name);
+            continue;
+        }
+        // What stands there now is kept, and never deleted on the way back, unless the backup
+        // already holds the same bytes: a file the unfinished run had not reached yet may have
+        // been changed since, or one it made may hold records added since.
+        created.erase(name);
+        const std::optional<std::string> bytes = ReadRawFile(fs, name);
+        if (held && bytes && ReadRawFile(fs, copy, true) == bytes) continue;
+        const std::string temp = folder + "/." + name + ".tmp";
+        ::unlink(temp.c_str());
+        ok = bytes && WriteNewRawFile(fs, temp, *bytes) && fs.renameFile(temp.c_str(), copy.c_str()) == 0;
+        if (!ok) {
+            ::unlink(temp.c_str());
+            break;
+        }
+        if (!held) copies.push_back(copy);
     }
+    // The list is replaced whole, so that a kill leaves the old list or the new one.
+    std::string list;
+    for (const std::string& name : created) list += name + "\n";
+    const std::string listTemp = folder + "/." + kCreatedList + ".tmp";
+    ::unlink(listTemp.c_str());
+    ok = ok && WriteNewRawFile(fs, listTemp, list) && fs.renameFile(listTemp.c_str(), listPath.c_str()) == 0;
     const int folderFd = ok ? fs.openFile(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0) : -1;
     ok = folderFd >= 0 && fs.syncFile(folderFd) == 0 && ok;
     if (folderFd >= 0) fs.closeFile(folderFd);
+    // Until every file is written, the mark names this folder for a run that completes the update.
+    if (ok && !reused) {
+        ::unlink(kUnfinishedMark);
+        ok = WriteNewRawFile(fs, kUnfinishedMark, folder + "\n");
+    }
     if (ok) return folder;
+    ::unlink(listTemp.c_str());
     for (const std::string& copy : copies) ::unlink(copy.c_str());
-    ::rmdir(folder.c_str());
+    if (!reused) {
+        ::unlink(listPath.c_str());
+        ::rmdir(folder.c_str());
+    }
     return {};
 }
 
@@ -357,10 +420,25 @@ HolidayUpdateResult UpdateOfficialHolidays(std::string_view csvCp932) {
     }
 
     HolidayUpdateResult result;
-    if (!changed.empty()) {
+    if (changed.empty()) {
+        // An earlier run that was stopped after its last write has nothing left to finish.
+        ::unlink(kUnfinishedMark);
+    } else {
+        // Every file is checked before the first is written, so that a file the update may not
+        // replace stops it with nothing changed rather than half-way.
+        for (const PlannedFile& file : changed) {
+            if (!CanWriteTextFile(file.name)) {
+                LoadHolidayData();
+                return Failure(HolidayUpdateError::CannotReplace,
+                               file.name +
+                                   " cannot be replaced (no write permission, or another user's file in a folder "
+                                   "that lets only its owner replace it); nothing was changed",
+                               file.name);
+            }
+        }
         std::vector<std::string> names;
         for (const PlannedFile& file : changed) names.push_back(file.name);
-        result.backupFolder = BackUp(names);
+        result.backupFolder = BackUp(names, UnfinishedBackup(CurrentFileSystemCalls()));
         if (result.backupFolder.empty()) {
             LoadHolidayData();
             return Failure(HolidayUpdateError::BackupFailed,
@@ -381,6 +459,7 @@ HolidayUpdateResult UpdateOfficialHolidays(std::string_view csvCp932) {
         if (file.name != kStaticHolidayFile && file.name != kDynamicHolidayFile)
             result.recordsWritten += static_cast<int>(file.ours.size());
     }
+    if (result.errorKind == HolidayUpdateError::None) ::unlink(kUnfinishedMark);
     LoadHolidayData();
     result.ok = result.errorKind == HolidayUpdateError::None;
     return result;

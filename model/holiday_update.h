@@ -12,11 +12,16 @@ inline constexpr int kLastUpdatedYear = 2099;
 // and replaces them; the holiday pass reads four fields and never sees it.
 inline constexpr std::string_view kOfficialRecordMark = "official";
 
+// The file in each backup folder that names, one a line, the files the update made where none
+// was: going back deletes those and puts the copies back, and touches no other file.
+inline constexpr const char* kCreatedList = "created-by-update.txt";
+
 enum class HolidayUpdateError {
     None,
     BadList,         // the file is not the official list (error names the line)
     UnsavedChanges,  // holiday edits that an earlier save could not write are still pending
     UnreadableFile,  // a holiday file exists but cannot be read
+    CannotReplace,   // a holiday file may not or cannot be replaced; nothing was changed
     BackupFailed,    // the backup folder or a copy in it could not be written; nothing was changed
     WriteFailed,     // a holiday file could not be written; the files before it are new, the rest old
 };
@@ -30,15 +35,17 @@ struct HolidayUpdateResult {
     int filesWritten = 0;
     std::string backupFolder;               // where the old files were copied; "" when none was made
     std::vector<std::string> changedFiles;  // the files written, in the order written
-    std::string failedFile;                 // for UnreadableFile and WriteFailed, the file at fault
+    std::string failedFile;                 // for UnreadableFile, CannotReplace and WriteFailed, the file at fault
 };
 
 // Parses the official list (code page 932 CSV bytes); on success replaces the built-in records of
 // the fixed-date and rule-based tables and the update's own records of earlier runs, writes the
 // one-year files 1955..2099 (keeping every other record byte for byte), backs up the old files
-// first, and reloads g_strStaticHoliday, g_strDynamicHoliday and g_strYearHoliday (the shown year
-// g_YearCalendar.year) from the files. On a fault found before writing, changes nothing; on a
-// failed write, leaves each file old or new and says which.
+// first (a run after one that was stopped goes on with that run's backup), and reloads
+// g_strStaticHoliday, g_strDynamicHoliday and g_strYearHoliday (the shown year
+// g_YearCalendar.year) from the files. On a fault found before writing (a file it may not
+// replace among them), changes nothing; on a failed write, leaves each file old or new and says
+// which.
 HolidayUpdateResult UpdateOfficialHolidays(std::string_view csvCp932);
 
 // Returns the path of the official list installed with the program (the build tree's copy when run

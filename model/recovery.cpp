@@ -1,5 +1,6 @@
 #include "model/recovery.h"
 
+#include "model/own_folder.h"
 #include "model/text_file_format.h"
 #include "model/year_calendar.h"
 
@@ -8,6 +9,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cinttypes>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,22 +19,16 @@
 namespace {
 
 constexpr const char* kUntoldList = ".untold";
+// The list of untold copies in a folder that took a copy in place of the recovery folder.
+constexpr const char* kFallbackUntoldList = ".velmora-untold";
+// Names a copy kept in the home folder, where it must say what it is.
+constexpr const char* kHomeCopyPrefix = "velmora-recovery-";
 constexpr int kMaxNameTries = 100;
+constexpr std::size_t kMaxNameBytes = 255;  // the longest file name Linux file systems take
 
 std::string Environment(const char* name) {
     const char* value = std::getenv(name);
     return value != nullptr && value[0] == '/' ? std::string(value) : std::string();
-}
-
-// Creates each missing folder of `path` with mode 0700; returns true when `path` is then a folder.
-bool MakeFolders(const std::string& path) {
-    for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
-        const std::string prefix = path.substr(0, slash);
-        if (::mkdir(prefix.c_str(), 0700) != 0 && errno != EEXIST) return false;
-        if (slash == std::string::npos) break;
-    }
-    struct stat status {};
-    return ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
 // The data folder's path, even when the folder has been deleted meanwhile (the kernel then adds
@@ -47,11 +44,9 @@ std::string CurrentFolder() {
     return "unknown-folder";
 }
 
-// "/home/u/cal" and "MemoData.txt" give "%2Fhome%2Fu%2Fcal%2FMemoData.txt": the whole path, kept
-// readable, in one file name.
-std::string EscapedPath(const std::string& folder, const std::string& name) {
+std::string Escaped(const std::string& text) {
     std::string escaped;
-    for (const char c : folder + "/" + name) {
+    for (const char c : text) {
         if (c == '/')
             escaped += "%2F";
         else if (c == '%')
@@ -60,6 +55,30 @@ std::string EscapedPath(const std::string& folder, const std::string& name) {
             escaped += c;
     }
     return escaped;
+}
+
+// "/home/u/cal" and "MemoData.txt" give "%2Fhome%2Fu%2Fcal%2FMemoData.txt": the whole path, kept
+// readable, in one file name. A path too long for `budget` bytes keeps its start, cut between two
+// characters, then "~", a hash of the whole path and the file's name, so that the name still fits
+// and still tells copies of different folders apart.
+std::string EscapedPath(const std::string& folder, const std::string& name, std::size_t budget) {
+    const std::string whole = Escaped(folder + "/" + name);
+    if (whole.size() <= budget) return whole;
+    std::uint64_t hash = 1469598103934665603ULL;  // FNV-1a
+    for (const char c : folder + "/" + name) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 1099511628211ULL;
+    }
+    char hex[24];
+    std::snprintf(hex, sizeof hex, "~%016" PRIx64, hash);
+    const std::string tail = hex + Escaped("/" + name);
+    std::string head = Escaped(folder);
+    std::size_t cut = budget > tail.size() ? std::min(head.size(), budget - tail.size()) : 0;
+    // Never inside an escape or a UTF-8 character.
+    if (cut >= 1 && head[cut - 1] == '%') cut -= 1;
+    if (cut >= 2 && head[cut - 2] == '%') cut -= 2;
+    while (cut > 0 && cut < head.size() && (static_cast<unsigned char>(head[cut]) & 0xC0) == 0x80) --cut;
+    return head.substr(0, cut) + tail;
 }
 
 bool WriteWhole(int fd, std::string_view bytes) {
@@ -72,23 +91,69 @@ bool WriteWhole(int fd, std::string_view bytes) {
     return true;
 }
 
-// Creates a new file for the copy: never one that exists, never through a link.
-int CreateNew(const std::string& base, std::string& path) {
+// Writes `bytes` to a new file `stem` (or "stem-2", ...) in the folder: never one that exists,
+// never through a link; returns its name there, or "" with errno set.
+std::string WriteNew(int folder, const std::string& stem, std::string_view bytes) {
     for (int attempt = 0; attempt < kMaxNameTries; ++attempt) {
-        path = attempt == 0 ? base : base + "-" + std::to_string(attempt + 1);
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd >= 0 || errno != EEXIST) return fd;
+        const std::string name = attempt == 0 ? stem : stem + "-" + std::to_string(attempt + 1);
+        const int fd = ::openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0 && errno == EEXIST) continue;
+        if (fd < 0) return {};
+        bool written = WriteWhole(fd, bytes) && ::fsync(fd) == 0;
+        const int saved = errno;
+        written = ::close(fd) == 0 && written;
+        if (written) return name;
+        ::unlinkat(folder, name.c_str(), 0);
+        errno = saved;
+        return {};
     }
-    return -1;
+    errno = EEXIST;
+    return {};
 }
 
-void NoteUntold(const std::string& folder, const std::string& copy) {
-    const std::string list = folder + "/" + kUntoldList;
-    const int fd = ::open(list.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0600);
+void NoteUntold(int folder, const char* list, const std::string& copy) {
+    const int fd = ::openat(folder, list, O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) return;
     WriteWhole(fd, copy + "\n");
     ::fsync(fd);
     ::close(fd);
+}
+
+// The places a recovery copy may go, in the order they are tried.
+enum class PlaceKind { Recovery, DataFolder, Home };
+struct Place {
+    PlaceKind kind;
+    std::string path;  // the folder
+};
+
+std::vector<Place> Places() {
+    std::vector<Place> places;
+    if (const std::string folder = RecoveryFolder(); !folder.empty()) places.push_back({PlaceKind::Recovery, folder});
+    // The data folder itself, beside the file that could not be written, then the home folder.
+    places.push_back({PlaceKind::DataFolder, CurrentFolder()});
+    if (const std::string home = Environment("HOME"); !home.empty()) places.push_back({PlaceKind::Home, home});
+    return places;
+}
+
+const char* ListName(const Place& place) {
+    return place.kind == PlaceKind::Recovery ? kUntoldList : kFallbackUntoldList;
+}
+
+// Opens the place's folder when it is one of this user's (the recovery folder made when
+// missing); the data folder only while it is the current directory still.
+int OpenPlace(const Place& place, bool create, std::string& problem) {
+    const bool recovery = place.kind == PlaceKind::Recovery;
+    const int fd =
+        OpenOwnFolder(place.path, recovery ? FolderUse::Private : FolderUse::OwnFiles, recovery && create, problem);
+    if (fd < 0 || place.kind != PlaceKind::DataFolder) return fd;
+    struct stat here {};
+    struct stat there {};
+    if (::stat(".", &here) == 0 && ::fstat(fd, &there) == 0 && here.st_dev == there.st_dev &&
+        here.st_ino == there.st_ino)
+        return fd;
+    ::close(fd);
+    problem = place.path + ": not the data folder";
+    return -1;
 }
 
 }  // namespace
@@ -104,47 +169,77 @@ std::string RecoveryFolder() {
 }
 
 std::string WriteRecoveryCopy(const std::string& name, std::string_view store) {
-    const std::string folder = RecoveryFolder();
-    std::string path;
-    bool written = false;
-    if (!folder.empty() && MakeFolders(folder)) {
-        const int fd = CreateNew(folder + "/" + EscapedPath(CurrentFolder(), name) + "." + FileTimeStamp(), path);
+    const std::string bytes = EncodeTextFile(store);
+    const std::string stamp = FileTimeStamp();
+    const std::string folder = CurrentFolder();
+    // Room for "." and the time, and "-100" when that name is taken.
+    const std::size_t room = kMaxNameBytes - stamp.size() - 5;
+    std::string problems;
+    for (const Place& place : Places()) {
+        std::string problem;
+        const int fd = OpenPlace(place, true, problem);
+        std::string copy;
         if (fd >= 0) {
-            written = WriteWhole(fd, EncodeTextFile(store)) && ::fsync(fd) == 0;
-            written = ::close(fd) == 0 && written;
-            if (!written) ::unlink(path.c_str());
+            // In the recovery folder the name says where the file belongs; beside the file its own
+            // name is enough; in the home folder it also says what it is.
+            std::string stem;
+            switch (place.kind) {
+            case PlaceKind::Recovery:
+                stem = EscapedPath(folder, name, room) + "." + stamp;
+                break;
+            case PlaceKind::DataFolder:
+                stem = name + ".recovery-" + stamp;
+                break;
+            case PlaceKind::Home:
+                stem = kHomeCopyPrefix + EscapedPath(folder, name, room - std::strlen(kHomeCopyPrefix)) + "." + stamp;
+                break;
+            }
+            copy = WriteNew(fd, stem, bytes);
+            if (copy.empty()) problem = place.path + ": " + std::strerror(errno);
         }
+        if (!copy.empty()) {
+            const std::string path = place.path + (place.path == "/" ? "" : "/") + copy;
+            NoteUntold(fd, ListName(place), path);
+            ::close(fd);
+            std::fprintf(stderr, "velmora: %s could not be saved; kept as %s\n", name.c_str(), path.c_str());
+            return path;
+        }
+        if (fd >= 0) ::close(fd);
+        problems += (problems.empty() ? "" : "; ") + problem;
     }
-    if (!written) {
-        std::fprintf(stderr, "velmora: %s could not be saved, nor kept in %s: %s\n", name.c_str(),
-                     folder.empty() ? "a recovery folder (no HOME)" : folder.c_str(), std::strerror(errno));
-        return {};
-    }
-    NoteUntold(folder, path);
-    std::fprintf(stderr, "velmora: %s could not be saved; kept as %s\n", name.c_str(), path.c_str());
-    return path;
+    std::fprintf(stderr, "velmora: %s could not be saved, nor kept in a recovery copy (%s)\n", name.c_str(),
+                 problems.c_str());
+    return {};
 }
 
 std::vector<std::string> TakeUntoldRecoveryCopies() {
-    const std::string folder = RecoveryFolder();
-    if (folder.empty()) return {};
-    const std::string list = folder + "/" + kUntoldList;
-    const int fd = ::open(list.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) return {};
-    std::string text;
-    char buffer[4096];
-    for (ssize_t count; (count = ::read(fd, buffer, sizeof buffer)) > 0;)
-        text.append(buffer, static_cast<std::size_t>(count));
-    ::close(fd);
-    ::unlink(list.c_str());
     std::vector<std::string> copies;
-    for (std::size_t start = 0; start < text.size();) {
-        const std::size_t end = text.find('\n', start);
-        const std::string copy = text.substr(start, end - start);
+    for (const Place& place : Places()) {
+        std::string problem;
+        const int folder = OpenPlace(place, false, problem);
+        if (folder < 0) continue;
+        // Only a list of this user's own counts: anyone else's could name any file.
+        const int fd = ::openat(folder, ListName(place), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
         struct stat status {};
-        if (!copy.empty() && ::stat(copy.c_str(), &status) == 0) copies.push_back(copy);
-        if (end == std::string::npos) break;
-        start = end + 1;
+        if (fd < 0 || ::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_uid != ::geteuid()) {
+            if (fd >= 0) ::close(fd);
+            ::close(folder);
+            continue;
+        }
+        std::string text;
+        char buffer[4096];
+        for (ssize_t count; (count = ::read(fd, buffer, sizeof buffer)) > 0;)
+            text.append(buffer, static_cast<std::size_t>(count));
+        ::close(fd);
+        ::unlinkat(folder, ListName(place), 0);
+        ::close(folder);
+        for (std::size_t start = 0; start < text.size();) {
+            const std::size_t end = text.find('\n', start);
+            const std::string copy = text.substr(start, end - start);
+            if (!copy.empty() && ::access(copy.c_str(), F_OK) == 0) copies.push_back(copy);
+            if (end == std::string::npos) break;
+            start = end + 1;
+        }
     }
     return copies;
 }

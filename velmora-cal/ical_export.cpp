@@ -90,17 +90,20 @@ std::string StampText(std::time_t stampUtc) {
 
 // Returns true when `path` is one of the data folder's own files (through any name or link): an
 // export written there would replace the memos or holidays with calendar text.
-bool IsDataFile(const std::string& path) {
-    struct stat target {};
-    if (::stat(path.c_str(), &target) != 0) return false;
+// Whether the file `base` of the folder is one of the calendar's data files of the current folder:
+// a data file's name in the data folder itself, or the same file as one of them under any name.
+bool IsDataFile(const struct stat& folder, const std::string& base, const struct stat* file) {
     std::vector<std::string> names = {kMemoFile, kStaticHolidayFile, kDynamicHolidayFile};
-    const std::string base = path.substr(path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1);
     const std::size_t digits = base.find_first_not_of("-0123456789");
     if (digits > 0 && digits != std::string::npos && base.substr(digits) == "_holi.txt") names.push_back(base);
-    return std::any_of(names.begin(), names.end(), [&target](const std::string& name) {
-        struct stat data {};
-        return ::stat(name.c_str(), &data) == 0 && data.st_dev == target.st_dev && data.st_ino == target.st_ino;
-    });
+    struct stat here {};
+    if (::stat(".", &here) == 0 && here.st_dev == folder.st_dev && here.st_ino == folder.st_ino &&
+        std::find(names.begin(), names.end(), base) != names.end())
+        return true;
+    return file != nullptr && std::any_of(names.begin(), names.end(), [file](const std::string& name) {
+               struct stat data {};
+               return ::stat(name.c_str(), &data) == 0 && data.st_dev == file->st_dev && data.st_ino == file->st_ino;
+           });
 }
 
 }  // namespace
@@ -258,11 +261,6 @@ int RunExport(const std::vector<std::string>& args, const std::string& here) {
         return UsageProblem(Tr("--from is after --to", "--from が --to より後です"));
 
     const std::string target = ResolvePath(file, here);
-    if (file != "-" && IsDataFile(target)) {
-        Complain(file + Tr(" is a data file of the calendar; choose another name",
-                           " はカレンダーのデータファイルです。別の名前を指定してください"));
-        return kExitRefused;
-    }
 
     LoadMemoData();
     if (IsUnreadableFile(kMemoFile)) {
@@ -291,7 +289,20 @@ int RunExport(const std::vector<std::string>& args, const std::string& here) {
         return kExitOk;
     }
     std::string error;
-    if (!WriteFileAtomically(target, calendar, error)) {
+    const OutputVeto dataFiles = [&file](const struct stat& folder, const std::string& base,
+                                         const struct stat* existing) {
+        return IsDataFile(folder, base, existing)
+                   ? file + Tr(" is a data file of the calendar; choose another name",
+                               " はカレンダーのデータファイルです。別の名前を指定してください")
+                   : std::string();
+    };
+    switch (WriteFileAtomically(target, calendar, dataFiles, error)) {
+    case WriteResult::Written:
+        break;
+    case WriteResult::Refused:
+        Complain(error);
+        return kExitRefused;
+    case WriteResult::Failed:
         Complain(error);
         return kExitFailed;
     }

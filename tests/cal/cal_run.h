@@ -14,7 +14,7 @@ struct CalRun {
 std::string Bytes(const std::filesystem::path& path);
 
 // Runs velmora-cal with `arguments` (shell words) in `folder`, after `environment` (shell words
-// for env, such as "LANG=C TZ=Asia/Tokyo"), with no input; its output goes through files in
-// `scratch`.
+// for env, such as "LANG=C TZ=Asia/Tokyo"), with no input, as `user` when one is named (which
+// needs root); its output goes through files in `scratch`.
 CalRun RunCal(const std::filesystem::path& folder, const std::string& environment, const std::string& arguments,
-              const std::filesystem::path& scratch);
+              const std::filesystem::path& scratch, const std::string& user = "");

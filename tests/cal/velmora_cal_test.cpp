@@ -11,10 +11,12 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
 
 namespace fs = std::filesystem;
+using namespace std::string_literals;
 
 namespace {
 
@@ -112,6 +114,123 @@ TEST_F(VelmoraCalTest, HelpAndBadUsage) {
         // One line that says what is wrong and where the commands are told, not the whole help.
         EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << arguments << ": " << run.err;
         EXPECT_TRUE(run.err.starts_with("velmora-cal: ")) << arguments << ": " << run.err;
+    }
+}
+
+// ---- Two users in shared folders
+
+constexpr const char* kVictim = "velmora-e2e";
+
+// Makes the victim and the other user when missing; false unless this runs as root and both exist.
+bool TwoUsers() {
+    if (::geteuid() != 0) return false;
+    // Two runs side by side may both try: only their presence afterwards counts.
+    (void)!std::system("id velmora-e2e >/dev/null 2>&1 || useradd -M -s /usr/sbin/nologin velmora-e2e >/dev/null 2>&1");
+    (void)!std::system("id velmora-other >/dev/null 2>&1 || useradd -M -N velmora-other >/dev/null 2>&1");
+    return std::system("id velmora-e2e >/dev/null 2>&1 && id velmora-other >/dev/null 2>&1") == 0;
+}
+
+// Sets the kernel's fs.protected_symlinks for one scope and puts the old value back after; a lock
+// keeps two test programs from setting it at once (ctest also gives these tests a resource lock).
+class ProtectedSymlinks {
+public:
+    explicit ProtectedSymlinks(int value)
+        : m_lock(::open("/run/lock/velmora-protected-symlinks", O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
+        if (m_lock >= 0) ::flock(m_lock, LOCK_EX);
+        std::ifstream(kSetting) >> m_old;
+        std::ofstream(kSetting) << value;
+        std::ifstream(kSetting) >> m_now;
+    }
+    ~ProtectedSymlinks() {
+        std::ofstream(kSetting) << m_old;
+        if (m_lock >= 0) ::close(m_lock);
+    }
+    ProtectedSymlinks(const ProtectedSymlinks&) = delete;
+    ProtectedSymlinks& operator=(const ProtectedSymlinks&) = delete;
+    int Now() const { return m_now; }
+
+private:
+    static constexpr const char* kSetting = "/proc/sys/fs/protected_symlinks";
+    int m_lock;
+    int m_old = 1;
+    int m_now = -1;
+};
+
+// The other user's links and files in a sticky folder (tmp) and in a shared data folder that both
+// may write (shared) never lead the victim's commands to write the victim's own files, and a half
+// update is never begun.
+TEST_F(VelmoraCalTest, AnotherUsersLinksFilesAndLockInSharedFoldersWriteNothingOfTheVictims) {
+    if (!TwoUsers()) GTEST_SKIP() << "needs root, to act as two users (velmora-e2e and velmora-other)";
+    const fs::path home = m_folder / "victim";
+    const std::string notes = (home / "notes.txt").string();
+    const std::string memos = (home / "data" / "MemoData.txt").string();
+    const std::string update = " holidays update '" VELMORA_OFFICIAL_LIST "'";
+    const struct {
+        const char* name;
+        const char* folder;
+        std::string plant;  // run there as the other user
+        std::string command;
+        int status;
+        const char* says;
+    } rows[] = {
+        {"export through a link to the memo file", "tmp", "ln -s " + memos + " cal.ics",
+         "--dir victim/data export tmp/cal.ics", 2, "link of user id"},
+        {"export through a link to another file", "tmp", "ln -s " + notes + " cal.ics",
+         "--dir victim/data export tmp/cal.ics", 2, "link of user id"},
+        {"update through a first year's link", "shared", "ln -s " + notes + " 55_holi.txt", "--dir shared" + update, 1,
+         "55_holi.txt"},
+        {"update through a last year's link", "shared", "ln -s " + notes + " 180_holi.txt", "--dir shared" + update, 1,
+         "180_holi.txt"},
+        {"import through a memo file swapped for a link", "shared",
+         "rm -f MemoData.txt && ln -s " + notes + " MemoData.txt",
+         "--dir shared import '" VELMORA_ICS_DIR "/google_export.ics'", 1, "MemoData.txt"},
+        {"update among their year files in a sticky folder", "tmp",
+         "printf '1^2^x^100~' >130_holi.txt && chmod 666 130_holi.txt", "--dir tmp" + update, 1, "130_holi.txt"},
+        {"update beside their lock file", "shared", "umask 077 && touch .velmora.lock", "--dir shared" + update, 2,
+         "lock file .velmora.lock of user id"},
+    };
+    for (const int protect : {1, 0}) {
+        const ProtectedSymlinks setting(protect);
+        ASSERT_EQ(setting.Now(), protect);
+        for (const auto& row : rows) {
+            SCOPED_TRACE(std::string(row.name) + ", fs.protected_symlinks=" + std::to_string(protect));
+            for (const char* folder : {"victim", "shared", "tmp"}) fs::remove_all(m_folder / folder);
+            fs::create_directories(home / "data");
+            fs::create_directories(m_folder / "shared");
+            fs::create_directories(m_folder / "tmp");
+            fs::permissions(m_folder / "shared", fs::perms::all);
+            fs::permissions(m_folder / "tmp", fs::perms::all | fs::perms::sticky_bit);
+            std::ofstream(notes) << "my notes\n";
+            std::ofstream(memos) << "126^11^8^x~" << '\0';
+            std::ofstream(m_folder / "shared" / "MemoData.txt") << "126^11^8^x~" << '\0';
+            const std::string victim = std::string(kVictim) + ":" + kVictim;
+            ASSERT_EQ(std::system(("chown -R " + victim + " '" + home.string() + "' '" +
+                                   (m_folder / "shared" / "MemoData.txt").string() + "'")
+                                      .c_str()),
+                      0);
+            ASSERT_EQ(std::system(("cd '" + (m_folder / row.folder).string() +
+                                   "' && setpriv --reuid=velmora-other --regid=$(id -g velmora-other) --clear-groups "
+                                   "sh -c '" +
+                                   row.plant + "'")
+                                      .c_str()),
+                      0);
+            const auto before = fs::directory_iterator(m_folder / row.folder);
+            std::set<std::string> namesBefore;
+            for (const auto& entry : before) namesBefore.insert(entry.path().filename().string());
+
+            const CalRun run = RunCal(m_folder, "LANG=C TZ=Asia/Tokyo", row.command, m_folder, kVictim);
+            EXPECT_EQ(run.status, row.status) << run.out << run.err;
+            EXPECT_NE(run.err.find(row.says), std::string::npos) << run.err;
+            EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+            EXPECT_EQ(Bytes(notes), "my notes\n");
+            EXPECT_EQ(Bytes(memos), "126^11^8^x~"s + '\0');
+            // Nothing new but the victim's lock file.
+            std::set<std::string> namesAfter;
+            for (const auto& entry : fs::directory_iterator(m_folder / row.folder))
+                if (entry.path().filename() != ".velmora.lock") namesAfter.insert(entry.path().filename().string());
+            namesBefore.erase(".velmora.lock");
+            EXPECT_EQ(namesAfter, namesBefore);
+        }
     }
 }
 

@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <map>
 #include <set>
+#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -321,6 +322,23 @@ struct FaultInjection {
     }
 };
 
+// Goes back as the README says: the backup's copies put back, the files it lists as made by the
+// update deleted, nothing else touched; returns the data files then.
+std::map<std::string, std::string> GoBack(const std::string& backup) {
+    for (const auto& entry : std::filesystem::directory_iterator(backup)) {
+        const std::string name = entry.path().filename().string();
+        if (name != kCreatedList) {
+            std::filesystem::copy_file(entry, name, std::filesystem::copy_options::overwrite_existing);
+            continue;
+        }
+        std::istringstream made(FileBytes(entry.path().string()));
+        for (std::string line; std::getline(made, line);) std::filesystem::remove(line);
+    }
+    std::map<std::string, std::string> back = Snapshot();
+    std::erase_if(back, [](const auto& file) { return file.first.starts_with("./holidays-backup-"); });
+    return back;
+}
+
 TEST_F(HolidayUpdateTest, AFailingSaveAtEachStepLeavesOldOrNewFilesOnly) {
     WriteFirstStartFiles();
     const std::string userYear = "5^1^" + Sjis("メーデー") + "^100~";
@@ -336,13 +354,15 @@ TEST_F(HolidayUpdateTest, AFailingSaveAtEachStepLeavesOldOrNewFilesOnly) {
         for (const auto& [name, bytes] : old) PutFileBytes(name, bytes);
     };
 
-    // Renames: 147 data files; writes: the backup's three copies, then the data files.
+    // Renames: 147 data files; writes: the backup's three copies, its list of the files the
+    // update makes, the mark of an update not yet done, then the data files.
     struct Step {
         bool rename;
         int at;
     };
-    for (const Step step : {Step{true, 1}, Step{true, 2}, Step{true, 72}, Step{true, 146}, Step{true, 147},
-                            Step{false, 1}, Step{false, 3}, Step{false, 4}, Step{false, 100}, Step{false, 150}}) {
+    for (const Step step :
+         {Step{true, 1}, Step{true, 2}, Step{true, 72}, Step{true, 146}, Step{true, 147}, Step{false, 1},
+          Step{false, 3}, Step{false, 4}, Step{false, 5}, Step{false, 6}, Step{false, 100}, Step{false, 150}}) {
         restore();
         FaultInjection::failAt = step.at;
         FaultInjection::count = 0;
@@ -356,14 +376,14 @@ TEST_F(HolidayUpdateTest, AFailingSaveAtEachStepLeavesOldOrNewFilesOnly) {
         const std::string where = (step.rename ? "rename " : "write ") + std::to_string(step.at);
         EXPECT_FALSE(result.ok) << where;
         EXPECT_NE(result.error, "") << where;
-        if (!step.rename && step.at <= 3) {
+        if (!step.rename && step.at <= 5) {
             EXPECT_EQ(result.errorKind, HolidayUpdateError::BackupFailed) << where;
             EXPECT_EQ(Snapshot(), old) << where;
         } else {
             EXPECT_EQ(result.errorKind, HolidayUpdateError::WriteFailed) << where;
         }
         for (const auto& [name, bytes] : Snapshot()) {
-            if (name.starts_with("./holidays-backup-")) continue;
+            if (name.starts_with("./holidays-backup-") || name == "./.holidays-update") continue;
             const auto before = old.find(name);
             const bool isOld = before != old.end() && before->second == bytes;
             EXPECT_TRUE(isOld || fresh.at(name) == bytes) << where << " " << name;
@@ -376,7 +396,30 @@ TEST_F(HolidayUpdateTest, AFailingSaveAtEachStepLeavesOldOrNewFilesOnly) {
         std::map<std::string, std::string> now = Snapshot();
         std::erase_if(now, [](const auto& file) { return file.first.starts_with("./holidays-backup-"); });
         EXPECT_EQ(now, fresh) << where;
+        // The one backup of both runs leads back to the files before the first.
+        if (result.errorKind == HolidayUpdateError::WriteFailed) {
+            EXPECT_EQ(again.backupFolder, result.backupFolder) << where;
+        }
+        EXPECT_EQ(GoBack(again.backupFolder), old) << where;
     }
+
+    // A file that the stopped run had not reached yet, changed before the rerun, comes back as it
+    // was changed.
+    restore();
+    FaultInjection::failAt = 100;
+    FaultInjection::count = 0;
+    FaultInjection::failRename = true;
+    FileSystemCalls calls = RealFileSystemCalls();
+    calls.renameAt = &FaultInjection::RenameAt;
+    SetFileSystemCallsForTesting(calls);
+    const HolidayUpdateResult stopped = UpdateOfficialHolidays(OfficialListBytes());
+    ResetFileSystemCalls();
+    ASSERT_EQ(stopped.errorKind, HolidayUpdateError::WriteFailed);
+    ASSERT_EQ(WriteTextFile(kStaticHolidayFile, ReadTextFile(kStaticHolidayFile) + "6^1^mine^0~"), 1);
+    std::map<std::string, std::string> changed = old;
+    changed["./Static_holi.txt"] = FileBytes(kStaticHolidayFile);
+    ASSERT_TRUE(UpdateOfficialHolidays(OfficialListBytes()).ok);
+    EXPECT_EQ(GoBack(stopped.backupFolder), changed);
 }
 
 TEST_F(HolidayUpdateTest, AnUnreadableFileStopsTheUpdateBeforeAnyWrite) {

@@ -277,10 +277,74 @@ TEST_F(StoresTest, TheRecoveryFolderFollowsXdgStateHomeOrHome) {
     EXPECT_EQ(RecoveryFolder(), "/home/someone/.local/state/velmora/recovery");
 }
 
-TEST_F(StoresTest, ARecoveryCopyThatCannotBeWrittenSaysSo) {
+// Where the recovery folder cannot be had, or another user could take copies out of it, a copy
+// goes beside the file, else into the home folder, and the next start tells of it there.
+TEST_F(StoresTest, ARecoveryCopyGoesWhereOnlyTheUserMayTakeItAndIsToldOf) {
+    const std::string here = std::filesystem::current_path().string();
+    const std::string stamp = "20261209-010203";
+    std::string homeCopy = here + "/home/velmora-recovery-";
+    for (const char c : here + "/shared/MemoData.txt") homeCopy += c == '/' ? "%2F"s : std::string(1, c);
     PutFileBytes("not-a-folder", "x");
-    ::setenv("XDG_STATE_HOME", (std::filesystem::current_path() / "not-a-folder").c_str(), 1);
-    EXPECT_EQ(WriteRecoveryCopy(kMemoFile, "126^11^9^x~"), "");
+    ASSERT_EQ(::mkdir("home", 0700), 0);
+    ASSERT_EQ(::mkdir("shared", 0777), 0);
+    ASSERT_EQ(::chmod("shared", 0777), 0);
+    ASSERT_EQ(::mkdir("theirs", 0777), 0);
+    const passwd* other = ::geteuid() == 0 ? ::getpwnam("nobody") : nullptr;
+    if (other != nullptr) {
+        ASSERT_EQ(::chown("theirs", other->pw_uid, other->pw_gid), 0);
+    }
+    const struct {
+        const char* name;
+        std::string state;
+        const char* dataFolder;
+        bool home;
+        std::string copy;
+    } rows[] = {
+        {"a state folder that cannot be made", here + "/not-a-folder", ".", true,
+         here + "/MemoData.txt.recovery-" + stamp},
+        {"a state folder inside another user's folder", here + "/theirs/state", ".", true,
+         here + "/MemoData.txt.recovery-" + stamp},
+        {"a data folder others may write", here + "/not-a-folder", "shared", true, homeCopy + "." + stamp},
+        {"no place at all", here + "/not-a-folder", "shared", false, ""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        if (other == nullptr && row.state.ends_with("/theirs/state")) continue;  // needs root to give it away
+        ::setenv("XDG_STATE_HOME", row.state.c_str(), 1);
+        if (row.home)
+            ::setenv("HOME", (here + "/home").c_str(), 1);
+        else
+            ::unsetenv("HOME");
+        ASSERT_EQ(::chdir(row.dataFolder), 0);
+        const std::string copy = WriteRecoveryCopy(kMemoFile, "126^11^9^x~");
+        ASSERT_EQ(::chdir(here.c_str()), 0);
+        EXPECT_EQ(copy, row.copy);
+        if (copy.empty()) continue;
+        EXPECT_EQ(FileBytes(copy), "126^11^9^x~\0"s);
+        ASSERT_EQ(::chdir(row.dataFolder), 0);
+        EXPECT_EQ(TakeUntoldRecoveryCopies(), std::vector<std::string>{copy});
+        ASSERT_EQ(::chdir(here.c_str()), 0);
+        std::filesystem::remove(copy);
+    }
+}
+
+TEST_F(StoresTest, ARecoveryCopyOfAFolderWithALongPathStillFitsInAName) {
+    std::string folder = std::filesystem::current_path().string();
+    const std::string deep = std::string(240 - std::min<std::size_t>(folder.size(), 200), 'd');
+    for (const char* last : {"1", "2"}) {
+        ASSERT_TRUE(std::filesystem::create_directories(folder + "/" + deep + last));
+        ASSERT_EQ(::chdir((folder + "/" + deep + last).c_str()), 0);
+        const std::string copy = WriteRecoveryCopy(kMemoFile, "126^11^9^x~");
+        ASSERT_NE(copy, "");
+        const std::string name = copy.substr(copy.rfind('/') + 1);
+        EXPECT_LE(name.size(), 255u) << name;
+        EXPECT_TRUE(name.ends_with("%2FMemoData.txt.20261209-010203")) << name;
+        EXPECT_EQ(FileBytes(copy), "126^11^9^x~\0"s);
+        EXPECT_EQ(TakeUntoldRecoveryCopies(), std::vector<std::string>{copy});
+        ASSERT_EQ(::chdir(folder.c_str()), 0);
+    }
+    // The two folders differ only at the end, which the shortened names keep apart by the hash.
+    EXPECT_EQ(RecoveryCopies().size(), 2u);
 }
 
 }  // namespace

@@ -37,6 +37,10 @@ std::string FailureText(const HolidayUpdateResult& result, const std::string& pa
                "\r\n休日データは変更していません。";
     case HolidayUpdateError::UnreadableFile:
         return "「" + result.failedFile + "」を読めません。\r\n休日データは変更していません。";
+    case HolidayUpdateError::CannotReplace:
+        return "「" + result.failedFile +
+               "」を置き換えられません（書き込みが許されていないか、持ち主だけが置き換えられるフォルダにある別のユー"
+               "ザーのファイルです）。\r\n休日データは変更していません。";
     case HolidayUpdateError::BackupFailed:
         return "バックアップを作れませんでした。\r\n休日データは変更していません。";
     case HolidayUpdateError::WriteFailed:
@@ -88,6 +92,10 @@ void CCalendarDlg::OnUpdateOfficialHolidays() {
     Repaint();
     if (!result.ok) {
         MessageBox(Cp932(FailureText(result, shownPath)), Cp932("エラー"), MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    if (result.filesWritten == 0) {
+        MessageBox(Cp932("祝日・休日はすでに最新です。何も変更していません。"), Cp932("祝日を最新にする"), MB_OK);
         return;
     }
     MessageBox(Cp932("祝日を最新にしました（" + std::to_string(result.filesWritten) + " ファイル、祝日・休日 " +

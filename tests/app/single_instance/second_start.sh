@@ -17,14 +17,12 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     set -u
     program=$1
     fail() { echo "FAIL: $*"; exit 1; }
-    lock_held() { ! flock --nonblock .velmora.lock true 2>/dev/null; }
-    # Read from the table of locks in /proc, without taking the lock: a probe that took it while a
-    # copy starts would make that copy see another one holding it.
-    held_by() { [ -f .velmora.lock ] && grep -q "FLOCK .* WRITE $1 [0-9a-f]*:[0-9a-f]*:$(stat -c %i .velmora.lock) " /proc/locks; }
+    # Read from the kernel'"'"'s table: taking the lock to test it could keep a starting copy from it.
+    lock_held() { grep -Eq "FLOCK +ADVISORY +WRITE +[0-9]+ +[0-9a-f]+:[0-9a-f]+:$(stat -c %i .velmora.lock) " /proc/locks; }
     wait_for_start_of() {  # pid: waits until it holds the lock and has written its files
         for _ in $(seq 200); do
             kill -0 "$1" 2>/dev/null || return 1
-            [ -f Static_holi.txt ] && held_by "$1" && return 0
+            [ -f Static_holi.txt ] && lock_held && return 0
             sleep 0.1
         done
         return 1

@@ -640,6 +640,38 @@ TEST_F(SingleInstanceTest, AFallbackFolderMadeByAnotherUserIsRefused) {
     ::testing::internal::GetCapturedStderr();
 }
 
+// A lock file that this user cannot take keeps the start from running, unguarded, beside another
+// user's import; one this user may read locks both alike.
+TEST_F(SingleInstanceTest, ALockFileThisUserCannotTakeStopsTheStart) {
+    SKIP_UNLESS_OTHER_USER(user);
+    ASSERT_EQ(::chmod(Path(m_dir.path()).c_str(), 01777), 0);
+    using Role = CSingleInstance::Role;
+    const struct {
+        const char* name;
+        bool folder;
+        mode_t mode;
+        Role role;
+    } rows[] = {
+        {"root's file that only root may open", false, 0600, Role::LockUnusable},
+        {"a folder in its place", true, 0777, Role::LockUnusable},
+        {"root's file that anyone may read", false, 0644, Role::First},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        ::rmdir(LockPath().c_str());
+        ::unlink(LockPath().c_str());
+        ASSERT_EQ(row.folder ? ::mkdir(LockPath().c_str(), row.mode) : ::close(::creat(LockPath().c_str(), row.mode)),
+                  0);
+        const pid_t copy = ForkAs(*user, [&] {
+            CSingleInstance single(m_dir.path(), nullptr, 500);
+            const Role role = single.Start();
+            return static_cast<int>(role) * 10 + (single.HoldsLock() ? 1 : 0);
+        });
+        EXPECT_EQ(WaitServing(copy), static_cast<int>(row.role) * 10 + (row.role == Role::First ? 1 : 0))
+            << "the role times 10, plus 1 with the lock held";
+    }
+}
+
 // -- the running program's window ---------------------------------------------------------------
 
 // The main window in a fresh directory, run modally as the host runs it.

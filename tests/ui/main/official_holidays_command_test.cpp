@@ -48,6 +48,14 @@ TEST_F(OfficialHolidaysCommandTest, AfterTheUpdateTheShownYearHasTodaysHolidays)
     EXPECT_EQ(g_YearCalendar.Cell(8, 22)->flag, 1) << "22 September 2026, 国民の休日";
     EXPECT_EQ(g_YearCalendar.Cell(11, 23)->flag, 0);
     EXPECT_EQ(g_YearCalendar.Cell(1, 23)->text, Cp932("天皇誕生日"));
+
+    // Run again on a folder already up to date: nothing changed, and no backup to name.
+    QueueMessageBoxAnswer(IDYES);
+    QueueMessageBoxAnswer(IDOK);
+    ChooseWithShift(dlg, kOfficialList);
+    ASSERT_EQ(MessageBoxCalls().size(), 4u);
+    EXPECT_NE(MessageBoxCalls()[3].text.find("何も変更していません"), std::string::npos) << MessageBoxCalls()[3].text;
+    EXPECT_EQ(MessageBoxCalls()[3].text.find("「」"), std::string::npos) << MessageBoxCalls()[3].text;
 }
 
 TEST_F(OfficialHolidaysCommandTest, NoChangesNothing) {
