@@ -52,18 +52,24 @@ std::string ReadHolidayFile(const std::string& name) {
     return store;
 }
 
-// Returns true for ".<data file>.<pid>-<serial>.tmp", the name of a save's temporary file.
+bool IsDataFileName(std::string_view file) {
+    if (file == kMemoFile || file == kStaticHolidayFile || file == kDynamicHolidayFile) return true;
+    return file.ends_with("_holi.txt") && file.size() > 9 &&
+           file.substr(0, file.size() - 9).find_first_not_of("-0123456789") == std::string_view::npos;
+}
+
+// Returns true for ".<file>.<pid>-<serial>.tmp", the name of a save's temporary file, where <file>
+// is a data file or the backup copy ".<data file>.bak" that a hard-linked file's save writes first.
 bool IsTempFileName(std::string_view name) {
-    if (name.size() < 6 || name[0] != '.' || !name.ends_with(".tmp")) return false;
+    if (!name.starts_with('.') || !name.ends_with(".tmp")) return false;
     name.remove_prefix(1);
-    const std::size_t dot = name.find(".txt.");
+    name.remove_suffix(4);
+    const std::size_t dot = name.rfind('.');
     if (dot == std::string_view::npos) return false;
-    const std::string_view file = name.substr(0, dot + 4);
-    const bool ours = file == kMemoFile || file == kStaticHolidayFile || file == kDynamicHolidayFile ||
-                      (file.ends_with("_holi.txt") && file.size() > 9 &&
-                       file.substr(0, file.size() - 9).find_first_not_of("-0123456789") == std::string_view::npos);
-    const std::string_view serial = name.substr(dot + 5, name.size() - dot - 5 - 4);
-    return ours && !serial.empty() && serial.find_first_not_of("-0123456789") == std::string_view::npos;
+    std::string_view file = name.substr(0, dot);
+    const std::string_view serial = name.substr(dot + 1);
+    if (file.starts_with('.') && file.ends_with(".bak")) file = file.substr(1, file.size() - 5);
+    return IsDataFileName(file) && !serial.empty() && serial.find_first_not_of("-0123456789") == std::string_view::npos;
 }
 
 struct PendingWrite {

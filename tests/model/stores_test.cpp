@@ -196,11 +196,18 @@ TEST_F(StoresTest, AFirstStartKilledAfterAnyFileIsCompletedAtTheNextStart) {
 }
 
 TEST_F(StoresTest, RemovesOnlyTheTemporaryFilesOfOurOwnSaves) {
-    const std::vector<std::string> leftovers = {".MemoData.txt.4242-1.tmp", ".Static_holi.txt.7-12.tmp",
+    const std::vector<std::string> leftovers = {".MemoData.txt.4242-1.tmp",  ".Static_holi.txt.7-12.tmp",
                                                 ".Dynamic_holi.txt.7-3.tmp", ".126_holi.txt.99-1.tmp",
-                                                ".-1_holi.txt.99-2.tmp"};
-    const std::vector<std::string> kept = {"MemoData.txt",      ".MemoData.txt.bak",       ".notes.txt.1-1.tmp",
-                                           ".MemoData.txt.tmp", "MemoData.txt.4242-1.tmp", ".MemoData.txt.x-1.tmp"};
+                                                ".-1_holi.txt.99-2.tmp",     "..MemoData.txt.bak.4242-2.tmp",
+                                                "..126_holi.txt.bak.7-1.tmp"};
+    const std::vector<std::string> kept = {"MemoData.txt",
+                                           ".MemoData.txt.bak",
+                                           ".notes.txt.1-1.tmp",
+                                           ".MemoData.txt.tmp",
+                                           "MemoData.txt.4242-1.tmp",
+                                           ".MemoData.txt.x-1.tmp",
+                                           "..notes.txt.bak.1-1.tmp",
+                                           "...MemoData.txt.bak.1-1.tmp"};
     for (const std::string& name : leftovers) PutFileBytes(name, "x");
     for (const std::string& name : kept) PutFileBytes(name, "x");
     ASSERT_EQ(::mkdir(".Static_holi.txt.1-1.tmp", 0700), 0);
