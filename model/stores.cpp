@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 
 namespace {
 
@@ -72,6 +73,30 @@ bool IsTempFileName(std::string_view name) {
     return IsDataFileName(file) && !serial.empty() && serial.find_first_not_of("-0123456789") == std::string_view::npos;
 }
 
+// What the memo file held when it was last read or written, and whether the saves since then
+// failed and the user was told.
+struct MemoFileState {
+    std::optional<std::string> onDisk;  // none before the first read or write: an empty store then
+    bool failing = false;
+    bool failureTaken = false;
+};
+
+MemoFileState& MemoFile() {
+    static MemoFileState state;
+    return state;
+}
+
+void NoteMemoSave(bool saved) {
+    MemoFileState& memo = MemoFile();
+    if (saved) {
+        memo.onDisk = g_strMemoData;
+        memo.failing = false;
+        memo.failureTaken = false;
+    } else {
+        memo.failing = true;
+    }
+}
+
 struct PendingWrite {
     std::string name;
     std::string store;
@@ -112,7 +137,27 @@ void ForgetHolidayFileStates() {
     OnDisk().clear();
 }
 
-int SaveMemoData() { return WriteTextFile(kMemoFile, g_strMemoData); }
+int SaveMemoData() {
+    const int saved = WriteTextFile(kMemoFile, g_strMemoData);
+    NoteMemoSave(saved != 0);
+    return saved;
+}
+
+bool MemoDataUnsaved() {
+    const std::optional<std::string>& onDisk = MemoFile().onDisk;
+    return onDisk ? *onDisk != g_strMemoData : !g_strMemoData.empty();
+}
+
+int SaveMemoDataIfChanged() { return MemoDataUnsaved() ? SaveMemoData() : 1; }
+
+bool TakeFirstMemoSaveFailure() {
+    MemoFileState& memo = MemoFile();
+    if (!memo.failing || memo.failureTaken) return false;
+    memo.failureTaken = true;
+    return true;
+}
+
+void ForgetMemoFileState() { MemoFile() = MemoFileState{}; }
 
 // A record that moves from one file to another (a holiday whose kind changed) is first written to
 // the file that gains it, so that a kill between two files leaves it in at least one. The fixed-date
@@ -157,6 +202,7 @@ int SaveHolidayData() {
 
 int LoadMemoData() {
     g_strMemoData = ReadTextFile(kMemoFile);
+    MemoFile().onDisk = g_strMemoData;
     return g_strMemoData.empty() ? 0 : 1;
 }
 
@@ -169,7 +215,7 @@ int LoadHolidayData() {
 }
 
 int SaveMemoDataOrRecover() {
-    if (SaveMemoData()) return 1;
+    if (SaveMemoDataIfChanged()) return 1;
     WriteRecoveryCopy(kMemoFile, g_strMemoData);
     return 0;
 }
