@@ -52,13 +52,34 @@ std::string UnsavedHolidaysText(const std::vector<std::string>& files) {
                  "変更は消さずに残し、終了するときにもう一度保存します。");
 }
 
+std::string UnsavedMemoText() {
+    return Cp932(std::string("メモデータを「") + kMemoFile +
+                 "」に保存できませんでした。\r\n"
+                 "メモは消さずに残し、次にメモを変更したときと終了するときにもう一度保存します。");
+}
+
 std::vector<std::string> ChangedDataFiles() {
+    std::vector<std::string> written = {kStaticHolidayFile, kDynamicHolidayFile,
+                                        YearHolidayFileName(g_YearCalendar.year)};
+    // Every memo change is saved at once: the exit writes the memo file only when one could not
+    // be, and must not ask about a file it leaves alone.
+    if (MemoDataUnsaved()) written.insert(written.begin(), kMemoFile);
     std::vector<std::string> changed;
-    for (const std::string& name : {std::string(kMemoFile), std::string(kStaticHolidayFile),
-                                    std::string(kDynamicHolidayFile), YearHolidayFileName(g_YearCalendar.year)}) {
+    for (const std::string& name : written) {
         if (DataFileChangedOnDisk(name)) changed.push_back(name);
     }
     return changed;
+}
+
+int SaveMemoDataAndTell(CWnd& owner) {
+    const int saved = SaveMemoDataIfChanged();
+    // A copy kept beside the file, or a save refused, is said at once, not only at the end.
+    LogNotices();
+    // While the program ends, the exit path keeps the store as a recovery copy and says so.
+    if (!saved && !g_bEnding && TakeFirstMemoSaveFailure()) {
+        owner.MessageBox(UnsavedMemoText(), Cp932("エラー"), MB_OK | MB_ICONEXCLAMATION);
+    }
+    return saved;
 }
 
 int SaveHolidayDataAndTell(CWnd& owner) {

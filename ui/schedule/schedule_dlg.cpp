@@ -6,6 +6,7 @@
 #include "platform/text_codec.h"
 #include "ui/main/calendar_dlg.h"
 #include "ui/resource_ids.h"
+#include "ui/save_notices.h"
 #include "ui/schedule/schedule_band.h"
 #include "ui/schedule/schedule_texts.h"
 #include "ui/tool_tips.h"
@@ -62,13 +63,20 @@ BOOL CScheduleDlg::OnCommand(UINT id) {
 void CScheduleDlg::OnRegister() {
     UpdateData(TRUE);
     AppendDayRecord(m_strMemo);
-    EndDialog(0);
+    SaveAndEnd();
 }
 
-void CScheduleDlg::OnDelete() { EndDialog(0); }
+void CScheduleDlg::OnDelete() { SaveAndEnd(); }
 
 void CScheduleDlg::OnCancel() {
     AppendDayRecord(m_strMemo);
+    SaveAndEnd();
+}
+
+// Only here, with the day's record back in the store (or deleted on purpose), is the store
+// written: a crash while the dialog is open finds the day's old memo in the file.
+void CScheduleDlg::SaveAndEnd() {
+    save_notices::SaveMemoDataAndTell(*this);
     EndDialog(0);
 }
 

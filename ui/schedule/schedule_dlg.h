@@ -5,7 +5,8 @@
 #include <string>
 
 // The day schedule dialog: the memo of the shown year and month's day g_nSelDay. Opening takes
-// the day's record out of the memo store; every way out but Delete appends one back at the end.
+// the day's record out of the memo store; every way out but Delete appends one back at the end,
+// and every way out saves the store at once.
 class CScheduleDlg : public CDialog {
 public:
     explicit CScheduleDlg(CWnd* parent = nullptr);
@@ -25,12 +26,14 @@ public:
     void OnOK() override;
     // The program is ending while the dialog is open: registers what is typed.
     void OnEndSession() override;
-
     // Reads the box and appends the typed memo, then ends.
     void OnRegister();
     // Ends without appending: the record taken out at opening stays out.
     void OnDelete();
     // Draws the date band below the toolbar at once.
     void DrawDateBand();
-    // Returns the band below the toolbar, 20 pixels high across the client area.
+
+private:
+    // Saves the store as the way out left it and ends.
+    void SaveAndEnd();
 };

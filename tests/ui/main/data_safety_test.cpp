@@ -83,6 +83,7 @@ TEST_F(DataSafetyTest, AForeignMemoFileIsToldOfAtStartAndKeptBeforeTheFirstSave)
     ASSERT_EQ(MessageBoxCalls().size(), 1u);
     EXPECT_NE(MessageBoxCalls()[0].text.find("「MemoData.txt」"), std::string::npos) << MessageBoxCalls()[0].text;
 
+    g_strMemoData += "126^11^7^new~";
     dlg.OnTrayExit();
     const std::vector<std::string> kept = NamesIn(".", "MemoData.txt.orig-");
     ASSERT_EQ(kept.size(), 1u);
@@ -93,7 +94,16 @@ TEST_F(DataSafetyTest, FileExitAsksBeforeSavingOverAFileAnotherProgramChangedAnd
     PutFileBytes("MemoData.txt", "126^11^1^ours~\0"s);
     CCalendarDlg& dlg = OpenWindow();
     ChangeAsAnotherProgram("MemoData.txt", "126^11^2^theirs, longer~\0"s);
+    // With nothing to save, the exit neither asks about the file nor writes it.
+    dlg.OnCommand(ID_FILE_EXIT);
+    EXPECT_TRUE(MessageBoxCalls().empty());
+    EXPECT_FALSE(dlg.IsWindowVisible());
+    EXPECT_EQ(FileBytes("MemoData.txt"), "126^11^2^theirs, longer~\0"s);
 
+    // A memo change whose save at once could not be made is still to be saved at the exit.
+    dlg.ShowWindow(SW_SHOW);
+    g_strMemoData = "126^11^1^ours~";
+    g_strMemoData += "126^11^3^new~";
     QueueMessageBoxAnswer(IDNO);
     dlg.OnCommand(ID_FILE_EXIT);
     ASSERT_EQ(MessageBoxCalls().size(), 1u);
@@ -105,7 +115,7 @@ TEST_F(DataSafetyTest, FileExitAsksBeforeSavingOverAFileAnotherProgramChangedAnd
     QueueMessageBoxAnswer(IDYES);
     dlg.OnCommand(ID_FILE_EXIT);
     EXPECT_FALSE(dlg.IsWindowVisible());
-    EXPECT_EQ(FileBytes("MemoData.txt"), "126^11^1^ours~\0"s);
+    EXPECT_EQ(FileBytes("MemoData.txt"), "126^11^1^ours~126^11^3^new~\0"s);
     const std::vector<std::string> theirs = NamesIn(".", "MemoData.txt.conflict-");
     ASSERT_EQ(theirs.size(), 1u);
     EXPECT_EQ(FileBytes(theirs[0]), "126^11^2^theirs, longer~\0"s);

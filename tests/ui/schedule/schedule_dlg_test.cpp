@@ -1,4 +1,5 @@
 #include "ui/schedule/schedule_dlg.h"
+#include "model/data_files.h"
 #include "model/record.h"
 #include "model/year_calendar.h"
 #include "platform/testing.h"
@@ -90,18 +91,23 @@ TEST_F(DaySchedule, EachWayOutLeavesTheStoreAsItShould) {
             for (const StoreCase& store : kStores) {
                 SCOPED_TRACE(std::string(way.name) + ", " + store.name);
                 g_strMemoData = store.before;
+                ASSERT_EQ(SaveMemoData(), 1);
                 std::string seenWhileOpen;
+                std::string fileWhileOpen;
                 QString shown;
                 const INT_PTR result = RunDayDialog([&](CScheduleDlg& d) {
                     seenWhileOpen = g_strMemoData;
+                    fileWhileOpen = FileBytes("MemoData.txt");
                     shown = ControlText(d, IDC_MEMO);
                     TypeInto(d, IDC_MEMO, QStringLiteral("def"));
                     way.leave(d);
                 });
                 EXPECT_EQ(result, 0);
                 EXPECT_EQ(seenWhileOpen, store.whileOpen);
+                EXPECT_EQ(fileWhileOpen, store.before + '\0') << "never written with the day's record out";
                 EXPECT_EQ(shown.toStdString(), store.shown);
                 EXPECT_EQ(g_strMemoData, family.after(store));
+                EXPECT_EQ(FileBytes("MemoData.txt"), family.after(store) + '\0') << "saved at once";
             }
         }
     }
@@ -148,7 +154,10 @@ TEST_F(DaySchedule, TypedTextIsStoredSoThatItsRecordParsesBackWhole) {
         {"Japanese text", QStringLiteral("歯医者 10時"), Cp932("歯医者 10時")},
         {"line breaks become CR LF", QStringLiteral("x\ny"), "x\r\ny"},
         {"full-width forms stay", QStringLiteral("＾～"), Cp932("＾～")},
-        {"a pasted 0x1A does not end the file", QStringLiteral("a\x1A" "b"), Cp932("a〓b")},
+        {"a pasted 0x1A does not end the file",
+         QStringLiteral("a\x1A"
+                        "b"),
+         Cp932("a〓b")},
         {"a pasted NUL does not end the file", QString::fromUtf16(u"a\0b", 3), Cp932("a〓b")},
     };
     for (const Case& c : cases) {
