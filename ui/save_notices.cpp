@@ -1,6 +1,7 @@
 #include "ui/save_notices.h"
 
 #include "model/data_files.h"
+#include "model/record.h"
 #include "model/recovery.h"
 #include "model/stores.h"
 #include "model/year_calendar.h"
@@ -8,6 +9,7 @@
 #include "platform/wnd.h"
 #include "ui/globals.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace save_notices {
@@ -20,7 +22,36 @@ std::string NameList(const std::vector<std::string>& files) {
     return list;
 }
 
+// Returns the first lines of a code page 932 text, cut short (at a character) with "…" after it.
+std::string Beginning(std::string_view text) {
+    constexpr std::size_t kLongest = 120;
+    constexpr int kLines = 3;
+    std::size_t end = 0;
+    int lines = 0;
+    while (end < text.size() && end < kLongest) {
+        if (text[end] == '\n' && ++lines == kLines) break;
+        end += IsCp932LeadByte(static_cast<unsigned char>(text[end])) && end + 1 < text.size() ? 2 : 1;
+    }
+    std::string beginning(text.substr(0, std::min(end, text.size())));
+    while (!beginning.empty() && (beginning.back() == '\r' || beginning.back() == '\n')) beginning.pop_back();
+    return end < text.size() ? beginning + Cp932("…") : beginning;
+}
+
 }  // namespace
+
+std::string DraftOfferText(const MemoDraft& draft) {
+    const std::string day = std::to_string(draft.year + 1900LL) + "年" + std::to_string(draft.month + 1) + "月" +
+                            std::to_string(draft.day) + "日";
+    return Cp932("前回、" + day + "のメモを書いている途中でVelmoraが止まり、書きかけが残っています。\r\n\r\n") +
+           Beginning(draft.text) +
+           Cp932("\r\n\r\nこの書きかけを" + day +
+                 "のメモの最後に加えますか？\r\n"
+                 "「いいえ」のときは、書きかけを復旧用のコピーとして残します。");
+}
+
+std::string DraftKeptText(const std::string& copy) {
+    return Cp932("書きかけのメモを、次の場所に残しました。\r\n  " + copy);
+}
 
 std::string StartUpText(const std::vector<std::string>& recoveryCopies, const std::vector<FileNotice>& notices) {
     std::string text;

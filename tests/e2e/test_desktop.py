@@ -727,6 +727,34 @@ def logout_while_the_save_failure_question_is_open_keeps_a_recovery_copy(d):
     check(copies == [memo_file(b"126^11^8^new~")], f"recovery copies: {copies}")
 
 
+def drafts(d):
+    """The modes of the drafts' folder (under "") and of each draft in it."""
+    folder = os.path.join(d.env["XDG_STATE_HOME"], "velmora")
+    names = [""] + [n for n in os.listdir(folder) if n.startswith("memo-draft-")] if os.path.isdir(folder) else []
+    return {name: os.stat(os.path.join(folder, name)).st_mode & 0o7777 for name in names}
+
+
+@case()
+def a_draft_is_offered_back_after_a_kill(d):
+    # Fault: a SIGKILL with the day dialog open lost what was typed. It must be on disk a moment
+    # after typing pauses (the day's memo in its file untouched), and the next start must offer it.
+    main = d.start(files={"MemoData.txt": memo_file(b"126^11^8^old~")})
+    open_day_dialog(d, main)
+    d.key("ctrl+End", "Return")
+    d.type("new")
+    found = wait_until(lambda: len(drafts(d)) == 2 and drafts(d), "the draft to be written")
+    check(sorted(found.values()) == [0o600, 0o700], f"the draft and its folder have modes {found}")
+    d.program.send_signal(signal.SIGKILL)
+    d.wait_exit()
+    expect_file(d, "MemoData.txt", memo_file(b"126^11^8^old~"))
+    d.start_program()
+    d.wait_active(d.wait_window("Velmora", timeout=10), "the question about the draft")
+    d.key("Return")  # はい
+    d.main_window()
+    expect_file(d, "MemoData.txt", memo_file(b"126^11^8^old\r\r\nnew~"))
+    check(list(drafts(d)) == [""], f"the draft is still there: {drafts(d)}")
+
+
 @case()
 def a_memo_save_that_fails_is_told_once_and_tried_again(d):
     # Fault: with each registration saved at once, a memo file that cannot be written must be told

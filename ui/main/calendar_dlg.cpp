@@ -95,6 +95,7 @@ BOOL CCalendarDlg::OnInitDialog() {
     platform::SetTerminationHandler([this] { OnTrayExit(); });
     s_running = this;
     save_notices::TellStartUpNotices(*this);
+    OfferLeftDraft();
     return TRUE;
 }
 

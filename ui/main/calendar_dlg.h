@@ -105,6 +105,9 @@ private:
     static CCalendarDlg* s_running;  // the main window between its start-up and its destruction
 
     void Repaint();
+    // At start-up: offers a draft that an earlier run of this data folder left behind to its day's
+    // memo (はい), or keeps it as a recovery copy (いいえ).
+    void OfferLeftDraft();
     void OpenScheduleDialog(int showCode);
     void OpenMonthScheduleDialog(int showCode);
     void OpenHolidayListDialog(int showCode);

@@ -1,4 +1,5 @@
 #include "model/data_files.h"
+#include "model/memo_draft_file.h"
 #include "model/record.h"
 #include "model/recovery.h"
 #include "platform/testing.h"
@@ -132,6 +133,23 @@ TEST_F(DataSafetyTest, WithoutATrayAYesToAFailedSaveStillKeepsTheStoreAsARecover
     EXPECT_TRUE(IsQuitPosted());
     EXPECT_EQ(platform::testing::PostedQuitCode(), 1);
     ASSERT_EQ(NamesIn(RecoveryFolder(), "%2F").size(), 1u);
+}
+
+TEST_F(DataSafetyTest, ADraftLeftBehindThatTheUserDoesNotTakeIsKeptAsARecoveryCopy) {
+    PutFileBytes("MemoData.txt", "126^11^7^old~\0"s);
+    ASSERT_TRUE(WriteMemoDraft(126, 11, 7, "typed"));
+    QueueMessageBoxAnswer(IDNO);
+    QueueMessageBoxAnswer(IDOK);
+    OpenWindow();
+    ASSERT_EQ(MessageBoxCalls().size(), 2u);
+    EXPECT_NE(MessageBoxCalls()[0].text.find("2026年12月7日"), std::string::npos) << MessageBoxCalls()[0].text;
+    EXPECT_EQ(FileBytes("MemoData.txt"), "126^11^7^old~\0"s);
+    EXPECT_FALSE(ReadMemoDraft());
+    const std::vector<std::string> copies = NamesIn(RecoveryFolder(), "%2F");
+    ASSERT_EQ(copies.size(), 1u);
+    EXPECT_EQ(FileBytes(RecoveryFolder() + "/" + copies[0]), "126^11^7^typed~\0"s);
+    EXPECT_NE(MessageBoxCalls()[1].text.find(copies[0]), std::string::npos) << "says where it is";
+    EXPECT_TRUE(TakeUntoldRecoveryCopies().empty()) << "told once, not again at the next start";
 }
 
 }  // namespace
