@@ -159,10 +159,7 @@ TEST_F(DaySchedule, TypedTextIsStoredSoThatItsRecordParsesBackWhole) {
         {"Japanese text", QStringLiteral("歯医者 10時"), Cp932("歯医者 10時")},
         {"line breaks become CR LF", QStringLiteral("x\ny"), "x\r\ny"},
         {"full-width forms stay", QStringLiteral("＾～"), Cp932("＾～")},
-        {"a pasted 0x1A does not end the file",
-         QStringLiteral("a\x1A"
-                        "b"),
-         Cp932("a〓b")},
+        {"a pasted 0x1A does not end the file", QStringLiteral("a\x1A" "b"), Cp932("a〓b")},
         {"a pasted NUL does not end the file", QString::fromUtf16(u"a\0b", 3), Cp932("a〓b")},
     };
     for (const Case& c : cases) {
