@@ -114,9 +114,10 @@ class Loop:
             time.sleep(0.2 * attempt)
             self.keys("k")
             try:
-                return self.window(MONTH_LIST, timeout=1.5)[0]
+                return self.window(MONTH_LIST, timeout=3)[0]
             except Failure:
-                self.keys("Escape")
+                if self.d.popups():  # the menu that missed its key; Escape on the window would hide it
+                    self.keys("Escape")
         raise Failure("編集 → 今月... opened no month list")
 
     def life(self, mode):
