@@ -1,5 +1,8 @@
 #include "model/data_files.h"
+#include "model/memo_store.h"
+#include "model/model_state.h"
 #include "model/record.h"
+#include "model/stores.h"
 #include "model/year_calendar.h"
 
 #include <benchmark/benchmark.h>
@@ -122,6 +125,34 @@ void BuildWithThousandHolidays(benchmark::State& state) {
     std::filesystem::remove_all(pattern);
 }
 BENCHMARK(BuildWithThousandHolidays)->Unit(benchmark::kMicrosecond);
+
+// A registration's save at once with a memo store of range(0) records (about 110 bytes each:
+// 104,500 make a 10 MB file): the check that the store changed, then the atomic save with its
+// flushes. Wall time, since most of a save is waiting for the disk.
+void SaveMemoStoreAtOnce(benchmark::State& state) {
+    const std::filesystem::path oldDirectory = std::filesystem::current_path();
+    std::string pattern = (std::filesystem::temp_directory_path() / "velmora-bench-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+        state.SkipWithError("cannot make a temporary directory");
+        return;
+    }
+    std::filesystem::current_path(pattern);
+    ResetModelState();  // the data folder is the current directory of the first save after it
+    g_strMemoData = MakeMemoStore(static_cast<int>(state.range(0)));
+    if (SaveMemoData() != 1) state.SkipWithError("the first save failed");
+    const std::string base = g_strMemoData;
+    int registration = 0;
+    for (auto _ : state) {
+        g_strMemoData = base;
+        AppendMemoRecord(g_strMemoData, 126, 11, 8, "registered " + std::to_string(++registration));
+        if (SaveMemoDataIfChanged() != 1) state.SkipWithError("the save failed");
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(base.size()));
+    state.counters["file_bytes"] = static_cast<double>(base.size());
+    std::filesystem::current_path(oldDirectory);
+    std::filesystem::remove_all(pattern);
+}
+BENCHMARK(SaveMemoStoreAtOnce)->Arg(10'450)->Arg(104'500)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

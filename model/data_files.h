@@ -42,7 +42,7 @@ bool IsUnreadableFile(const std::string& name);
 // ResetModelState calls it.
 void ForgetDataFiles();
 
-// Writes g_strMemoData to "MemoData.txt"; returns 1 on success, else 0.
+// Writes g_strMemoData to "MemoData.txt" (whether it changed or not); returns 1 on success, else 0.
 int SaveMemoData();
 // Writes the fixed-date, rule-based and shown year's one-year stores, and any store an earlier save
 // could not write: first the files that gain records, the fixed-date one last of those, then the

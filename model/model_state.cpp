@@ -13,6 +13,7 @@ void ResetModelState() {
     g_YearCalendar = CYearCalendar{};
     ForgetDataFiles();
     ForgetHolidayFileStates();
+    ForgetMemoFileState();
     ResetFileSystemCalls();
     ClearPresentTimeForTesting();
 }

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 
 namespace {
 
@@ -52,18 +53,48 @@ std::string ReadHolidayFile(const std::string& name) {
     return store;
 }
 
-// Returns true for ".<data file>.<pid>-<serial>.tmp", the name of a save's temporary file.
+bool IsDataFileName(std::string_view file) {
+    if (file == kMemoFile || file == kStaticHolidayFile || file == kDynamicHolidayFile) return true;
+    return file.ends_with("_holi.txt") && file.size() > 9 &&
+           file.substr(0, file.size() - 9).find_first_not_of("-0123456789") == std::string_view::npos;
+}
+
+// Returns true for ".<file>.<pid>-<serial>.tmp", the name of a save's temporary file, where <file>
+// is a data file or the backup copy ".<data file>.bak" that a hard-linked file's save writes first.
 bool IsTempFileName(std::string_view name) {
-    if (name.size() < 6 || name[0] != '.' || !name.ends_with(".tmp")) return false;
+    if (!name.starts_with('.') || !name.ends_with(".tmp")) return false;
     name.remove_prefix(1);
-    const std::size_t dot = name.find(".txt.");
+    name.remove_suffix(4);
+    const std::size_t dot = name.rfind('.');
     if (dot == std::string_view::npos) return false;
-    const std::string_view file = name.substr(0, dot + 4);
-    const bool ours = file == kMemoFile || file == kStaticHolidayFile || file == kDynamicHolidayFile ||
-                      (file.ends_with("_holi.txt") && file.size() > 9 &&
-                       file.substr(0, file.size() - 9).find_first_not_of("-0123456789") == std::string_view::npos);
-    const std::string_view serial = name.substr(dot + 5, name.size() - dot - 5 - 4);
-    return ours && !serial.empty() && serial.find_first_not_of("-0123456789") == std::string_view::npos;
+    std::string_view file = name.substr(0, dot);
+    const std::string_view serial = name.substr(dot + 1);
+    if (file.starts_with('.') && file.ends_with(".bak")) file = file.substr(1, file.size() - 5);
+    return IsDataFileName(file) && !serial.empty() && serial.find_first_not_of("-0123456789") == std::string_view::npos;
+}
+
+// What the memo file held when it was last read or written, and whether the saves since then
+// failed and the user was told.
+struct MemoFileState {
+    std::optional<std::string> onDisk;  // none before the first read or write: an empty store then
+    bool failing = false;
+    bool failureTaken = false;
+};
+
+MemoFileState& MemoFile() {
+    static MemoFileState state;
+    return state;
+}
+
+void NoteMemoSave(bool saved) {
+    MemoFileState& memo = MemoFile();
+    if (saved) {
+        memo.onDisk = g_strMemoData;
+        memo.failing = false;
+        memo.failureTaken = false;
+    } else {
+        memo.failing = true;
+    }
 }
 
 struct PendingWrite {
@@ -106,7 +137,27 @@ void ForgetHolidayFileStates() {
     OnDisk().clear();
 }
 
-int SaveMemoData() { return WriteTextFile(kMemoFile, g_strMemoData); }
+int SaveMemoData() {
+    const int saved = WriteTextFile(kMemoFile, g_strMemoData);
+    NoteMemoSave(saved != 0);
+    return saved;
+}
+
+bool MemoDataUnsaved() {
+    const std::optional<std::string>& onDisk = MemoFile().onDisk;
+    return onDisk ? *onDisk != g_strMemoData : !g_strMemoData.empty();
+}
+
+int SaveMemoDataIfChanged() { return MemoDataUnsaved() ? SaveMemoData() : 1; }
+
+bool TakeFirstMemoSaveFailure() {
+    MemoFileState& memo = MemoFile();
+    if (!memo.failing || memo.failureTaken) return false;
+    memo.failureTaken = true;
+    return true;
+}
+
+void ForgetMemoFileState() { MemoFile() = MemoFileState{}; }
 
 // A record that moves from one file to another (a holiday whose kind changed) is first written to
 // the file that gains it, so that a kill between two files leaves it in at least one. The fixed-date
@@ -151,6 +202,7 @@ int SaveHolidayData() {
 
 int LoadMemoData() {
     g_strMemoData = ReadTextFile(kMemoFile);
+    MemoFile().onDisk = g_strMemoData;
     return g_strMemoData.empty() ? 0 : 1;
 }
 
@@ -163,7 +215,7 @@ int LoadHolidayData() {
 }
 
 int SaveMemoDataOrRecover() {
-    if (SaveMemoData()) return 1;
+    if (SaveMemoDataIfChanged()) return 1;
     WriteRecoveryCopy(kMemoFile, g_strMemoData);
     return 0;
 }

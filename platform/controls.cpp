@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QRadioButton>
+#include <QSignalBlocker>
 
 #include <climits>
 #include <vector>
@@ -55,7 +56,11 @@ namespace platform::detail {
 
 void SetWidgetText(QWidget* widget, std::string_view textCp932) {
     const QString text = platform::ToQString(textCp932);
-    if (auto* box = dynamic_cast<MultiLineBox*>(widget)) return box->SetText(platform::WithoutCr(text));
+    if (auto* box = dynamic_cast<MultiLineBox*>(widget)) {
+        // Text that the program sets is no change by the user: no EN_CHANGE.
+        const QSignalBlocker quiet(box);
+        return box->SetText(platform::WithoutCr(text));
+    }
     const char* property = TextProperty(widget);
     widget->setProperty(property, qstrcmp(property, "plainText") == 0 ? platform::WithoutCr(text) : text);
 }

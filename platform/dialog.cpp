@@ -283,6 +283,8 @@ QWidget* MakeControl(const ControlTemplate& c, QWidget* client, CDialog* owner) 
             edit->setTabChangesFocus(true);
             edit->setVerticalScrollBarPolicy((c.style & platform::kVScroll) != 0 ? Qt::ScrollBarAlwaysOn
                                                                                  : Qt::ScrollBarAsNeeded);
+            QObject::connect(edit, &QPlainTextEdit::textChanged,
+                             [owner, id] { owner->OnControlNotify(id, EN_CHANGE); });
             widget = edit;
         } else {
             widget = new QLineEdit(client);

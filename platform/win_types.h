@@ -73,6 +73,8 @@ inline constexpr UINT TPM_RIGHTBUTTON = 0x0002, TPM_RIGHTALIGN = 0x0008, TPM_RET
 
 // List boxes.
 inline constexpr UINT LBN_DBLCLK = 2;
+// Edit boxes: the user changed the text (text set by the program sends no notification).
+inline constexpr UINT EN_CHANGE = 0x0300;
 inline constexpr int LB_ERR = -1;
 
 // Control bars: the toolbar's styles and ids.

@@ -1,6 +1,7 @@
 #include "ui/save_notices.h"
 
 #include "model/data_files.h"
+#include "model/record.h"
 #include "model/recovery.h"
 #include "model/stores.h"
 #include "model/year_calendar.h"
@@ -8,6 +9,7 @@
 #include "platform/wnd.h"
 #include "ui/globals.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace save_notices {
@@ -20,7 +22,36 @@ std::string NameList(const std::vector<std::string>& files) {
     return list;
 }
 
+// Returns the first lines of a code page 932 text, cut short (at a character) with "…" after it.
+std::string Beginning(std::string_view text) {
+    constexpr std::size_t kLongest = 120;
+    constexpr int kLines = 3;
+    std::size_t end = 0;
+    int lines = 0;
+    while (end < text.size() && end < kLongest) {
+        if (text[end] == '\n' && ++lines == kLines) break;
+        end += IsCp932LeadByte(static_cast<unsigned char>(text[end])) && end + 1 < text.size() ? 2 : 1;
+    }
+    std::string beginning(text.substr(0, std::min(end, text.size())));
+    while (!beginning.empty() && (beginning.back() == '\r' || beginning.back() == '\n')) beginning.pop_back();
+    return end < text.size() ? beginning + Cp932("…") : beginning;
+}
+
 }  // namespace
+
+std::string DraftOfferText(const MemoDraft& draft) {
+    const std::string day = std::to_string(draft.year + 1900LL) + "年" + std::to_string(draft.month + 1) + "月" +
+                            std::to_string(draft.day) + "日";
+    return Cp932("前回、" + day + "のメモを書いている途中でVelmoraが止まり、書きかけが残っています。\r\n\r\n") +
+           Beginning(draft.text) +
+           Cp932("\r\n\r\nこの書きかけを" + day +
+                 "のメモの最後に加えますか？\r\n"
+                 "「いいえ」のときは、書きかけを復旧用のコピーとして残します。");
+}
+
+std::string DraftKeptText(const std::string& copy) {
+    return Cp932("書きかけのメモを、次の場所に残しました。\r\n  " + copy);
+}
 
 std::string StartUpText(const std::vector<std::string>& recoveryCopies, const std::vector<FileNotice>& notices) {
     std::string text;
@@ -52,13 +83,34 @@ std::string UnsavedHolidaysText(const std::vector<std::string>& files) {
                  "変更は消さずに残し、終了するときにもう一度保存します。");
 }
 
+std::string UnsavedMemoText() {
+    return Cp932(std::string("メモデータを「") + kMemoFile +
+                 "」に保存できませんでした。\r\n"
+                 "メモは消さずに残し、次にメモを変更したときと終了するときにもう一度保存します。");
+}
+
 std::vector<std::string> ChangedDataFiles() {
+    std::vector<std::string> written = {kStaticHolidayFile, kDynamicHolidayFile,
+                                        YearHolidayFileName(g_YearCalendar.year)};
+    // Every memo change is saved at once: the exit writes the memo file only when one could not
+    // be, and must not ask about a file it leaves alone.
+    if (MemoDataUnsaved()) written.insert(written.begin(), kMemoFile);
     std::vector<std::string> changed;
-    for (const std::string& name : {std::string(kMemoFile), std::string(kStaticHolidayFile),
-                                    std::string(kDynamicHolidayFile), YearHolidayFileName(g_YearCalendar.year)}) {
+    for (const std::string& name : written) {
         if (DataFileChangedOnDisk(name)) changed.push_back(name);
     }
     return changed;
+}
+
+int SaveMemoDataAndTell(CWnd& owner) {
+    const int saved = SaveMemoDataIfChanged();
+    // A copy kept beside the file, or a save refused, is said at once, not only at the end.
+    LogNotices();
+    // While the program ends, the exit path keeps the store as a recovery copy and says so.
+    if (!saved && !g_bEnding && TakeFirstMemoSaveFailure()) {
+        owner.MessageBox(UnsavedMemoText(), Cp932("エラー"), MB_OK | MB_ICONEXCLAMATION);
+    }
+    return saved;
 }
 
 int SaveHolidayDataAndTell(CWnd& owner) {

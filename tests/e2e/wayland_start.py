@@ -6,8 +6,8 @@ Usage: wayland_start.py PROGRAM
   compositor     Under weston's headless backend (a compositor with no screen) the program must
                  open its main window カレンダー, name itself org.velmora.Velmora (the application
                  id a Wayland desktop matches to its desktop file, for the icon and the name),
-                 write its holiday files, and on SIGTERM end with status 0 having written an
-                 empty MemoData.txt. The client's own protocol log (WAYLAND_DEBUG=client) shows
+                 write its holiday files, and on SIGTERM end with status 0, writing no
+                 MemoData.txt (no memo changed). The client's own protocol log (WAYLAND_DEBUG=client) shows
                  what it asked of the compositor.
   no-compositor  With QT_QPA_PLATFORM=wayland and a WAYLAND_DISPLAY that nothing serves, the
                  program must end within 5 s with status 1 and one line on stderr that names
@@ -141,16 +141,11 @@ def case_compositor(program, scratch):
             raise Failure("the program did not end within 10 s of SIGTERM")
         if status != 0:
             problems.append(f"the program ended with status {status} on SIGTERM")
-        try:
-            with open(os.path.join(data, "MemoData.txt"), "rb") as file:
-                memos = file.read()
-            if memos != b"\0":
-                problems.append(f"MemoData.txt holds {memos.hex(' ')}, not one NUL byte (no memos)")
-        except FileNotFoundError:
-            problems.append("MemoData.txt was not written")
+        if os.path.exists(os.path.join(data, "MemoData.txt")):
+            problems.append("MemoData.txt was written though no memo changed")
         if problems:
             raise Failure("; ".join(problems))
-        print(f"      {len(app_ids)} window(s) named {APP_ID}; ended with status 0; MemoData.txt written empty")
+        print(f"      {len(app_ids)} window(s) named {APP_ID}; ended with status 0; no MemoData.txt written")
     finally:
         if program_process is not None and program_process.poll() is None:
             program_process.kill()

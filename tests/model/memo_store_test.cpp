@@ -1,4 +1,5 @@
 #include "model/memo_store.h"
+#include "model/memo_draft.h"
 #include "model/record.h"
 #include "model/year_calendar.h"
 #include "tests/model/model_test_support.h"
@@ -228,6 +229,51 @@ TEST_F(MonthListLinesTest, ALineCarriesItsDaysMemoUnchanged) {
     EXPECT_EQ(HexBytes(lines[2]), HexBytes(Sjis(" 3日(火)    dentist")));
     EXPECT_EQ(HexBytes(lines[5]), HexBytes(Sjis(" 6日(金)    a\r\n") + kYen));
     EXPECT_EQ(HexBytes(lines[3]), HexBytes(Sjis(" 4日(水)    ")));
+}
+
+TEST(MemoDraft, FileHoldsAnyBytesAndNothingButOneWholeDraftParses) {
+    const MemoDraft draft{"/home/u/odd\nfolder", 126, 11, 7, "a^b~\r\n" + kYen + std::string(1, '\0') + "\n"};
+    const std::string bytes = DraftFileBytes(draft);
+    const std::optional<MemoDraft> back = ParseDraftFile(bytes);
+    ASSERT_TRUE(back.has_value());
+    EXPECT_EQ(back->folder + "|" + std::to_string(back->month) + "|" + HexBytes(back->text),
+              draft.folder + "|11|" + HexBytes(draft.text));
+    for (std::size_t length = 0; length < bytes.size(); ++length)
+        EXPECT_FALSE(ParseDraftFile(bytes.substr(0, length))) << "cut at " << length;
+    EXPECT_FALSE(ParseDraftFile(bytes + "x"));
+    EXPECT_FALSE(ParseDraftFile(std::string(bytes).replace(bytes.find(" 11 7\n"), 5, " 12 7"))) << "month 12";
+    EXPECT_NE(DraftFileName("/a/cal"), DraftFileName("/a/cal2"));
+}
+
+TEST(MemoDraft, IsOfferedOnlyInItsFolderWhenItsDayLacksItAndThenAddsItsNewLines) {
+    struct Case {
+        const char* name;
+        std::string text;
+        std::string store;
+        DraftFate fate;
+        std::string afterYes;
+    } cases[] = {
+        {"an empty box", "", "126^11^7^old~", DraftFate::NothingNew, ""},
+        {"the text registered", "a^b", "126^11^8^x~126^11^7^" + Sjis("a＾b") + "~", DraftFate::NothingNew, ""},
+        {"the text put in at an earlier start", "abc", "126^11^7^old\r\nabc~", DraftFate::NothingNew, ""},
+        {"a day without a memo", "a~c", "126^11^8^x~125^11^7^old~", DraftFate::Offer,
+         "126^11^8^x~125^11^7^old~126^11^7^" + Sjis("a～c") + "~"},
+        {"lines typed below the memo are added once", "old\r\nnew", "126^11^7^old~126^11^8^x~", DraftFate::Offer,
+         "126^11^8^x~126^11^7^old\r\nnew~"},
+        {"a memo changed on its own line is added whole", "olden", "126^11^7^old~", DraftFate::Offer,
+         "126^11^7^old\r\nolden~"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const MemoDraft draft{"/cal", 126, 11, 7, c.text};
+        EXPECT_EQ(JudgeDraft({"/other", 126, 11, 7, c.text}, "/cal", c.store), DraftFate::NotThisFolder);
+        EXPECT_EQ(JudgeDraft(draft, "/cal", c.store), c.fate);
+        std::string store = c.store;
+        PutDraftIntoStore(store, draft);
+        if (c.fate == DraftFate::Offer) {
+            EXPECT_EQ(HexBytes(store), HexBytes(c.afterYes));
+        }
+    }
 }
 
 }  // namespace

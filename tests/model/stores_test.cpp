@@ -195,12 +195,45 @@ TEST_F(StoresTest, AFirstStartKilledAfterAnyFileIsCompletedAtTheNextStart) {
     }
 }
 
+TEST_F(StoresTest, AnUnchangedMemoStoreIsNotWrittenAndAFailedSaveIsToldOnceUntilOneSucceeds) {
+    LoadMemoData();
+    EXPECT_EQ(SaveMemoDataIfChanged(), 1);
+    EXPECT_EQ(FileBytes(kMemoFile), "<missing>") << "nothing changed since the read";
+    SetFileSystemCallsForTesting(RenamesThatStop(0));
+    g_strMemoData = "126^11^7^a~";
+    EXPECT_EQ(SaveMemoDataIfChanged(), 0);
+    EXPECT_TRUE(TakeFirstMemoSaveFailure());
+    g_strMemoData += "126^11^8^b~";
+    EXPECT_EQ(SaveMemoDataIfChanged(), 0);
+    EXPECT_FALSE(TakeFirstMemoSaveFailure()) << "not again while the saves keep failing";
+    ResetFileSystemCalls();
+    EXPECT_EQ(SaveMemoDataIfChanged(), 1);
+    EXPECT_EQ(FileBytes(kMemoFile), "126^11^7^a~126^11^8^b~\0"s);
+    struct stat written {};
+    ASSERT_EQ(::stat(kMemoFile, &written), 0);
+    EXPECT_EQ(SaveMemoDataIfChanged(), 1);
+    struct stat after {};
+    ASSERT_EQ(::stat(kMemoFile, &after), 0);
+    EXPECT_EQ(after.st_mtim.tv_nsec, written.st_mtim.tv_nsec) << "an unchanged store leaves the file alone";
+    SetFileSystemCallsForTesting(RenamesThatStop(0));
+    g_strMemoData += "126^11^9^c~";
+    EXPECT_EQ(SaveMemoDataIfChanged(), 0);
+    EXPECT_TRUE(TakeFirstMemoSaveFailure()) << "a failure after a success is told again";
+}
+
 TEST_F(StoresTest, RemovesOnlyTheTemporaryFilesOfOurOwnSaves) {
-    const std::vector<std::string> leftovers = {".MemoData.txt.4242-1.tmp", ".Static_holi.txt.7-12.tmp",
+    const std::vector<std::string> leftovers = {".MemoData.txt.4242-1.tmp",  ".Static_holi.txt.7-12.tmp",
                                                 ".Dynamic_holi.txt.7-3.tmp", ".126_holi.txt.99-1.tmp",
-                                                ".-1_holi.txt.99-2.tmp"};
-    const std::vector<std::string> kept = {"MemoData.txt",      ".MemoData.txt.bak",       ".notes.txt.1-1.tmp",
-                                           ".MemoData.txt.tmp", "MemoData.txt.4242-1.tmp", ".MemoData.txt.x-1.tmp"};
+                                                ".-1_holi.txt.99-2.tmp",     "..MemoData.txt.bak.4242-2.tmp",
+                                                "..126_holi.txt.bak.7-1.tmp"};
+    const std::vector<std::string> kept = {"MemoData.txt",
+                                           ".MemoData.txt.bak",
+                                           ".notes.txt.1-1.tmp",
+                                           ".MemoData.txt.tmp",
+                                           "MemoData.txt.4242-1.tmp",
+                                           ".MemoData.txt.x-1.tmp",
+                                           "..notes.txt.bak.1-1.tmp",
+                                           "...MemoData.txt.bak.1-1.tmp"};
     for (const std::string& name : leftovers) PutFileBytes(name, "x");
     for (const std::string& name : kept) PutFileBytes(name, "x");
     ASSERT_EQ(::mkdir(".Static_holi.txt.1-1.tmp", 0700), 0);

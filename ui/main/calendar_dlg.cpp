@@ -95,6 +95,7 @@ BOOL CCalendarDlg::OnInitDialog() {
     platform::SetTerminationHandler([this] { OnTrayExit(); });
     s_running = this;
     save_notices::TellStartUpNotices(*this);
+    OfferLeftDraft();
     return TRUE;
 }
 
@@ -215,7 +216,7 @@ void CCalendarDlg::OnFileExit() {
                                        MB_YESNO | MB_ICONEXCLAMATION) != IDYES) {
         return;
     }
-    const bool memoSaved = SaveMemoData() != 0;
+    const bool memoSaved = SaveMemoDataIfChanged() != 0;
     if (!memoSaved) {
         const int answer = MessageBox(Cp932("メモデータの保存に失敗しました。\r\n終了しますか？"), Cp932("エラー"),
                                       MB_YESNO | MB_ICONEXCLAMATION);

@@ -45,13 +45,15 @@ public:
     // Enter never ends the main window.
     void OnOK() override;
 
-    // "終了(&X)": asks first when another program changed a data file, saves the memos and then
-    // the holidays, asking on each failure whether to go on, and hides the window (ends the
-    // program where the desktop has no notification area, keeping unsaved stores as recovery copies).
+    // "終了(&X)": asks first when another program changed a data file it is about to write, saves
+    // the memos (when they have changes not yet saved) and then the holidays, asking on each
+    // failure whether to go on, and hides the window (ends the program where the desktop has no
+    // notification area, keeping unsaved stores as recovery copies).
     void OnFileExit();
     // The tray's "終了", the end of the desktop session and SIGTERM: ends any dialog still open
-    // as the session's end does, saves both stores (as recovery copies where they cannot be
-    // written) and ends, with status 1 when a store was not saved in its file.
+    // as the session's end does, saves both stores (the memos when they have changes not yet
+    // saved; as recovery copies where they cannot be written) and ends, with status 1 when a
+    // store was not saved in its file.
     void OnTrayExit();
     // A left click on the tray icon: shows this window and brings it to the front, or brings the
     // dialog that runs on top of it.
@@ -103,6 +105,9 @@ private:
     static CCalendarDlg* s_running;  // the main window between its start-up and its destruction
 
     void Repaint();
+    // At start-up: offers a draft that an earlier run of this data folder left behind to its day's
+    // memo (はい), or keeps it as a recovery copy (いいえ).
+    void OfferLeftDraft();
     void OpenScheduleDialog(int showCode);
     void OpenMonthScheduleDialog(int showCode);
     void OpenHolidayListDialog(int showCode);

@@ -1,14 +1,18 @@
 #include "ui/schedule/schedule_dlg.h"
 
+#include "model/memo_draft_file.h"
 #include "model/memo_store.h"
 #include "model/record.h"
 #include "model/year_calendar.h"
 #include "platform/text_codec.h"
 #include "ui/main/calendar_dlg.h"
 #include "ui/resource_ids.h"
+#include "ui/save_notices.h"
 #include "ui/schedule/schedule_band.h"
 #include "ui/schedule/schedule_texts.h"
 #include "ui/tool_tips.h"
+
+#include <cstdio>
 
 namespace {
 
@@ -24,6 +28,7 @@ CScheduleDlg::~CScheduleDlg() = default;
 
 void CScheduleDlg::DoDataExchange(CDataExchange* dx) {
     CDialog::DoDataExchange(dx);
+    DDX_Control(dx, IDC_MEMO, m_wndMemo);
     DDX_Text(dx, IDC_MEMO, m_strMemo);
 }
 
@@ -62,14 +67,52 @@ BOOL CScheduleDlg::OnCommand(UINT id) {
 void CScheduleDlg::OnRegister() {
     UpdateData(TRUE);
     AppendDayRecord(m_strMemo);
-    EndDialog(0);
+    SaveAndEnd(true);
 }
 
-void CScheduleDlg::OnDelete() { EndDialog(0); }
+void CScheduleDlg::OnDelete() { SaveAndEnd(false); }
 
 void CScheduleDlg::OnCancel() {
     AppendDayRecord(m_strMemo);
+    SaveAndEnd(false);
+}
+
+// Only here, with the day's record back in the store (or deleted on purpose), is the store
+// written: a crash while the dialog is open finds the day's old memo in the file.
+void CScheduleDlg::SaveAndEnd(bool registered) {
+    KillTimer(kDraftTimer);
+    const bool saved = save_notices::SaveMemoDataAndTell(*this) != 0;
+    // At the end a store that cannot be saved goes to a recovery copy, which holds the text.
+    if (saved || !registered || g_bEnding) {
+        RemoveMemoDraft();
+    } else {
+        // The registered text is only in memory: the draft keeps exactly it, so that a crash before
+        // the next save that succeeds still finds it, and a later save makes it nothing new.
+        WriteMemoDraft(g_YearCalendar.year, g_YearCalendar.month, g_nSelDay, m_strMemo);
+    }
     EndDialog(0);
+}
+
+void CScheduleDlg::OnControlNotify(int controlId, UINT code) {
+    if (controlId == IDC_MEMO && code == EN_CHANGE) {
+        SetTimer(kDraftTimer, kDraftPauseMs);
+        return;
+    }
+    CDialog::OnControlNotify(controlId, code);
+}
+
+void CScheduleDlg::OnTimer(UINT_PTR id) {
+    if (id != kDraftTimer) {
+        CDialog::OnTimer(id);
+        return;
+    }
+    KillTimer(kDraftTimer);
+    if (!WriteMemoDraft(g_YearCalendar.year, g_YearCalendar.month, g_nSelDay, m_wndMemo.GetWindowText()) &&
+        !m_draftFailureLogged) {
+        m_draftFailureLogged = true;
+        std::fprintf(stderr, "velmora: the draft of the memo being typed could not be kept in %s\n",
+                     DraftFolder().c_str());
+    }
 }
 
 // The default would end the dialog with IDOK and drop the record taken out at opening.

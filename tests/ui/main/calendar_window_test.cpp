@@ -232,6 +232,8 @@ TEST_P(FileExitTest, AsksOnEachFailedSave) {
     const FailedSaveCase& c = GetParam();
     PutFileBytes("MemoData.txt", std::string(1, '\0'));
     CCalendarDlg& dlg = OpenWindow();
+    // A change not yet in the file, as a registration leaves it when its save at once failed.
+    g_strMemoData = "126^11^7^x~";
     chmod("MemoData.txt", c.memoReadOnly ? 0444 : 0644);
     chmod("Static_holi.txt", c.staticReadOnly ? 0444 : 0644);
     for (int answer : c.answers) QueueMessageBoxAnswer(answer);

@@ -1,4 +1,5 @@
 #include "model/data_files.h"
+#include "model/memo_draft_file.h"
 #include "model/record.h"
 #include "model/recovery.h"
 #include "platform/testing.h"
@@ -83,6 +84,7 @@ TEST_F(DataSafetyTest, AForeignMemoFileIsToldOfAtStartAndKeptBeforeTheFirstSave)
     ASSERT_EQ(MessageBoxCalls().size(), 1u);
     EXPECT_NE(MessageBoxCalls()[0].text.find("「MemoData.txt」"), std::string::npos) << MessageBoxCalls()[0].text;
 
+    g_strMemoData += "126^11^7^new~";
     dlg.OnTrayExit();
     const std::vector<std::string> kept = NamesIn(".", "MemoData.txt.orig-");
     ASSERT_EQ(kept.size(), 1u);
@@ -93,7 +95,16 @@ TEST_F(DataSafetyTest, FileExitAsksBeforeSavingOverAFileAnotherProgramChangedAnd
     PutFileBytes("MemoData.txt", "126^11^1^ours~\0"s);
     CCalendarDlg& dlg = OpenWindow();
     ChangeAsAnotherProgram("MemoData.txt", "126^11^2^theirs, longer~\0"s);
+    // With nothing to save, the exit neither asks about the file nor writes it.
+    dlg.OnCommand(ID_FILE_EXIT);
+    EXPECT_TRUE(MessageBoxCalls().empty());
+    EXPECT_FALSE(dlg.IsWindowVisible());
+    EXPECT_EQ(FileBytes("MemoData.txt"), "126^11^2^theirs, longer~\0"s);
 
+    // A memo change whose save at once could not be made is still to be saved at the exit.
+    dlg.ShowWindow(SW_SHOW);
+    g_strMemoData = "126^11^1^ours~";
+    g_strMemoData += "126^11^3^new~";
     QueueMessageBoxAnswer(IDNO);
     dlg.OnCommand(ID_FILE_EXIT);
     ASSERT_EQ(MessageBoxCalls().size(), 1u);
@@ -105,7 +116,7 @@ TEST_F(DataSafetyTest, FileExitAsksBeforeSavingOverAFileAnotherProgramChangedAnd
     QueueMessageBoxAnswer(IDYES);
     dlg.OnCommand(ID_FILE_EXIT);
     EXPECT_FALSE(dlg.IsWindowVisible());
-    EXPECT_EQ(FileBytes("MemoData.txt"), "126^11^1^ours~\0"s);
+    EXPECT_EQ(FileBytes("MemoData.txt"), "126^11^1^ours~126^11^3^new~\0"s);
     const std::vector<std::string> theirs = NamesIn(".", "MemoData.txt.conflict-");
     ASSERT_EQ(theirs.size(), 1u);
     EXPECT_EQ(FileBytes(theirs[0]), "126^11^2^theirs, longer~\0"s);
@@ -122,6 +133,23 @@ TEST_F(DataSafetyTest, WithoutATrayAYesToAFailedSaveStillKeepsTheStoreAsARecover
     EXPECT_TRUE(IsQuitPosted());
     EXPECT_EQ(platform::testing::PostedQuitCode(), 1);
     ASSERT_EQ(NamesIn(RecoveryFolder(), "%2F").size(), 1u);
+}
+
+TEST_F(DataSafetyTest, ADraftLeftBehindThatTheUserDoesNotTakeIsKeptAsARecoveryCopy) {
+    PutFileBytes("MemoData.txt", "126^11^7^old~\0"s);
+    ASSERT_TRUE(WriteMemoDraft(126, 11, 7, "typed"));
+    QueueMessageBoxAnswer(IDNO);
+    QueueMessageBoxAnswer(IDOK);
+    OpenWindow();
+    ASSERT_EQ(MessageBoxCalls().size(), 2u);
+    EXPECT_NE(MessageBoxCalls()[0].text.find("2026年12月7日"), std::string::npos) << MessageBoxCalls()[0].text;
+    EXPECT_EQ(FileBytes("MemoData.txt"), "126^11^7^old~\0"s);
+    EXPECT_FALSE(ReadMemoDraft());
+    const std::vector<std::string> copies = NamesIn(RecoveryFolder(), "%2F");
+    ASSERT_EQ(copies.size(), 1u);
+    EXPECT_EQ(FileBytes(RecoveryFolder() + "/" + copies[0]), "126^11^7^typed~\0"s);
+    EXPECT_NE(MessageBoxCalls()[1].text.find(copies[0]), std::string::npos) << "says where it is";
+    EXPECT_TRUE(TakeUntoldRecoveryCopies().empty()) << "told once, not again at the next start";
 }
 
 }  // namespace

@@ -264,6 +264,7 @@ TEST_F(MonthSchedule, DoubleClickingALineOpensItsDayAndRefreshesTheLine) {
             EXPECT_EQ(ControlText(day, IDC_MEMO), QStringLiteral("old"));
             TypeInto(day, IDC_MEMO, QStringLiteral("new"));
             ClickButton(day, IDC_SCHEDULE_REGISTER);
+            EXPECT_EQ(FileBytes("MemoData.txt"), std::string("126^11^10^new~") + '\0') << "saved at once";
         });
         auto* widget = dynamic_cast<QListWidget*>(list.GetDlgItemWidget(IDC_DAY_LIST));
         list.m_listDays.SetCurSel(9);

@@ -36,6 +36,7 @@ TEST_F(OpenFromMainWindow, TodaysScheduleEditsTodayAndShowsTheWindowAgain) {
     EXPECT_TRUE(main.IsWindowVisible());
     EXPECT_FALSE(main.IsZoomed());
     EXPECT_EQ(g_strMemoData, "126^11^7^today~");
+    EXPECT_EQ(FileBytes("MemoData.txt"), std::string("126^11^7^today~") + '\0') << "saved at once";
     main.DestroyWindow();
 }
 

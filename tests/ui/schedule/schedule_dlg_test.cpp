@@ -1,4 +1,6 @@
 #include "ui/schedule/schedule_dlg.h"
+#include "model/data_files.h"
+#include "model/memo_draft_file.h"
 #include "model/record.h"
 #include "model/year_calendar.h"
 #include "platform/testing.h"
@@ -90,18 +92,27 @@ TEST_F(DaySchedule, EachWayOutLeavesTheStoreAsItShould) {
             for (const StoreCase& store : kStores) {
                 SCOPED_TRACE(std::string(way.name) + ", " + store.name);
                 g_strMemoData = store.before;
+                ASSERT_EQ(SaveMemoData(), 1);
                 std::string seenWhileOpen;
+                std::string fileWhileOpen;
                 QString shown;
                 const INT_PTR result = RunDayDialog([&](CScheduleDlg& d) {
                     seenWhileOpen = g_strMemoData;
+                    fileWhileOpen = FileBytes("MemoData.txt");
                     shown = ControlText(d, IDC_MEMO);
                     TypeInto(d, IDC_MEMO, QStringLiteral("def"));
+                    EXPECT_TRUE(d.IsTimerRunning(CScheduleDlg::kDraftTimer)) << "typing starts the pause";
+                    d.OnTimer(CScheduleDlg::kDraftTimer);
+                    EXPECT_EQ(ReadMemoDraft().value_or(MemoDraft{}).text, "def");
                     way.leave(d);
                 });
                 EXPECT_EQ(result, 0);
                 EXPECT_EQ(seenWhileOpen, store.whileOpen);
+                EXPECT_EQ(fileWhileOpen, store.before + '\0') << "never written with the day's record out";
                 EXPECT_EQ(shown.toStdString(), store.shown);
                 EXPECT_EQ(g_strMemoData, family.after(store));
+                EXPECT_EQ(FileBytes("MemoData.txt"), family.after(store) + '\0') << "saved at once";
+                EXPECT_FALSE(ReadMemoDraft()) << "a normal way out removes the draft";
             }
         }
     }
