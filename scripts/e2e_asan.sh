@@ -15,15 +15,12 @@ cmake --preset asan >/dev/null && cmake --build --preset asan --target velmora |
 program=$PWD/build/asan/app/velmora
 reference=$PWD/build/dev/tests/e2e/velmora_render_reference
 out=$PWD/build/asan/e2e
-rm -rf "$out"
-mkdir -p "$out"
-chmod 0777 "$out"  # the input-method case runs the program as another user
+rm -rf "$out" && mkdir -p "$out" && chmod 0777 "$out"  # the input-method case runs the program as another user
 
+cases=("$@")
 if [ $# -eq 0 ]; then
     IFS=';' read -r -a cases <<<"$(python3 tests/e2e/run_case.py --list)"
     cases+=(ime_commit wayland_start sigterm_saves_files)
-else
-    cases=("$@")
 fi
 
 # A report ends the program at once (its case then fails); libfaketime is preloaded before the
@@ -38,10 +35,9 @@ for case in "${cases[@]}"; do
         sigterm_saves_files) command=(tests/e2e/sigterm_saves_files.sh "$program") ;;
         *) command=(python3 tests/e2e/run_case.py "$case" "$program" --reference "$reference" --artifacts "$out/failed") ;;
     esac
-    "${command[@]}" >"$out/$case.out" 2>&1
-    status=$?
+    "${command[@]}" >"$out/$case.out" 2>&1 && result=pass || result=FAIL
     reports=$(find "$out" -maxdepth 1 -name "$case.[0-9]*" | wc -l)
-    summary+=("$([ $status -eq 0 ] && echo pass || echo FAIL) $case, $reports report(s)")
+    summary+=("$result $case, $reports report(s)")
     echo "${summary[-1]}"
 done
 printf '%s\n' "== summary" "${summary[@]}"

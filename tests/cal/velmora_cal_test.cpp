@@ -123,38 +123,40 @@ constexpr const char* kVictim = "velmora-e2e";
 
 // Makes the victim and the other user when missing; false unless this runs as root and both exist.
 bool TwoUsers() {
-    if (::geteuid() != 0) return false;
     // Two runs side by side may both try: only their presence afterwards counts.
-    (void)!std::system("id velmora-e2e >/dev/null 2>&1 || useradd -M -s /usr/sbin/nologin velmora-e2e >/dev/null 2>&1");
-    (void)!std::system("id velmora-other >/dev/null 2>&1 || useradd -M -N velmora-other >/dev/null 2>&1");
-    return std::system("id velmora-e2e >/dev/null 2>&1 && id velmora-other >/dev/null 2>&1") == 0;
+    return ::geteuid() == 0 && std::system(
+                                   "{ id velmora-e2e || useradd -M -s /usr/sbin/nologin velmora-e2e; "
+                                   "id velmora-other || useradd -M -N velmora-other; "
+                                   "id velmora-e2e && id velmora-other; } >/dev/null 2>&1") == 0;
 }
 
 // Sets the kernel's fs.protected_symlinks for one scope and puts the old value back after; a lock
 // keeps two test programs from setting it at once (ctest also gives these tests a resource lock).
-class ProtectedSymlinks {
-public:
+struct ProtectedSymlinks {
     explicit ProtectedSymlinks(int value)
-        : m_lock(::open("/run/lock/velmora-protected-symlinks", O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
-        if (m_lock >= 0) ::flock(m_lock, LOCK_EX);
-        std::ifstream(kSetting) >> m_old;
+        : lock(::open("/run/lock/velmora-protected-symlinks", O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
+        if (lock >= 0) ::flock(lock, LOCK_EX);
+        std::ifstream(kSetting) >> old;
         std::ofstream(kSetting) << value;
-        std::ifstream(kSetting) >> m_now;
+        std::ifstream(kSetting) >> now;
     }
     ~ProtectedSymlinks() {
-        std::ofstream(kSetting) << m_old;
-        if (m_lock >= 0) ::close(m_lock);
+        std::ofstream(kSetting) << old;
+        if (lock >= 0) ::close(lock);
     }
     ProtectedSymlinks(const ProtectedSymlinks&) = delete;
     ProtectedSymlinks& operator=(const ProtectedSymlinks&) = delete;
-    int Now() const { return m_now; }
-
-private:
     static constexpr const char* kSetting = "/proc/sys/fs/protected_symlinks";
-    int m_lock;
-    int m_old = 1;
-    int m_now = -1;
+    int lock, old = 1, now = -1;
 };
+
+// The names in a folder, the lock file apart.
+std::set<std::string> NamesIn(const fs::path& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename().string());
+    names.erase(".velmora.lock");
+    return names;
+}
 
 // The other user's links and files in a sticky folder (tmp) and in a shared data folder that both
 // may write (shared) never lead the victim's commands to write the victim's own files, and a half
@@ -191,32 +193,21 @@ TEST_F(VelmoraCalTest, AnotherUsersLinksFilesAndLockInSharedFoldersWriteNothingO
     };
     for (const int protect : {1, 0}) {
         const ProtectedSymlinks setting(protect);
-        ASSERT_EQ(setting.Now(), protect);
+        ASSERT_EQ(setting.now, protect);
         for (const auto& row : rows) {
             SCOPED_TRACE(std::string(row.name) + ", fs.protected_symlinks=" + std::to_string(protect));
-            for (const char* folder : {"victim", "shared", "tmp"}) fs::remove_all(m_folder / folder);
-            fs::create_directories(home / "data");
-            fs::create_directories(m_folder / "shared");
-            fs::create_directories(m_folder / "tmp");
-            fs::permissions(m_folder / "shared", fs::perms::all);
-            fs::permissions(m_folder / "tmp", fs::perms::all | fs::perms::sticky_bit);
-            std::ofstream(notes) << "my notes\n";
-            std::ofstream(memos) << "126^11^8^x~" << '\0';
-            std::ofstream(m_folder / "shared" / "MemoData.txt") << "126^11^8^x~" << '\0';
-            const std::string victim = std::string(kVictim) + ":" + kVictim;
-            ASSERT_EQ(std::system(("chown -R " + victim + " '" + home.string() + "' '" +
-                                   (m_folder / "shared" / "MemoData.txt").string() + "'")
-                                      .c_str()),
-                      0);
-            ASSERT_EQ(std::system(("cd '" + (m_folder / row.folder).string() +
-                                   "' && setpriv --reuid=velmora-other --regid=$(id -g velmora-other) --clear-groups "
-                                   "sh -c '" +
-                                   row.plant + "'")
-                                      .c_str()),
-                      0);
-            const auto before = fs::directory_iterator(m_folder / row.folder);
-            std::set<std::string> namesBefore;
-            for (const auto& entry : before) namesBefore.insert(entry.path().filename().string());
+            // The victim's notes and memos at home and a memo file of the victim's in the shared
+            // folder; then what the other user plants.
+            const std::string setUp =
+                "cd '" + m_folder.string() +
+                "' && rm -rf victim shared tmp && mkdir -p victim/data shared tmp && chmod 777 shared && "
+                "chmod 1777 tmp && echo 'my notes' >victim/notes.txt && printf '126^11^8^x~\\0' | tee "
+                "victim/data/MemoData.txt >shared/MemoData.txt && chown -R " +
+                kVictim + ":" + kVictim + " victim shared/MemoData.txt && cd " + row.folder +
+                " && setpriv --reuid=velmora-other --regid=$(id -g velmora-other) --clear-groups sh -c '" + row.plant +
+                "'";
+            ASSERT_EQ(std::system(setUp.c_str()), 0);
+            const std::set<std::string> before = NamesIn(m_folder / row.folder);
 
             const CalRun run = RunCal(m_folder, "LANG=C TZ=Asia/Tokyo", row.command, m_folder, kVictim);
             EXPECT_EQ(run.status, row.status) << run.out << run.err;
@@ -224,12 +215,7 @@ TEST_F(VelmoraCalTest, AnotherUsersLinksFilesAndLockInSharedFoldersWriteNothingO
             EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
             EXPECT_EQ(Bytes(notes), "my notes\n");
             EXPECT_EQ(Bytes(memos), "126^11^8^x~"s + '\0');
-            // Nothing new but the victim's lock file.
-            std::set<std::string> namesAfter;
-            for (const auto& entry : fs::directory_iterator(m_folder / row.folder))
-                if (entry.path().filename() != ".velmora.lock") namesAfter.insert(entry.path().filename().string());
-            namesBefore.erase(".velmora.lock");
-            EXPECT_EQ(namesAfter, namesBefore);
+            EXPECT_EQ(NamesIn(m_folder / row.folder), before) << "nothing new but the victim's lock file";
         }
     }
 }

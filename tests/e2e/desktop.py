@@ -362,10 +362,10 @@ class Desktop:
                     and self._x11.selection_owner(self.display, "_NET_SYSTEM_TRAY_S0") != 0)
         wait_until(ready, "trayer to show its panel and take the notification area")
 
-    def stop_tray(self):
-        """Kills trayer, as a panel goes that crashes or restarts."""
+    def stop(self, helper):
+        """Kills a helper of the desktop (trayer, openbox), as one goes that crashes or restarts."""
         for name, process in self._processes:
-            if name == "trayer" and process.poll() is None:
+            if name == helper and process.poll() is None:
                 os.killpg(process.pid, signal.SIGKILL)
                 process.wait()
 

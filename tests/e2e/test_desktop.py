@@ -498,7 +498,7 @@ def tray_goes_away_while_its_menu_is_open(d):
     d.start()
     d.click(*d.wait_tray_icon().centre, button=3)
     d.wait_popup("the tray's menu to open on a right click")
-    d.stop_tray()
+    d.stop("trayer")
     d.key("Escape")
     d.wait_no_popup("the tray's menu to close on Escape")
     d.move(600, 600)

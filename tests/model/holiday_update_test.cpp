@@ -360,9 +360,8 @@ TEST_F(HolidayUpdateTest, AFailingSaveAtEachStepLeavesOldOrNewFilesOnly) {
         bool rename;
         int at;
     };
-    for (const Step step :
-         {Step{true, 1}, Step{true, 2}, Step{true, 72}, Step{true, 146}, Step{true, 147}, Step{false, 1},
-          Step{false, 3}, Step{false, 4}, Step{false, 5}, Step{false, 6}, Step{false, 100}, Step{false, 150}}) {
+    // The update from the old files with the step's call failing.
+    const auto failingUpdate = [&](Step step) {
         restore();
         FaultInjection::failAt = step.at;
         FaultInjection::count = 0;
@@ -373,6 +372,12 @@ TEST_F(HolidayUpdateTest, AFailingSaveAtEachStepLeavesOldOrNewFilesOnly) {
         SetFileSystemCallsForTesting(calls);
         const HolidayUpdateResult result = UpdateOfficialHolidays(OfficialListBytes());
         ResetFileSystemCalls();
+        return result;
+    };
+    for (const Step step :
+         {Step{true, 1}, Step{true, 2}, Step{true, 72}, Step{true, 146}, Step{true, 147}, Step{false, 1},
+          Step{false, 3}, Step{false, 4}, Step{false, 5}, Step{false, 6}, Step{false, 100}, Step{false, 150}}) {
+        const HolidayUpdateResult result = failingUpdate(step);
         const std::string where = (step.rename ? "rename " : "write ") + std::to_string(step.at);
         EXPECT_FALSE(result.ok) << where;
         EXPECT_NE(result.error, "") << where;
@@ -405,15 +410,7 @@ TEST_F(HolidayUpdateTest, AFailingSaveAtEachStepLeavesOldOrNewFilesOnly) {
 
     // A file that the stopped run had not reached yet, changed before the rerun, comes back as it
     // was changed.
-    restore();
-    FaultInjection::failAt = 100;
-    FaultInjection::count = 0;
-    FaultInjection::failRename = true;
-    FileSystemCalls calls = RealFileSystemCalls();
-    calls.renameAt = &FaultInjection::RenameAt;
-    SetFileSystemCallsForTesting(calls);
-    const HolidayUpdateResult stopped = UpdateOfficialHolidays(OfficialListBytes());
-    ResetFileSystemCalls();
+    const HolidayUpdateResult stopped = failingUpdate({true, 100});
     ASSERT_EQ(stopped.errorKind, HolidayUpdateError::WriteFailed);
     ASSERT_EQ(WriteTextFile(kStaticHolidayFile, ReadTextFile(kStaticHolidayFile) + "6^1^mine^0~"), 1);
     std::map<std::string, std::string> changed = old;

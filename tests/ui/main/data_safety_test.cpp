@@ -103,8 +103,7 @@ TEST_F(DataSafetyTest, FileExitAsksBeforeSavingOverAFileAnotherProgramChangedAnd
 
     // A memo change whose save at once could not be made is still to be saved at the exit.
     dlg.ShowWindow(SW_SHOW);
-    g_strMemoData = "126^11^1^ours~";
-    g_strMemoData += "126^11^3^new~";
+    g_strMemoData = "126^11^1^ours~126^11^3^new~";
     QueueMessageBoxAnswer(IDNO);
     dlg.OnCommand(ID_FILE_EXIT);
     ASSERT_EQ(MessageBoxCalls().size(), 1u);
