@@ -163,9 +163,8 @@ std::set<std::string> NamesIn(const fs::path& folder) {
 // update is never begun.
 TEST_F(VelmoraCalTest, AnotherUsersLinksFilesAndLockInSharedFoldersWriteNothingOfTheVictims) {
     if (!TwoUsers()) GTEST_SKIP() << "needs root, to act as two users (velmora-e2e and velmora-other)";
-    const fs::path home = m_folder / "victim";
-    const std::string notes = (home / "notes.txt").string();
-    const std::string memos = (home / "data" / "MemoData.txt").string();
+    const std::string notes = (m_folder / "victim" / "notes.txt").string();
+    const std::string memos = (m_folder / "victim" / "data" / "MemoData.txt").string();
     const std::string update = " holidays update '" VELMORA_OFFICIAL_LIST "'";
     const struct {
         const char* name;
