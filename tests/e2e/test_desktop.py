@@ -929,4 +929,5 @@ def velmora_cal_works_on_the_folder_the_desktop_entry_uses(d):
     said = f"1 event added to the memo of 1 day in {os.path.realpath(d.data)}; 0 already present\n"
     check((status, out) == (0, said), f"velmora-cal import: {status}, {out!r}, {err!r}")
     check(os.listdir(downloads) == ["invitation.ics"], f"the import wrote in Downloads: {os.listdir(downloads)}")
-    expect_file(d, "MemoData.txt", memo_file(b"126^11^8^dentist 10:00\r\nparty~"))
+    # The new line between the two is CR LF in the memo, CR CR LF in the file, as the calendar writes it.
+    expect_file(d, "MemoData.txt", memo_file(b"126^11^8^dentist 10:00\r\r\nparty~"))
