@@ -26,7 +26,9 @@ std::string WorkingDirectory() {
 
 // Makes each missing folder of `path`: the parents with the umask's mode, the last one for this
 // user alone, so that the memos in it are nobody else's to read.
-bool MakeFolders(const std::string& path, std::string& problem) {
+bool MakeFolders(std::string path, std::string& problem) {
+    // "a/velmora/" names the folder "a/velmora", which is the one made for this user alone.
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
     for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
         const bool last = slash == std::string::npos;
         const std::string folder = path.substr(0, slash);

@@ -21,10 +21,7 @@ int RunHolidaysUpdate(const std::string& listPath, const std::string& folder) {
     bool busy = false;
     const int lock = cal::TakeFolderLock(error, busy);
     if (lock < 0) {
-        cal::Complain(
-            busy ? cal::Tr("a copy of the calendar is running in this folder; close it and try again",
-                           "このフォルダではカレンダーが動いています。カレンダーを終了してからやり直してください")
-                 : error);
+        cal::Complain(busy ? "a copy of the calendar is running in this folder; close it and try again" : error);
         return kExitRefused;
     }
 

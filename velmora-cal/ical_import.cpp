@@ -511,10 +511,10 @@ int RunImport(const Options& options) {
     bool busy = false;
     const int lock = TakeFolderLock(error, busy);
     if (lock < 0) {
-        Complain(busy ? Tr("a copy of the calendar is running in this folder; close it and try again; nothing changed",
-                           "このフォルダではカレンダーが動いています。カレンダーを終了してからやり直してください"
-                           "（何も変更していません）")
-                      : error);
+        Complain(
+            busy ? Tr("a copy of the calendar is running in this folder; close it and try again; nothing changed",
+                      "このフォルダでカレンダーが動いています。終了してからやり直してください。何も変更していません")
+                 : error);
         return kExitRefused;
     }
     for (const std::string& skipped : reading.skipped)
@@ -525,8 +525,8 @@ int RunImport(const Options& options) {
 
     LoadMemoData();
     if (IsUnreadableFile(kMemoFile)) {
-        Complain(Tr("cannot read ", "") + std::string(kMemoFile) +
-                 Tr("; nothing changed", " を読み込めません。何も変更していません"));
+        Complain(std::string(Tr("cannot read ", "読めません: ")) + kMemoFile +
+                 Tr("; nothing changed", "。何も変更していません"));
         ::close(lock);
         return kExitFailed;
     }
@@ -539,8 +539,8 @@ int RunImport(const Options& options) {
             if (!notice.path.empty())
                 Complain(Tr("kept a copy of the old file: ", "元のファイルを残しました: ") + notice.path);
         if (!saved) {
-            Complain(Tr("cannot write ", "") + std::string(kMemoFile) +
-                     Tr("; nothing changed", " に書き込めません。何も変更していません"));
+            Complain(std::string(Tr("cannot write ", "書き込めません: ")) + kMemoFile +
+                     Tr("; nothing changed", "。何も変更していません"));
             ::close(lock);
             return kExitFailed;
         }
