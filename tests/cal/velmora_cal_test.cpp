@@ -171,6 +171,9 @@ TEST_F(VelmoraCalTest, WithoutDirItWorksOnTheCalendarsFolderFromAnywhere) {
          (m_folder / "mine").string() + " のメモに予定を 1 件追加しました（1 日分）。すでにあった予定: 0 件\n"},
         {"--dir before VELMORA_DIR", base + "VELMORA_DIR=nowhere", "--dir ../../mine import --dry-run invitation.ics",
          0, m_folder / "mine", "dry run: 0 events would be added to the memos in " + (m_folder / "mine").string()},
+        {"holidays update makes a VELMORA_DIR and its parents",
+         base + "VELMORA_DIR='" + (m_folder / "new/velmora").string() + "'", "holidays update", 0, "",
+         "147 files written in " + (m_folder / "new/velmora").string() + ", "},
         {"no HOME", "-u VELMORA_DIR -u XDG_DATA_HOME -u HOME LANG=C", "search dentist", 1, "", "HOME is not set"},
     };
     for (const auto& row : rows) {
@@ -185,6 +188,7 @@ TEST_F(VelmoraCalTest, WithoutDirItWorksOnTheCalendarsFolderFromAnywhere) {
         EXPECT_FALSE(fs::exists(downloads / "MemoData.txt"));
     }
     EXPECT_EQ(fs::status(share).permissions(), fs::perms::owner_all);
+    EXPECT_EQ(fs::status(m_folder / "new/velmora").permissions(), fs::perms::owner_all);
     EXPECT_FALSE(fs::exists(downloads / "xdg"));
 }
 
