@@ -10,7 +10,7 @@ scripts/deps.sh || exit 1
 
 # The dev build gives the reference renderer; the asan build only the program.
 cmake --preset dev >/dev/null && cmake --build --preset dev --target velmora_render_reference || exit 1
-cmake --preset asan >/dev/null && cmake --build --preset asan --target velmora || exit 1
+cmake --preset asan >/dev/null && cmake --build --preset asan --target velmora velmora-cal || exit 1
 
 program=$PWD/build/asan/app/velmora
 reference=$PWD/build/dev/tests/e2e/velmora_render_reference

@@ -101,7 +101,7 @@ if [ -x "$usr/bin/velmora-cal" ]; then
     [ -s "$scratch/help.txt" ] || fail "velmora-cal --help printed nothing"
 fi
 status=0
-(cd "$root" && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM HOME="$scratch/home" \
+(cd "$root" && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u VELMORA_DIR HOME="$scratch/home" \
     XDG_DATA_HOME="$scratch/data" timeout 60 usr/bin/velmora-launch) >"$scratch/launch.txt" 2>&1 || status=$?
 [ -d "$scratch/data/velmora" ] || fail "velmora-launch did not make its data folder"
 if [ "$status" -ne 1 ] || ! grep -q '^velmora: no display' "$scratch/launch.txt"; then

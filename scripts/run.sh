@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the calendar and runs it in its data directory.
+# Builds the calendar and runs it in its data folder; takes what velmora-launch takes (--dir DIR).
 set -euo pipefail
 source_dir="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$source_dir"
@@ -8,7 +8,6 @@ scripts/deps.sh
 cmake --preset release >/dev/null
 cmake --build --preset release -j "$(nproc)" --target velmora
 
-data_dir="${XDG_DATA_HOME:-$HOME/.local/share}/velmora"
-mkdir -p "$data_dir"
-cd "$data_dir"
-exec "$source_dir/build/release/app/velmora"
+# The launcher beside the built program: the data folder it takes (--dir DIR, $VELMORA_DIR or the
+# default one) is the one the desktop entry and velmora-cal take.
+exec "$source_dir/build/release/app/velmora-launch" "$@"

@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <optional>
 
-int RunHolidaysUpdate(const std::string& listPath) {
+int RunHolidaysUpdate(const std::string& listPath, const std::string& folder) {
     std::string error;
     const std::optional<std::string> list = cal::ReadInputFile(listPath, kMaxOfficialListBytes, error);
     if (!list) {
@@ -26,8 +26,12 @@ int RunHolidaysUpdate(const std::string& listPath) {
     }
 
     const HolidayUpdateResult result = UpdateOfficialHolidays(*list);
-    for (const std::string& file : result.changedFiles) std::printf("updated %s\n", file.c_str());
-    if (!result.backupFolder.empty()) std::printf("old files copied to %s/\n", result.backupFolder.c_str());
+    const bool japanese = cal::JapaneseMessages();
+    for (const std::string& file : result.changedFiles)
+        std::printf(japanese ? "%s を更新しました\n" : "updated %s\n", file.c_str());
+    if (!result.backupFolder.empty())
+        std::printf(japanese ? "元のファイルを %s/%s/ にコピーしました\n" : "old files copied to %s/%s/\n",
+                    folder.c_str(), result.backupFolder.c_str());
     if (!result.ok) {
         std::fprintf(stderr, "velmora-cal: %s%s%s\n",
                      result.errorKind == HolidayUpdateError::BadList ? listPath.c_str() : "",
@@ -41,10 +45,16 @@ int RunHolidaysUpdate(const std::string& listPath) {
                    : kExitRefused;
     }
     if (result.filesWritten == 0)
-        std::printf("the holidays are up to date; nothing changed\n");
+        std::printf(japanese ? "%s の祝日はすでに最新です。何も変更していません\n"
+                             : "the holidays of %s are up to date; nothing changed\n",
+                    folder.c_str());
+    else if (japanese)
+        std::printf("%s に %d 個のファイルを書き込みました（年ごとの祝日 %d 件）\n", folder.c_str(),
+                    result.filesWritten, result.recordsWritten);
     else
-        std::printf("%d files written, %d one-year holiday records in them\n", result.filesWritten,
-                    result.recordsWritten);
+        std::printf("%s written in %s, %s in them\n", cal::Counted(result.filesWritten, "file", "files").c_str(),
+                    folder.c_str(),
+                    cal::Counted(result.recordsWritten, "one-year holiday record", "one-year holiday records").c_str());
     ::close(lock);
     return kExitOk;
 }

@@ -8,7 +8,6 @@
 #include "velmora-cal/folder_lock.h"
 #include "velmora-cal/holiday_stand_in.h"
 #include "velmora-cal/holidays_command.h"
-#include "velmora-cal/ical_options.h"
 #include "velmora-cal/messages.h"
 
 #include <sys/stat.h>
@@ -234,37 +233,26 @@ std::string ExportCalendar(std::string_view store, const ExportOptions& options,
     return out;
 }
 
-int RunExport(const std::vector<std::string>& args, const std::string& here) {
-    std::string file;
-    ExportOptions options;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == "--no-holidays") {
-            options.holidays = false;
-        } else if (arg == "--from" || arg == "--to") {
-            if (i + 1 >= args.size()) return UsageProblem(arg + Tr(" needs a year", " には年が必要です"));
-            const std::optional<int> year = ParseYear(args[++i]);
-            if (!year) return UsageProblem(Tr("not a year: ", "年ではありません: ") + args[i]);
-            (arg == "--from" ? options.fromYear : options.toYear) = year;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return UsageProblem(Tr("unknown option for export: ", "export にない指定です: ") + arg);
-        } else if (file.empty()) {
-            file = arg;
-        } else {
-            return UsageProblem(Tr("export takes one file", "export に指定できるファイルは一つです"));
-        }
-    }
-    if (file.empty())
+int RunExport(const Options& given) {
+    if (given.operands.size() > 1)
+        return UsageProblem(Tr("export takes one file", "export に指定できるファイルは一つだけです"), "export");
+    if (given.operands.empty())
         return UsageProblem(Tr("export needs a file name (or - for the output)",
-                               "export には書き出すファイル名（- で標準出力）が必要です"));
+                               "export には書き出すファイル名（標準出力なら -）を指定してください"),
+                            "export");
+    const std::string& file = given.operands[0];
+    ExportOptions options;
+    options.fromYear = given.fromYear;
+    options.toYear = given.toYear;
+    options.holidays = !given.Has(kOptionNoHolidays);
     if (options.fromYear && options.toYear && *options.fromYear > *options.toYear)
-        return UsageProblem(Tr("--from is after --to", "--from が --to より後です"));
+        return UsageProblem(Tr("--from is after --to", "--from の年が --to の年より後です"), "export");
 
-    const std::string target = ResolvePath(file, here);
+    const std::string target = ResolvePath(file, given.here);
 
     LoadMemoData();
     if (IsUnreadableFile(kMemoFile)) {
-        Complain(std::string(Tr("cannot read ", "読めません: ")) + kMemoFile);
+        Complain(Tr("cannot read ", "") + std::string(kMemoFile) + Tr("", " を読み込めません"));
         return kExitFailed;
     }
     ExportCounts counts;
@@ -279,11 +267,14 @@ int RunExport(const std::vector<std::string>& args, const std::string& here) {
         return kExitFailed;
     }
     if (counts.skippedRecords > 0)
-        Complain(std::to_string(counts.skippedRecords) + Tr(" memo records with a date no calendar holds were left out",
-                                                            " 件のメモは、存在しない日付のため書き出していません"));
+        Complain(JapaneseMessages()
+                     ? "存在しない日付のメモ " + std::to_string(counts.skippedRecords) + " 件は書き出していません"
+                     : Counted(counts.skippedRecords, "memo record", "memo records") +
+                           (counts.skippedRecords == 1 ? " with a date no calendar holds was left out"
+                                                       : " with a date no calendar holds were left out"));
     if (file == "-") {
         if (std::fwrite(calendar.data(), 1, calendar.size(), stdout) != calendar.size() || std::fflush(stdout) != 0) {
-            Complain(Tr("cannot write the output", "出力に書き込めません"));
+            Complain(Tr("cannot write the output", "標準出力に書き込めません"));
             return kExitFailed;
         }
         return kExitOk;
@@ -306,10 +297,13 @@ int RunExport(const std::vector<std::string>& args, const std::string& here) {
         Complain(error);
         return kExitFailed;
     }
+    // The folder read is named: a folder other than the one meant shows at once.
     if (JapaneseMessages())
-        std::printf("%s に書き出しました: メモ %d 件、祝日 %d 件\n", file.c_str(), counts.memos, counts.holidays);
+        std::printf("%s のメモ %d 件と祝日 %d 件を %s に書き出しました\n", given.folder.c_str(), counts.memos,
+                    counts.holidays, file.c_str());
     else
-        std::printf("wrote %s: %d memos, %d holidays\n", file.c_str(), counts.memos, counts.holidays);
+        std::printf("wrote %s: %s, %s from %s\n", file.c_str(), Counted(counts.memos, "memo", "memos").c_str(),
+                    Counted(counts.holidays, "holiday", "holidays").c_str(), given.folder.c_str());
     return kExitOk;
 }
 

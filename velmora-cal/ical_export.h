@@ -1,5 +1,7 @@
 #pragma once
 
+#include "velmora-cal/options.h"
+
 #include <ctime>
 #include <optional>
 #include <string>
@@ -41,9 +43,9 @@ struct ExportCounts {
 std::string ExportCalendar(std::string_view store, const ExportOptions& options, std::time_t stampUtc,
                            const std::tm& today, ExportCounts& counts);
 
-// Runs "export FILE [--from Y] [--to Y] [--no-holidays]" with the words after "export" on the data
-// folder that is the current directory; "-" writes to stdout; a relative FILE is taken from the folder
-// `here` when it is not empty. Returns the exit status.
-int RunExport(const std::vector<std::string>& args, const std::string& here);
+// Runs "export FILE [--from Y] [--to Y] [--no-holidays]" on the data folder that is the current
+// directory; "-" writes to stdout; a relative FILE is taken from the folder velmora-cal was started
+// in. Returns the exit status.
+int RunExport(const Options& options);
 
 }  // namespace cal

@@ -7,9 +7,8 @@
 #include "model/record.h"
 #include "model/year_calendar.h"
 #include "platform/code_page.h"
+#include "velmora-cal/exit_status.h"
 #include "velmora-cal/folder_lock.h"
-#include "velmora-cal/holidays_command.h"
-#include "velmora-cal/ical_options.h"
 #include "velmora-cal/input_file.h"
 #include "velmora-cal/messages.h"
 
@@ -186,7 +185,7 @@ public:
         }
         const icaltimetype start = icalcomponent_get_dtstart(event);
         if (icaltime_is_null_time(start) || !icaltime_is_valid_time(start)) {
-            m_reading.skipped.push_back(where + ": " + Tr("no start date (DTSTART)", "開始日 (DTSTART) がありません"));
+            m_reading.skipped.push_back(where + ": " + Tr("no start date (DTSTART)", "開始日（DTSTART）がありません"));
             return;
         }
         if (IsHoliday(event)) {
@@ -434,40 +433,70 @@ MergeResult MergeEvents(std::string& store, const std::vector<IcsEvent>& events)
     return result;
 }
 
-int RunImport(const std::vector<std::string>& args, const std::string& here) {
-    std::string file;
-    bool dryRun = false;
-    std::optional<int> fromYear;
-    std::optional<int> toYear;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == "--dry-run") {
-            dryRun = true;
-        } else if (arg == "--from" || arg == "--to") {
-            if (i + 1 >= args.size()) return UsageProblem(arg + Tr(" needs a year", " には年が必要です"));
-            const std::optional<int> year = ParseYear(args[++i]);
-            if (!year) return UsageProblem(Tr("not a year: ", "年ではありません: ") + args[i]);
-            (arg == "--from" ? fromYear : toYear) = year;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return UsageProblem(Tr("unknown option for import: ", "import にない指定です: ") + arg);
-        } else if (file.empty()) {
-            file = arg;
-        } else {
-            return UsageProblem(Tr("import takes one file", "import に指定できるファイルは一つです"));
-        }
+namespace {
+
+// Returns what an import did or, for a dry run, would do, naming the data folder.
+std::string ImportReport(const IcsReading& reading, const MergeResult& merged, bool dryRun, const std::string& folder) {
+    std::string text;
+    if (JapaneseMessages()) {
+        if (dryRun) text += "試行のみ: ";
+        if (merged.added == 0)
+            text += folder + " のメモに追加する予定はありません。";
+        else
+            text += folder + " のメモに予定を " + std::to_string(merged.added) + " 件" +
+                    (dryRun ? "追加します" : "追加しました") + "（" + std::to_string(merged.days) + " 日分）。";
+        text += (dryRun ? "すでにある予定: " : "すでにあった予定: ") + std::to_string(merged.alreadyPresent) + " 件";
+        if (!reading.skipped.empty()) text += "、取り込めない予定: " + std::to_string(reading.skipped.size()) + " 件";
+        if (reading.holidays > 0) text += "、除いた祝日: " + std::to_string(reading.holidays) + " 件";
+        text += "\n";
+        if (merged.replacedCharacters > 0)
+            text += "シフトJIS にない " + std::to_string(merged.replacedCharacters) + " 文字を「〓」に" +
+                    (dryRun ? "置き換えます\n" : "置き換えました\n");
+        return text;
     }
-    if (file.empty())
+    text += (dryRun ? "dry run: " : "") + Counted(merged.added, "event", "events") +
+            (dryRun ? " would be added" : " added") + " to the ";
+    if (merged.added == 0)
+        text += "memos in " + folder;
+    else
+        text += std::string(merged.days == 1 ? "memo of " : "memos of ") + Counted(merged.days, "day", "days") +
+                " in " + folder;
+    text += "; " + std::to_string(merged.alreadyPresent) + " already present";
+    if (!reading.skipped.empty())
+        text += "; " + Counted(static_cast<long long>(reading.skipped.size()), "broken event", "broken events") +
+                " skipped";
+    if (reading.holidays > 0) text += "; " + Counted(reading.holidays, "holiday", "holidays") + " left out";
+    text += "\n";
+    if (merged.replacedCharacters > 0)
+        text += Counted(static_cast<long long>(merged.replacedCharacters), "character that code page 932 lacks",
+                        "characters that code page 932 lacks") +
+                (dryRun ? " would become 〓\n" : " became 〓\n");
+    return text;
+}
+
+}  // namespace
+
+int RunImport(const Options& options) {
+    if (options.operands.size() > 1)
+        return UsageProblem(Tr("import takes one file", "import に指定できるファイルは一つだけです"), "import");
+    if (options.operands.empty())
         return UsageProblem(Tr("import needs an iCalendar file (or - for the input)",
-                               "import には iCalendar ファイル（- で標準入力）が必要です"));
+                               "import には iCalendar ファイル（標準入力なら -）を指定してください"),
+                            "import");
+    const std::string& file = options.operands[0];
+    const bool dryRun = options.Has(kOptionDryRun);
+    const std::optional<int> fromYear = options.fromYear;
+    const std::optional<int> toYear = options.toYear;
     const int thisYear = CurrentLocalTime().tm_year + 1900;
     ImportWindow window;
     window.boundsSingleEvents = fromYear.has_value() || toYear.has_value();
     window.fromYear = fromYear.value_or(toYear ? std::min(*toYear, thisYear) : thisYear);
     window.toYear = toYear.value_or(std::max(window.fromYear, thisYear + 1));
-    if (window.fromYear > window.toYear) return UsageProblem(Tr("--from is after --to", "--from が --to より後です"));
+    if (window.fromYear > window.toYear)
+        return UsageProblem(Tr("--from is after --to", "--from の年が --to の年より後です"), "import");
 
     std::string error;
-    const std::optional<std::string> ics = ReadInputFile(ResolvePath(file, here), kMaxIcsBytes, error);
+    const std::optional<std::string> ics = ReadInputFile(ResolvePath(file, options.here), kMaxIcsBytes, error);
     if (!ics) {
         Complain(error);
         return kExitRefused;
@@ -475,7 +504,7 @@ int RunImport(const std::vector<std::string>& args, const std::string& here) {
     const IcsReading reading = ReadIcsEvents(*ics, window);
     if (!reading.isCalendar) {
         Complain(file + Tr(": not an iCalendar file; nothing changed",
-                           ": iCalendar のファイルではありません。何も変更していません"));
+                           " は iCalendar ファイルではありません。何も変更していません"));
         return kExitRefused;
     }
 
@@ -492,7 +521,7 @@ int RunImport(const std::vector<std::string>& args, const std::string& here) {
         Complain(file + ": " + skipped + Tr(" (event skipped)", "（この予定は取り込みません）"));
     if (reading.stoppedLongRule)
         Complain(Tr("a rule repeats too often; only its first repetitions were taken",
-                    "繰り返しの多すぎる予定があり、その最初の分だけを取り込みました"));
+                    "繰り返しが多すぎる予定があります。最初の分だけを取り込みました"));
 
     LoadMemoData();
     if (IsUnreadableFile(kMemoFile)) {
@@ -518,23 +547,7 @@ int RunImport(const std::vector<std::string>& args, const std::string& here) {
     }
     ::close(lock);
 
-    if (JapaneseMessages()) {
-        std::printf("%s%d 件の予定を %d 日のメモに%s。すでにあった予定 %d 件", dryRun ? "（試行）" : "", merged.added,
-                    merged.days, dryRun ? "加えます" : "加えました", merged.alreadyPresent);
-        if (!reading.skipped.empty()) std::printf("、取り込めない予定 %zu 件", reading.skipped.size());
-        if (reading.holidays > 0) std::printf("、祝日 %d 件は除外", reading.holidays);
-        std::printf("\n");
-        if (merged.replacedCharacters > 0)
-            std::printf("シフトJIS にない %zu 文字を 〓 にしました\n", merged.replacedCharacters);
-    } else {
-        std::printf("%s%d events %s to the memos of %d days; %d already present", dryRun ? "dry run: " : "",
-                    merged.added, dryRun ? "would be added" : "added", merged.days, merged.alreadyPresent);
-        if (!reading.skipped.empty()) std::printf("; %zu broken events skipped", reading.skipped.size());
-        if (reading.holidays > 0) std::printf("; %d holidays left out", reading.holidays);
-        std::printf("\n");
-        if (merged.replacedCharacters > 0)
-            std::printf("%zu characters that code page 932 lacks became 〓\n", merged.replacedCharacters);
-    }
+    std::fputs(ImportReport(reading, merged, dryRun, options.folder).c_str(), stdout);
     return kExitOk;
 }
 

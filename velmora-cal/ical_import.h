@@ -1,5 +1,7 @@
 #pragma once
 
+#include "velmora-cal/options.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -52,9 +54,9 @@ struct MergeResult {
 // memo holds already is not added again. Record delimiters in the text become their full-width forms.
 MergeResult MergeEvents(std::string& store, const std::vector<IcsEvent>& events);
 
-// Runs "import FILE [--dry-run] [--from Y] [--to Y]" with the words after "import" on the data folder
-// that is the current directory; "-" reads stdin; a relative FILE is taken from the folder `here`
-// when it is not empty. Returns the exit status.
-int RunImport(const std::vector<std::string>& args, const std::string& here);
+// Runs "import FILE [--dry-run] [--from Y] [--to Y]" on the data folder that is the current
+// directory; "-" reads stdin; a relative FILE is taken from the folder velmora-cal was started in.
+// Says what it added, naming the folder. Returns the exit status.
+int RunImport(const Options& options);
 
 }  // namespace cal

@@ -7,6 +7,7 @@
 #include "model/record.h"
 #include "model/year_calendar.h"
 #include "platform/code_page.h"
+#include "velmora-cal/exit_status.h"
 #include "velmora-cal/holiday_stand_in.h"
 #include "velmora-cal/messages.h"
 #include "velmora-cal/search.h"
@@ -22,10 +23,7 @@
 namespace cal {
 namespace {
 
-constexpr int kExitOk = 0;
 constexpr int kExitNoMatch = 1;
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
 
 constexpr long long kFirstYear = 1;
 constexpr long long kLastYear = 9999;
@@ -34,8 +32,6 @@ constexpr long long kLastYear = 9999;
 struct UsageError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
-
-std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
 // Returns the number that `text` is, all of it decimal digits, when it lies in first..last.
 std::optional<long long> Number(const std::string& text, long long first, long long last) {
@@ -47,13 +43,21 @@ std::optional<long long> Number(const std::string& text, long long first, long l
 }
 
 long long YearArgument(const std::string& text) {
-    if (const auto year = Number(text, kFirstYear, kLastYear)) return *year;
-    throw UsageError(std::string(Tr("not a year (1..9999): ", "年(1..9999)ではありません: ")) + Quoted(text));
+    if (const auto year = ParseYear(text)) return *year;
+    throw UsageError(NotAYear(text));
 }
 
 int MonthArgument(const std::string& text) {
     if (const auto month = Number(text, 1, 12)) return static_cast<int>(*month);
-    throw UsageError(std::string(Tr("not a month (1..12): ", "月(1..12)ではありません: ")) + Quoted(text));
+    throw UsageError(Tr("not a month (1..12): ", "月は 1〜12 で指定してください: ") + Quoted(text));
+}
+
+UsageError TooManyWords(const std::string& extra) {
+    return UsageError(Tr("too many words: ", "余分な語があります: ") + Quoted(extra));
+}
+
+std::string NotADate(const std::string& text) {
+    return Tr("not a date YYYY-MM-DD: ", "日付は YYYY-MM-DD の形で指定してください: ") + Quoted(text);
 }
 
 struct Date {
@@ -82,10 +86,7 @@ void TakeTodayFromEnvironment() {
     const char* value = std::getenv("VELMORA_TODAY");
     if (value == nullptr || *value == '\0') return;
     const auto date = ParseDate(value);
-    if (!date)
-        throw UsageError(
-            "VELMORA_TODAY: " + std::string(Tr("not a date YYYY-MM-DD: ", "YYYY-MM-DD の日付ではありません: ")) +
-            Quoted(value));
+    if (!date) throw UsageError("VELMORA_TODAY: " + NotADate(value));
     std::tm moment{};
     moment.tm_year = static_cast<int>(date->year - 1900);
     moment.tm_mon = date->month - 1;
@@ -100,7 +101,7 @@ void TakeTodayFromEnvironment() {
 const std::string& MemoStore() {
     LoadMemoData();
     if (IsUnreadableFile(kMemoFile))
-        throw std::runtime_error(std::string(Tr("cannot read ", "読めません: ")) + kMemoFile);
+        throw std::runtime_error(Tr("cannot read ", "") + std::string(kMemoFile) + Tr("", " を読み込めません"));
     return g_strMemoData;
 }
 
@@ -123,85 +124,36 @@ std::string WithLineBreaks(std::string_view text, std::string_view mark) {
 
 void Print(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
 
-// The command line of one command: options taken out, the other words in order.
-struct CommandLine {
-    std::string command;  // "", "day", "list" or "search"
-    std::vector<std::string> words;
-    bool three = false;
-    bool year = false;
-    std::string colour = "auto";
-    std::optional<long long> searchYear;
-};
-
-CommandLine Parse(const std::vector<std::string>& arguments) {
-    CommandLine line;
-    bool optionsEnded = false;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& argument = arguments[i];
-        const bool first = line.command.empty() && line.words.empty();
-        if (!optionsEnded && argument == "--") {
-            optionsEnded = true;
-        } else if (!optionsEnded && argument == "-3") {
-            line.three = true;
-        } else if (!optionsEnded && argument == "-y") {
-            line.year = true;
-        } else if (!optionsEnded && (argument == "--color" || argument.starts_with("--color="))) {
-            line.colour = argument == "--color" ? "always" : argument.substr(8);
-            if (line.colour != "always" && line.colour != "never" && line.colour != "auto")
-                throw UsageError(std::string(Tr("--color takes always, never or auto, not ",
-                                                "--color の値は always, never, auto のどれかです: ")) +
-                                 Quoted(line.colour));
-        } else if (!optionsEnded && (argument == "--year" || argument.starts_with("--year="))) {
-            if (argument == "--year" && i + 1 >= arguments.size())
-                throw UsageError(Tr("--year needs a year", "--year には年が要ります"));
-            line.searchYear = YearArgument(argument == "--year" ? arguments[++i] : argument.substr(7));
-        } else if (!optionsEnded && argument.size() > 1 && argument[0] == '-') {
-            throw UsageError(std::string(Tr("unknown option ", "知らないオプションです: ")) + argument);
-        } else if (first && (argument == "day" || argument == "list" || argument == "search")) {
-            line.command = argument;
-        } else {
-            line.words.push_back(argument);
-        }
-    }
-    const bool sheetOptions = line.three || line.year || line.colour != "auto";
-    if (!line.command.empty() && sheetOptions)
-        throw UsageError(
-            line.command + ": " +
-            Tr("-3, -y and --color are for the month sheets", "-3, -y, --color は月の表示のためのオプションです"));
-    if (line.command != "search" && line.searchYear)
-        throw UsageError(Tr("--year is for search", "--year は search のためのオプションです"));
-    return line;
-}
-
-bool UseColour(const std::string& colour) {
-    if (colour == "always") return true;
-    if (colour == "never") return false;
+bool UseColour(Colour colour) {
+    if (colour != Colour::Auto) return colour == Colour::Always;
     const char* term = std::getenv("TERM");
     return ::isatty(STDOUT_FILENO) == 1 && (term == nullptr || std::string_view(term) != "dumb");
 }
 
-int RunSheets(const CommandLine& line) {
-    if (line.three && line.year) throw UsageError(Tr("-3 and -y cannot go together", "-3 と -y は一緒に使えません"));
-    if (line.words.size() > 2)
-        throw UsageError(std::string(Tr("too many words: ", "語が多すぎます: ")) + Quoted(line.words[2]));
+int Sheets(const Options& options) {
+    const std::vector<std::string>& words = options.operands;
+    const bool three = options.Has(kOptionThree);
+    if (three && options.Has(kOptionWholeYear))
+        throw UsageError(Tr("-3 and -y cannot go together", "-3 と -y は同時に指定できません"));
+    if (words.size() > 2) throw TooManyWords(words[2]);
     const Date today = Today();
     long long year = today.year;
     int month = today.month;
-    bool wholeYear = line.year;
-    if (line.words.size() == 2) {
-        if (line.year) throw UsageError(Tr("-y takes a year only", "-y には年だけを指定します"));
-        month = MonthArgument(line.words[0]);
-        year = YearArgument(line.words[1]);
-    } else if (line.words.size() == 1) {
-        if (line.three)
+    bool wholeYear = options.Has(kOptionWholeYear);
+    if (words.size() == 2) {
+        if (wholeYear) throw UsageError(Tr("-y takes a year only", "-y には年だけを指定してください"));
+        month = MonthArgument(words[0]);
+        year = YearArgument(words[1]);
+    } else if (words.size() == 1) {
+        if (three)
             throw UsageError(
-                Tr("-3 takes a month and a year, or nothing", "-3 には月と年を指定するか、何も指定しません"));
-        year = YearArgument(line.words[0]);
+                Tr("-3 takes a month and a year, or nothing", "-3 には月と年を指定するか、何も指定しないでください"));
+        year = YearArgument(words[0]);
         wholeYear = true;
     }
     const std::string& store = MemoStore();
     const HolidayStandIn holidays;
-    const bool colour = UseColour(line.colour);
+    const bool colour = UseColour(options.colour);
     std::vector<MonthSheet> row;
     if (wholeYear) {
         std::string text;
@@ -214,7 +166,7 @@ int RunSheets(const CommandLine& line) {
         Print(text);
         return kExitOk;
     }
-    if (line.three) {
+    if (three) {
         // The months before and after, across the turn of the year but not beyond the years shown.
         if (!(year == kFirstYear && month == 1))
             row.push_back(month == 1 ? LoadMonthSheet(year - 1, 12, store) : LoadMonthSheet(year, month - 1, store));
@@ -228,15 +180,13 @@ int RunSheets(const CommandLine& line) {
     return kExitOk;
 }
 
-int RunDay(const CommandLine& line) {
-    if (line.words.size() > 1)
-        throw UsageError(std::string(Tr("too many words: ", "語が多すぎます: ")) + Quoted(line.words[1]));
+int Day(const Options& options) {
+    const std::vector<std::string>& words = options.operands;
+    if (words.size() > 1) throw TooManyWords(words[1]);
     Date date = Today();
-    if (!line.words.empty()) {
-        const auto given = ParseDate(line.words[0]);
-        if (!given)
-            throw UsageError(std::string(Tr("not a date YYYY-MM-DD: ", "YYYY-MM-DD の日付ではありません: ")) +
-                             Quoted(line.words[0]));
+    if (!words.empty()) {
+        const auto given = ParseDate(words[0]);
+        if (!given) throw UsageError(NotADate(words[0]));
         date = *given;
     }
     const std::string& store = MemoStore();
@@ -261,12 +211,12 @@ int RunDay(const CommandLine& line) {
     return kExitOk;
 }
 
-int RunList(const CommandLine& line) {
-    if (line.words.size() > 2)
-        throw UsageError(std::string(Tr("too many words: ", "語が多すぎます: ")) + Quoted(line.words[2]));
+int List(const Options& options) {
+    const std::vector<std::string>& words = options.operands;
+    if (words.size() > 2) throw TooManyWords(words[2]);
     const Date today = Today();
-    const int month = line.words.empty() ? today.month : MonthArgument(line.words[0]);
-    const long long year = line.words.size() == 2 ? YearArgument(line.words[1]) : today.year;
+    const int month = words.empty() ? today.month : MonthArgument(words[0]);
+    const long long year = words.size() == 2 ? YearArgument(words[1]) : today.year;
     const std::string& store = MemoStore();
     const HolidayStandIn holidays;
     g_YearCalendar.year = static_cast<int>(year - 1900);
@@ -280,10 +230,13 @@ int RunList(const CommandLine& line) {
     return kExitOk;
 }
 
-int RunSearch(const CommandLine& line) {
-    const std::vector<std::string> words = SearchWords(line.words);
-    if (words.empty()) throw UsageError(Tr("search needs at least one word", "search には語が一つ以上要ります"));
-    const std::vector<SearchHit> hits = SearchMemos(MemoStore(), words, line.searchYear);
+int Search(const Options& options) {
+    const std::vector<std::string> words = SearchWords(options.operands);
+    if (words.empty())
+        throw UsageError(Tr("search needs at least one word", "search には探す語を一つ以上指定してください"));
+    std::optional<long long> year;
+    if (options.searchYear) year = *options.searchYear;
+    const std::vector<SearchHit> hits = SearchMemos(MemoStore(), words, year);
     if (hits.empty()) return kExitNoMatch;
     std::string text;
     for (const SearchHit& hit : hits) text += SearchHitLine(hit) + "\n";
@@ -291,33 +244,25 @@ int RunSearch(const CommandLine& line) {
     return kExitOk;
 }
 
-}  // namespace
-
-bool IsViewCommand(const std::vector<std::string>& arguments) {
-    for (const std::string& argument : arguments) {
-        if (argument == "--") return true;
-        if (argument.starts_with("-")) continue;
-        return argument == "day" || argument == "list" || argument == "search" ||
-               argument.find_first_not_of("0123456789") == std::string::npos;
-    }
-    return true;
-}
-
-int RunViewCommand(const std::vector<std::string>& arguments) {
+// Runs one of the commands, VELMORA_TODAY taken first; a refusal or failure is one line on stderr.
+int Guarded(int (*command)(const Options&), const Options& options) {
     try {
         TakeTodayFromEnvironment();
-        const CommandLine line = Parse(arguments);
-        if (line.command == "day") return RunDay(line);
-        if (line.command == "list") return RunList(line);
-        if (line.command == "search") return RunSearch(line);
-        return RunSheets(line);
+        return command(options);
     } catch (const UsageError& error) {
         Complain(error.what());
-        return kExitUsage;
+        return kExitRefused;
     } catch (const std::exception& error) {
         Complain(error.what());
         return kExitFailed;
     }
 }
+
+}  // namespace
+
+int RunSheets(const Options& options) { return Guarded(Sheets, options); }
+int RunDay(const Options& options) { return Guarded(Day, options); }
+int RunList(const Options& options) { return Guarded(List, options); }
+int RunSearch(const Options& options) { return Guarded(Search, options); }
 
 }  // namespace cal

@@ -105,16 +105,91 @@ TEST_F(VelmoraCalTest, RefusesFilesThatAreNotTheListAndChangesNothing) {
 }
 
 TEST_F(VelmoraCalTest, HelpAndBadUsage) {
-    const CalRun help = Cal("--help");
-    EXPECT_EQ(help.status, 0);
-    EXPECT_NE(help.out.find("holidays update [FILE]"), std::string::npos);
-    for (const char* arguments : {"holidays", "holidays remove", "--bogus holidays update", "--dir"}) {
+    // The whole help, and each command's own: its synopsis and options, no other command's.
+    const struct {
+        const char* arguments;
+        const char* holds;
+        const char* lacks;
+    } helps[] = {
+        {"--help", "holidays update [FILE]", "--dry-run  "},
+        {"search --help", "--year Y ", "--dry-run"},
+        {"import a.ics -h", "--dry-run ", "--no-holidays"},
+        {"--bogus holidays update --help", "Usage: velmora-cal [--dir DIR] holidays update [FILE]", "--color"},
+    };
+    for (const auto& row : helps) {
+        const CalRun help = Cal(row.arguments);
+        EXPECT_EQ(help.status, 0) << row.arguments;
+        EXPECT_NE(help.out.find(row.holds), std::string::npos) << row.arguments << ": " << help.out;
+        EXPECT_EQ(help.out.find(row.lacks), std::string::npos) << row.arguments << ": " << help.out;
+    }
+    for (const char* arguments : {"holidays", "holidays remove", "--bogus holidays update", "--dir", "--dir= day",
+                                  "day --year 2026", "list -3", "export --no-holidays=1 a.ics"}) {
         const CalRun run = Cal(arguments);
         EXPECT_EQ(run.status, 2) << arguments;
         // One line that says what is wrong and where the commands are told, not the whole help.
         EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << arguments << ": " << run.err;
         EXPECT_TRUE(run.err.starts_with("velmora-cal: ")) << arguments << ": " << run.err;
     }
+}
+
+// Without --dir it works on the calendar's folder wherever it is started: VELMORA_DIR, else
+// ${XDG_DATA_HOME:-$HOME/.local/share}/velmora. A command that writes makes a missing folder (0700,
+// as the launcher does) and names it; one that reads says it is missing and makes nothing.
+TEST_F(VelmoraCalTest, WithoutDirItWorksOnTheCalendarsFolderFromAnywhere) {
+    const fs::path home = m_folder / "home";
+    const fs::path downloads = home / "Downloads";
+    const fs::path share = home / ".local/share/velmora";
+    const fs::path xdg = m_folder / "xdg";
+    fs::create_directories(downloads);
+    std::ofstream(downloads / "invitation.ics") << "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\n"
+                                                   "DTSTART;VALUE=DATE:20261208\r\nSUMMARY:dentist\r\n"
+                                                   "END:VEVENT\r\nEND:VCALENDAR\r\n";
+    const std::string google = " '" VELMORA_ICS_DIR "/google_export.ics'";
+    const std::string base =
+        "-u VELMORA_DIR -u XDG_DATA_HOME -u LC_ALL -u LC_MESSAGES LANG=C TZ=Asia/Tokyo HOME='" + home.string() + "' ";
+    const CalRun before = RunCal(downloads, base, "day 2026-12-08", m_folder);
+    EXPECT_EQ(before.status, 1);
+    EXPECT_EQ(before.err, "velmora-cal: the data folder " + share.string() +
+                              " does not exist yet: start the calendar once, or name a folder with --dir\n");
+    EXPECT_FALSE(fs::exists(home / ".local"));
+    const struct {
+        const char* name;
+        std::string environment;
+        std::string arguments;
+        int status;
+        fs::path folder;  // where the memos are, "" for none
+        std::string says;
+    } rows[] = {
+        {"an import makes the folder", base, "import invitation.ics", 0, share,
+         "1 event added to the memo of 1 day in " + share.string() + "; 0 already present\n"},
+        {"a search from elsewhere", base, "search dentist", 0, share, "2026-12-08 (火)  dentist\n"},
+        {"a relative XDG_DATA_HOME is no folder", base + "XDG_DATA_HOME=xdg", "day 2026-12-08", 0, share, "dentist"},
+        {"XDG_DATA_HOME", base + "XDG_DATA_HOME='" + xdg.string() + "'", "import" + google, 0, xdg / "velmora",
+         "2 events added to the memo of 1 day in " + (xdg / "velmora").string() + "; 0 already present\n"},
+        {"VELMORA_DIR, in Japanese", base + "VELMORA_DIR='" + (m_folder / "mine").string() + "' LANG=ja_JP.UTF-8",
+         "import invitation.ics", 0, m_folder / "mine",
+         (m_folder / "mine").string() + " のメモに予定を 1 件追加しました（1 日分）。すでにあった予定: 0 件\n"},
+        {"--dir before VELMORA_DIR", base + "VELMORA_DIR=nowhere", "--dir ../../mine import --dry-run invitation.ics",
+         0, m_folder / "mine", "dry run: 0 events would be added to the memos in " + (m_folder / "mine").string()},
+        {"holidays update makes a VELMORA_DIR and its parents",
+         base + "VELMORA_DIR='" + (m_folder / "new/velmora").string() + "'", "holidays update", 0, "",
+         "147 files written in " + (m_folder / "new/velmora").string() + ", "},
+        {"no HOME", "-u VELMORA_DIR -u XDG_DATA_HOME -u HOME LANG=C", "search dentist", 1, "", "HOME is not set"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const CalRun run = RunCal(downloads, row.environment, row.arguments, m_folder);
+        EXPECT_EQ(run.status, row.status) << run.err;
+        EXPECT_NE((run.out + run.err).find(row.says), std::string::npos) << run.out << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), row.status == 0 ? 0 : 1) << run.err;
+        if (!row.folder.empty()) {
+            EXPECT_NE(Bytes(row.folder / "MemoData.txt"), "");
+        }
+        EXPECT_FALSE(fs::exists(downloads / "MemoData.txt"));
+    }
+    EXPECT_EQ(fs::status(share).permissions(), fs::perms::owner_all);
+    EXPECT_EQ(fs::status(m_folder / "new/velmora").permissions(), fs::perms::owner_all);
+    EXPECT_FALSE(fs::exists(downloads / "xdg"));
 }
 
 // ---- Two users in shared folders

@@ -43,13 +43,13 @@ protected:
             fs::copy_file(entry.path(), Data() / entry.path().filename());
     }
 
-    // Runs velmora-cal in the data folder with `arguments` (shell words), today 2026-12-08, messages
-    // in English unless `environment` (shell assignments) says otherwise, and temporary files kept
-    // in the test's own folder.
+    // Runs velmora-cal in the data folder, named its data folder by VELMORA_DIR, with `arguments`
+    // (shell words), today 2026-12-08, messages in English unless `environment` (shell assignments)
+    // says otherwise, and temporary files kept in the test's own folder.
     CalRun Cal(const std::string& arguments, const std::string& environment = "") const {
         return RunCal(Data(),
-                      "-u LC_ALL -u LC_MESSAGES LANG=C VELMORA_TODAY=2026-12-08 TMPDIR='" + Scratch().string() + "' " +
-                          environment,
+                      "-u LC_ALL -u LC_MESSAGES LANG=C VELMORA_TODAY=2026-12-08 TMPDIR='" + Scratch().string() +
+                          "' VELMORA_DIR='" + Data().string() + "' " + environment,
                       arguments, m_root);
     }
 
@@ -239,9 +239,9 @@ TEST_F(ViewCommandsTest, MessagesFollowTheLocale) {
         const char* expected;
     } cases[] = {
         {"", "velmora-cal: not a month (1..12): \"13\"\n"},
-        {"LANG=ja_JP.UTF-8", "velmora-cal: 月(1..12)ではありません: \"13\"\n"},
+        {"LANG=ja_JP.UTF-8", "velmora-cal: 月は 1〜12 で指定してください: 「13」\n"},
         {"LANG=ja_JP.UTF-8 LC_ALL=C", "velmora-cal: not a month (1..12): \"13\"\n"},
-        {"LC_MESSAGES=ja_JP.UTF-8", "velmora-cal: 月(1..12)ではありません: \"13\"\n"},
+        {"LC_MESSAGES=ja_JP.UTF-8", "velmora-cal: 月は 1〜12 で指定してください: 「13」\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.environment);

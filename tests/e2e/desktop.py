@@ -26,12 +26,14 @@ BACKGROUND = (192, 192, 192)
 CURSOR = (131, 241, 233)
 TOOLBAR_HEIGHT = 26  # client pixels above the calendar area and above the dialogs' bands
 
-# Variables of the calling session that would change how Qt draws or where it talks to.
+# Variables of the calling session that would change how Qt draws, where it talks to, or which data
+# folder the programs take.
 _SCRUBBED = (
     "QT_QPA_PLATFORM", "QT_QPA_PLATFORMTHEME", "QT_STYLE_OVERRIDE", "QT_SCALE_FACTOR",
     "QT_SCREEN_SCALE_FACTORS", "QT_AUTO_SCREEN_SCALE_FACTOR", "QT_ENABLE_HIGHDPI_SCALING",
     "QT_FONT_DPI", "QT_IM_MODULE", "XMODIFIERS", "GTK_IM_MODULE", "WAYLAND_DISPLAY",
     "DBUS_SESSION_BUS_ADDRESS", "SESSION_MANAGER", "XAUTHORITY",
+    "VELMORA_DIR",  # the launcher's and velmora-cal's data folder: the case's own is meant
 )
 
 
@@ -217,9 +219,12 @@ class Desktop:
     failed, its screenshots and logs are kept in a folder named on stderr.
     """
 
-    def __init__(self, case, program, reference, artifacts, screen=(1280, 1024), scale=None, keep=False):
+    def __init__(self, case, program, reference, artifacts, screen=(1280, 1024), scale=None, keep=False, cal=None):
         self.case = case
         self.program_path = os.path.abspath(program)
+        # velmora-cal: as given, else where the build tree puts it beside the program's folder.
+        self.cal_path = os.path.abspath(cal or os.path.join(os.path.dirname(self.program_path), "..",
+                                                            "velmora-cal", "velmora-cal"))
         self.reference_path = os.path.abspath(reference) if reference else None
         self.artifacts = artifacts
         self.screen = screen
@@ -369,8 +374,12 @@ class Desktop:
                 os.killpg(process.pid, signal.SIGKILL)
                 process.wait()
 
-    def start_program(self, files=None):
-        """Starts the program in the data folder (holding `files`: name -> bytes) at FAKE_NOW."""
+    def start_program(self, files=None, launcher=False):
+        """Starts the program in the data folder (holding `files`: name -> bytes) at FAKE_NOW; with
+        `launcher`, as the desktop entry starts it: through velmora-launch beside it, from the case's
+        root, the data folder then being the launcher's default one."""
+        if launcher:
+            self.data = os.path.join(self.env["XDG_DATA_HOME"], "velmora")
         for name, content in (files or {}).items():
             with open(os.path.join(self.data, name), "wb") as f:
                 f.write(content)
@@ -387,14 +396,18 @@ class Desktop:
         env["NO_FAKE_STAT"] = "1"
         # The pointer must not rest where the window opens: moving over the day grid moves the cursor.
         self.park_pointer()
-        self.program = self._spawn("velmora", [self.program_path], env=env, cwd=self.data)
+        if launcher:
+            argv, cwd = [os.path.join(os.path.dirname(self.program_path), "velmora-launch")], self.root
+        else:
+            argv, cwd = [self.program_path], self.data
+        self.program = self._spawn("velmora", argv, env=env, cwd=cwd)
         return self.program
 
-    def start(self, tray=True, files=None):
+    def start(self, tray=True, files=None, launcher=False):
         """The usual beginning: notification area, program, its main window painted."""
         if tray:
             self.start_tray()
-        self.start_program(files=files)
+        self.start_program(files=files, launcher=launcher)
         main = self.main_window()
         cells = main.framed_cells(self.shot("started"))
         check(cells == [(2, 2)], f"the program opened with its cursor around cell {cells}, not around "
@@ -447,6 +460,13 @@ class Desktop:
             shutil.rmtree(self.root, ignore_errors=True)
 
     # -- commands on the display -------------------------------------------------------------
+
+    def run_cal(self, args, cwd):
+        """Runs velmora-cal with `args` from `cwd` in the case's session, messages in English;
+        returns its exit status, stdout and stderr (text)."""
+        env = dict(self.env, LANG="C", TZ="Asia/Tokyo")
+        result = subprocess.run([self.cal_path, *args], env=env, cwd=cwd, capture_output=True, timeout=10)
+        return result.returncode, result.stdout.decode(), result.stderr.decode()
 
     def run(self, argv, check=True, timeout=10):
         result = subprocess.run(argv, env=self.env, capture_output=True, timeout=timeout)

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Runs one end-to-end case against the real program:
 
-    run_case.py CASE PROGRAM --reference RENDER_REFERENCE [--artifacts FOLDER [--keep]]
+    run_case.py CASE PROGRAM --reference RENDER_REFERENCE [--cal VELMORA_CAL] [--artifacts FOLDER [--keep]]
     run_case.py --list
 
 Exit status 0 when the case passed, 1 when it failed (the first check that did not hold is
@@ -39,6 +39,7 @@ def main():
     parser.add_argument("case", nargs="?")
     parser.add_argument("program", nargs="?")
     parser.add_argument("--reference", help="the render_reference program")
+    parser.add_argument("--cal", help="the velmora-cal program (default: the build tree's)")
     parser.add_argument("--artifacts", help="where a failing case keeps its screenshots and logs")
     parser.add_argument("--keep", action="store_true", help="keep them for a passing case too")
     args = parser.parse_args()
@@ -57,7 +58,7 @@ def main():
     started = time.monotonic()
     try:
         with desktop.Desktop(args.case, args.program, args.reference, args.artifacts, keep=args.keep,
-                             **case.desktop) as d:
+                             cal=args.cal, **case.desktop) as d:
             case.run(d)
     except desktop.Failure as failure:
         print(f"FAIL {args.case}: {failure}", flush=True)

@@ -893,3 +893,41 @@ def official_holidays_update_marks_may_2026(d):
     check(not red_in_cell(main, shot, (4, 2)), "7 May 2026 is red after the update")
     check(b"official" in d.file("126_holi.txt"), "the 2026 holiday file holds no record of the update")
     expect_exit(d.choose_tray_exit())
+
+
+# -- one data folder for the calendar and velmora-cal --------------------------------------------
+
+INVITATION = ("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\nDTSTART;VALUE=DATE:20261208\r\n"
+              "SUMMARY:party\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n")
+
+
+@case()
+def velmora_cal_works_on_the_folder_the_desktop_entry_uses(d):
+    # Fault: the desktop entry's launcher keeps the files in ${XDG_DATA_HOME}/velmora, but
+    # velmora-cal worked on its current directory: a search from elsewhere found nothing, and an
+    # import in ~/Downloads wrote a MemoData.txt there and said it had succeeded. Started anywhere,
+    # velmora-cal must read what the calendar wrote, and its import must land there and say where.
+    main = d.start(launcher=True)
+    mode = os.stat(d.data).st_mode & 0o777
+    check(mode == 0o700, f"the launcher made the data folder {d.data} with mode {mode:o}")
+    dialog = open_day_dialog(d, main)
+    d.type("dentist 10:00")
+    d.key("Tab", "Return")  # 登録
+    d.wait_gone(dialog.wid, "the day dialog, on Enter on 登録,")
+    downloads = os.path.join(d.root, "home", "Downloads")
+    os.makedirs(downloads)
+    for args, expected in ((["search", "dentist"], "2026-12-08 (火)  dentist 10:00\n"),
+                           (["day", "2026-12-08"], "2026-12-08 (火)\ndentist 10:00\n")):
+        status, out, err = d.run_cal(args, downloads)
+        check((status, out) == (0, expected), f"velmora-cal {' '.join(args)}: {status}, {out!r}, {err!r}")
+    # The import waits for the calendar to end: a running calendar holds its folder.
+    d.main_window()
+    expect_exit(d.choose_tray_exit())
+    with open(os.path.join(downloads, "invitation.ics"), "w") as f:
+        f.write(INVITATION)
+    status, out, err = d.run_cal(["import", "invitation.ics"], downloads)
+    said = f"1 event added to the memo of 1 day in {os.path.realpath(d.data)}; 0 already present\n"
+    check((status, out) == (0, said), f"velmora-cal import: {status}, {out!r}, {err!r}")
+    check(os.listdir(downloads) == ["invitation.ics"], f"the import wrote in Downloads: {os.listdir(downloads)}")
+    # The new line between the two is CR LF in the memo, CR CR LF in the file, as the calendar writes it.
+    expect_file(d, "MemoData.txt", memo_file(b"126^11^8^dentist 10:00\r\r\nparty~"))
