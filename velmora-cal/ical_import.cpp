@@ -479,13 +479,13 @@ int RunImport(const std::vector<std::string>& args, const std::string& here) {
         return kExitRefused;
     }
 
-    bool busy = false;
-    const int lock = TakeFolderLock(error, busy);
-    if (lock < 0) {
+    const FolderLock lock;
+    if (!lock.Held()) {
         Complain(
-            busy ? Tr("a copy of the calendar is running in this folder; close it and try again; nothing changed",
-                      "このフォルダでカレンダーが動いています。終了してからやり直してください。何も変更していません")
-                 : error);
+            lock.GetState() == FolderLock::State::Busy
+                ? Tr("a copy of the calendar is running in this folder; close it and try again; nothing changed",
+                     "このフォルダでカレンダーが動いています。終了してからやり直してください。何も変更していません")
+                : LockRefusal(lock));
         return kExitRefused;
     }
     for (const std::string& skipped : reading.skipped)
@@ -498,7 +498,6 @@ int RunImport(const std::vector<std::string>& args, const std::string& here) {
     if (IsUnreadableFile(kMemoFile)) {
         Complain(std::string(Tr("cannot read ", "読めません: ")) + kMemoFile +
                  Tr("; nothing changed", "。何も変更していません"));
-        ::close(lock);
         return kExitFailed;
     }
     std::string store = g_strMemoData;
@@ -512,11 +511,9 @@ int RunImport(const std::vector<std::string>& args, const std::string& here) {
         if (!saved) {
             Complain(std::string(Tr("cannot write ", "書き込めません: ")) + kMemoFile +
                      Tr("; nothing changed", "。何も変更していません"));
-            ::close(lock);
             return kExitFailed;
         }
     }
-    ::close(lock);
 
     if (JapaneseMessages()) {
         std::printf("%s%d 件の予定を %d 日のメモに%s。すでにあった予定 %d 件", dryRun ? "（試行）" : "", merged.added,
