@@ -10,8 +10,6 @@
 #include <QThread>
 #include <QTimer>
 
-#include <fcntl.h>
-#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -67,11 +65,9 @@ CSingleInstance::CSingleInstance(const QString& directory, std::function<void()>
 
 CSingleInstance::~CSingleInstance() {
     if (m_server) m_server->close();
-    // The lock file stays: removing it could remove the file a next start has just locked.
-    if (m_lockFd >= 0) ::close(m_lockFd);
 }
 
-QString CSingleInstance::LockFileName() { return QStringLiteral(".velmora.lock"); }
+QString CSingleInstance::LockFileName() { return QString::fromLatin1(kFolderLockFile); }
 
 QString CSingleInstance::SocketName(const QString& directory) {
     QString path = QFileInfo(directory).canonicalFilePath();
@@ -139,44 +135,31 @@ CSingleInstance::Role CSingleInstance::Start() {
 }
 
 CSingleInstance::LockResult CSingleInstance::TakeLock() {
-    const QByteArray path = QFile::encodeName(QDir(m_directory).filePath(LockFileName()));
-    // O_NOFOLLOW: a link planted in a shared folder leads nowhere. The file is only locked, never
-    // written, so whatever it holds or whichever file it is cannot be harmed, and reading is
-    // enough: another user's lock file that we may read locks us and them alike.
-    const int fd = ::open(path.constData(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0600);
-    struct stat info {};
-    if (fd < 0) {
-        const int failure = errno;
+    m_lock.emplace(QFile::encodeName(m_directory).toStdString());
+    const QString why = QString::fromLocal8Bit(std::strerror(m_lock->Error()));
+    switch (m_lock->GetState()) {
+    case FolderLock::State::Held:
+        return LockResult::Taken;
+    case FolderLock::State::Busy:
+        return LockResult::HeldByAnother;
+    case FolderLock::State::CannotOpen:
         // No lock file and no way to make one (a read-only or missing directory): no lock.
-        if (::lstat(path.constData(), &info) != 0) return LockResult::Unavailable;
-        m_lockProblem =
-            info.st_uid != ::geteuid()
-                ? QStringLiteral("it belongs to user id %1 and cannot be opened (%2)")
-                      .arg(info.st_uid)
-                      .arg(QString::fromLocal8Bit(std::strerror(failure)))
-                : QStringLiteral("it cannot be opened (%1)").arg(QString::fromLocal8Bit(std::strerror(failure)));
+        if (!m_lock->FileExists()) return LockResult::Unavailable;
+        if (const std::optional<uid_t> owner = m_lock->ForeignOwner())
+            m_lockProblem = QStringLiteral("it belongs to user id %1 and cannot be opened (%2)").arg(*owner).arg(why);
+        else
+            m_lockProblem = QStringLiteral("it cannot be opened (%1)").arg(why);
         return LockResult::Unusable;
-    }
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
+    case FolderLock::State::NotAFile:
         m_lockProblem = QStringLiteral("it is not a regular file");
         return LockResult::Unusable;
+    case FolderLock::State::CannotLock:
+        break;
     }
-    int result = 0;
-    do {
-        result = ::flock(fd, LOCK_EX | LOCK_NB);
-    } while (result != 0 && errno == EINTR);
-    if (result == 0) {
-        m_lockFd = fd;
-        m_locked = true;
-        return LockResult::Taken;
-    }
-    const bool held = errno == EWOULDBLOCK;
-    ::close(fd);
-    return held ? LockResult::HeldByAnother : LockResult::Unavailable;
+    return LockResult::Unavailable;
 }
 
-bool CSingleInstance::HoldsLock() const { return m_locked; }
+bool CSingleInstance::HoldsLock() const { return m_lock && m_lock->Held(); }
 
 QString CSingleInstance::LockProblem() const { return m_lockProblem; }
 

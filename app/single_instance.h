@@ -1,10 +1,13 @@
 #pragma once
 
+#include "model/folder_lock.h"
+
 #include <QLocalServer>
 #include <QString>
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 // One running copy per data directory. The first copy holds a kernel lock on a file in the
 // directory and listens on a local socket in a folder only its user can enter; a later copy finds
@@ -67,8 +70,7 @@ private:
     QString m_socketPath;
     std::function<void()> m_onShow;
     int m_askTimeoutMs;
-    int m_lockFd = -1;
-    bool m_locked = false;
+    std::optional<FolderLock> m_lock;
     QString m_lockProblem;
     std::unique_ptr<QLocalServer> m_server;
 };

@@ -3,7 +3,9 @@
 #include "model/file_notices.h"
 #include "model/file_system_calls.h"
 #include "model/record.h"
+#include "model/save_decision.h"
 #include "model/text_file_format.h"
+#include "model/whole_file.h"
 #include "model/year_calendar.h"
 
 #include <fcntl.h>
@@ -14,7 +16,6 @@
 #include <cstdio>
 #include <ctime>
 #include <map>
-#include <new>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -76,37 +77,9 @@ private:
     bool m_owned = true;
 };
 
-// What identifies the content of a file: the same inode, not written since (size and time).
-struct Identity {
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
-    timespec modified{};
-    uid_t owner = 0;
-    nlink_t links = 0;
-};
-
-Identity IdentityOf(const struct stat& status) {
-    return {status.st_dev, status.st_ino, status.st_size, status.st_mtim, status.st_uid, status.st_nlink};
-}
-
-bool SameInode(const Identity& identity, const struct stat& status) {
-    return identity.device == status.st_dev && identity.inode == status.st_ino;
-}
-
-bool SameContent(const Identity& identity, const struct stat& status) {
-    return SameInode(identity, status) && identity.size == status.st_size &&
-           identity.modified.tv_sec == status.st_mtim.tv_sec && identity.modified.tv_nsec == status.st_mtim.tv_nsec;
-}
-
-bool SameContent(const std::optional<Identity>& a, const std::optional<Identity>& b) {
-    if (!a || !b) return !a && !b;
-    struct stat status {};
-    status.st_dev = b->device;
-    status.st_ino = b->inode;
-    status.st_size = b->size;
-    status.st_mtim = b->modified;
-    return SameContent(*a, status);
+FileIdentity IdentityOf(const struct stat& status) {
+    return {status.st_dev, status.st_ino,   status.st_size, status.st_mtim,
+            status.st_uid, status.st_nlink, status.st_mode};
 }
 
 // What the program knows of one data file name since it last read or wrote it.
@@ -116,11 +89,11 @@ struct FileRecord {
     std::vector<std::string> links;  // the text of each symbolic link followed from the name
     dev_t folderDevice = 0;
     ino_t folderInode = 0;
-    std::optional<Identity> file;            // the file read or written; none when none existed
-    bool foreign = false;                    // the file read does not look like one of ours
-    std::optional<Identity> written;         // the file this program last wrote there
-    std::optional<Identity> originalKept;    // the foreign file already copied aside
-    std::optional<Identity> foreignNoticed;  // the foreign file already told about
+    std::optional<FileIdentity> file;            // the file read or written; none when none existed
+    bool foreign = false;                        // the file read does not look like one of ours
+    std::optional<FileIdentity> written;         // the file this program last wrote there
+    std::optional<FileIdentity> originalKept;    // the foreign file already copied aside
+    std::optional<FileIdentity> foreignNoticed;  // the foreign file already told about
 };
 
 struct DataFilesState {
@@ -245,48 +218,10 @@ void NoteResolution(FileRecord& record, const Resolution& now) {
     record.folderInode = now.folderStatus.st_ino;
 }
 
-bool WriteAll(const FileSystemCalls& fs, int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = fs.writeFile(fd, bytes.data(), bytes.size());
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return false;
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
-}
-
-// Returns the whole content of an open regular file and its status, or std::nullopt when it
-// cannot be read.
-std::optional<std::string> ReadAll(const FileSystemCalls& fs, int fd, struct stat& status) {
-    // A directory, a FIFO or a device in a data file's place is no store: reading it could block
-    // the start-up or never end.
-    if (fs.statFile(fd, &status) != 0 || !S_ISREG(status.st_mode)) return std::nullopt;
-    try {
-        std::string bytes;
-        if (status.st_size > 0) bytes.reserve(static_cast<std::size_t>(status.st_size) + 1);
-        // The size is only a hint: the file is read to its end, however long it has grown.
-        char buffer[64 * 1024];
-        for (;;) {
-            const ssize_t count = fs.readFile(fd, buffer, sizeof buffer);
-            if (count < 0 && errno == EINTR) continue;
-            if (count < 0) return std::nullopt;
-            if (count == 0) return bytes;
-            bytes.append(buffer, static_cast<std::size_t>(count));
-        }
-    } catch (const std::bad_alloc&) {
-        // A file larger than memory cannot be held; it counts as unreadable rather than ending
-        // the program.
-        return std::nullopt;
-    }
-}
-
 // Returns the content of the file at `base` when it is still the inode `expected`.
-std::optional<std::string> ReadCurrent(const FileSystemCalls& fs, int folder, const std::string& base,
-                                       const struct stat& expected) {
-    const Descriptor fd(fs.openAt(folder, base.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC, 0));
-    if (!fd.valid()) return std::nullopt;
+std::optional<std::string> ReadCurrent(int folder, const std::string& base, const struct stat& expected) {
     struct stat status {};
-    std::optional<std::string> bytes = ReadAll(fs, fd.get(), status);
+    std::optional<std::string> bytes = ReadWholeFile(folder, base, {.noFollow = true}, nullptr, &status);
     if (status.st_dev != expected.st_dev || status.st_ino != expected.st_ino) return std::nullopt;
     return bytes;
 }
@@ -345,7 +280,7 @@ bool ReplaceAtomically(const FileSystemCalls& fs, int folder, const std::string&
                        const struct stat* old, struct stat& written) {
     std::optional<TempFile> temp = CreateTempBeside(fs, folder, base);
     if (!temp) return false;
-    bool ok = WriteAll(fs, temp->fd.get(), bytes);
+    bool ok = WriteAll(temp->fd.get(), bytes);
     ok = ok && (old == nullptr || TakeOverOwnerAndMode(fs, temp->fd.get(), *old));
     ok = ok && fs.syncFile(temp->fd.get()) == 0 && fs.statFile(temp->fd.get(), &written) == 0;
     const bool closed = temp->fd.Close() == 0;
@@ -360,11 +295,11 @@ bool ReplaceAtomically(const FileSystemCalls& fs, int folder, const std::string&
 
 // Writes `bytes` as the new file `name` (never replacing one), flushed, with the owner and mode of
 // `old`; removes it again on failure.
-bool WriteNewFile(const FileSystemCalls& fs, int folder, const std::string& name, std::string_view bytes,
+bool WriteNewCopy(const FileSystemCalls& fs, int folder, const std::string& name, std::string_view bytes,
                   const struct stat& old) {
     Descriptor fd(fs.openAt(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!fd.valid()) return false;
-    bool ok = WriteAll(fs, fd.get(), bytes) && TakeOverOwnerAndMode(fs, fd.get(), old) && fs.syncFile(fd.get()) == 0;
+    bool ok = WriteAll(fd.get(), bytes) && TakeOverOwnerAndMode(fs, fd.get(), old) && fs.syncFile(fd.get()) == 0;
     ok = fd.Close() == 0 && ok;
     if (!ok) fs.unlinkAt(folder, name.c_str(), 0);
     return ok;
@@ -384,10 +319,10 @@ std::optional<std::string> KeepCopy(const FileSystemCalls& fs, int folder, const
             if (fs.linkAt(folder, base.c_str(), folder, name.c_str(), 0) == 0) return name;
             if (errno == EEXIST) continue;
             // A file system without hard links, or a link count at its limit: copy the bytes.
-            bytes = ReadCurrent(fs, folder, base, current);
+            bytes = ReadCurrent(folder, base, current);
             if (!bytes) return std::nullopt;
         }
-        if (WriteNewFile(fs, folder, name, *bytes, current)) return name;
+        if (WriteNewCopy(fs, folder, name, *bytes, current)) return name;
         if (errno != EEXIST) return std::nullopt;
     }
     return std::nullopt;
@@ -409,7 +344,7 @@ bool WriteInPlace(const FileSystemCalls& fs, int folder, const std::string& base
         return fd;
     };
     const auto writeWhole = [&](int fd, std::string_view content) {
-        return WriteAll(fs, fd, content) && fs.truncateFile(fd, static_cast<off_t>(content.size())) == 0 &&
+        return WriteAll(fd, content) && fs.truncateFile(fd, static_cast<off_t>(content.size())) == 0 &&
                fs.syncFile(fd) == 0;
     };
     Descriptor fd = openSame();
@@ -425,49 +360,22 @@ bool WriteInPlace(const FileSystemCalls& fs, int folder, const std::string& base
 
 void Refuse(const std::string& name) { RecordFileNotice({FileNoticeKind::SaveRefused, name, ""}); }
 
-enum class Verdict {
-    Write,   // the save may go on
-    Refuse,  // the file there is not ours to replace: nothing is written, the user is told
-    Fail,    // the file or its folder cannot be written now
-};
-
-// Decides, before anything is written, whether the file that `now` found may be replaced by a
-// save of the file `record` last saw; `conflict` tells whether another program changed it.
-Verdict Judge(const FileSystemCalls& fs, const FileRecord& record, const Resolution& now, bool& conflict) {
-    conflict = false;
-    // Another link, a link where there was none, or a link that now leads elsewhere: the file
-    // there is not the one read, and writing through it could overwrite anybody's file.
-    if (!SameResolution(record, now)) return Verdict::Refuse;
-    const struct stat* current = now.file ? &*now.file : nullptr;
-    const uid_t user = fs.effectiveUserId();
-    if (current != nullptr) {
-        if (!S_ISREG(current->st_mode)) return Verdict::Refuse;
-        if (record.file && SameInode(*record.file, *current)) {
-            conflict = !SameContent(*record.file, *current);
-        } else if (current->st_uid != user) {
-            // Not the file read, and somebody else's: never ours to replace.
-            return Verdict::Refuse;
-        } else {
-            conflict = true;  // another program of ours saved its own file here
-        }
-    }
-
+// Gathers what a save of the file `record` last saw decides from, now that the name leads to `now`.
+SaveFacts FactsOf(const FileSystemCalls& fs, const FileRecord& record, const Resolution& now) {
+    SaveFacts facts;
+    facts.read = {record.links, record.folderDevice, record.folderInode, record.file};
+    facts.foreign = record.foreign;
+    facts.originalKept = record.originalKept;
+    facts.now = {now.links, now.folderStatus.st_dev, now.folderStatus.st_ino,
+                 now.file ? std::optional<FileIdentity>(IdentityOf(*now.file)) : std::nullopt};
+    facts.folderOwner = now.folderStatus.st_uid;
+    facts.folderMode = now.folderStatus.st_mode;
+    facts.user = fs.effectiveUserId();
     const int folder = now.folder.get();
-    // No write bits on the file or its folder: even root, whom the kernel would let write, leaves
-    // it as it is.
-    if ((now.folderStatus.st_mode & 0222) == 0) return Verdict::Fail;
-    if (current != nullptr && ((current->st_mode & 0222) == 0 || fs.accessAt(folder, now.base.c_str(), W_OK, 0) != 0))
-        return Verdict::Fail;
-    // A file with several hard links is written in place; any other is replaced by a new file,
-    // which the folder must take, and which a sticky folder lets replace only a file of this user
-    // (or in a folder of this user's).
-    if (current == nullptr || current->st_nlink <= 1) {
-        if (fs.accessAt(folder, ".", W_OK | X_OK, 0) != 0) return Verdict::Fail;
-        if ((now.folderStatus.st_mode & S_ISVTX) != 0 && current != nullptr && user != 0 && current->st_uid != user &&
-            now.folderStatus.st_uid != user)
-            return Verdict::Fail;
-    }
-    return Verdict::Write;
+    facts.fileWritable = now.file && fs.accessAt(folder, now.base.c_str(), W_OK, 0) == 0;
+    // Asked only where a save would make a new file: a hard-linked file is written in place.
+    facts.folderTakesNewFile = (!now.file || now.file->st_nlink <= 1) && fs.accessAt(folder, ".", W_OK | X_OK, 0) == 0;
+    return facts;
 }
 
 // Makes an unresolved record (a name written before any read, or read where it led nowhere) take
@@ -477,7 +385,7 @@ bool TakeAsRead(FileRecord& record, const Resolution& now) {
     const struct stat* current = now.file ? &*now.file : nullptr;
     if (current != nullptr && !S_ISREG(current->st_mode)) return false;
     NoteResolution(record, now);
-    record.file = current != nullptr ? std::optional<Identity>(IdentityOf(*current)) : std::nullopt;
+    record.file = current != nullptr ? std::optional<FileIdentity>(IdentityOf(*current)) : std::nullopt;
     return true;
 }
 
@@ -501,35 +409,34 @@ int WriteTextFile(const std::string& name, std::string_view text) {
 
     FileRecord& record = State().records[name];
     if (!TakeAsRead(record, *now)) return 0;
-    bool conflict = false;
-    switch (Judge(fs, record, *now, conflict)) {
-    case Verdict::Write:
+    const SavePlan plan = DecideSave(FactsOf(fs, record, *now));
+    switch (plan.action) {
+    case SaveAction::Replace:
+    case SaveAction::InPlace:
         break;
-    case Verdict::Refuse:
+    case SaveAction::Refuse:
         Refuse(name);
         return 0;
-    case Verdict::Fail:
+    case SaveAction::Fail:
         return 0;
     }
 
     const std::string bytes = EncodeTextFile(text);
-    // A file with several hard links is written in place, so that every name keeps seeing it.
-    const bool inPlace = current != nullptr && current->st_nlink > 1;
-    const bool keepOriginal =
-        current != nullptr && !conflict && record.foreign && !SameContent(record.originalKept, record.file);
+    const bool inPlace = plan.action == SaveAction::InPlace;
     std::optional<std::string> oldBytes;
-    if (inPlace || keepOriginal) {
-        oldBytes = ReadCurrent(fs, folder, now->base, *current);
+    if (inPlace || plan.keepOriginal) {
+        oldBytes = ReadCurrent(folder, now->base, *current);
         if (!oldBytes) return 0;
     }
-    if (keepOriginal && *oldBytes != bytes) {
+    // A foreign file that already holds the new bytes loses nothing when replaced.
+    if (plan.keepOriginal && *oldBytes != bytes) {
         const std::optional<std::string> copy =
             KeepCopy(fs, folder, now->base, "orig", *current, inPlace ? &*oldBytes : nullptr);
         if (!copy) return 0;
         record.originalKept = record.file;
         RecordFileNotice({FileNoticeKind::OriginalKept, name, ShownPath(DirectoryPart(now->path) + *copy)});
     }
-    if (conflict) {
+    if (plan.keepConflict) {
         const std::optional<std::string> copy =
             KeepCopy(fs, folder, now->base, "conflict", *current, inPlace ? &*oldBytes : nullptr);
         if (!copy) return 0;
@@ -556,8 +463,9 @@ bool CanWriteTextFile(const std::string& name) {
     if (!now) return false;
     const auto it = State().records.find(name);
     FileRecord record = it != State().records.end() ? it->second : FileRecord{};
-    bool conflict = false;
-    return TakeAsRead(record, *now) && Judge(fs, record, *now, conflict) == Verdict::Write;
+    if (!TakeAsRead(record, *now)) return false;
+    const SaveAction action = DecideSave(FactsOf(fs, record, *now)).action;
+    return action == SaveAction::Replace || action == SaveAction::InPlace;
 }
 
 std::string ReadTextFile(const std::string& name) {
@@ -585,18 +493,14 @@ std::string ReadTextFile(const std::string& name) {
     }
     NoteResolution(record, *now);
     if (!now->file) return {};
-    // Non-blocking, so that opening a FIFO in a file's place returns at once; the last step
-    // follows no link, so the file read is the one just resolved.
-    const Descriptor fd(
-        fs.openAt(now->folder.get(), now->base.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC, 0));
-    if (!fd.valid()) {
-        record.unreadable = errno != ENOENT;
-        return {};
-    }
+    // The last step follows no link, so the file read is the one just resolved.
+    WholeFileFault fault = WholeFileFault::None;
     struct stat status {};
-    const std::optional<std::string> bytes = ReadAll(fs, fd.get(), status);
+    const std::optional<std::string> bytes =
+        ReadWholeFile(now->folder.get(), now->base, {.noFollow = true}, &fault, &status);
     if (!bytes) {
-        record.unreadable = true;
+        // Gone since it was resolved: an empty store, as a missing file is.
+        record.unreadable = fault != WholeFileFault::Open || errno != ENOENT;
         return {};
     }
     record.file = IdentityOf(status);
@@ -625,7 +529,7 @@ bool DataFileChangedOnDisk(const std::string& name) {
     const std::optional<Resolution> now = Resolve(CurrentFileSystemCalls(), dataFolder, name, foreignLink);
     if (!now || !SameResolution(record, *now)) return true;
     if (!now->file || !record.file) return now->file.has_value() != record.file.has_value();
-    return !SameContent(*record.file, *now->file);
+    return !SameContent(record.file, IdentityOf(*now->file));
 }
 
 void ForgetDataFiles() {

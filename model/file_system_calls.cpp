@@ -39,6 +39,7 @@ constexpr FileSystemCalls kRealCalls{
     [](int fd, off_t length) { return ::ftruncate(fd, length); },
     [](char* buffer, std::size_t size) { return ::getcwd(buffer, size); },
     [] { return ::geteuid(); },
+    [](int directory, const char* path, mode_t mode) { return ::mkdirat(directory, path, mode); },
 };
 
 constinit FileSystemCalls g_calls = kRealCalls;

@@ -4,9 +4,11 @@
 #include <sys/types.h>
 #include <cstddef>
 
-// The POSIX calls that the data files go through, so that tests can make any one of them fail.
-// The data files work relative to open directory descriptors (the *At calls); the path calls stay
-// for the opening of the data folder and for callers that work on plain paths.
+// The POSIX calls that the model's files go through (the data files, the holiday update and its
+// backup, the recovery copies, the drafts, and every whole file read or written with
+// model/whole_file.h), so that tests can make any one of them fail. The data files work relative
+// to open directory descriptors (the *At calls); the path calls stay for the opening of the data
+// folder and for callers that work on plain paths.
 struct FileSystemCalls {
     int (*openFile)(const char* path, int flags, mode_t mode);
     ssize_t (*readFile)(int fd, void* buffer, std::size_t count);
@@ -29,6 +31,7 @@ struct FileSystemCalls {
     int (*truncateFile)(int fd, off_t length);
     char* (*currentDirectory)(char* buffer, std::size_t size);  // getcwd
     uid_t (*effectiveUserId)();
+    int (*mkdirAt)(int directory, const char* path, mode_t mode);
 };
 
 // Returns the calls that go straight to the operating system.

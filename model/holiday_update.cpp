@@ -8,6 +8,7 @@
 #include "model/present_time.h"
 #include "model/record.h"
 #include "model/stores.h"
+#include "model/whole_file.h"
 #include "model/year_calendar.h"
 
 #include <fcntl.h>
@@ -229,41 +230,12 @@ std::string ReplaceRecords(const std::string& store, const std::vector<std::stri
 }
 
 // Reads a whole regular file; with `ownOnly`, only a file of this user that is no link.
-std::optional<std::string> ReadRawFile(const FileSystemCalls& fs, const std::string& path, bool ownOnly = false) {
-    const int fd = fs.openFile(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | (ownOnly ? O_NOFOLLOW : 0), 0);
-    if (fd < 0) return std::nullopt;
-    std::string bytes;
-    struct stat status {};
-    bool ok =
-        fs.statFile(fd, &status) == 0 && S_ISREG(status.st_mode) && (!ownOnly || status.st_uid == fs.effectiveUserId());
-    char buffer[64 * 1024];
-    while (ok) {
-        const ssize_t count = fs.readFile(fd, buffer, sizeof buffer);
-        if (count < 0 && errno == EINTR) continue;
-        if (count <= 0) {
-            ok = count == 0;
-            break;
-        }
-        bytes.append(buffer, static_cast<std::size_t>(count));
-    }
-    ok = fs.closeFile(fd) == 0 && ok;
-    return ok ? std::optional<std::string>(std::move(bytes)) : std::nullopt;
+std::optional<std::string> ReadRawFile(const std::string& path, bool ownOnly = false) {
+    return ReadWholeFile(AT_FDCWD, path, {.noFollow = ownOnly, .ownOnly = ownOnly});
 }
 
-bool WriteNewRawFile(const FileSystemCalls& fs, const std::string& path, std::string_view bytes) {
-    const int fd = fs.openFile(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0) return false;
-    bool ok = true;
-    while (ok && !bytes.empty()) {
-        const ssize_t written = fs.writeFile(fd, bytes.data(), bytes.size());
-        if (written < 0 && errno == EINTR) continue;
-        ok = written > 0;
-        if (ok) bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    ok = ok && fs.syncFile(fd) == 0;
-    ok = fs.closeFile(fd) == 0 && ok;
-    if (!ok) ::unlink(path.c_str());
-    return ok;
+bool WriteNewRawFile(const std::string& path, std::string_view bytes) {
+    return WriteNewFile(AT_FDCWD, path, bytes, 0600);
 }
 
 // Returns the lines of a text, each without its line break.
@@ -280,12 +252,13 @@ std::set<std::string> Lines(const std::string& text) {
 // Returns the backup folder of an update that was stopped before it had written every file, as
 // its mark in the data folder names it, when that is a folder of this user's; else "".
 std::string UnfinishedBackup(const FileSystemCalls& fs) {
-    const std::optional<std::string> mark = ReadRawFile(fs, kUnfinishedMark, true);
+    const std::optional<std::string> mark = ReadRawFile(kUnfinishedMark, true);
     if (!mark) return {};
     const std::string folder = mark->substr(0, mark->find('\n'));
     struct stat status {};
     if (!folder.starts_with("holidays-backup-") || folder.find('/') != std::string::npos ||
-        ::lstat(folder.c_str(), &status) != 0 || !S_ISDIR(status.st_mode) || status.st_uid != fs.effectiveUserId())
+        fs.statAt(AT_FDCWD, folder.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(status.st_mode) ||
+        status.st_uid != fs.effectiveUserId())
         return {};
     return folder;
 }
@@ -301,7 +274,7 @@ std::string BackUp(const std::vector<std::string>& names, std::string folder) {
     const std::string stem = "holidays-backup-" + FileTimeStamp();
     for (int attempt = 1; attempt <= kMaxBackupNameTries && folder.empty(); ++attempt) {
         const std::string name = attempt == 1 ? stem : stem + "-" + std::to_string(attempt);
-        if (::mkdir(name.c_str(), 0700) == 0) {
+        if (fs.mkdirAt(AT_FDCWD, name.c_str(), 0700) == 0) {
             folder = name;
         } else if (errno != EEXIST) {
             return {};
@@ -310,14 +283,14 @@ std::string BackUp(const std::vector<std::string>& names, std::string folder) {
     if (folder.empty()) return {};
     const std::string listPath = folder + "/" + kCreatedList;
     std::set<std::string> created;
-    if (reused) created = Lines(ReadRawFile(fs, listPath, true).value_or(""));
+    if (reused) created = Lines(ReadRawFile(listPath, true).value_or(""));
     std::vector<std::string> copies;  // the copies this run added
     bool ok = true;
     for (const std::string& name : names) {
         const std::string copy = folder + "/" + name;
         struct stat status {};
-        const bool held = ::lstat(copy.c_str(), &status) == 0;
-        if (::stat(name.c_str(), &status) != 0 && errno == ENOENT) {
+        const bool held = fs.statAt(AT_FDCWD, copy.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0;
+        if (fs.statAt(AT_FDCWD, name.c_str(), &status, 0) != 0 && errno == ENOENT) {
             if (!held) created.insert(name);
             continue;
         }
@@ -325,13 +298,13 @@ std::string BackUp(const std::vector<std::string>& names, std::string folder) {
         // already holds the same bytes: a file the unfinished run had not reached yet may have
         // been changed since, or one it made may hold records added since.
         created.erase(name);
-        const std::optional<std::string> bytes = ReadRawFile(fs, name);
-        if (held && bytes && ReadRawFile(fs, copy, true) == bytes) continue;
+        const std::optional<std::string> bytes = ReadRawFile(name);
+        if (held && bytes && ReadRawFile(copy, true) == bytes) continue;
         const std::string temp = folder + "/." + name + ".tmp";
-        ::unlink(temp.c_str());
-        ok = bytes && WriteNewRawFile(fs, temp, *bytes) && fs.renameFile(temp.c_str(), copy.c_str()) == 0;
+        fs.unlinkAt(AT_FDCWD, temp.c_str(), 0);
+        ok = bytes && WriteNewRawFile(temp, *bytes) && fs.renameFile(temp.c_str(), copy.c_str()) == 0;
         if (!ok) {
-            ::unlink(temp.c_str());
+            fs.unlinkAt(AT_FDCWD, temp.c_str(), 0);
             break;
         }
         if (!held) copies.push_back(copy);
@@ -340,22 +313,22 @@ std::string BackUp(const std::vector<std::string>& names, std::string folder) {
     std::string list;
     for (const std::string& name : created) list += name + "\n";
     const std::string listTemp = folder + "/." + kCreatedList + ".tmp";
-    ::unlink(listTemp.c_str());
-    ok = ok && WriteNewRawFile(fs, listTemp, list) && fs.renameFile(listTemp.c_str(), listPath.c_str()) == 0;
+    fs.unlinkAt(AT_FDCWD, listTemp.c_str(), 0);
+    ok = ok && WriteNewRawFile(listTemp, list) && fs.renameFile(listTemp.c_str(), listPath.c_str()) == 0;
     const int folderFd = ok ? fs.openFile(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0) : -1;
     ok = folderFd >= 0 && fs.syncFile(folderFd) == 0 && ok;
     if (folderFd >= 0) fs.closeFile(folderFd);
     // Until every file is written, the mark names this folder for a run that completes the update.
     if (ok && !reused) {
-        ::unlink(kUnfinishedMark);
-        ok = WriteNewRawFile(fs, kUnfinishedMark, folder + "\n");
+        fs.unlinkAt(AT_FDCWD, kUnfinishedMark, 0);
+        ok = WriteNewRawFile(kUnfinishedMark, folder + "\n");
     }
     if (ok) return folder;
-    ::unlink(listTemp.c_str());
-    for (const std::string& copy : copies) ::unlink(copy.c_str());
+    fs.unlinkAt(AT_FDCWD, listTemp.c_str(), 0);
+    for (const std::string& copy : copies) fs.unlinkAt(AT_FDCWD, copy.c_str(), 0);
     if (!reused) {
-        ::unlink(listPath.c_str());
-        ::rmdir(folder.c_str());
+        fs.unlinkAt(AT_FDCWD, listPath.c_str(), 0);
+        fs.unlinkAt(AT_FDCWD, folder.c_str(), AT_REMOVEDIR);
     }
     return {};
 }
@@ -422,7 +395,7 @@ HolidayUpdateResult UpdateOfficialHolidays(std::string_view csvCp932) {
     HolidayUpdateResult result;
     if (changed.empty()) {
         // An earlier run that was stopped after its last write has nothing left to finish.
-        ::unlink(kUnfinishedMark);
+        CurrentFileSystemCalls().unlinkAt(AT_FDCWD, kUnfinishedMark, 0);
     } else {
         // Every file is checked before the first is written, so that a file the update may not
         // replace stops it with nothing changed rather than half-way.
@@ -459,7 +432,7 @@ HolidayUpdateResult UpdateOfficialHolidays(std::string_view csvCp932) {
         if (file.name != kStaticHolidayFile && file.name != kDynamicHolidayFile)
             result.recordsWritten += static_cast<int>(file.ours.size());
     }
-    if (result.errorKind == HolidayUpdateError::None) ::unlink(kUnfinishedMark);
+    if (result.errorKind == HolidayUpdateError::None) CurrentFileSystemCalls().unlinkAt(AT_FDCWD, kUnfinishedMark, 0);
     LoadHolidayData();
     result.ok = result.errorKind == HolidayUpdateError::None;
     return result;

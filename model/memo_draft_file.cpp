@@ -1,5 +1,8 @@
 #include "model/memo_draft_file.h"
 
+#include "model/file_system_calls.h"
+#include "model/whole_file.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,7 +15,7 @@
 namespace {
 
 constexpr int kMaxTempNameTries = 100;
-constexpr off_t kLongestDraft = 256L * 1024 * 1024;  // far beyond any text typed or pasted
+constexpr std::size_t kLongestDraft = std::size_t{256} * 1024 * 1024;  // far beyond any text typed or pasted
 
 std::string AbsoluteEnvironment(const char* name) {
     const char* value = std::getenv(name);
@@ -58,16 +61,6 @@ int OpenDraftFolder(bool create) {
         return -1;
     }
     return fd;
-}
-
-bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return false;
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
 }
 
 std::string TempPrefix(const std::string& name) { return "." + name + "."; }
@@ -118,21 +111,20 @@ bool WriteMemoDraft(int year, int month, int day, std::string_view text) {
     if (dataFolder.empty() || folder.get() < 0) return false;
     const std::string name = DraftFileName(dataFolder);
     const std::string bytes = DraftFileBytes({dataFolder, year, month, day, std::string(text)});
+    const FileSystemCalls& fs = CurrentFileSystemCalls();
     static unsigned serial = 0;
     for (int attempt = 0; attempt < kMaxTempNameTries; ++attempt) {
         const std::string temp =
-            TempPrefix(name) + std::to_string(::getpid()) + "-" + std::to_string(++serial) + ".tmp";
-        const int fd = ::openat(folder.get(), temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd < 0 && errno == EEXIST) continue;
-        if (fd < 0) return false;
-        bool ok = WriteAll(fd, bytes) && ::fsync(fd) == 0;
-        ok = ::close(fd) == 0 && ok;
-        ok = ok && ::renameat(folder.get(), temp.c_str(), folder.get(), name.c_str()) == 0;
-        if (!ok) {
-            ::unlinkat(folder.get(), temp.c_str(), 0);
+            TempPrefix(name) + std::to_string(fs.processId()) + "-" + std::to_string(++serial) + ".tmp";
+        if (!WriteNewFile(folder.get(), temp, bytes, 0600)) {
+            if (errno == EEXIST) continue;
             return false;
         }
-        ::fsync(folder.get());
+        if (fs.renameAt(folder.get(), temp.c_str(), folder.get(), name.c_str()) != 0) {
+            fs.unlinkAt(folder.get(), temp.c_str(), 0);
+            return false;
+        }
+        fs.syncFile(folder.get());
         return true;
     }
     return false;
@@ -142,8 +134,9 @@ bool RemoveMemoDraft() {
     const std::string dataFolder = CurrentDataFolderPath();
     const ScopedFd folder(OpenDraftFolder(false));
     if (dataFolder.empty() || folder.get() < 0) return true;  // no folder, so no draft in it
-    if (::unlinkat(folder.get(), DraftFileName(dataFolder).c_str(), 0) != 0) return errno == ENOENT;
-    ::fsync(folder.get());
+    const FileSystemCalls& fs = CurrentFileSystemCalls();
+    if (fs.unlinkAt(folder.get(), DraftFileName(dataFolder).c_str(), 0) != 0) return errno == ENOENT;
+    fs.syncFile(folder.get());
     return true;
 }
 
@@ -153,19 +146,8 @@ std::optional<MemoDraft> ReadMemoDraft() {
     if (dataFolder.empty() || folder.get() < 0) return std::nullopt;
     const std::string name = DraftFileName(dataFolder);
     RemoveLeftoverTemps(folder.get(), name);
-    const ScopedFd file(::openat(folder.get(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    struct stat status {};
-    if (file.get() < 0 || ::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode) ||
-        status.st_uid != ::geteuid() || status.st_size > kLongestDraft)
-        return std::nullopt;
-    std::string bytes;
-    char buffer[64 * 1024];
-    for (;;) {
-        const ssize_t count = ::read(file.get(), buffer, sizeof buffer);
-        if (count < 0 && errno == EINTR) continue;
-        if (count < 0) return std::nullopt;
-        if (count == 0) break;
-        bytes.append(buffer, static_cast<std::size_t>(count));
-    }
-    return ParseDraftFile(bytes);
+    const std::optional<std::string> bytes =
+        ReadWholeFile(folder.get(), name, {.noFollow = true, .ownOnly = true, .maxBytes = kLongestDraft});
+    if (!bytes) return std::nullopt;
+    return ParseDraftFile(*bytes);
 }

@@ -1,7 +1,9 @@
 #include "model/recovery.h"
 
+#include "model/file_system_calls.h"
 #include "model/own_folder.h"
 #include "model/text_file_format.h"
+#include "model/whole_file.h"
 #include "model/year_calendar.h"
 
 #include <fcntl.h>
@@ -15,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <optional>
 
 namespace {
 
@@ -81,42 +84,25 @@ std::string EscapedPath(const std::string& folder, const std::string& name, std:
     return head.substr(0, cut) + tail;
 }
 
-bool WriteWhole(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return false;
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
-}
-
 // Writes `bytes` to a new file `stem` (or "stem-2", ...) in the folder: never one that exists,
 // never through a link; returns its name there, or "" with errno set.
 std::string WriteNew(int folder, const std::string& stem, std::string_view bytes) {
     for (int attempt = 0; attempt < kMaxNameTries; ++attempt) {
         const std::string name = attempt == 0 ? stem : stem + "-" + std::to_string(attempt + 1);
-        const int fd = ::openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd < 0 && errno == EEXIST) continue;
-        if (fd < 0) return {};
-        bool written = WriteWhole(fd, bytes) && ::fsync(fd) == 0;
-        const int saved = errno;
-        written = ::close(fd) == 0 && written;
-        if (written) return name;
-        ::unlinkat(folder, name.c_str(), 0);
-        errno = saved;
-        return {};
+        if (WriteNewFile(folder, name, bytes, 0600)) return name;
+        if (errno != EEXIST) return {};
     }
     errno = EEXIST;
     return {};
 }
 
 void NoteUntold(int folder, const char* list, const std::string& copy) {
-    const int fd = ::openat(folder, list, O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0600);
+    const FileSystemCalls& fs = CurrentFileSystemCalls();
+    const int fd = fs.openAt(folder, list, O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) return;
-    WriteWhole(fd, copy + "\n");
-    ::fsync(fd);
-    ::close(fd);
+    WriteAll(fd, copy + "\n");
+    fs.syncFile(fd);
+    fs.closeFile(fd);
 }
 
 // The places a recovery copy may go, in the order they are tried.
@@ -218,21 +204,14 @@ std::vector<std::string> TakeUntoldRecoveryCopies() {
         std::string problem;
         const int folder = OpenPlace(place, false, problem);
         if (folder < 0) continue;
-        // Only a list of this user's own counts: anyone else's could name any file.
-        const int fd = ::openat(folder, ListName(place), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-        struct stat status {};
-        if (fd < 0 || ::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_uid != ::geteuid()) {
-            if (fd >= 0) ::close(fd);
-            ::close(folder);
-            continue;
-        }
-        std::string text;
-        char buffer[4096];
-        for (ssize_t count; (count = ::read(fd, buffer, sizeof buffer)) > 0;)
-            text.append(buffer, static_cast<std::size_t>(count));
-        ::close(fd);
-        ::unlinkat(folder, ListName(place), 0);
+        // Only a list of this user's own counts: anyone else's could name any file. A list that
+        // cannot be read now stays, to be told at a later start.
+        const std::optional<std::string> list =
+            ReadWholeFile(folder, ListName(place), {.noFollow = true, .ownOnly = true});
+        if (list) CurrentFileSystemCalls().unlinkAt(folder, ListName(place), 0);
         ::close(folder);
+        if (!list) continue;
+        const std::string& text = *list;
         for (std::size_t start = 0; start < text.size();) {
             const std::size_t end = text.find('\n', start);
             const std::string copy = text.substr(start, end - start);

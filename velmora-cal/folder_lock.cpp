@@ -1,221 +1,27 @@
 #include "velmora-cal/folder_lock.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstring>
 #include <optional>
-#include <random>
-#include <utility>
 
 namespace cal {
-namespace {
 
-// The name of the lock file that a running calendar holds in its data folder.
-constexpr const char* kLockFileName = ".velmora.lock";
-constexpr int kMaxLinkHops = 40;  // as the kernel's own limit on symbolic link chains
-constexpr int kMaxTempNameTries = 100;
-
-std::string Reason(const std::string& what) { return what + ": " + std::strerror(errno); }
-
-// A descriptor closed when it goes.
-class Fd {
-public:
-    explicit Fd(int fd = -1) : m_fd(fd) {}
-    Fd(Fd&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
-    Fd& operator=(Fd&& other) noexcept {
-        std::swap(m_fd, other.m_fd);
-        return *this;
+std::string LockRefusal(const FolderLock& lock) {
+    const std::string why = std::strerror(lock.Error());
+    switch (lock.GetState()) {
+    case FolderLock::State::CannotOpen: {
+        const std::optional<uid_t> owner = lock.ForeignOwner();
+        return std::string("cannot open the lock file ") + kFolderLockFile +
+               (owner ? " of user id " + std::to_string(*owner) : std::string()) + " (" + why + "); nothing changed";
     }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd() {
-        if (m_fd >= 0) ::close(m_fd);
+    case FolderLock::State::NotAFile:
+        return std::string("the lock file ") + kFolderLockFile + " is not a regular file; nothing changed";
+    case FolderLock::State::Busy:
+    case FolderLock::State::CannotLock:
+        return std::string("cannot lock ") + kFolderLockFile + ": " + why;
+    case FolderLock::State::Held:
+        break;
     }
-    int get() const { return m_fd; }
-    int release() { return std::exchange(m_fd, -1); }
-
-private:
-    int m_fd;
-};
-
-bool WriteAll(int fd, const std::string& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t count = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (count < 0 && errno == EINTR) continue;
-        if (count <= 0) return false;
-        done += static_cast<std::size_t>(count);
-    }
-    return true;
-}
-
-std::pair<std::string, std::string> SplitPath(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return {".", path};
-    return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
-}
-
-std::optional<std::string> ReadLinkAt(int folder, const std::string& name) {
-    std::string target(256, '\0');
-    for (;;) {
-        const ssize_t length = ::readlinkat(folder, name.c_str(), target.data(), target.size());
-        if (length < 0) return std::nullopt;
-        if (static_cast<std::size_t>(length) < target.size()) {
-            target.resize(static_cast<std::size_t>(length));
-            return target;
-        }
-        target.resize(target.size() * 2);
-    }
-}
-
-// Creates a new temporary file beside `base` in the folder, never through a link; its name goes
-// to `name`.
-Fd CreateTemp(int folder, const std::string& base, std::string& name) {
-    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    std::random_device seed;
-    std::mt19937 random(seed());
-    std::uniform_int_distribution<std::size_t> pick(0, sizeof kLetters - 2);
-    for (int attempt = 0; attempt < kMaxTempNameTries; ++attempt) {
-        name = "." + base + ".";
-        for (int i = 0; i < 6; ++i) name += kLetters[pick(random)];
-        Fd fd(::openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-        if (fd.get() >= 0 || errno != EEXIST) return fd;
-    }
-    return Fd();
-}
-
-}  // namespace
-
-int TakeFolderLock(std::string& error, bool& busy) {
-    busy = false;
-    // O_NOFOLLOW: a link planted in a shared folder leads nowhere. The file is only locked, so
-    // reading is enough: another user's lock file that we may read locks us and them alike.
-    const int fd = ::open(kLockFileName, O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0600);
-    if (fd < 0) {
-        const std::string why = std::strerror(errno);
-        struct stat status {};
-        const bool theirs = ::lstat(kLockFileName, &status) == 0 && status.st_uid != ::geteuid();
-        error = std::string("cannot open the lock file ") + kLockFileName +
-                (theirs ? " of user id " + std::to_string(status.st_uid) : std::string()) + " (" + why +
-                "); nothing changed";
-        return -1;
-    }
-    struct stat status {};
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-        error = std::string("the lock file ") + kLockFileName + " is not a regular file; nothing changed";
-        ::close(fd);
-        return -1;
-    }
-    int result = 0;
-    do {
-        result = ::flock(fd, LOCK_EX | LOCK_NB);
-    } while (result != 0 && errno == EINTR);
-    if (result != 0) {
-        busy = errno == EWOULDBLOCK;
-        error = Reason(std::string("cannot lock ") + kLockFileName);
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-WriteResult WriteFileAtomically(const std::string& path, const std::string& bytes, const OutputVeto& veto,
-                                std::string& error) {
-    auto [folderPath, base] = SplitPath(path);
-    // The kernel follows the links of the folder part, under its own rules for shared folders;
-    // the last step is followed here, and only through links of this user or root.
-    Fd folder(::open(folderPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    struct stat file {};
-    bool exists = false;
-    for (int hop = 0;; ++hop) {
-        if (folder.get() < 0) {
-            error = Reason("cannot open the folder of " + path);
-            return WriteResult::Failed;
-        }
-        if (base.empty() || base == "." || base == "..") {
-            error = path + ": not a file name";
-            return WriteResult::Failed;
-        }
-        if (::fstatat(folder.get(), base.c_str(), &file, AT_SYMLINK_NOFOLLOW) != 0) {
-            if (errno != ENOENT) {
-                error = Reason("cannot look at " + path);
-                return WriteResult::Failed;
-            }
-            break;
-        }
-        if (!S_ISLNK(file.st_mode)) {
-            exists = true;
-            break;
-        }
-        if (file.st_uid != ::geteuid() && file.st_uid != 0) {
-            error = path + ": a symbolic link of user id " + std::to_string(file.st_uid) + " leads there; not followed";
-            return WriteResult::Refused;
-        }
-        const std::optional<std::string> link = hop < kMaxLinkHops ? ReadLinkAt(folder.get(), base) : std::nullopt;
-        if (!link) {
-            if (hop >= kMaxLinkHops) errno = ELOOP;
-            error = Reason("cannot follow " + path);
-            return WriteResult::Failed;
-        }
-        const std::size_t slash = link->rfind('/');
-        base = slash == std::string::npos ? *link : link->substr(slash + 1);
-        if (slash != std::string::npos)
-            folder = Fd(::openat(folder.get(), slash == 0 ? "/" : link->substr(0, slash).c_str(),
-                                 O_PATH | O_DIRECTORY | O_CLOEXEC));
-    }
-    struct stat folderStatus {};
-    if (::fstat(folder.get(), &folderStatus) != 0) {
-        error = Reason("cannot look at the folder of " + path);
-        return WriteResult::Failed;
-    }
-    if (exists && !S_ISREG(file.st_mode)) {
-        error = path + ": not a regular file";
-        return WriteResult::Failed;
-    }
-    if (veto) {
-        const std::string reason = veto(folderStatus, base, exists ? &file : nullptr);
-        if (!reason.empty()) {
-            error = reason;
-            return WriteResult::Refused;
-        }
-    }
-    mode_t mode = 0;
-    if (exists) {
-        mode = file.st_mode & 07777;
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
-    std::string temp;
-    Fd fd = CreateTemp(folder.get(), base, temp);
-    if (fd.get() < 0) {
-        error = Reason("cannot create a temporary file beside " + path);
-        return WriteResult::Failed;
-    }
-    std::string failure;
-    if (!WriteAll(fd.get(), bytes))
-        failure = Reason("cannot write " + temp);
-    else if (::fchmod(fd.get(), mode) != 0)
-        failure = Reason("cannot set the permissions of " + temp);
-    else if (::fsync(fd.get()) != 0)
-        failure = Reason("cannot flush " + temp);
-    if (::close(fd.release()) != 0 && failure.empty()) failure = Reason("cannot close " + temp);
-    // The rename replaces the name itself: whatever was put there meanwhile is not followed.
-    if (failure.empty() && ::renameat(folder.get(), temp.c_str(), folder.get(), base.c_str()) != 0)
-        failure = Reason("cannot replace " + path);
-    if (!failure.empty()) {
-        ::unlinkat(folder.get(), temp.c_str(), 0);
-        error = failure;
-        return WriteResult::Failed;
-    }
-    // The rename itself is made durable by flushing the folder.
-    const Fd readable(::openat(folder.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (readable.get() >= 0) ::fsync(readable.get());
-    return WriteResult::Written;
+    return {};
 }
 
 }  // namespace cal

@@ -6,8 +6,6 @@
 #include "velmora-cal/input_file.h"
 #include "velmora-cal/messages.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <optional>
 
@@ -18,10 +16,11 @@ int RunHolidaysUpdate(const std::string& listPath, const std::string& folder) {
         cal::Complain(error);
         return kExitRefused;
     }
-    bool busy = false;
-    const int lock = cal::TakeFolderLock(error, busy);
-    if (lock < 0) {
-        cal::Complain(busy ? "a copy of the calendar is running in this folder; close it and try again" : error);
+    const FolderLock lock;
+    if (!lock.Held()) {
+        cal::Complain(lock.GetState() == FolderLock::State::Busy
+                          ? "a copy of the calendar is running in this folder; close it and try again"
+                          : cal::LockRefusal(lock));
         return kExitRefused;
     }
 
@@ -36,7 +35,6 @@ int RunHolidaysUpdate(const std::string& listPath, const std::string& folder) {
         std::fprintf(stderr, "velmora-cal: %s%s%s\n",
                      result.errorKind == HolidayUpdateError::BadList ? listPath.c_str() : "",
                      result.errorKind == HolidayUpdateError::BadList ? ": " : "", result.error.c_str());
-        ::close(lock);
         return result.errorKind == HolidayUpdateError::WriteFailed ||
                        result.errorKind == HolidayUpdateError::BackupFailed ||
                        result.errorKind == HolidayUpdateError::CannotReplace ||
@@ -55,6 +53,5 @@ int RunHolidaysUpdate(const std::string& listPath, const std::string& folder) {
         std::printf("%s written in %s, %s in them\n", cal::Counted(result.filesWritten, "file", "files").c_str(),
                     folder.c_str(),
                     cal::Counted(result.recordsWritten, "one-year holiday record", "one-year holiday records").c_str());
-    ::close(lock);
     return kExitOk;
 }

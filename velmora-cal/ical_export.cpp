@@ -5,10 +5,10 @@
 #include "model/record.h"
 #include "model/year_calendar.h"
 #include "platform/code_page.h"
-#include "velmora-cal/folder_lock.h"
 #include "velmora-cal/holiday_stand_in.h"
 #include "velmora-cal/holidays_command.h"
 #include "velmora-cal/messages.h"
+#include "velmora-cal/output_file.h"
 
 #include <sys/stat.h>
 

@@ -508,13 +508,13 @@ int RunImport(const Options& options) {
         return kExitRefused;
     }
 
-    bool busy = false;
-    const int lock = TakeFolderLock(error, busy);
-    if (lock < 0) {
+    const FolderLock lock;
+    if (!lock.Held()) {
         Complain(
-            busy ? Tr("a copy of the calendar is running in this folder; close it and try again; nothing changed",
-                      "このフォルダでカレンダーが動いています。終了してからやり直してください。何も変更していません")
-                 : error);
+            lock.GetState() == FolderLock::State::Busy
+                ? Tr("a copy of the calendar is running in this folder; close it and try again; nothing changed",
+                     "このフォルダでカレンダーが動いています。終了してからやり直してください。何も変更していません")
+                : LockRefusal(lock));
         return kExitRefused;
     }
     for (const std::string& skipped : reading.skipped)
@@ -527,7 +527,6 @@ int RunImport(const Options& options) {
     if (IsUnreadableFile(kMemoFile)) {
         Complain(std::string(Tr("cannot read ", "読めません: ")) + kMemoFile +
                  Tr("; nothing changed", "。何も変更していません"));
-        ::close(lock);
         return kExitFailed;
     }
     std::string store = g_strMemoData;
@@ -541,11 +540,9 @@ int RunImport(const Options& options) {
         if (!saved) {
             Complain(std::string(Tr("cannot write ", "書き込めません: ")) + kMemoFile +
                      Tr("; nothing changed", "。何も変更していません"));
-            ::close(lock);
             return kExitFailed;
         }
     }
-    ::close(lock);
 
     std::fputs(ImportReport(reading, merged, dryRun, options.folder).c_str(), stdout);
     return kExitOk;

@@ -1,6 +1,7 @@
 // iCalendar export and import: the text an export writes (read back with libical), the events an
 // import takes from real-world files, the merge into the memo store, and the program run on a folder.
 #include "model/data_files.h"
+#include "model/file_system_calls.h"
 #include "model/model_state.h"
 #include "model/record.h"
 #include "model/text_file_format.h"
@@ -9,6 +10,8 @@
 #include "tests/cal/cal_run.h"
 #include "velmora-cal/ical_export.h"
 #include "velmora-cal/ical_import.h"
+#include "velmora-cal/input_file.h"
+#include "velmora-cal/output_file.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -685,6 +688,35 @@ TEST_F(IcalCommandTest, ExportWritesAtomicallyOrToTheOutput) {
     const CalRun failed = Cal("--dir data export no/such/folder/cal.ics");
     EXPECT_EQ(failed.status, 1);
     EXPECT_FALSE(failed.err.empty());
+}
+
+TEST_F(IcalTest, FilesReadAndWrittenGoThroughTheFileSystemCallsThatTestsFail) {
+    WriteBytes(Data() / "in.ics", "BEGIN:VCALENDAR");
+    WriteBytes(Data() / "out.ics", "old");
+    FileSystemCalls calls = RealFileSystemCalls();
+    calls.readFile = [](int, void*, std::size_t) -> ssize_t {
+        errno = EIO;
+        return -1;
+    };
+    calls.writeFile = [](int, const void*, std::size_t) -> ssize_t {
+        errno = ENOSPC;
+        return -1;
+    };
+    SetFileSystemCallsForTesting(calls);
+    std::string readError;
+    const std::optional<std::string> read = cal::ReadInputFile("in.ics", 1000, readError);
+    std::string writeError;
+    const cal::WriteResult written = cal::WriteFileAtomically(
+        "out.ics", "new", [](const struct stat&, const std::string&, const struct stat*) { return std::string(); },
+        writeError);
+    ResetFileSystemCalls();
+    EXPECT_FALSE(read);
+    EXPECT_NE(readError.find("cannot read in.ics"), std::string::npos) << readError;
+    EXPECT_EQ(written, cal::WriteResult::Failed);
+    EXPECT_NE(writeError.find("cannot write"), std::string::npos) << writeError;
+    EXPECT_EQ(Bytes(Data() / "out.ics"), "old");
+    for (const auto& entry : fs::directory_iterator(Data()))
+        EXPECT_FALSE(entry.path().filename().string().starts_with(".out.ics")) << "temporary file left";
 }
 
 }  // namespace

@@ -320,6 +320,13 @@ struct FaultInjection {
         }
         return ::write(fd, buffer, size);
     }
+    static int MkdirAt(int directory, const char* path, mode_t mode) {
+        if (failAt == 0) {
+            errno = EROFS;
+            return -1;
+        }
+        return ::mkdirat(directory, path, mode);
+    }
 };
 
 // Goes back as the README says: the backup's copies put back, the files it lists as made by the
@@ -355,7 +362,8 @@ TEST_F(HolidayUpdateTest, AFailingSaveAtEachStepLeavesOldOrNewFilesOnly) {
     };
 
     // Renames: 147 data files; writes: the backup's three copies, its list of the files the
-    // update makes, the mark of an update not yet done, then the data files.
+    // update makes, the mark of an update not yet done, then the data files; a write step 0 fails
+    // the making of the backup folder instead.
     struct Step {
         bool rename;
         int at;
@@ -369,6 +377,7 @@ TEST_F(HolidayUpdateTest, AFailingSaveAtEachStepLeavesOldOrNewFilesOnly) {
         FileSystemCalls calls = RealFileSystemCalls();
         calls.renameAt = &FaultInjection::RenameAt;
         calls.writeFile = &FaultInjection::Write;
+        calls.mkdirAt = &FaultInjection::MkdirAt;
         SetFileSystemCallsForTesting(calls);
         const HolidayUpdateResult result = UpdateOfficialHolidays(OfficialListBytes());
         ResetFileSystemCalls();
@@ -376,9 +385,11 @@ TEST_F(HolidayUpdateTest, AFailingSaveAtEachStepLeavesOldOrNewFilesOnly) {
     };
     for (const Step step :
          {Step{true, 1}, Step{true, 2}, Step{true, 72}, Step{true, 146}, Step{true, 147}, Step{false, 1},
-          Step{false, 3}, Step{false, 4}, Step{false, 5}, Step{false, 6}, Step{false, 100}, Step{false, 150}}) {
+          Step{false, 3}, Step{false, 4}, Step{false, 5}, Step{false, 6}, Step{false, 100}, Step{false, 150},
+          Step{false, 0}}) {
         const HolidayUpdateResult result = failingUpdate(step);
-        const std::string where = (step.rename ? "rename " : "write ") + std::to_string(step.at);
+        const std::string where =
+            step.at == 0 ? "mkdir of the backup" : (step.rename ? "rename " : "write ") + std::to_string(step.at);
         EXPECT_FALSE(result.ok) << where;
         EXPECT_NE(result.error, "") << where;
         if (!step.rename && step.at <= 5) {

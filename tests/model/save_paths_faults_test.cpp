@@ -1,8 +1,11 @@
 // Fails each call of a save in turn on the paths beyond a plain replace (through a link, in place
 // of a hard-linked file, with a conflict copy, with a copy of a foreign file, for another user's
-// file) and checks that the data file holds its old or its new bytes, and every copy theirs.
+// file) and checks that the data file holds its old or its new bytes, and every copy theirs; and
+// that the drafts and the recovery copies go through the same calls, telling each failure.
 #include "model/data_files.h"
 #include "model/file_system_calls.h"
+#include "model/memo_draft_file.h"
+#include "model/recovery.h"
 #include "model/text_file_format.h"
 #include "tests/model/model_test_support.h"
 
@@ -14,6 +17,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -222,5 +226,68 @@ TEST_P(SavePathFaultTest, EachFailingCallLeavesTheOldBytesOrTheNewAndEveryCopyTh
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, SavePathFaultTest, ::testing::ValuesIn(kPathCases), RowName());
+
+int g_failedCalls = 0;
+
+// The calls with every read, or every write, failing with EIO, as on a disk that has died.
+FileSystemCalls FailingEvery(bool reads) {
+    g_failedCalls = 0;
+    FileSystemCalls calls = RealFileSystemCalls();
+    if (reads) {
+        calls.readFile = [](int, void*, std::size_t) { return ++g_failedCalls, Failed<ssize_t>(); };
+    } else {
+        calls.writeFile = [](int, const void*, std::size_t) { return ++g_failedCalls, Failed<ssize_t>(); };
+    }
+    return calls;
+}
+
+struct SeamCase {
+    const char* name;
+    bool reads;                     // reads fail, else writes
+    std::function<void()> prepare;  // with the real calls
+    std::function<bool()> run;      // returns whether it reported success
+    std::function<void()> after;    // with the real calls again
+};
+void PrintTo(const SeamCase& row, std::ostream* out) { *out << row.name; }
+
+const SeamCase kSeamCases[] = {
+    {"memo draft written", false, [] {}, [] { return WriteMemoDraft(126, 11, 7, "typed"); },
+     [] {
+         EXPECT_FALSE(ReadMemoDraft());
+         EXPECT_TRUE(std::filesystem::is_empty(DraftFolder())) << "a temporary file was left";
+     }},
+    {"memo draft read", true, [] { ASSERT_TRUE(WriteMemoDraft(126, 11, 7, "typed")); },
+     [] { return ReadMemoDraft().has_value(); },
+     [] {
+         const std::optional<MemoDraft> draft = ReadMemoDraft();
+         ASSERT_TRUE(draft);
+         EXPECT_EQ(draft->text, "typed");
+     }},
+    {"recovery copy written", false, [] {}, [] { return !WriteRecoveryCopy(kMemoFile, "126^11^7^x~").empty(); },
+     [] {
+         EXPECT_TRUE(TakeUntoldRecoveryCopies().empty());
+         for (const auto& entry : std::filesystem::recursive_directory_iterator("."))
+             EXPECT_FALSE(entry.is_regular_file()) << "left behind: " << entry.path();
+     }},
+    {"list of untold recovery copies read", true, [] { ASSERT_NE(WriteRecoveryCopy(kMemoFile, "126^11^7^x~"), ""); },
+     [] { return !TakeUntoldRecoveryCopies().empty(); },
+     // The list that could not be read stays, to be told at a later start.
+     [] { EXPECT_EQ(TakeUntoldRecoveryCopies().size(), 1u); }},
+};
+
+class SeamFaultTest : public ModelTest, public ::testing::WithParamInterface<SeamCase> {};
+
+TEST_P(SeamFaultTest, EveryFailingCallGoesThroughTheSeamAndIsToldAsAFailure) {
+    const SeamCase& c = GetParam();
+    c.prepare();
+    SetFileSystemCallsForTesting(FailingEvery(c.reads));
+    const bool succeeded = c.run();
+    ResetFileSystemCalls();
+    EXPECT_GT(g_failedCalls, 0) << "no call went through the seam";
+    EXPECT_FALSE(succeeded);
+    c.after();
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, SeamFaultTest, ::testing::ValuesIn(kSeamCases), RowName());
 
 }  // namespace

@@ -1,29 +1,17 @@
 #include "model/holiday_update.h"
+#include "model/official_holidays.h"
+#include "model/whole_file.h"
 #include "model/year_calendar.h"
 #include "platform/file_dialog.h"
 #include "platform/text_codec.h"
 #include "ui/main/calendar_dlg.h"
 
-#include <fstream>
+#include <fcntl.h>
+
 #include <optional>
 #include <string>
 
 namespace {
-
-// The official list is about 40 KB; anything far larger is no such list and is not read whole.
-constexpr std::streamoff kLargestList = std::streamoff{4} * 1024 * 1024;
-
-std::optional<std::string> ReadList(const std::string& path) {
-    std::ifstream file(path, std::ios::binary | std::ios::ate);
-    if (!file) return std::nullopt;
-    const std::streamoff size = file.tellg();
-    if (size < 0) return std::nullopt;
-    if (size > kLargestList) return std::string(static_cast<std::size_t>(kLargestList) + 1, '\0');
-    std::string bytes(static_cast<std::size_t>(size), '\0');
-    file.seekg(0);
-    if (!file.read(bytes.data(), size)) return std::nullopt;
-    return bytes;
-}
 
 std::string FailureText(const HolidayUpdateResult& result, const std::string& path) {
     switch (result.errorKind) {
@@ -80,14 +68,18 @@ void CCalendarDlg::OnUpdateOfficialHolidays() {
         "祝日を最新にしますか？";
     if (MessageBox(Cp932(question), Cp932("祝日を最新にする"), MB_YESNO | MB_ICONEXCLAMATION) != IDYES) return;
 
-    const std::optional<std::string> list = ReadList(path);
+    WholeFileFault fault = WholeFileFault::None;
+    const std::optional<std::string> list = ReadWholeFile(AT_FDCWD, path, {.maxBytes = kMaxOfficialListBytes}, &fault);
     const std::string& shownPath = path;
-    if (!list) {
+    if (!list && fault != WholeFileFault::TooLarge) {
         MessageBox(Cp932("「" + shownPath + "」を読めません。\r\n休日データは変更していません。"), Cp932("エラー"),
                    MB_OK | MB_ICONEXCLAMATION);
         return;
     }
-    const HolidayUpdateResult result = UpdateOfficialHolidays(*list);
+    // A file larger than any official list is no such list, and is told as one.
+    HolidayUpdateResult result;
+    result.errorKind = HolidayUpdateError::BadList;
+    if (list) result = UpdateOfficialHolidays(*list);
     g_YearCalendar.Build();
     Repaint();
     if (!result.ok) {

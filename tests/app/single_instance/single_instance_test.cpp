@@ -1,6 +1,7 @@
 #include "app/single_instance.h"
 
 #include "app/resources/resources.h"
+#include "model/folder_lock.h"
 #include "model/present_time.h"
 #include "model/record.h"
 #include "platform/testing.h"
@@ -34,6 +35,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -342,6 +344,23 @@ TEST_F(SingleInstanceTest, NoContentOfTheLockFileBlocksAStart) {
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
         EXPECT_EQ(file.readAll().toStdString(), content) << "the lock file was changed";
     }
+}
+
+TEST_F(SingleInstanceTest, TheFolderLockIsGivenUpAtTheEndOfItsScopeAndMovesWithItsObject) {
+    const std::string folder = Path(m_dir.path());
+    {
+        FolderLock first(folder);
+        ASSERT_TRUE(first.Held());
+        EXPECT_EQ(first.Path(), LockPath());
+        EXPECT_EQ(FolderLock(folder + "/").GetState(), FolderLock::State::Busy);
+        FolderLock moved(std::move(first));
+        EXPECT_TRUE(moved.Held());
+        EXPECT_EQ(FolderLock(folder).GetState(), FolderLock::State::Busy) << "the move gave the lock up";
+    }
+    EXPECT_TRUE(FolderLock(folder).Held()) << "the lock outlived its object";
+    const FolderLock nowhere(folder + "/no-such-folder");
+    EXPECT_EQ(nowhere.GetState(), FolderLock::State::CannotOpen);
+    EXPECT_FALSE(nowhere.FileExists());
 }
 
 TEST_F(SingleInstanceTest, LockAndSocketLeftByACopyThatDiedAreTakenOver) {

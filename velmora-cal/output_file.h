@@ -1,0 +1,29 @@
+#pragma once
+
+#include <sys/stat.h>
+
+#include <functional>
+#include <string>
+
+namespace cal {
+
+enum class WriteResult {
+    Written,
+    Refused,  // the name leads through another user's link, or to a file the caller keeps off
+    Failed,   // the file could not be written
+};
+
+// Returns a reason not to write the file `base` of the folder whose status is `folder` (`file` is
+// what stands there now, or null), or "" to write it.
+using OutputVeto =
+    std::function<std::string(const struct stat& folder, const std::string& base, const struct stat* file)>;
+
+// Replaces the file at `path` with `bytes` atomically: a temporary file beside the file, written,
+// flushed to disk and renamed over it. A symbolic link of this user (or of root) is written
+// through, so that it stays a link to the file it names; a link of anyone else is refused, as is
+// what `veto` keeps off. An existing file keeps its permission bits. On failure or refusal the
+// reason is in `error` and the old file is as it was.
+WriteResult WriteFileAtomically(const std::string& path, const std::string& bytes, const OutputVeto& veto,
+                                std::string& error);
+
+}  // namespace cal
