@@ -3,7 +3,9 @@
 // the map of its first top-level window on the X display, and its peak resident memory then. The
 // calendar starts in a data folder holding ten years of memos and the holiday files.
 //
-//   velmora_start_bench --program PATH --bare PATH [--rounds N] [--settle-ms M]
+//   velmora_start_bench --program PATH --bare PATH [--rounds N] [--settle-ms M] [--first-start]
+//
+// With --first-start the calendar starts in an empty folder each time, as a new user's does.
 //
 // Run it on a display without a window manager, e.g. under xvfb-run.
 #include "model/data_files.h"
@@ -124,15 +126,22 @@ int main(int argc, char** argv) {
     std::string bare;
     int rounds = 30;
     int settleMs = 300;
-    for (int i = 1; i + 1 < argc; i += 2) {
+    bool firstStart = false;
+    for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
+        if (option == "--first-start") {
+            firstStart = true;
+            continue;
+        }
+        if (i + 1 == argc) break;
         if (option == "--program") program = argv[i + 1];
         if (option == "--bare") bare = argv[i + 1];
         if (option == "--rounds") rounds = std::atoi(argv[i + 1]);
         if (option == "--settle-ms") settleMs = std::atoi(argv[i + 1]);
+        ++i;
     }
     if (program.empty() || bare.empty() || rounds < 1) {
-        std::fprintf(stderr, "usage: %s --program PATH --bare PATH [--rounds N] [--settle-ms M]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s --program PATH --bare PATH [--rounds N] [--settle-ms M] [--first-start]\n", argv[0]);
         return 2;
     }
     program = std::filesystem::absolute(program).string();
@@ -144,8 +153,15 @@ int main(int argc, char** argv) {
     }
     const std::filesystem::path root =
         std::filesystem::temp_directory_path() / ("velmora-start-bench-" + std::to_string(::getpid()));
-    FillDataFolder(root / "data");
+    if (firstStart)
+        std::filesystem::create_directories(root / "data");
+    else
+        FillDataFolder(root / "data");
     std::filesystem::create_directories(root / "bare");
+    // A session's own runtime folder, as a desktop gives each program.
+    std::filesystem::create_directories(root / "runtime");
+    std::filesystem::permissions(root / "runtime", std::filesystem::perms::owner_all);
+    ::setenv("XDG_RUNTIME_DIR", (root / "runtime").c_str(), 1);
 
     std::vector<double> times[2];
     std::vector<double> peaks[2];
@@ -153,6 +169,10 @@ int main(int argc, char** argv) {
     const std::filesystem::path folders[2] = {root / "bare", root / "data"};
     for (int round = 0; round < rounds; ++round) {
         for (int which = 0; which < 2; ++which) {
+            if (firstStart && which == 1) {
+                std::filesystem::remove_all(root / "data");
+                std::filesystem::create_directories(root / "data");
+            }
             const Start start = Measure(display, programs[which], folders[which], settleMs);
             if (start.milliseconds < 0) {
                 std::fprintf(stderr, "%s showed no window\n", programs[which].c_str());
@@ -168,7 +188,7 @@ int main(int argc, char** argv) {
 
     const double time[2] = {Median(times[0]), Median(times[1])};
     const double peak[2] = {Median(peaks[0]), Median(peaks[1])};
-    std::printf("rounds: %d (interleaved)\n", rounds);
+    std::printf("rounds: %d (interleaved)%s\n", rounds, firstStart ? ", the calendar's each a first start" : "");
     std::printf("bare dialog: median %.1f ms to its window, median peak RSS %.1f MiB\n", time[0], peak[0]);
     std::printf("calendar:    median %.1f ms to its window, median peak RSS %.1f MiB\n", time[1], peak[1]);
     std::printf("ratio: time %.2f, peak memory %.2f\n", time[1] / time[0], peak[1] / peak[0]);
