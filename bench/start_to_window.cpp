@@ -25,6 +25,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -68,10 +69,10 @@ long WindowPid(Display* display, Window window) {
     unsigned long after = 0;
     unsigned char* data = nullptr;
     long pid = -1;
-    if (XGetWindowProperty(display, window, pidAtom, 0, 1, False, XA_CARDINAL, &type, &format, &count, &after,
-                           &data) == Success &&
+    if (XGetWindowProperty(display, window, pidAtom, 0, 1, False, XA_CARDINAL, &type, &format, &count, &after, &data) ==
+            Success &&
         data != nullptr && count == 1 && format == 32)
-        pid = *reinterpret_cast<long*>(data);
+        std::memcpy(&pid, data, sizeof pid);  // a 32-bit property comes as one long
     if (data != nullptr) XFree(data);
     return pid;
 }
@@ -141,7 +142,8 @@ int main(int argc, char** argv) {
         ++i;
     }
     if (program.empty() || bare.empty() || rounds < 1) {
-        std::fprintf(stderr, "usage: %s --program PATH --bare PATH [--rounds N] [--settle-ms M] [--first-start]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s --program PATH --bare PATH [--rounds N] [--settle-ms M] [--first-start]\n",
+                     argv[0]);
         return 2;
     }
     program = std::filesystem::absolute(program).string();
