@@ -44,9 +44,9 @@ VIEW_MENU, SETTINGS_MENU = 2, 3
 NEW_YEARS_DAY = "1^1^元旦^0~".encode("cp932")  # 31 5e 31 5e 8c b3 92 55 5e 30 7e
 # The tables of the 1990s that a start without an installed official list writes (分化 so written).
 BUILT_IN_TABLES = {
-    "Static_holi.txt": ("1^1^元旦^0~2^11^建国記念日^0~4^29^緑の日^0~5^3^憲法記念日^0~5^4^国民の休日^0~5^5^子供の日^0~"
-                        "7^20^海の日^0~9^15^敬老の日^0~11^3^分化の日^0~11^23^勤労感謝の日^0~12^23^天皇誕生日^0~"
-                        ).encode("cp932"),
+    "Static_holi.txt": ("1^1^元旦^0~2^11^建国記念日^0~4^29^緑の日^0~5^3^憲法記念日^0~"
+                        "5^4^国民の休日^0~5^5^子供の日^0~7^20^海の日^0~9^15^敬老の日^0~"
+                        "11^3^分化の日^0~11^23^勤労感謝の日^0~12^23^天皇誕生日^0~").encode("cp932"),
     "Dynamic_holi.txt": "1^15^成人の日^2~3^20^春分の日^10~9^23^秋分の日^11~10^10^体育の日^2~".encode("cp932"),
 }
 EMPTY_MEMOS = b"\0"
