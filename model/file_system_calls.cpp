@@ -53,3 +53,9 @@ const FileSystemCalls& CurrentFileSystemCalls() { return g_calls; }
 void SetFileSystemCallsForTesting(const FileSystemCalls& calls) { g_calls = calls; }
 
 void ResetFileSystemCalls() { g_calls = kRealCalls; }
+
+UnflushedWrites::UnflushedWrites() : m_found(g_calls) {
+    g_calls.syncFile = [](int) { return 0; };
+}
+
+UnflushedWrites::~UnflushedWrites() { g_calls = m_found; }

@@ -42,3 +42,16 @@ const FileSystemCalls& CurrentFileSystemCalls();
 void SetFileSystemCallsForTesting(const FileSystemCalls& calls);
 // Makes the data files use the real calls again.
 void ResetFileSystemCalls();
+
+// While it lives, the data files' writes skip each file's flush (fsync), so that many new files
+// written at once can be flushed together afterwards; puts back the calls it found.
+class UnflushedWrites {
+public:
+    UnflushedWrites();
+    ~UnflushedWrites();
+    UnflushedWrites(const UnflushedWrites&) = delete;
+    UnflushedWrites& operator=(const UnflushedWrites&) = delete;
+
+private:
+    FileSystemCalls m_found;
+};

@@ -205,6 +205,13 @@ bool IsOurs(std::string_view record) {
     return field == kOfficialRecordMark && rest.empty() && (record.ends_with('~') || record.ends_with(field));
 }
 
+bool HoldsOnlyOurs(std::string_view store) {
+    while (!store.empty()) {
+        if (!IsOurs(CutRecord(store))) return false;
+    }
+    return true;
+}
+
 // Returns the store with the built-in and earlier update records replaced by `ours`, every other
 // record kept where it was; the store itself when it holds exactly `ours` already.
 std::string ReplaceRecords(const std::string& store, const std::vector<std::string>& ours,
@@ -339,6 +346,15 @@ struct PlannedFile {
     std::vector<std::string> ours;  // the update's records in it
 };
 
+// Flushes what was written to the data folder's file system to the disk: once for all files, as a
+// flush each costs a wait for the disk.
+bool FlushFolder(const FileSystemCalls& fs) {
+    const int folder = fs.openFile(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
+    const bool ok = folder >= 0 && ::syncfs(folder) == 0 && fs.syncFile(folder) == 0;
+    if (folder >= 0) fs.closeFile(folder);
+    return ok;
+}
+
 HolidayUpdateResult Failure(HolidayUpdateError kind, std::string error, std::string file = {}) {
     HolidayUpdateResult result;
     result.errorKind = kind;
@@ -349,7 +365,7 @@ HolidayUpdateResult Failure(HolidayUpdateError kind, std::string error, std::str
 
 }  // namespace
 
-HolidayUpdateResult UpdateOfficialHolidays(std::string_view csvCp932) {
+HolidayUpdateResult UpdateOfficialHolidays(std::string_view csvCp932, HolidayUpdateMode mode) {
     const OfficialListParse parse = ParseOfficialList(csvCp932);
     if (!parse.ok) {
         HolidayUpdateResult result = Failure(HolidayUpdateError::BadList, parse.error);
@@ -388,14 +404,19 @@ HolidayUpdateResult UpdateOfficialHolidays(std::string_view csvCp932) {
         const std::string now = ReadTextFile(file.name);
         if (IsUnreadableFile(file.name))
             return Failure(HolidayUpdateError::UnreadableFile, file.name + " cannot be read", file.name);
+        // A first start completes only its own writes: a record the user has is left to the user's update.
+        if (mode == HolidayUpdateMode::FirstStart && !HoldsOnlyOurs(now))
+            return Failure(HolidayUpdateError::NotNewFolder, file.name + " holds holidays the update did not write",
+                           file.name);
         file.store = ReplaceRecords(now, file.ours, builtIns);
         if (file.store != now) changed.push_back(std::move(file));
     }
 
     HolidayUpdateResult result;
+    const bool userAsked = mode == HolidayUpdateMode::UserAsked;
     if (changed.empty()) {
         // An earlier run that was stopped after its last write has nothing left to finish.
-        CurrentFileSystemCalls().unlinkAt(AT_FDCWD, kUnfinishedMark, 0);
+        if (userAsked) CurrentFileSystemCalls().unlinkAt(AT_FDCWD, kUnfinishedMark, 0);
     } else {
         // Every file is checked before the first is written, so that a file the update may not
         // replace stops it with nothing changed rather than half-way.
@@ -411,15 +432,23 @@ HolidayUpdateResult UpdateOfficialHolidays(std::string_view csvCp932) {
         }
         std::vector<std::string> names;
         for (const PlannedFile& file : changed) names.push_back(file.name);
-        result.backupFolder = BackUp(names, UnfinishedBackup(CurrentFileSystemCalls()));
-        if (result.backupFolder.empty()) {
+        // A first start replaces no file of the user's, so a backup would hold nothing to go back to.
+        if (userAsked) result.backupFolder = BackUp(names, UnfinishedBackup(CurrentFileSystemCalls()));
+        if (userAsked && result.backupFolder.empty()) {
             LoadHolidayData();
             return Failure(HolidayUpdateError::BackupFailed,
                            "the old holiday files could not be copied to a backup folder; nothing was changed");
         }
     }
+    const FileSystemCalls& fs = CurrentFileSystemCalls();
     for (const PlannedFile& file : changed) {
-        if (!WriteTextFile(file.name, file.store)) {
+        // A first start flushes its files together before it writes the fixed-date file, whose
+        // absence makes the next start go on: one wait for the disk instead of two a file.
+        const bool last = &file == &changed.back();
+        const bool flushed = userAsked || !last || FlushFolder(fs);
+        std::optional<UnflushedWrites> unflushed;
+        if (!userAsked && !last) unflushed.emplace();
+        if (!flushed || !WriteTextFile(file.name, file.store)) {
             result.errorKind = HolidayUpdateError::WriteFailed;
             result.failedFile = file.name;
             result.error = file.name + " could not be written; " + std::to_string(result.filesWritten) +
@@ -432,7 +461,8 @@ HolidayUpdateResult UpdateOfficialHolidays(std::string_view csvCp932) {
         if (file.name != kStaticHolidayFile && file.name != kDynamicHolidayFile)
             result.recordsWritten += static_cast<int>(file.ours.size());
     }
-    if (result.errorKind == HolidayUpdateError::None) CurrentFileSystemCalls().unlinkAt(AT_FDCWD, kUnfinishedMark, 0);
+    if (userAsked && result.errorKind == HolidayUpdateError::None)
+        CurrentFileSystemCalls().unlinkAt(AT_FDCWD, kUnfinishedMark, 0);
     LoadHolidayData();
     result.ok = result.errorKind == HolidayUpdateError::None;
     return result;
@@ -455,4 +485,20 @@ std::string InstalledHolidayListPath(const char* argv0OrExe) {
     std::free(listPath);
     struct stat status {};
     return ::stat(list.c_str(), &status) == 0 && S_ISREG(status.st_mode) ? list : std::string();
+}
+
+FirstStartHolidays PutInFirstStartHolidays(const std::string& listPath) {
+    const std::optional<std::string> list =
+        listPath.empty() ? std::nullopt : ReadRawFile(CurrentFileSystemCalls(), listPath);
+    if (list) {
+        const HolidayUpdateResult result = UpdateOfficialHolidays(*list, HolidayUpdateMode::FirstStart);
+        if (result.ok) return FirstStartHolidays::Official;
+        // The built-in tables over year files of the update would show two eras at once; the
+        // fixed-date file is written last, so the next start finds it empty and goes on.
+        if (result.errorKind == HolidayUpdateError::WriteFailed) return FirstStartHolidays::Incomplete;
+    }
+    SetDefaultStaticHolidays();
+    SetDefaultDynamicHolidays();
+    SaveHolidayData();
+    return FirstStartHolidays::BuiltIn;
 }

@@ -24,6 +24,12 @@ enum class HolidayUpdateError {
     CannotReplace,   // a holiday file may not or cannot be replaced; nothing was changed
     BackupFailed,    // the backup folder or a copy in it could not be written; nothing was changed
     WriteFailed,     // a holiday file could not be written; the files before it are new, the rest old
+    NotNewFolder,    // at a first start, a holiday file holds records the update did not write
+};
+
+enum class HolidayUpdateMode {
+    UserAsked,   // backs up the files it replaces first
+    FirstStart,  // only where every holiday file is missing or holds the update's records alone
 };
 
 struct HolidayUpdateResult {
@@ -45,8 +51,22 @@ struct HolidayUpdateResult {
 // g_strStaticHoliday, g_strDynamicHoliday and g_strYearHoliday (the shown year
 // g_YearCalendar.year) from the files. On a fault found before writing (a file it may not
 // replace among them), changes nothing; on a failed write, leaves each file old or new and says
-// which.
-HolidayUpdateResult UpdateOfficialHolidays(std::string_view csvCp932);
+// which. At a first start it writes only where no holiday file holds a record it did not write
+// (it makes no backup: nothing of the user's is replaced) and changes nothing otherwise.
+HolidayUpdateResult UpdateOfficialHolidays(std::string_view csvCp932,
+                                           HolidayUpdateMode mode = HolidayUpdateMode::UserAsked);
+
+// What a start that found no fixed-date holidays put in.
+enum class FirstStartHolidays {
+    Official,    // the official list and the law, as the update writes them
+    BuiltIn,     // the built-in tables (no list, an unusable list, or holiday files of the user's)
+    Incomplete,  // a file could not be written; the next start goes on where this one stopped
+};
+
+// At a start that finds the fixed-date store empty: writes the official list at `listPath` as the
+// update does when every holiday file is missing or holds only the update's records (a new
+// folder, or a first start cut short), else the built-in tables, and saves them at once.
+FirstStartHolidays PutInFirstStartHolidays(const std::string& listPath);
 
 // Returns the path of the official list installed with the program (the build tree's copy when run
 // from the build tree), found beside the executable `argv0OrExe` (or this process's executable

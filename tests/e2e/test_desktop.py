@@ -42,6 +42,13 @@ MENU_TITLES = ["ファイル(&F)", "編集(&E)", "表示(&V)", "設定(&H)"]
 VIEW_MENU, SETTINGS_MENU = 2, 3
 
 NEW_YEARS_DAY = "1^1^元旦^0~".encode("cp932")  # 31 5e 31 5e 8c b3 92 55 5e 30 7e
+# The tables of the 1990s that a start without an installed official list writes (分化 so written).
+BUILT_IN_TABLES = {
+    "Static_holi.txt": ("1^1^元旦^0~2^11^建国記念日^0~4^29^緑の日^0~5^3^憲法記念日^0~"
+                        "5^4^国民の休日^0~5^5^子供の日^0~7^20^海の日^0~9^15^敬老の日^0~"
+                        "11^3^分化の日^0~11^23^勤労感謝の日^0~12^23^天皇誕生日^0~").encode("cp932"),
+    "Dynamic_holi.txt": "1^15^成人の日^2~3^20^春分の日^10~9^23^秋分の日^11~10^10^体育の日^2~".encode("cp932"),
+}
 EMPTY_MEMOS = b"\0"
 DIALOG_FONT = dict(family="IPAPGothic", pixels=12)                 # the dialogs' face, antialiased
 SHEET_FONT = dict(family="IPAMincho", pixels=16, antialias=False)  # the month sheets' face
@@ -156,10 +163,10 @@ def tray_exit_keeps_typed_memo(d):
 @case()
 def tray_exit_puts_back_a_holiday_being_changed(d):
     # Fault: the record being changed is out of its store; the tray's "終了" must put it back.
-    main = d.start()
+    main = d.start(files=BUILT_IN_TABLES)
     fixed = d.file("Static_holi.txt")
-    check(fixed.startswith(NEW_YEARS_DAY), f"the first start wrote Static_holi.txt as {fixed[:40]!r}")
-    check(len(records(fixed)) == 11, f"the first start wrote {len(records(fixed))} fixed holidays")
+    check(fixed.startswith(NEW_YEARS_DAY), f"the start changed Static_holi.txt to {fixed[:40]!r}")
+    check(len(records(fixed)) == 11, f"Static_holi.txt holds {len(records(fixed))} fixed holidays")
     _, first_row = open_holiday_list(d, main)
     d.click(*first_row, repeat=2)
     setting = d.wait_window(HOLIDAY_SETTING)
@@ -298,7 +305,7 @@ def menu_bar_uses_the_menu_font(d):
 def enter_presses_the_focused_button(d):
     # Fault: Enter on a focused push button did the dialog's default instead: the holiday list
     # closed and deleted nothing; the day dialog ignored it.
-    main = d.start()
+    main = d.start(files=BUILT_IN_TABLES)
 
     # Holiday list: the first row, Tab to 削除, Enter: 元旦 deleted, the list still shown.
     list_wid, first_row = open_holiday_list(d, main)
@@ -441,7 +448,7 @@ def paste_from_a_program_that_serves_once(d):
 @case()
 def radio_text_fits(d):
     # Fault: the face standing in for the template's font is wider: "HappyMonday" lost its "y".
-    main = d.start()
+    main = d.start(files=BUILT_IN_TABLES)
     open_holiday_list(d, main)
     d.key("Tab", "space")  # list → 追加
     setting = d.wait_window(HOLIDAY_SETTING)
@@ -513,7 +520,7 @@ def sharp_digits(scale):
     # that device pixel ratio, or as it draws the face at 16 x scale pixels (the two differ in a
     # few pixels of a glyph); positions are the window's own pixels times the scale.
     def run(d):
-        main = d.start(tray=False)
+        main = d.start(tray=False, files=BUILT_IN_TABLES)  # 23 December red, as in those years
         shot = d.shot("month-sheet")
         ox, oy = main.origin(shot)
         for text, colour, (x, y) in ((" 8", "000000", (90, 100)), ("23", "ff0000", (120, 140))):
@@ -870,12 +877,37 @@ def red_in_cell(main, shot, cell):
                for y in range(top + 2, bottom - 2) for x in range(left + 2, right - 2))
 
 
+def may_2026_shows_todays_holidays(d, main, after):
+    """From December 2026 to May: 3, 4, 5 and 6 May red (みどりの日, the substitute), 7 May black."""
+    main.activate()
+    for _ in range(7):
+        d.key("shift+Left")
+    shot = wait_until(lambda: (lambda s: s if red_in_cell(main, s, (1, 2)) else None)(d.shot("may-2026")),
+                      f"4 May 2026 to be red {after}", 5)
+    for day, cell in ((3, (0, 2)), (4, (1, 2)), (5, (2, 2)), (6, (3, 2))):
+        check(red_in_cell(main, shot, cell), f"{day} May 2026 is not red {after}")
+    check(not red_in_cell(main, shot, (4, 2)), f"7 May 2026 is red {after}")
+    check(b"official" in d.file("126_holi.txt"), "the 2026 holiday file holds no record of the update")
+
+
+@case()
+def first_start_shows_todays_holidays(d):
+    # Fault: the first start wrote the built-in tables of the 1990s: 23 December 2026 red (the
+    # Emperor's Birthday of that era), 4 and 6 May black. With the official list installed, the
+    # first window shows today's holidays, and no backup folder of the empty folder is made.
+    main = d.start()
+    check(not red_in_cell(main, d.shot("december-2026"), (3, 4)), "23 December 2026 is red at the first start")
+    may_2026_shows_todays_holidays(d, main, "at the first start")
+    check(not [n for n in os.listdir(d.data) if n.startswith("holidays-backup-")], "the first start made a backup")
+    expect_exit(d.choose_tray_exit())
+
+
 @case()
 def official_holidays_update_marks_may_2026(d):
     # The built-in table of its time left 4 and 6 May 2026 black (みどりの日 and the substitute
     # for 3 May) and 23 December red. After 設定 → 祝日を最新にする..., May 2026 shows 3, 4, 5 and
     # 6 May red and 7 May black.
-    main = d.start()
+    main = d.start(files=BUILT_IN_TABLES)
     main.activate()
     choose_from_menu(d, main, SETTINGS_MENU, 1)
     question = d.wait_window("祝日を最新にする")
@@ -883,15 +915,7 @@ def official_holidays_update_marks_may_2026(d):
     d.key("Return")  # はい
     wait_until(lambda: d.window("祝日を最新にする") not in (None, question), "the update's report", 10)
     d.key("Return")
-    main.activate()
-    for _ in range(7):
-        d.key("shift+Left")
-    shot = wait_until(lambda: (lambda s: s if red_in_cell(main, s, (1, 2)) else None)(d.shot("may-2026")),
-                      "4 May 2026 to be red", 5)
-    for day, cell in ((3, (0, 2)), (4, (1, 2)), (5, (2, 2)), (6, (3, 2))):
-        check(red_in_cell(main, shot, cell), f"{day} May 2026 is not red after the update")
-    check(not red_in_cell(main, shot, (4, 2)), "7 May 2026 is red after the update")
-    check(b"official" in d.file("126_holi.txt"), "the 2026 holiday file holds no record of the update")
+    may_2026_shows_todays_holidays(d, main, "after the update")
     expect_exit(d.choose_tray_exit())
 
 

@@ -5,6 +5,7 @@
 #include "model/model_state.h"
 #include "model/official_holidays.h"
 #include "model/record.h"
+#include "model/stores.h"
 #include "model/year_calendar.h"
 #include "tests/model/model_test_support.h"
 
@@ -439,6 +440,60 @@ TEST_F(HolidayUpdateTest, AnUnreadableFileStopsTheUpdateBeforeAnyWrite) {
     EXPECT_EQ(result.errorKind, HolidayUpdateError::UnreadableFile);
     EXPECT_EQ(result.failedFile, "130_holi.txt");
     EXPECT_EQ(Snapshot(), before);
+}
+
+TEST_F(HolidayUpdateTest, AFirstStartWritesTheUpdateAndACutShortOneIsCompletedByTheNext) {
+    ASSERT_EQ(UpdateOfficialHolidays(OfficialListBytes()).filesWritten, 147);
+    std::map<std::string, std::string> update = Snapshot();
+    std::erase_if(update, [](const auto& file) { return file.first.starts_with("./holidays-backup-"); });
+    for (const auto& entry : std::filesystem::directory_iterator(".")) std::filesystem::remove_all(entry);
+    ResetModelState();
+
+    // An empty folder gets exactly what the update writes there, and no backup of nothing.
+    ASSERT_EQ(PutInFirstStartHolidays(VELMORA_OFFICIAL_LIST), FirstStartHolidays::Official);
+    const std::map<std::string, std::string> fresh = Snapshot();
+    EXPECT_EQ(fresh, update);
+    // A start cut short after any file (the rename that puts each in place fails, as a kill
+    // before it leaves things) finds the fixed-date file empty and completes the files.
+    for (const int at : {1, 2, 73, 145, 146, 147}) {
+        for (const auto& entry : std::filesystem::directory_iterator(".")) std::filesystem::remove_all(entry);
+        ResetModelState();
+        FaultInjection::failAt = at;
+        FaultInjection::count = 0;
+        FaultInjection::failRename = true;
+        FileSystemCalls calls = RealFileSystemCalls();
+        calls.renameAt = &FaultInjection::RenameAt;
+        SetFileSystemCallsForTesting(calls);
+        EXPECT_EQ(PutInFirstStartHolidays(VELMORA_OFFICIAL_LIST), FirstStartHolidays::Incomplete) << at;
+        ResetFileSystemCalls();
+        RemoveLeftoverTempFiles();
+        EXPECT_EQ(Snapshot().size(), static_cast<std::size_t>(at - 1)) << at;
+        ResetModelState();
+        LoadHolidayData();
+        ASSERT_EQ(g_strStaticHoliday, "") << at;
+        EXPECT_EQ(PutInFirstStartHolidays(VELMORA_OFFICIAL_LIST), FirstStartHolidays::Official) << at;
+        EXPECT_EQ(Snapshot(), fresh) << at;
+    }
+
+    // Without the list, the built-in tables; a holiday file of the user's is never changed.
+    for (const auto& entry : std::filesystem::directory_iterator(".")) std::filesystem::remove_all(entry);
+    ResetModelState();
+    EXPECT_EQ(PutInFirstStartHolidays(""), FirstStartHolidays::BuiltIn);
+    const std::map<std::string, std::string> builtIn = Snapshot();
+    std::filesystem::remove(kStaticHolidayFile);
+    std::filesystem::remove(kDynamicHolidayFile);
+    WriteFirstStartFiles();
+    EXPECT_EQ(Snapshot(), builtIn);
+    std::filesystem::remove(kStaticHolidayFile);
+    std::filesystem::remove(kDynamicHolidayFile);
+    ResetModelState();
+    const std::string userYear = "5^1^" + Sjis("メーデー") + "^100~";
+    ASSERT_EQ(WriteTextFile(YearHolidayFileName(126), userYear), 1);
+    const std::string userYearBytes = FileBytes(YearHolidayFileName(126));
+    EXPECT_EQ(PutInFirstStartHolidays(VELMORA_OFFICIAL_LIST), FirstStartHolidays::BuiltIn);
+    std::map<std::string, std::string> withUsers = builtIn;
+    withUsers["./" + YearHolidayFileName(126)] = userYearBytes;
+    EXPECT_EQ(Snapshot(), withUsers);
 }
 
 TEST(InstalledHolidayListTest, FoundInShareBesideTheProgramFolderOnly) {

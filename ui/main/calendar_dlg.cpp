@@ -1,6 +1,7 @@
 #include "ui/main/calendar_dlg.h"
 
 #include "model/data_files.h"
+#include "model/holiday_update.h"
 #include "model/record.h"
 #include "model/stores.h"
 #include "model/year_calendar.h"
@@ -63,11 +64,7 @@ BOOL CCalendarDlg::OnInitDialog() {
 
     LoadMemoData();
     LoadHolidayData();
-    if (g_strStaticHoliday.empty()) {
-        SetDefaultStaticHolidays();
-        SetDefaultDynamicHolidays();
-        SaveHolidayData();
-    }
+    if (g_strStaticHoliday.empty()) PutInFirstStartHolidays(InstalledHolidayListPath(nullptr));
     g_YearCalendar.Build();
     UpdateClock();
 

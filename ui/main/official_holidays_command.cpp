@@ -34,6 +34,7 @@ std::string FailureText(const HolidayUpdateResult& result, const std::string& pa
     case HolidayUpdateError::WriteFailed:
         return "「" + result.failedFile + "」に書き込めませんでした。\r\n以前のファイルはバックアップ「" +
                result.backupFolder + "」にあります。";
+    case HolidayUpdateError::NotNewFolder:  // only a first start's update refuses so
     case HolidayUpdateError::None:
         break;
     }
