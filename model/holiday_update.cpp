@@ -489,7 +489,7 @@ std::string InstalledHolidayListPath(const char* argv0OrExe) {
 
 FirstStartHolidays PutInFirstStartHolidays(const std::string& listPath) {
     const std::optional<std::string> list =
-        listPath.empty() ? std::nullopt : ReadRawFile(CurrentFileSystemCalls(), listPath);
+        listPath.empty() ? std::nullopt : ReadWholeFile(AT_FDCWD, listPath, {.maxBytes = kMaxOfficialListBytes});
     if (list) {
         const HolidayUpdateResult result = UpdateOfficialHolidays(*list, HolidayUpdateMode::FirstStart);
         if (result.ok) return FirstStartHolidays::Official;
