@@ -53,6 +53,8 @@ public:
 
     // Returns the Qt widget of this window, or nullptr before it exists.
     QWidget* GetSafeWidget() const { return m_widget.data(); }
+    // Returns the Qt widget of the client area (a dialog's; else the window's), or nullptr.
+    QWidget* GetClientWidget() const { return m_client != nullptr ? m_client.data() : m_widget.data(); }
     // Returns TRUE while the window exists.
     BOOL IsWindow() const { return m_widget != nullptr; }
 
