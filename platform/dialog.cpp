@@ -198,6 +198,12 @@ protected:
         QWidget* first = QWidget::keyboardGrabber() != nullptr ? QWidget::keyboardGrabber() : window->focusWidget();
         if (widget != (first != nullptr ? first : window)) return false;
         auto* key = dynamic_cast<QKeyEvent*>(event);
+        // The keyboard's context-menu keys (Menu, Shift+F10) open the system menu too: window
+        // managers commonly keep Alt+Space for their own window menu.
+        if (event->type() == QEvent::KeyPress &&
+            (key->key() == Qt::Key_Menu || (key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier))) {
+            return window->TrackSystemMenu(window->mapToGlobal(QPoint(0, 0)));
+        }
         const UINT vk = VirtualKeyFromQt(key->key());
         if (vk == 0) return false;
         const bool press = event->type() == QEvent::KeyPress;

@@ -11,7 +11,8 @@ its own (dbus-run-session) with the accessibility bus (at-spi-bus-launcher), a m
   - Right moves the focus (a focus event and the state) to the 9th, Shift+Right to 6 January
     2027, Ctrl+C shows twelve tables 2027年1月..2027年12月, the framed month focused;
   - the toolbar buttons carry their tips, the clock reads the time;
-  - the holiday dialog, reached by keys alone, names its fields by their labels.
+  - the holiday dialog, reached by keys alone, names its fields by their labels;
+  - Shift+F10 opens the window's system menu, and with it the About box.
 
 Debian packages: python3-pyatspi at-spi2-core dbus xvfb openbox trayer xdotool faketime.
 """
@@ -164,6 +165,15 @@ def run(d, reader, pyatspi):
     labels = sorted(r.getTarget(0).name for c in combos for r in c.getRelationSet()
                     if r.getRelationType() == pyatspi.RELATION_LABELLED_BY)
     check(labels == ["日", "月"], f"the holiday dialog's combo boxes are labelled {labels}")
+    d.key("Escape")
+    d.wait_active(holidays, "the holiday list again")
+    d.key("Escape")
+    d.wait_active(main.wid, "the main window again")
+    # The About box, by the keyboard's context-menu key where the window manager keeps Alt+Space.
+    d.key("shift+F10")
+    d.wait_popup("the system menu to open on Shift+F10")
+    d.key("Down", "Return")
+    d.wait_active(d.wait_window("ﾊﾞｰｼﾞｮﾝ情報 Velmora"), "the About box")
 
 
 def main():
