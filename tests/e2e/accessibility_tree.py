@@ -11,7 +11,8 @@ its own (dbus-run-session) with the accessibility bus (at-spi-bus-launcher), a m
   - Right moves the focus (a focus event and the state) to the 9th, Shift+Right to 6 January
     2027, Ctrl+C shows twelve tables 2027年1月..2027年12月, the framed month focused;
   - the toolbar buttons carry their tips, the clock reads the time;
-  - the holiday dialog, reached by keys alone, names its fields by their labels;
+  - the holiday dialog, reached by keys alone, names its fields by their labels, and a holiday
+    registered there on the 9th renames the 9th's cell (a name-change event);
   - Shift+F10 opens the window's system menu, and with it the About box.
 
 Debian packages: python3-pyatspi at-spi2-core dbus xvfb openbox trayer xdotool faketime.
@@ -50,7 +51,10 @@ class Reader:
     def __init__(self, pyatspi):
         self.pyatspi = pyatspi
         self.focused = []
+        self.renamed = []
         pyatspi.Registry.registerEventListener(self._event, "object:state-changed:focused")
+        pyatspi.Registry.registerEventListener(lambda e: self.renamed.append(e.source.name),
+                                               "object:property-change:accessible-name")
 
     def _event(self, event):
         if event.detail1 == 1:
@@ -154,6 +158,8 @@ def run(d, reader, pyatspi):
 
     # 設定 → 休日... → 追加..., by keys alone.
     wait_until(lambda: len(reader.tables()) == 1, "the month view again")
+    d.key("shift+Left")
+    wait_until(lambda: reader.tables()[0].name == "2026年12月", "Shift+Left to show December 2026 again")
     d.key("alt+h", "Return")
     holidays = d.wait_window("休日")
     d.wait_active(holidays, "the holiday list")
@@ -165,10 +171,17 @@ def run(d, reader, pyatspi):
     labels = sorted(r.getTarget(0).name for c in combos for r in c.getRelationSet()
                     if r.getRelationType() == pyatspi.RELATION_LABELLED_BY)
     check(labels == ["日", "月"], f"the holiday dialog's combo boxes are labelled {labels}")
-    d.key("Escape")
+    # A holiday on the 9th, registered by keys, renames its cell once the list closes.
+    reader.pump()
+    reader.renamed.clear()
+    d.key("1", "2", "Tab", "9", "Tab")
+    d.type("Test")
+    d.key("Tab", "Tab", "space")
     d.wait_active(holidays, "the holiday list again")
     d.key("Escape")
     d.wait_active(main.wid, "the main window again")
+    renamed = "2026年12月9日 水曜日 祝日 Test メモあり 歯医者"
+    wait_until(lambda: reader.pump(0.1) or renamed in reader.renamed, "the 9th's cell to be renamed")
     # The About box, by the keyboard's context-menu key where the window manager keeps Alt+Space.
     d.key("shift+F10")
     d.wait_popup("the system menu to open on Shift+F10")
