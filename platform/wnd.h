@@ -101,6 +101,9 @@ public:
 
     // Returns the control `id` as a Qt widget, or nullptr.
     QWidget* GetDlgItemWidget(int id) const;
+    // Names control `id` for screen readers by a text the window paints beside it, where no
+    // static text labels it.
+    void SetDlgItemAccessibleName(int id, std::string_view textCp932);
     // Brings the window to the front and gives it the keyboard (a hidden window stays hidden).
     void SetForegroundWindow();
     // Returns the innermost modal dialog that runs on top of this window, or this window when

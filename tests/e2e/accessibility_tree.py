@@ -13,7 +13,8 @@ its own (dbus-run-session) with the accessibility bus (at-spi-bus-launcher), a m
   - the toolbar buttons carry their tips, the clock reads the time;
   - the holiday dialog, reached by keys alone, names its fields by their labels, and a holiday
     registered there on the 9th renames the 9th's cell (a name-change event);
-  - Shift+F10 opens the window's system menu, and with it the About box.
+  - Shift+F10 opens the window's system menu, and with it the About box;
+  - the day dialog's memo box is named by the date in its band.
 
 Debian packages: python3-pyatspi at-spi2-core dbus xvfb openbox trayer xdotool faketime.
 """
@@ -186,7 +187,15 @@ def run(d, reader, pyatspi):
     d.key("shift+F10")
     d.wait_popup("the system menu to open on Shift+F10")
     d.key("Down", "Return")
-    d.wait_active(d.wait_window("ﾊﾞｰｼﾞｮﾝ情報 Velmora"), "the About box")
+    about = d.wait_window("ﾊﾞｰｼﾞｮﾝ情報 Velmora")
+    d.wait_active(about, "the About box")
+    d.key("Return")
+    d.wait_active(main.wid, "the main window after the About box")
+    # The day dialog's memo box is named by the date its band shows.
+    d.key("Return")
+    d.wait_active(d.wait_window("スケジュール"), "the day dialog")
+    memo = reader.find(pyatspi.ROLE_TEXT, "2026年  12月  9日")
+    check(len(memo) == 1, f"the memo box is named {[n.name for n in reader.find(pyatspi.ROLE_TEXT)]}")
 
 
 def main():
