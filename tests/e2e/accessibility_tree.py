@@ -47,7 +47,7 @@ def walk(node, depth=0):
 
 
 class Reader:
-    """The program as pyatspi sees it, with the focus events that arrived."""
+    """The program as pyatspi sees it, with the names of what got the focus and what was renamed."""
 
     def __init__(self, pyatspi):
         self.pyatspi = pyatspi
@@ -80,36 +80,30 @@ class Reader:
 
     def find(self, role, name=None):
         app = self.app()
-        found = [n for n in walk(app) if n.getRole() == role and (name is None or n.name == name)] if app else []
-        return found
+        return [n for n in walk(app) if n.getRole() == role and (name is None or n.name == name)] if app else []
 
     def tables(self):
-        return [t for t in self.find(self.pyatspi.ROLE_TABLE)
-                if t.getState().contains(self.pyatspi.STATE_SHOWING) or True]
+        return self.find(self.pyatspi.ROLE_TABLE)
 
     def focused_cell(self, table):
-        for node in walk(table, 10):
+        """The table itself or the cell in it that has the focus, or None."""
+        for node in walk(table, 11):
             if node.getState().contains(self.pyatspi.STATE_FOCUSED):
                 return node
         return None
 
 
 def inside(program):
+    # The session bus starts at-spi-bus-launcher, and with it the accessibility bus, on pyatspi's
+    # first request.
     import pyatspi
 
     with Desktop("accessibility", program, None, None) as d:
-        launcher = subprocess.Popen(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"],
-                                    stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                                    stderr=subprocess.DEVNULL)
-        try:
-            d.env = dict(d.env)
-            d.env.pop("NO_AT_BRIDGE", None)
-            d.env["DBUS_SESSION_BUS_ADDRESS"] = os.environ["DBUS_SESSION_BUS_ADDRESS"]
-            d.env["QT_LINUX_ACCESSIBILITY_ALWAYS_ON"] = "1"
-            run(d, Reader(pyatspi), pyatspi)
-        finally:
-            launcher.terminate()
-            launcher.wait()
+        d.env = dict(d.env)
+        d.env.pop("NO_AT_BRIDGE", None)
+        d.env["DBUS_SESSION_BUS_ADDRESS"] = os.environ["DBUS_SESSION_BUS_ADDRESS"]
+        d.env["QT_LINUX_ACCESSIBILITY_ALWAYS_ON"] = "1"
+        run(d, Reader(pyatspi), pyatspi)
 
 
 def run(d, reader, pyatspi):
