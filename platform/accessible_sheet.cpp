@@ -84,7 +84,9 @@ protected:
     int m_table;
 };
 
-class HeaderAccessible : public PaintedPart {
+// A column header; it answers as a cell of no row too, for readers that ask any child of a
+// table for its place.
+class HeaderAccessible : public PaintedPart, public QAccessibleTableCellInterface {
 public:
     HeaderAccessible(Area* area, int table, int column) : PaintedPart(area, table), m_column(column) {}
     bool isValid() const override { return Table() != nullptr && m_column < Columns(*Table()); }
@@ -106,6 +108,18 @@ public:
     }
     QAccessible::Role role() const override { return QAccessible::ColumnHeader; }
     QAccessible::State state() const override { return {}; }
+    void* interface_cast(QAccessible::InterfaceType type) override {
+        return type == QAccessible::TableCellInterface ? static_cast<QAccessibleTableCellInterface*>(this) : nullptr;
+    }
+
+    bool isSelected() const override { return false; }
+    QList<QAccessibleInterface*> columnHeaderCells() const override { return {}; }
+    QList<QAccessibleInterface*> rowHeaderCells() const override { return {}; }
+    int columnIndex() const override { return m_column; }
+    int rowIndex() const override { return -1; }
+    int columnExtent() const override { return 1; }
+    int rowExtent() const override { return 1; }
+    QAccessibleInterface* table() const override { return TableInterface(*m_area, m_table); }
     int Column() const { return m_column; }
 
 private:
@@ -286,7 +300,11 @@ Area& AreaOf(QWidget* widget) {
     return *areas.emplace(widget, std::move(area)).first->second;
 }
 
-Area* AreaAccessible::Own() const { return &AreaOf(widget()); }
+Area* AreaAccessible::Own() const {
+    // A reader may still ask while the widget goes: it then has no tables.
+    static Area gone;
+    return widget() != nullptr ? &AreaOf(widget()) : &gone;
+}
 
 // The table's interface, made on first use; the sheet decides how many tables there are.
 QAccessibleInterface* TableInterface(Area& area, int table) {

@@ -110,13 +110,15 @@ def run(d, reader, pyatspi):
     d.start_tray()
     d.start_program(files={"MemoData.txt": MEMO, "Static_holi.txt": HOLIDAYS})
     main = d.main_window()
-    wait_until(lambda: len(reader.tables()) == 1, "the month sheet as one table", timeout=10)
+    wait_until(lambda: len(reader.tables()) == 1, "the month sheet as one table", timeout=20)
     table = reader.tables()[0]
     check(table.name == "2026年12月", f"the month table is named {table.name!r}")
     shape = table.queryTable()
     check((shape.nRows, shape.nColumns) == (5, 7), f"December 2026 has {shape.nRows} x {shape.nColumns} cells")
     headers = [shape.getColumnHeader(c).name for c in range(7)]
     check(headers == WEEKDAYS, f"the column headers read {headers}")
+    places = [(shape.getRowAtIndex(i), shape.getColumnAtIndex(i)) for i in (0, 7, 16)]
+    check(places == [(-1, 0), (0, 0), (1, 2)], f"the header and two cells stand at {places}")
     names = {shape.getAccessibleAt(r, c).name for r in range(5) for c in range(7)}
     for wanted in ("2026年12月1日 火曜日", "2026年12月9日 水曜日 メモあり 歯医者",
                    "2026年12月23日 水曜日 祝日 天皇誕生日", "2026年12月31日 木曜日", ""):
