@@ -1,3 +1,4 @@
+#include "platform/accessible_sheet.h"
 #include "platform/dc.h"
 #include "platform/dialog.h"
 #include "platform/resources.h"
@@ -46,6 +47,8 @@ int AfxWinMain(int argc, char** argv) {
         }
     }
     QApplication::setApplicationName(QStringLiteral("Velmora"));
+    // Qt asks a factory only when it was installed after the application object was made.
+    platform::InstallAccessibleSheets();
     // Windows hide instead of closing; only the program's own exit ends it.
     QApplication::setQuitOnLastWindowClosed(false);
     // A SIGTERM during start-up waits for the main window, which saves and ends.

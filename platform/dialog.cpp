@@ -1,5 +1,6 @@
 #include "platform/dialog.h"
 
+#include "platform/accessible_sheet.h"
 #include "platform/multi_line_box.h"
 #include "platform/resources.h"
 #include "platform/state.h"
@@ -112,6 +113,7 @@ class ClientWidget : public QWidget {
 public:
     ClientWidget(CWnd* owner, QWidget* parent) : QWidget(parent), m_owner(owner) {
         setObjectName(QStringLiteral("client"));
+        platform::detail::MarkPaintedArea(this);
         setMouseTracking(true);
         setAttribute(Qt::WA_OpaquePaintEvent);
     }
@@ -196,6 +198,12 @@ protected:
         QWidget* first = QWidget::keyboardGrabber() != nullptr ? QWidget::keyboardGrabber() : window->focusWidget();
         if (widget != (first != nullptr ? first : window)) return false;
         auto* key = dynamic_cast<QKeyEvent*>(event);
+        // The keyboard's context-menu keys (Menu, Shift+F10) open the system menu too: window
+        // managers commonly keep Alt+Space for their own window menu.
+        if (event->type() == QEvent::KeyPress &&
+            (key->key() == Qt::Key_Menu || (key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier))) {
+            return window->TrackSystemMenu(window->mapToGlobal(QPoint(0, 0)));
+        }
         const UINT vk = VirtualKeyFromQt(key->key());
         if (vk == 0) return false;
         const bool press = event->type() == QEvent::KeyPress;
@@ -332,6 +340,30 @@ QWidget* MakeControl(const ControlTemplate& c, QWidget* client, CDialog* owner) 
     return widget;
 }
 
+bool IsField(ControlKind kind) {
+    return kind == ControlKind::Edit || kind == ControlKind::ComboBox || kind == ControlKind::ListBox;
+}
+
+// A static text names the field it stands beside, so that screen readers read it with the field:
+// the field just before it when that has no name yet ("月" after the month box), else the field
+// just after it ("休日名" before the name box).
+void NameFieldsByTheirLabels(const platform::DialogTemplate& t, const std::vector<QWidget*>& controls) {
+    std::vector<bool> named(controls.size(), false);
+    for (std::size_t i = 0; i < controls.size(); ++i) {
+        auto* label = qobject_cast<QLabel*>(controls[i]);
+        if (t.controls[i].kind != ControlKind::Static || label == nullptr || label->text().isEmpty()) continue;
+        std::size_t field = controls.size();
+        if (i > 0 && IsField(t.controls[i - 1].kind) && !named[i - 1]) {
+            field = i - 1;
+        } else if (i + 1 < controls.size() && IsField(t.controls[i + 1].kind)) {
+            field = i + 1;
+        }
+        if (field == controls.size()) continue;
+        label->setBuddy(controls[field]);
+        named[field] = true;
+    }
+}
+
 }  // namespace
 
 CDialog::CDialog(int templateId, CWnd*) : m_templateId(templateId) { platform::detail::InstallKeyFilter(); }
@@ -373,6 +405,7 @@ BOOL CDialog::MakeWindow() {
         controls.push_back(MakeControl(c, client, this));
         if (c.kind == ControlKind::DefPushButton) window->SetDefaultButtonId(c.id);
     }
+    NameFieldsByTheirLabels(*t, controls);
     const QSize base = FittingBaseUnits(*t, controls, DialogBaseUnits(font));
     for (std::size_t i = 0; i < controls.size(); ++i) {
         const ControlTemplate& c = t->controls[i];

@@ -31,6 +31,10 @@ BOOL CToolBar::LoadToolBar(int id) {
         }
         QAction* action = bar->addAction(platform::FindToolBarButtonIcon(command), QString());
         action->setData(command);
+        // The tip is also the button's text, which screen readers take for its name; the bar
+        // shows icons only.
+        TOOLTIPTEXT named{command, {}};
+        if (owner->OnToolTipNotify(&named)) action->setText(platform::ToQString(named.text));
         QObject::connect(action, &QAction::triggered, [owner, command] { owner->OnCommand(command); });
         // The pointer resting on a button asks the window for the tip, which Qt then shows.
         QObject::connect(action, &QAction::hovered, [owner, command, action] {

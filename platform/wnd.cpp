@@ -191,6 +191,10 @@ QWidget* CWnd::GetDlgItemWidget(int id) const {
     return m_client->findChild<QWidget*>(QStringLiteral("ctrl_%1").arg(id));
 }
 
+void CWnd::SetDlgItemAccessibleName(int id, std::string_view textCp932) {
+    if (QWidget* control = GetDlgItemWidget(id)) control->setAccessibleName(platform::ToQString(textCp932));
+}
+
 void CWnd::SetForegroundWindow() {
     if (m_widget == nullptr || !m_widget->isVisible()) return;
     m_widget->raise();

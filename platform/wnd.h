@@ -53,6 +53,8 @@ public:
 
     // Returns the Qt widget of this window, or nullptr before it exists.
     QWidget* GetSafeWidget() const { return m_widget.data(); }
+    // Returns the Qt widget of the client area (a dialog's; else the window's), or nullptr.
+    QWidget* GetClientWidget() const { return m_client != nullptr ? m_client.data() : m_widget.data(); }
     // Returns TRUE while the window exists.
     BOOL IsWindow() const { return m_widget != nullptr; }
 
@@ -99,6 +101,9 @@ public:
 
     // Returns the control `id` as a Qt widget, or nullptr.
     QWidget* GetDlgItemWidget(int id) const;
+    // Names control `id` for screen readers by a text the window paints beside it, where no
+    // static text labels it.
+    void SetDlgItemAccessibleName(int id, std::string_view textCp932);
     // Brings the window to the front and gives it the keyboard (a hidden window stays hidden).
     void SetForegroundWindow();
     // Returns the innermost modal dialog that runs on top of this window, or this window when

@@ -11,6 +11,7 @@ packages=(
     xvfb xauth xdotool imagemagick trayer
     openbox wmctrl x11-utils xclip faketime python3 dbus
     fcitx5 fcitx5-mozc fcitx5-frontend-qt6 weston qt6-wayland
+    at-spi2-core python3-pyatspi gir1.2-atspi-2.0
     dpkg-dev lintian desktop-file-utils appstream librsvg2-bin
 )
 

@@ -20,7 +20,7 @@ rm -rf "$out" && mkdir -p "$out" && chmod 0777 "$out"  # the input-method case r
 cases=("$@")
 if [ $# -eq 0 ]; then
     IFS=';' read -r -a cases <<<"$(python3 tests/e2e/run_case.py --list)"
-    cases+=(ime_commit wayland_start sigterm_saves_files)
+    cases+=(ime_commit wayland_start accessibility_tree sigterm_saves_files)
 fi
 
 # A report ends the program at once (its case then fails); libfaketime is preloaded before the
@@ -31,7 +31,7 @@ for case in "${cases[@]}"; do
     export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:verify_asan_link_order=0:log_path=$out/$case"
     export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:log_path=$out/$case"
     case $case in
-        ime_commit | wayland_start) command=(python3 "tests/e2e/$case.py" "$program") ;;
+        ime_commit | wayland_start | accessibility_tree) command=(python3 "tests/e2e/$case.py" "$program") ;;
         sigterm_saves_files) command=(tests/e2e/sigterm_saves_files.sh "$program") ;;
         *) command=(python3 tests/e2e/run_case.py "$case" "$program" --reference "$reference" --artifacts "$out/failed") ;;
     esac

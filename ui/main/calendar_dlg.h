@@ -81,6 +81,8 @@ public:
     void DrawCursorFrame(COLORREF colour);
     // Returns the cursor frame of the current view and cursor.
     CRect CursorFrame() const;
+    // Tells screen readers the shown sheets, their days and where the cursor stands.
+    void TellScreenReaders();
 
     // Puts the cursor on the selected day of the shown month.
     void SyncCursorToSelectedDay();

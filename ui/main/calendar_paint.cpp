@@ -80,4 +80,6 @@ CRect CCalendarDlg::CursorFrame() const {
 void CCalendarDlg::DrawCursorFrame(COLORREF colour) {
     std::unique_ptr<CDC> dc = GetDC();
     dc->FrameRect(CursorFrame(), colour);
+    // Every move of the cursor and every repaint ends by drawing the cursor.
+    if (colour == m_clrCursor) TellScreenReaders();
 }

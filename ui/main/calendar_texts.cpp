@@ -43,4 +43,19 @@ std::string WeekdayName(int weekday) {
     return weekday >= 0 && weekday <= 6 ? Cp932(kNames[weekday]) : std::string();
 }
 
+std::string DayCellName(long long calendarYear, int month, const CDayCell& cell, const std::string* memo) {
+    std::string name = SheetName(calendarYear, month) + std::to_string(cell.day) + Cp932("日 ") +
+                       WeekdayName(cell.weekday) + Cp932("曜日");
+    if (cell.flag == 1) name += Cp932(" 祝日") + (cell.text.empty() ? std::string() : " " + cell.text);
+    if (memo != nullptr) {
+        const std::string firstLine = memo->substr(0, memo->find_first_of("\r\n"));
+        name += Cp932(" メモあり") + (firstLine.empty() ? std::string() : " " + firstLine);
+    }
+    return name;
+}
+
+std::string SheetName(long long calendarYear, int month) {
+    return std::to_string(calendarYear) + Cp932("年") + std::to_string(month) + Cp932("月");
+}
+
 }  // namespace calendar_texts

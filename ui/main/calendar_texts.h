@@ -19,5 +19,10 @@ std::string ClockText(const std::tm& now);
 std::string SheetCaption(long long calendarYear, int month);
 // Returns the weekday name "日".."土" of weekday 0..6.
 std::string WeekdayName(int weekday);
+// Returns what a screen reader says of a day: "2026年12月9日 水曜日", then "祝日" and the name
+// of a holiday, then "メモあり" and the first line of `memo` when the day has one.
+std::string DayCellName(long long calendarYear, int month, const CDayCell& cell, const std::string* memo);
+// Returns a month sheet's name for screen readers, "2026年1月".
+std::string SheetName(long long calendarYear, int month);
 
 }  // namespace calendar_texts

@@ -144,8 +144,10 @@ void CMonthScheduleDlg::OnPaint() {
 }
 
 void CMonthScheduleDlg::DrawCaptionBand() {
-    PaintScheduleBand(*this, m_wndToolBar, {10, 30},
-                      calendar_texts::SheetCaption(g_YearCalendar.CalendarYear(), g_YearCalendar.month + 1));
+    const std::string caption = calendar_texts::SheetCaption(g_YearCalendar.CalendarYear(), g_YearCalendar.month + 1);
+    PaintScheduleBand(*this, m_wndToolBar, {10, 30}, caption);
+    // The band is the day list's label.
+    SetDlgItemAccessibleName(IDC_DAY_LIST, caption);
 }
 
 void CMonthScheduleDlg::OnActivate(UINT state, CWnd*, BOOL) {

@@ -128,6 +128,9 @@ void CScheduleDlg::OnPaint() {
 }
 
 void CScheduleDlg::DrawDateBand() {
-    PaintScheduleBand(*this, m_wndToolBar, {15, 30},
-                      schedule_texts::DateBand(g_YearCalendar.CalendarYear(), g_YearCalendar.month + 1, g_nSelDay));
+    const std::string date =
+        schedule_texts::DateBand(g_YearCalendar.CalendarYear(), g_YearCalendar.month + 1, g_nSelDay);
+    PaintScheduleBand(*this, m_wndToolBar, {15, 30}, date);
+    // The band is the memo box's label.
+    SetDlgItemAccessibleName(IDC_MEMO, date);
 }
