@@ -14,6 +14,10 @@ cd "$(dirname "$0")/.."
 
 mode=${1:-short}
 runs=${2:-10000000}
+case "$mode" in
+    short | long) ;;
+    *) echo "usage: $0 [short | long [RUNS]]" >&2; exit 2 ;;
+esac
 targets=(fuzz_records fuzz_text_file fuzz_build fuzz_memo_store)
 
 scripts/deps.sh
@@ -28,7 +32,9 @@ if [ "$mode" = long ]; then
         "$(git rev-parse --short HEAD 2>/dev/null || echo unknown)" \
         "$(git diff --quiet HEAD -- model fuzz 2>/dev/null || echo ' (with changes)')" "$runs" >>"$record"
 fi
-for target in "${targets[@]}"; do
+# Runs one target; its log is build/fuzz/<target>.log.
+run_target() {
+    local target=$1 limits work log fixed
     case "$mode" in
         short)
             # A gate that cannot turn red by chance: a fixed seed and run count, no reloading of the
@@ -43,7 +49,6 @@ for target in "${targets[@]}"; do
             limits=(-runs="$runs" -max_len=512)
             work=build/fuzz/work/$target
             ;;
-        *) echo "usage: $0 [short | long [RUNS]]" >&2; exit 2 ;;
     esac
     mkdir -p "$work"
     echo "== $target"
@@ -54,10 +59,29 @@ for target in "${targets[@]}"; do
             -print_final_stats=1 "$PWD/$work" "$PWD/fuzz/corpus/${target#fuzz_}" >"$log" 2>&1; then
         tail -n 40 "$log"
         echo "$target failed; the input is in $findings/" >&2
-        exit 1
+        return 1
     fi
     grep -E '^stat::number_of_executed_units|^Done' "$log"
     if [ "$mode" = long ]; then
         { echo "$target:"; grep -E '^stat::|^Done' "$log" | sed 's/^/    /'; } >>"$record"
     fi
-done
+}
+
+if [ "$mode" = long ]; then
+    for target in "${targets[@]}"; do run_target "$target"; done
+else
+    # The gate's runs are independent and single-threaded: one per processor at a time, their
+    # output printed in order once all are done.
+    pids=()
+    for target in "${targets[@]}"; do
+        run_target "$target" >"build/fuzz/$target.gate" 2>&1 &
+        pids+=($!)
+        while [ "$(jobs -rp | wc -l)" -ge "$(nproc)" ]; do wait -n || true; done
+    done
+    failed=0
+    for i in "${!targets[@]}"; do
+        wait "${pids[$i]}" || failed=1
+        cat "build/fuzz/${targets[$i]}.gate"
+    done
+    exit $failed
+fi
