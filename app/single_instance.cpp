@@ -1,16 +1,18 @@
 #include "app/single_instance.h"
 
+#include "app/local_socket.h"
+
 #include <QByteArray>
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLocalSocket>
+#include <QObject>
+#include <QSocketNotifier>
 #include <QThread>
 #include <QTimer>
 
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -27,15 +29,21 @@ namespace {
 constexpr char kShowRequest[] = "show\n";
 constexpr char kShowAnswer[] = "ok\n";
 
-// Whether the process at the other end of a connected local socket runs as this user. The kernel
-// records it at connect (or listen) time, so no peer can claim another user's id.
-bool PeerIsThisUser(qintptr descriptor) {
-    if (descriptor < 0) return false;
-    ucred credentials{};
-    socklen_t size = sizeof credentials;
-    if (::getsockopt(static_cast<int>(descriptor), SOL_SOCKET, SO_PEERCRED, &credentials, &size) != 0) return false;
-    return credentials.uid == ::geteuid();
-}
+// One connected peer: its socket, closed when the object goes, and what it has sent so far.
+class Peer : public QObject {
+public:
+    Peer(int descriptor, QObject* parent) : QObject(parent), m_descriptor(descriptor) {}
+    ~Peer() override { ::close(m_descriptor); }
+    Peer(const Peer&) = delete;
+    Peer& operator=(const Peer&) = delete;
+
+    int Descriptor() const { return m_descriptor; }
+    std::string& Received() { return m_received; }
+
+private:
+    int m_descriptor;
+    std::string m_received;
+};
 
 // What makes `path` unfit to hold our sockets, or an empty string when it is a folder of ours
 // that no one else may enter.
@@ -63,9 +71,7 @@ bool SocketFits(const std::string& folder, const QString& name) {
 CSingleInstance::CSingleInstance(const QString& directory, std::function<void()> onShow, int askTimeoutMs)
     : m_directory(directory), m_onShow(std::move(onShow)), m_askTimeoutMs(askTimeoutMs) {}
 
-CSingleInstance::~CSingleInstance() {
-    if (m_server) m_server->close();
-}
+CSingleInstance::~CSingleInstance() { StopListening(); }
 
 QString CSingleInstance::LockFileName() { return QString::fromLatin1(kFolderLockFile); }
 
@@ -163,78 +169,84 @@ bool CSingleInstance::HoldsLock() const { return m_lock && m_lock->Held(); }
 
 QString CSingleInstance::LockProblem() const { return m_lockProblem; }
 
-bool CSingleInstance::IsListening() const { return m_server && m_server->isListening(); }
+bool CSingleInstance::IsListening() const { return m_listener >= 0; }
 
 void CSingleInstance::Listen() {
     if (m_socketPath.isEmpty()) return;  // SocketFolder has said why
-    m_server = std::make_unique<QLocalServer>();
-    m_server->setSocketOptions(QLocalServer::UserAccessOption);
     // The lock (or the silence on the socket) says no copy of ours listens: a socket file left by
-    // a copy that died, or put there by anyone else, would only stand in the way.
-    QLocalServer::removeServer(m_socketPath);
-    if (!m_server->listen(m_socketPath)) {
+    // a copy that died, or put there by anyone else, would only stand in the way; Listen removes it.
+    std::string problem;
+    m_listener = local_socket::Listen(QFile::encodeName(m_socketPath).toStdString(), problem);
+    if (m_listener < 0) {
         std::fprintf(stderr, "velmora: cannot listen on %s (%s); this copy cannot be found\n",
-                     QFile::encodeName(m_socketPath).constData(), m_server->errorString().toLocal8Bit().constData());
-        m_server.reset();
+                     QFile::encodeName(m_socketPath).constData(), problem.c_str());
         return;
     }
-    QObject::connect(m_server.get(), &QLocalServer::newConnection, m_server.get(), [this] { OnConnection(); });
+    m_notifier = std::make_unique<QSocketNotifier>(m_listener, QSocketNotifier::Read);
+    QObject::connect(m_notifier.get(), &QSocketNotifier::activated, m_notifier.get(), [this] { OnConnection(); });
+}
+
+void CSingleInstance::StopListening() {
+    if (m_listener < 0) return;
+    m_notifier.reset();  // and with it every peer still connected
+    ::close(m_listener);
+    m_listener = -1;
+    ::unlink(QFile::encodeName(m_socketPath).constData());
 }
 
 void CSingleInstance::OnConnection() {
-    while (QLocalSocket* socket = m_server->nextPendingConnection()) {
-        QObject::connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        const auto drop = [socket] {
-            socket->abort();
-            socket->deleteLater();
-        };
-        if (!PeerIsThisUser(socket->socketDescriptor())) {
-            drop();
+    for (int descriptor = local_socket::Accept(m_listener); descriptor >= 0;
+         descriptor = local_socket::Accept(m_listener)) {
+        auto* peer = new Peer(descriptor, m_notifier.get());
+        if (!local_socket::PeerIsThisUser(descriptor)) {
+            delete peer;
             continue;
         }
+        auto* readable = new QSocketNotifier(descriptor, QSocketNotifier::Read, peer);
+        const auto drop = [peer, readable] {
+            readable->setEnabled(false);
+            peer->deleteLater();
+        };
         // The request is one short line: more than that, or nothing in time, and the peer goes.
-        // The capped buffer keeps a peer that floods the socket from growing our memory.
-        socket->setReadBufferSize(kMaxRequestBytes);
-        QTimer::singleShot(kPeerTimeoutMs, socket, drop);
-        auto received = std::make_shared<QByteArray>();
-        QObject::connect(socket, &QLocalSocket::readyRead, socket, [this, socket, received, drop] {
-            received->append(socket->read(kMaxRequestBytes - received->size()));
-            const qsizetype end = received->indexOf('\n');
-            if (end < 0) {
-                if (received->size() >= kMaxRequestBytes) drop();
-                return;
-            }
-            if (received->left(end + 1) != kShowRequest) {
-                drop();
+        // Reading at most that much keeps a peer that floods the socket from growing our memory.
+        QTimer::singleShot(kPeerTimeoutMs, peer, drop);
+        QObject::connect(readable, &QSocketNotifier::activated, peer, [this, peer, drop] {
+            std::string& received = peer->Received();
+            const ssize_t count =
+                local_socket::ReadSome(peer->Descriptor(), received, kMaxRequestBytes - received.size());
+            if (count == -1) return;  // woken with nothing to read
+            const std::size_t end = received.find('\n');
+            if (end == std::string::npos) {
+                if (count <= 0 || received.size() >= static_cast<std::size_t>(kMaxRequestBytes)) drop();
                 return;
             }
             // Answered once: whatever else the peer sends is not read.
-            QObject::disconnect(socket, &QLocalSocket::readyRead, socket, nullptr);
+            drop();
+            if (received.compare(0, end + 1, kShowRequest) != 0) return;
             if (m_onShow) m_onShow();
-            socket->write(kShowAnswer);
-            socket->flush();
-            socket->disconnectFromServer();
+            local_socket::SendAll(peer->Descriptor(), kShowAnswer, kPeerTimeoutMs);
         });
     }
 }
 
 bool CSingleInstance::AskToShow(const QString& socketPath, int timeoutMs) {
+    const std::string path = QFile::encodeName(socketPath).toStdString();
     const QDeadlineTimer deadline(timeoutMs);
     const auto remaining = [&deadline] { return static_cast<int>(std::max<qint64>(0, deadline.remainingTime())); };
     do {
-        QLocalSocket socket;
-        socket.connectToServer(socketPath);
-        if (socket.waitForConnected(std::min(500, remaining()))) {
+        const int descriptor = local_socket::Connect(path, std::min(500, remaining()));
+        if (descriptor >= 0) {
             // Whoever else listens at this path may answer anything: no answer of theirs counts.
-            if (!PeerIsThisUser(socket.socketDescriptor())) return false;
-            socket.setReadBufferSize(kMaxRequestBytes);
-            socket.write(kShowRequest);
-            socket.waitForBytesWritten(remaining());
-            QByteArray answer;
-            while (!answer.contains('\n') && answer.size() < kMaxRequestBytes) {
-                if (socket.bytesAvailable() == 0 && !socket.waitForReadyRead(remaining())) break;
-                answer.append(socket.read(kMaxRequestBytes - answer.size()));
+            std::string answer;
+            if (local_socket::PeerIsThisUser(descriptor) &&
+                local_socket::SendAll(descriptor, kShowRequest, remaining())) {
+                while (answer.find('\n') == std::string::npos && answer.size() < kMaxRequestBytes) {
+                    const ssize_t count = local_socket::ReadSome(descriptor, answer, kMaxRequestBytes - answer.size());
+                    if (count == 0 || count == -2) break;
+                    if (count == -1 && !local_socket::WaitReadable(descriptor, remaining())) break;
+                }
             }
+            ::close(descriptor);
             return answer == kShowAnswer;
         }
         QThread::msleep(100);

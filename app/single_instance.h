@@ -2,12 +2,13 @@
 
 #include "model/folder_lock.h"
 
-#include <QLocalServer>
 #include <QString>
 
 #include <functional>
 #include <memory>
 #include <optional>
+
+class QSocketNotifier;
 
 // One running copy per data directory. The first copy holds a kernel lock on a file in the
 // directory and listens on a local socket in a folder only its user can enter; a later copy finds
@@ -65,6 +66,7 @@ private:
     LockResult TakeLock();
     void Listen();
     void OnConnection();
+    void StopListening();
 
     QString m_directory;
     QString m_socketPath;
@@ -72,5 +74,7 @@ private:
     int m_askTimeoutMs;
     std::optional<FolderLock> m_lock;
     QString m_lockProblem;
-    std::unique_ptr<QLocalServer> m_server;
+    int m_listener = -1;
+    // Watches the listening socket; the connected peers are its children.
+    std::unique_ptr<QSocketNotifier> m_notifier;
 };

@@ -365,20 +365,31 @@ HolidayUpdateResult Failure(HolidayUpdateError kind, std::string error, std::str
 
 }  // namespace
 
-HolidayUpdateResult UpdateOfficialHolidays(std::string_view csvCp932, HolidayUpdateMode mode) {
+namespace {
+
+// What an update would write: the files whose stores change, in the order they are to be
+// written, or the fault that stops it before any write.
+struct UpdatePlan {
+    std::optional<HolidayUpdateResult> fault;
+    std::vector<PlannedFile> changed;
+};
+
+UpdatePlan PlanUpdate(std::string_view csvCp932, HolidayUpdateMode mode) {
     const OfficialListParse parse = ParseOfficialList(csvCp932);
     if (!parse.ok) {
         HolidayUpdateResult result = Failure(HolidayUpdateError::BadList, parse.error);
         result.errorLine = parse.line;
-        return result;
+        return {result, {}};
     }
     const UpdateRecords records = ChooseRecords(TargetYears(parse.list));
-    if (!records.fault.empty()) return Failure(HolidayUpdateError::BadList, records.fault);
+    if (!records.fault.empty()) return {Failure(HolidayUpdateError::BadList, records.fault), {}};
     // A store that an earlier save could not write stands in for its file; writing the file under
     // it would be undone by the next save, or would drop the user's edit.
     if (const std::vector<std::string> unsaved = UnsavedHolidayFiles(); !unsaved.empty())
-        return Failure(HolidayUpdateError::UnsavedChanges,
-                       "holiday changes not yet saved to " + unsaved.front() + " must be saved first", unsaved.front());
+        return {
+            Failure(HolidayUpdateError::UnsavedChanges,
+                    "holiday changes not yet saved to " + unsaved.front() + " must be saved first", unsaved.front()),
+            {}};
 
     const std::vector<std::string> builtIns = BuiltInRecords();
     std::vector<PlannedFile> files;
@@ -403,14 +414,25 @@ HolidayUpdateResult UpdateOfficialHolidays(std::string_view csvCp932, HolidayUpd
     for (PlannedFile& file : files) {
         const std::string now = ReadTextFile(file.name);
         if (IsUnreadableFile(file.name))
-            return Failure(HolidayUpdateError::UnreadableFile, file.name + " cannot be read", file.name);
+            return {Failure(HolidayUpdateError::UnreadableFile, file.name + " cannot be read", file.name), {}};
         // A first start completes only its own writes: a record the user has is left to the user's update.
         if (mode == HolidayUpdateMode::FirstStart && !HoldsOnlyOurs(now))
-            return Failure(HolidayUpdateError::NotNewFolder, file.name + " holds holidays the update did not write",
-                           file.name);
+            return {Failure(HolidayUpdateError::NotNewFolder, file.name + " holds holidays the update did not write",
+                            file.name),
+                    {}};
         file.store = ReplaceRecords(now, file.ours, builtIns);
         if (file.store != now) changed.push_back(std::move(file));
     }
+
+    return {std::nullopt, std::move(changed)};
+}
+
+}  // namespace
+
+HolidayUpdateResult UpdateOfficialHolidays(std::string_view csvCp932, HolidayUpdateMode mode) {
+    UpdatePlan plan = PlanUpdate(csvCp932, mode);
+    if (plan.fault) return *plan.fault;
+    std::vector<PlannedFile>& changed = plan.changed;
 
     HolidayUpdateResult result;
     const bool userAsked = mode == HolidayUpdateMode::UserAsked;
@@ -501,4 +523,15 @@ FirstStartHolidays PutInFirstStartHolidays(const std::string& listPath) {
     SetDefaultDynamicHolidays();
     SaveHolidayData();
     return FirstStartHolidays::BuiltIn;
+}
+
+bool StandInFirstStartHolidays(const std::string& listPath) {
+    const std::optional<std::string> list =
+        listPath.empty() ? std::nullopt : ReadWholeFile(AT_FDCWD, listPath, {.maxBytes = kMaxOfficialListBytes});
+    if (!list) return false;
+    const UpdatePlan plan = PlanUpdate(*list, HolidayUpdateMode::FirstStart);
+    if (plan.fault) return false;
+    for (const PlannedFile& file : plan.changed) StandInForHolidayFile(file.name, file.store);
+    LoadHolidayData();
+    return true;
 }

@@ -68,6 +68,11 @@ enum class FirstStartHolidays {
 // folder, or a first start cut short), else the built-in tables, and saves them at once.
 FirstStartHolidays PutInFirstStartHolidays(const std::string& listPath);
 
+// Makes what PutInFirstStartHolidays would write from the official list at `listPath` stand in
+// for the holiday files in memory (StandInForHolidayFile), writing nothing, and reloads the
+// stores; returns false, with nothing changed, where that start would write the built-in tables.
+bool StandInFirstStartHolidays(const std::string& listPath);
+
 // Returns the path of the official list installed with the program (the build tree's copy when run
 // from the build tree), found beside the executable `argv0OrExe` (or this process's executable
 // when it names none), or "" when there is none.

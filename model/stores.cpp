@@ -132,6 +132,8 @@ void StandInForTableFiles() {
     Unsaved()[kDynamicHolidayFile] = g_strDynamicHoliday;
 }
 
+void StandInForHolidayFile(const std::string& name, const std::string& store) { Unsaved()[name] = store; }
+
 void ForgetHolidayFileStates() {
     Unsaved().clear();
     OnDisk().clear();

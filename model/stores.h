@@ -27,6 +27,9 @@ int RemoveLeftoverTempFiles();
 // Makes the fixed-date and rule-based stores as they are now stand in for their files whenever the
 // holidays are read again, without writing them: a reader shows what the calendar would save.
 void StandInForTableFiles();
+// Makes `store` stand in for the holiday file `name` whenever the holidays are read again, without
+// writing it.
+void StandInForHolidayFile(const std::string& name, const std::string& store);
 // Forgets the unsaved holiday stores and what the files held; ResetModelState calls it.
 void ForgetHolidayFileStates();
 // Forgets what the memo file held and its failed saves; ResetModelState calls it.

@@ -3,6 +3,7 @@
 #include "platform/dialog.h"
 #include "platform/resources.h"
 #include "platform/state.h"
+#include "platform/style_icons.h"
 #include "platform/termination.h"
 #include "platform/text_codec.h"
 
@@ -49,6 +50,7 @@ int AfxWinMain(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Velmora"));
     // Qt asks a factory only when it was installed after the application object was made.
     platform::InstallAccessibleSheets();
+    platform::DeferStyleIcons();
     // Windows hide instead of closing; only the program's own exit ends it.
     QApplication::setQuitOnLastWindowClosed(false);
     // A SIGTERM during start-up waits for the main window, which saves and ends.

@@ -14,13 +14,14 @@ std::string Bytes(const std::filesystem::path& path) {
 }
 
 CalRun RunCal(const std::filesystem::path& folder, const std::string& environment, const std::string& arguments,
-              const std::filesystem::path& scratch, const std::string& user) {
+              const std::filesystem::path& scratch, const std::string& user, const std::filesystem::path& program) {
     const std::string out = (scratch / "out").string();
     const std::string err = (scratch / "err").string();
     const std::string as =
         user.empty() ? "" : "setpriv --reuid=" + user + " --regid=$(id -g " + user + ") --init-groups --reset-env ";
-    const std::string command = "cd '" + folder.string() + "' && " + as + "env " + environment + " '" VELMORA_CAL "' " +
-                                arguments + " >'" + out + "' 2>'" + err + "' </dev/null";
+    const std::string command = "cd '" + folder.string() + "' && " + as + "env " + environment + " '" +
+                                (program.empty() ? std::string(VELMORA_CAL) : program.string()) + "' " + arguments +
+                                " >'" + out + "' 2>'" + err + "' </dev/null";
     const int raw = std::system(command.c_str());
     CalRun run;
     run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;

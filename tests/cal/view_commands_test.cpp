@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -32,11 +33,16 @@ protected:
         fs::remove_all(m_root);
         fs::create_directories(Data());
         fs::create_directories(Scratch());
+        // A copy with no official list installed beside it, whose first start writes the built-in
+        // tables: the sheets below show those.
+        fs::create_directories(m_root / "bin");
+        fs::copy_file(VELMORA_CAL, WithoutList());
     }
     void TearDown() override { fs::remove_all(m_root); }
 
     fs::path Data() const { return m_root / "data"; }
     fs::path Scratch() const { return m_root / "tmp"; }
+    fs::path WithoutList() const { return m_root / "bin" / "velmora-cal"; }
 
     void CopyFixture(const std::string& folder) const {
         for (const auto& entry : fs::directory_iterator(Fixture("data") / folder))
@@ -46,11 +52,13 @@ protected:
     // Runs velmora-cal in the data folder, named its data folder by VELMORA_DIR, with `arguments`
     // (shell words), today 2026-12-08, messages in English unless `environment` (shell assignments)
     // says otherwise, and temporary files kept in the test's own folder.
-    CalRun Cal(const std::string& arguments, const std::string& environment = "") const {
+    // `program` is the build's own, beside the installed official list, when named "".
+    CalRun Cal(const std::string& arguments, const std::string& environment = "",
+               std::optional<fs::path> program = std::nullopt) const {
         return RunCal(Data(),
                       "-u LC_ALL -u LC_MESSAGES LANG=C VELMORA_TODAY=2026-12-08 TMPDIR='" + Scratch().string() +
                           "' VELMORA_DIR='" + Data().string() + "' " + environment,
-                      arguments, m_root);
+                      arguments, m_root, "", program.value_or(WithoutList()));
     }
 
     std::map<std::string, std::string> DataFiles() const {
@@ -96,15 +104,32 @@ TEST_F(ViewCommandsTest, SheetsMatchTheGoldenFiles) {
 }
 
 // A folder without holiday files shows the holidays the calendar saves at its first start, and is
-// left as it was: nothing written to it, no temporary folder left behind.
-TEST_F(ViewCommandsTest, AFolderWithoutHolidayFilesShowsTheBuiltInOnesAndStaysUntouched) {
+// left as it was: nothing written to it, no temporary folder left behind. With the official list
+// installed, that start writes today's holidays (23 December no holiday, 6 May and 山の日 are),
+// without it the built-in tables.
+TEST_F(ViewCommandsTest, AFolderWithoutHolidayFilesShowsWhatAFirstStartWritesAndStaysUntouched) {
     CopyFixture("memos");
     const auto before = DataFiles();
-    const CalRun run = Cal("day 2026-11-23");
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out, "2026-11-23 (月)  勤労感謝の日\n");
-    EXPECT_EQ(DataFiles(), before);
-    EXPECT_TRUE(fs::is_empty(Scratch()));
+    const struct {
+        const char* arguments;
+        bool installedList;
+        const char* expected;
+    } cases[] = {
+        {"day 2026-11-23", false, "2026-11-23 (月)  勤労感謝の日\n"},
+        {"day 2026-12-23", false, "2026-12-23 (水)  天皇誕生日\n"},
+        {"day 2026-11-23", true, "2026-11-23 (月)  勤労感謝の日\n"},
+        {"day 2026-12-23", true, "2026-12-23 (水)\n"},
+        {"day 2026-05-06", true, "2026-05-06 (水)  休日\n"},
+        {"day 2026-08-11", true, "2026-08-11 (火)  山の日\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.arguments) + (c.installedList ? " with the list" : " without the list"));
+        const CalRun run = Cal(c.arguments, "", c.installedList ? std::optional<fs::path>(fs::path()) : std::nullopt);
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.out, c.expected);
+        EXPECT_EQ(DataFiles(), before);
+        EXPECT_TRUE(fs::is_empty(Scratch()));
+    }
 }
 
 // The holidays are those the folder's own files give, through the holiday pass: fixed dates, an

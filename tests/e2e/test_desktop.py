@@ -896,6 +896,12 @@ def first_start_shows_todays_holidays(d):
     # Emperor's Birthday of that era), 4 and 6 May black. With the official list installed, the
     # first window shows today's holidays, and no backup folder of the empty folder is made.
     main = d.start()
+    # Nor does a start load what it does not show: image readers (the menu bar's unshown overflow
+    # arrow asked for them) and the network library.
+    with open(f"/proc/{d.program.pid}/maps") as maps:
+        loaded = maps.read()
+    for library in ("/imageformats/", "libQt6Network"):
+        check(library not in loaded, f"the start loaded {library}")
     check(not red_in_cell(main, d.shot("december-2026"), (3, 4)), "23 December 2026 is red at the first start")
     may_2026_shows_todays_holidays(d, main, "at the first start")
     check(not [n for n in os.listdir(d.data) if n.startswith("holidays-backup-")], "the first start made a backup")

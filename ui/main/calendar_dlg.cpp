@@ -63,9 +63,12 @@ BOOL CCalendarDlg::OnInitDialog() {
     g_nSelDay = now.tm_mday;
 
     LoadMemoData();
-    LoadHolidayData();
-    if (g_strStaticHoliday.empty()) PutInFirstStartHolidays(InstalledHolidayListPath(nullptr));
+    // The build reads the holiday files; only a first start, which writes them, builds again.
     g_YearCalendar.Build();
+    if (g_strStaticHoliday.empty()) {
+        PutInFirstStartHolidays(InstalledHolidayListPath(nullptr));
+        g_YearCalendar.Build();
+    }
     UpdateClock();
 
     if (m_wndToolBar.Create(this, WS_CHILD | WS_VISIBLE | CBRS_TOP | CBRS_TOOLTIPS, AFX_IDW_TOOLBAR)) {
