@@ -8,8 +8,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake --preset dev -B build/tidy -DCMAKE_UNITY_BUILD=OFF >/dev/null
-folders='^(model|platform|ui|app|velmora-cal|bench)/'
-[ "${1:-}" = --all ] && folders='^(model|platform|ui|app|velmora-cal|bench|tests)/'
+folders='^(model|platform|paper|ui|app|velmora-cal|bench)/'
+[ "${1:-}" = --all ] && folders='^(model|platform|paper|ui|app|velmora-cal|bench|tests)/'
 files=$(git ls-files '*.cpp' | grep -E "$folders" | grep -v '^tests/e2e/')
 echo "clang-tidy on $(echo "$files" | wc -l) files"
 # shellcheck disable=SC2086
