@@ -1,10 +1,9 @@
 #include "velmora-cal/pdf_command.h"
 
 #include "model/data_files.h"
-#include "model/memo_store.h"
-#include "model/present_time.h"
 #include "model/record.h"
 #include "model/year_calendar.h"
+#include "paper/paper_month.h"
 #include "paper/paper_painter.h"
 #include "platform/code_page.h"
 #include "velmora-cal/exit_status.h"
@@ -20,30 +19,6 @@
 
 namespace cal {
 namespace {
-
-// Returns the month (month 1..12) as the pages show it: the holiday pass's holidays and the memos of `store`.
-paper::PaperMonth LoadPaperMonth(long long calendarYear, int month, const std::string& store) {
-    const int year = static_cast<int>(calendarYear - 1900);
-    if (g_YearCalendar.year != year || g_YearCalendar.cells[0][0].day == 0) {
-        g_YearCalendar.year = year;
-        g_YearCalendar.Build();
-    }
-    const auto memos = FindMonthMemos(store, year, month - 1);
-    paper::PaperMonth shown;
-    shown.calendarYear = calendarYear;
-    shown.month = month;
-    for (const CDayCell& cell : g_YearCalendar.cells[month - 1]) {
-        if (cell.day == 0) break;
-        paper::PaperDay day;
-        day.weekday = cell.weekday;
-        day.weekRow = cell.weekRow;
-        day.holiday = cell.flag == 1;
-        day.holidayName = platform::Utf8FromCp932(cell.text);
-        if (const auto& memo = memos[static_cast<std::size_t>(cell.day - 1)]) day.memo = platform::Utf8FromCp932(*memo);
-        shown.days.push_back(std::move(day));
-    }
-    return shown;
-}
 
 // Qt's notes (a missing runtime folder and the like) are no concern of the command's user.
 void QuietMessages(QtMsgType type, const QMessageLogContext& /*context*/, const QString& message) {
@@ -96,7 +71,7 @@ int RunPdf(const Options& options) {
     {
         const HolidayStandIn holidays;
         for (int m = wholeYear ? 1 : month; m <= (wholeYear ? 12 : month); ++m)
-            months.push_back(LoadPaperMonth(year, m, g_strMemoData));
+            months.push_back(paper::LoadPaperMonth(year, m, g_strMemoData, platform::Utf8FromCp932));
     }
 
     // The pages are painted without a window system: velmora-cal runs where there is no display.
