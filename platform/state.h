@@ -24,6 +24,7 @@ struct TestHooks {
     std::deque<std::function<void(CDialog&)>> modalHooks;
     std::deque<int> messageBoxAnswers;
     std::deque<std::optional<std::string>> openFileAnswers;
+    std::deque<std::optional<std::string>> printAnswers;
     std::vector<testing::MessageBoxCall> messageBoxCalls;
     std::function<UINT(const testing::PopupCall&)> popupHook;
     std::vector<testing::PopupCall> popupCalls;

@@ -33,6 +33,7 @@ void Reset() {
 void QueueModalHook(std::function<void(CDialog&)> hook) { State().hooks.modalHooks.push_back(std::move(hook)); }
 std::size_t PendingModalHooks() { return State().hooks.modalHooks.size(); }
 void QueueOpenFileAnswer(std::optional<std::string> path) { State().hooks.openFileAnswers.push_back(std::move(path)); }
+void QueuePrintAnswer(std::optional<std::string> path) { State().hooks.printAnswers.push_back(std::move(path)); }
 
 void QueueMessageBoxAnswer(int answer) { State().hooks.messageBoxAnswers.push_back(answer); }
 const std::vector<MessageBoxCall>& MessageBoxCalls() { return State().hooks.messageBoxCalls; }

@@ -44,6 +44,9 @@ struct PopupCall {
 // The next file-open dialog answers with `path` (std::nullopt: cancelled).
 void QueueOpenFileAnswer(std::optional<std::string> path);
 
+// The next print dialog prints to the PDF file `path` (std::nullopt: cancelled).
+void QueuePrintAnswer(std::optional<std::string> path);
+
 // Popup menus answer with the command the hook returns (0: none chosen).
 void SetPopupMenuHook(std::function<UINT(const PopupCall&)> hook);
 // Returns the popup menus opened so far.

@@ -7,7 +7,7 @@ packages=(
     cmake ninja-build g++ pkg-config clang libclang-rt-14-dev clang-tidy
     libgtest-dev libgmock-dev libbenchmark-dev libical-dev
     qt6-base-dev qt6-qpa-plugins libgl-dev libx11-dev
-    fonts-ipafont-mincho fonts-ipafont-gothic fontconfig
+    fonts-ipafont-mincho fonts-ipafont-gothic fontconfig poppler-utils
     xvfb xauth xdotool imagemagick trayer
     openbox wmctrl x11-utils xclip faketime python3 dbus
     fcitx5 fcitx5-mozc fcitx5-frontend-qt6 weston qt6-wayland

@@ -51,6 +51,7 @@ inline constexpr UINT ID_EDIT_PICK_MONTH_SCHEDULE = 32783;
 inline constexpr UINT ID_VIEW_TOGGLE_VIEW = 32784;
 inline constexpr UINT ID_SETTINGS_HOLIDAYS = 32835;
 inline constexpr UINT ID_SETTINGS_OFFICIAL_HOLIDAYS = 32836;
+inline constexpr UINT ID_FILE_PRINT = 32837;
 
 // Commands of the month schedule list (menu 131, toolbar 141).
 inline constexpr UINT ID_LIST_THIS_MONTH = 32785;

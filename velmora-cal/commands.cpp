@@ -5,6 +5,9 @@
 #include "velmora-cal/ical_export.h"
 #include "velmora-cal/ical_import.h"
 #include "velmora-cal/messages.h"
+#ifdef VELMORA_CAL_PDF
+#include "velmora-cal/pdf_command.h"
+#endif
 #include "velmora-cal/view_commands.h"
 
 #include <algorithm>
@@ -78,6 +81,17 @@ constexpr std::array kCommands = {
         RunImport,
         {{{"import FILE.ics [--from Y] [--to Y] [--dry-run]", "add the events of an iCalendar file to the days' memos",
            "iCalendar ファイルの予定を、その日のメモに追加する"}}}},
+#ifdef VELMORA_CAL_PDF
+    Command{"pdf",
+            kOptionWholeYear,
+            false,
+            RunPdf,
+            {{{"pdf FILE.pdf [[MONTH] YEAR] [-y]",
+               "the month page (or with -y or a year alone the year page) as\n"
+               "an A4 PDF to print (- for the output)",
+               "今月または MONTH YEAR の月（-y か年だけなら年）のページを\n"
+               "印刷用の A4 の PDF に書き出す（- なら標準出力）"}}}},
+#endif
     Command{"holidays update",
             0,
             true,

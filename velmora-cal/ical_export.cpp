@@ -89,22 +89,6 @@ std::string StampText(std::time_t stampUtc) {
 
 // Returns true when `path` is one of the data folder's own files (through any name or link): an
 // export written there would replace the memos or holidays with calendar text.
-// Whether the file `base` of the folder is one of the calendar's data files of the current folder:
-// a data file's name in the data folder itself, or the same file as one of them under any name.
-bool IsDataFile(const struct stat& folder, const std::string& base, const struct stat* file) {
-    std::vector<std::string> names = {kMemoFile, kStaticHolidayFile, kDynamicHolidayFile};
-    const std::size_t digits = base.find_first_not_of("-0123456789");
-    if (digits > 0 && digits != std::string::npos && base.substr(digits) == "_holi.txt") names.push_back(base);
-    struct stat here {};
-    if (::stat(".", &here) == 0 && here.st_dev == folder.st_dev && here.st_ino == folder.st_ino &&
-        std::find(names.begin(), names.end(), base) != names.end())
-        return true;
-    return file != nullptr && std::any_of(names.begin(), names.end(), [file](const std::string& name) {
-               struct stat data {};
-               return ::stat(name.c_str(), &data) == 0 && data.st_dev == file->st_dev && data.st_ino == file->st_ino;
-           });
-}
-
 }  // namespace
 
 std::string EscapeIcalText(std::string_view text) {
@@ -280,14 +264,7 @@ int RunExport(const Options& given) {
         return kExitOk;
     }
     std::string error;
-    const OutputVeto dataFiles = [&file](const struct stat& folder, const std::string& base,
-                                         const struct stat* existing) {
-        return IsDataFile(folder, base, existing)
-                   ? file + Tr(" is a data file of the calendar; choose another name",
-                               " はカレンダーのデータファイルです。別の名前を指定してください")
-                   : std::string();
-    };
-    switch (WriteFileAtomically(target, calendar, dataFiles, error)) {
+    switch (WriteFileAtomically(target, calendar, DataFilesVeto(file), error)) {
     case WriteResult::Written:
         break;
     case WriteResult::Refused:

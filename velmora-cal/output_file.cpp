@@ -1,11 +1,14 @@
 #include "velmora-cal/output_file.h"
 
+#include "model/data_files.h"
 #include "model/file_system_calls.h"
 #include "model/whole_file.h"
+#include "velmora-cal/messages.h"
 
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <optional>
@@ -14,6 +17,22 @@
 
 namespace cal {
 namespace {
+
+// Whether the file `base` of the folder is one of the calendar's data files of the current folder:
+// a data file's name in the data folder itself, or the same file as one of them under any name.
+bool IsDataFile(const struct stat& folder, const std::string& base, const struct stat* file) {
+    std::vector<std::string> names = {kMemoFile, kStaticHolidayFile, kDynamicHolidayFile};
+    const std::size_t digits = base.find_first_not_of("-0123456789");
+    if (digits > 0 && digits != std::string::npos && base.substr(digits) == "_holi.txt") names.push_back(base);
+    struct stat here {};
+    if (::stat(".", &here) == 0 && here.st_dev == folder.st_dev && here.st_ino == folder.st_ino &&
+        std::find(names.begin(), names.end(), base) != names.end())
+        return true;
+    return file != nullptr && std::any_of(names.begin(), names.end(), [file](const std::string& name) {
+               struct stat data {};
+               return ::stat(name.c_str(), &data) == 0 && data.st_dev == file->st_dev && data.st_ino == file->st_ino;
+           });
+}
 
 constexpr int kMaxLinkHops = 40;  // as the kernel's own limit on symbolic link chains
 constexpr int kMaxTempNameTries = 100;
@@ -177,6 +196,15 @@ WriteResult WriteFileAtomically(const std::string& path, const std::string& byte
         fs.closeFile(readable);
     }
     return WriteResult::Written;
+}
+
+OutputVeto DataFilesVeto(const std::string& shownName) {
+    return [shownName](const struct stat& folder, const std::string& base, const struct stat* existing) {
+        return IsDataFile(folder, base, existing)
+                   ? shownName + Tr(" is a data file of the calendar; choose another name",
+                                    " はカレンダーのデータファイルです。別の名前を指定してください")
+                   : std::string();
+    };
 }
 
 }  // namespace cal

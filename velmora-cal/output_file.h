@@ -26,4 +26,8 @@ using OutputVeto =
 WriteResult WriteFileAtomically(const std::string& path, const std::string& bytes, const OutputVeto& veto,
                                 std::string& error);
 
+// Returns the veto that keeps an output off the calendar's data files of the current folder (under
+// any name), its reason naming the output as `shownName`.
+OutputVeto DataFilesVeto(const std::string& shownName);
+
 }  // namespace cal

@@ -13,6 +13,7 @@ std::vector<MenuTemplate> VelmoraMenus() {
                      {"ファイル(&F)",
                       0,
                       {
+                          {"印刷(&P)...", ID_FILE_PRINT},
                           {"終了(&X)", ID_FILE_EXIT},
                       }},
                      {"編集(&E)",

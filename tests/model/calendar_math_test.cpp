@@ -1,9 +1,11 @@
 #include "model/calendar_math.h"
+#include "model/japanese_era.h"
 
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <ctime>
+#include <string>
 
 namespace {
 
@@ -140,6 +142,70 @@ TEST(Weekday, StaysRightAtBothEndsOfTheIntYearRange) {
             EXPECT_EQ(WeekdayOf(year, 0, 1), (WeekdayOf(year - 1, 11, 31) + 1) % 7);
         }
     }
+}
+
+struct EraCase {
+    const char* name;
+    long long year;
+    int month;
+    int day;
+    const char* written;
+};
+
+TEST(JapaneseEra, WritesTheEraYearOnEachSideOfEveryBoundary) {
+    const EraCase cases[] = {
+        {"the day before the Gregorian calendar has no era year", 1872, 12, 31, ""},
+        {"the first Gregorian day is 明治6年", 1873, 1, 1, "明治6年"},
+        {"the last day of 明治", 1912, 7, 29, "明治45年"},
+        {"大正 begins on 30 July 1912", 1912, 7, 30, "大正元年"},
+        {"the last day of 大正", 1926, 12, 24, "大正15年"},
+        {"昭和 begins on Christmas Day 1926", 1926, 12, 25, "昭和元年"},
+        {"昭和2年 begins on New Year's Day", 1927, 1, 1, "昭和2年"},
+        {"the last day of 昭和", 1989, 1, 7, "昭和64年"},
+        {"平成 begins on 8 January 1989", 1989, 1, 8, "平成元年"},
+        {"平成2年", 1990, 1, 1, "平成2年"},
+        {"the last day of 平成", 2019, 4, 30, "平成31年"},
+        {"令和 begins on 1 May 2019", 2019, 5, 1, "令和元年"},
+        {"令和2年", 2020, 1, 1, "令和2年"},
+        {"December 2026", 2026, 12, 1, "令和8年"},
+    };
+    for (const EraCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(EraYearOfDay(c.year, c.month, c.day), c.written);
+    }
+}
+
+TEST(JapaneseEra, CountsOneYearEachNewYearAndRestartsOnlyWhereTheTableSays) {
+    const JapaneseEra* before = EraOfDay(1873, 1, 1);
+    long long number = 5;  // 明治6年 begins with the first day
+    std::size_t restarts = 0;
+    for (long long year = 1873; year <= 2100; ++year)
+        for (int month = 1; month <= 12; ++month)
+            for (int day = 1; day <= DaysInMonth(year, month - 1); ++day) {
+                const JapaneseEra* era = EraOfDay(year, month, day);
+                ASSERT_NE(era, nullptr);
+                const bool starts = year == era->startYear && month == era->startMonth && day == era->startDay;
+                if (era != before) {
+                    ASSERT_TRUE(starts) << year << "-" << month << "-" << day;
+                    number = 1;
+                    ++restarts;
+                } else if (month == 1 && day == 1) {
+                    ++number;
+                }
+                ASSERT_EQ(year - era->firstYear + 1, number) << year << "-" << month << "-" << day;
+                before = era;
+            }
+    EXPECT_EQ(restarts, JapaneseEras().size() - 1);
+    EXPECT_EQ(JapaneseEras().back().name, std::string("令和"));
+}
+
+TEST(JapaneseEra, NamesBothErasOfAMonthOrYearThatOneBeginsIn) {
+    EXPECT_EQ(EraYearsOfDays(1989, 1, 1, 1989, 1, 31), "昭和64年・平成元年");
+    EXPECT_EQ(EraYearsOfDays(2019, 1, 1, 2019, 12, 31), "平成31年・令和元年");
+    EXPECT_EQ(EraYearsOfDays(2019, 5, 1, 2019, 5, 31), "令和元年");
+    EXPECT_EQ(EraYearsOfDays(2019, 4, 1, 2019, 4, 30), "平成31年");
+    EXPECT_EQ(EraYearsOfDays(2026, 12, 1, 2026, 12, 31), "令和8年");
+    EXPECT_EQ(EraYearsOfDays(1872, 12, 1, 1872, 12, 31), "");
 }
 
 }  // namespace

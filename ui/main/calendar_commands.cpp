@@ -6,6 +6,9 @@
 
 BOOL CCalendarDlg::OnCommand(UINT id) {
     switch (id) {
+    case ID_FILE_PRINT:
+        OnPrint();
+        return TRUE;
     case ID_FILE_EXIT:
         OnFileExit();
         return TRUE;

@@ -70,6 +70,9 @@ public:
     // "祝日を最新にする...": asks, then brings the holiday files to Japan's official list and the
     // current law (from a list the user picks when Shift is held) and repaints.
     void OnUpdateOfficialHolidays();
+    // "印刷(&P)...": the shown month (the shown year in the year view) on paper or to a PDF file,
+    // through the print dialog; a failure is said in a message.
+    void OnPrint();
     // Shows the tray's menu at the pointer.
     void ShowTrayMenu();
 

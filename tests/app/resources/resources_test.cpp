@@ -182,7 +182,7 @@ TEST(MenuResources, PopupsAndItemsComeInOrderWithUniqueCommands) {
     };
     const std::vector<MenuCase> cases = {
         {129,
-         {{"ファイル(&F)", {32771}},
+         {{"ファイル(&F)", {32837, 32771}},
           {"編集(&E)", {32781, 32782, 32783}},
           {"表示(&V)", {32775, 32776, 32777, 32778, 32779, 32774, 32784}},
           {"設定(&H)", {32835, 32836}}}},
@@ -228,6 +228,7 @@ TEST(MenuResources, KeyItemsHaveTheirExactTexts) {
         {155, 32868, "閉じる(&c)"},
         {155, 32869, "追加... (&I)"},
         {129, 32836, "祝日を最新にする..."},
+        {129, 32837, "印刷(&P)..."},
     };
     for (const auto& [menuId, command, text] : cases) {
         const MenuTemplate* menu = FindMenuTemplate(menuId);

@@ -14,6 +14,8 @@
 
 #include <sys/stat.h>
 #include <csignal>
+#include <cstdlib>
+#include <tuple>
 
 namespace {
 
@@ -176,6 +178,28 @@ TEST_F(CalendarWindowTest, ToggleViewMaximisesAndRestoresWithoutMovingTheCursor)
     EXPECT_FALSE(dlg.IsZoomed());
     dlg.OnSysCommand(SC_MAXIMIZE, 0);
     EXPECT_EQ(dlg.m_nDayCol, 1) << "a maximise puts the cursor back on the selected day";
+}
+
+TEST_F(CalendarWindowTest, PrintMakesThePageOfTheShownMonthOrYearAndSaysWhenItCannot) {
+    PutFileBytes("MemoData.txt", Cp932("126^11^9^歯医者~"));
+    CCalendarDlg& dlg = OpenWindow();
+    platform::testing::QueuePrintAnswer("month.pdf");
+    dlg.OnCommand(ID_FILE_PRINT);
+    dlg.OnCommand(ID_VIEW_TOGGLE_VIEW);
+    platform::testing::QueuePrintAnswer("year.pdf");
+    dlg.OnCommand(ID_FILE_PRINT);
+    platform::testing::QueuePrintAnswer("missing/year.pdf");
+    QueueMessageBoxAnswer(IDOK);
+    dlg.OnCommand(ID_FILE_PRINT);
+    ASSERT_EQ(MessageBoxCalls().size(), 1U);
+    EXPECT_EQ(MessageBoxCalls()[0].text.rfind("印刷できませんでした。", 0), 0U) << MessageBoxCalls()[0].text;
+    for (const auto& [file, starts, holds] : {std::tuple{"month.pdf", "2026年（令和8年）12月\n", "歯医者"},
+                                              std::tuple{"year.pdf", "2026年（令和8年）\n", "12月"}}) {
+        ASSERT_EQ(std::system((std::string("pdftotext -raw ") + file + " text.txt").c_str()), 0) << file;
+        const std::string text = FileBytes("text.txt");
+        EXPECT_EQ(text.rfind(starts, 0), 0U) << text;
+        EXPECT_NE(text.find(holds), std::string::npos) << text;
+    }
 }
 
 TEST_F(CalendarWindowTest, CloseBoxAndEscapeHideTheWindowWithoutSaving) {
