@@ -761,7 +761,7 @@ def logout_while_the_save_failure_question_is_open_keeps_a_recovery_copy(d):
     d.key("Return")
     d.wait_gone(told, "the message that the memo could not be saved")
     main.activate()
-    choose_from_menu(d, main, 0)  # ファイル → 終了(&X)
+    choose_from_menu(d, main, 0, item=1)  # ファイル → 終了(&X), below 印刷(&P)...
     question = d.wait_window("エラー", timeout=5)
     d.wait_active(question, "the save-failure question")
     status = terminate(d)
