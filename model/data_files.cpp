@@ -126,19 +126,6 @@ std::string ShownPath(const std::string& path) {
     return folder == "/" ? "/" + path : folder + "/" + path;
 }
 
-std::optional<std::string> ReadLinkAt(const FileSystemCalls& fs, int folder, const std::string& name) {
-    std::string target(256, '\0');
-    for (;;) {
-        const ssize_t length = fs.readLinkAt(folder, name.c_str(), target.data(), target.size());
-        if (length < 0) return std::nullopt;
-        if (static_cast<std::size_t>(length) < target.size()) {
-            target.resize(static_cast<std::size_t>(length));
-            return target;
-        }
-        target.resize(target.size() * 2);
-    }
-}
-
 // Where a data file name leads: the folder and base name of the file that a save replaces,
 // after the symbolic links that the user made; the links themselves stay.
 struct Resolution {
@@ -193,7 +180,7 @@ std::optional<Resolution> Resolve(const FileSystemCalls& fs, int dataFolder, con
             errno = ELOOP;
             return std::nullopt;
         }
-        const std::optional<std::string> link = ReadLinkAt(fs, r.folder.get(), r.base);
+        const std::optional<std::string> link = ReadLinkAt(r.folder.get(), r.base);
         if (!link) return std::nullopt;
         r.links.push_back(*link);
         r.path = !link->empty() && (*link)[0] == '/' ? *link : DirectoryPart(r.path) + *link;

@@ -1,4 +1,5 @@
 #include "model/own_folder.h"
+#include "model/whole_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -47,19 +48,6 @@ std::string EndProblem(const struct stat& status, uid_t user, FolderUse use) {
         return "its mode is " + ModeText(status.st_mode) + ", not 0700";
     if ((status.st_mode & 022) != 0) return "others may write it (mode " + ModeText(status.st_mode) + ")";
     return {};
-}
-
-std::optional<std::string> ReadLinkAt(int folder, const std::string& name) {
-    std::string target(256, '\0');
-    for (;;) {
-        const ssize_t length = ::readlinkat(folder, name.c_str(), target.data(), target.size());
-        if (length < 0) return std::nullopt;
-        if (static_cast<std::size_t>(length) < target.size()) {
-            target.resize(static_cast<std::size_t>(length));
-            return target;
-        }
-        target.resize(target.size() * 2);
-    }
 }
 
 }  // namespace

@@ -107,3 +107,16 @@ bool WriteNewFile(int folder, const std::string& name, std::string_view bytes, m
     errno = error;
     return ok;
 }
+
+std::optional<std::string> ReadLinkAt(int folder, const std::string& name) {
+    std::string target(256, '\0');
+    for (;;) {
+        const ssize_t length = CurrentFileSystemCalls().readLinkAt(folder, name.c_str(), target.data(), target.size());
+        if (length < 0) return std::nullopt;
+        if (static_cast<std::size_t>(length) < target.size()) {
+            target.resize(static_cast<std::size_t>(length));
+            return target;
+        }
+        target.resize(target.size() * 2);
+    }
+}

@@ -54,3 +54,7 @@ bool WriteAll(int fd, std::string_view bytes);
 // never through a link) with the permission bits `mode` less the umask, flushed to disk; false
 // with errno set, and nothing left under the name, when any step fails (EEXIST: the name is taken).
 bool WriteNewFile(int folder, const std::string& name, std::string_view bytes, mode_t mode);
+
+// Returns the target of the symbolic link `name` in the folder `folder`, however long;
+// std::nullopt with errno set when it cannot be read (EINVAL: no link).
+std::optional<std::string> ReadLinkAt(int folder, const std::string& name);

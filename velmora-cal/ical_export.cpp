@@ -264,16 +264,9 @@ int RunExport(const Options& given) {
         return kExitOk;
     }
     std::string error;
-    switch (WriteFileAtomically(target, calendar, DataFilesVeto(file), error)) {
-    case WriteResult::Written:
-        break;
-    case WriteResult::Refused:
-        Complain(error);
-        return kExitRefused;
-    case WriteResult::Failed:
-        Complain(error);
-        return kExitFailed;
-    }
+    if (const int status = ExitStatusOfWrite(WriteFileAtomically(target, calendar, DataFilesVeto(file), error), error);
+        status != kExitOk)
+        return status;
     // The folder read is named: a folder other than the one meant shows at once.
     if (JapaneseMessages())
         std::printf("%s のメモ %d 件と祝日 %d 件を %s に書き出しました\n", given.folder.c_str(), counts.memos,

@@ -3,6 +3,7 @@
 #include "model/data_files.h"
 #include "model/file_system_calls.h"
 #include "model/whole_file.h"
+#include "velmora-cal/exit_status.h"
 #include "velmora-cal/messages.h"
 
 #include <fcntl.h>
@@ -64,19 +65,6 @@ std::pair<std::string, std::string> SplitPath(const std::string& path) {
     const std::size_t slash = path.rfind('/');
     if (slash == std::string::npos) return {".", path};
     return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
-}
-
-std::optional<std::string> ReadLinkAt(int folder, const std::string& name) {
-    std::string target(256, '\0');
-    for (;;) {
-        const ssize_t length = ::readlinkat(folder, name.c_str(), target.data(), target.size());
-        if (length < 0) return std::nullopt;
-        if (static_cast<std::size_t>(length) < target.size()) {
-            target.resize(static_cast<std::size_t>(length));
-            return target;
-        }
-        target.resize(target.size() * 2);
-    }
 }
 
 // Creates a new temporary file beside `base` in the folder, never through a link; its name goes
@@ -205,6 +193,20 @@ OutputVeto DataFilesVeto(const std::string& shownName) {
                                     " はカレンダーのデータファイルです。別の名前を指定してください")
                    : std::string();
     };
+}
+
+int ExitStatusOfWrite(WriteResult result, const std::string& error) {
+    switch (result) {
+    case WriteResult::Written:
+        return kExitOk;
+    case WriteResult::Refused:
+        Complain(error);
+        return kExitRefused;
+    case WriteResult::Failed:
+        break;
+    }
+    Complain(error);
+    return kExitFailed;
 }
 
 }  // namespace cal

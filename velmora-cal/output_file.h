@@ -26,6 +26,10 @@ using OutputVeto =
 WriteResult WriteFileAtomically(const std::string& path, const std::string& bytes, const OutputVeto& veto,
                                 std::string& error);
 
+// Returns the exit status of a write (0 when written, 2 refused, 1 failed), telling `error` on
+// stderr when the file was not written.
+int ExitStatusOfWrite(WriteResult result, const std::string& error);
+
 // Returns the veto that keeps an output off the calendar's data files of the current folder (under
 // any name), its reason naming the output as `shownName`.
 OutputVeto DataFilesVeto(const std::string& shownName);

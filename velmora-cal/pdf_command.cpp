@@ -98,16 +98,10 @@ int RunPdf(const Options& options) {
         }
         return kExitOk;
     }
-    switch (WriteFileAtomically(ResolvePath(file, options.here), pdf, DataFilesVeto(file), error)) {
-    case WriteResult::Written:
-        break;
-    case WriteResult::Refused:
-        Complain(error);
-        return kExitRefused;
-    case WriteResult::Failed:
-        Complain(error);
-        return kExitFailed;
-    }
+    if (const int status = ExitStatusOfWrite(
+            WriteFileAtomically(ResolvePath(file, options.here), pdf, DataFilesVeto(file), error), error);
+        status != kExitOk)
+        return status;
     const std::string shown = wholeYear ? paper::YearCaption(year) : paper::MonthCaption(year, month);
     std::printf(JapaneseMessages() ? "%s を %s に書き出しました\n" : "wrote %s: %s\n",
                 (JapaneseMessages() ? shown : file).c_str(), (JapaneseMessages() ? file : shown).c_str());
