@@ -1,11 +1,13 @@
 // velmora-cal's iCalendar export and import on 100,000 memos.
+#include "ical/ics_reading.h"
+#include "ical/ics_text.h"
+#include "ical/memo_merge.h"
 #include "model/data_files.h"
 #include "model/model_state.h"
 #include "model/record.h"
 #include "model/year_calendar.h"
 #include "platform/code_page.h"
 #include "velmora-cal/ical_export.h"
-#include "velmora-cal/ical_import.h"
 
 #include <benchmark/benchmark.h>
 #include <unistd.h>
@@ -71,13 +73,13 @@ void BM_ReadAndMerge(benchmark::State& state) {
     cal::ExportOptions options;
     options.holidays = false;
     const std::string ics = cal::ExportCalendar(store, options, 0, today, counts);
-    cal::ImportWindow window;
+    ics::ImportWindow window;
     window.fromYear = 2026;
     window.toYear = 2027;
     for (auto _ : state) {
-        const cal::IcsReading reading = cal::ReadIcsEvents(ics, window);
+        const ics::IcsReading reading = ics::ReadIcsEvents(ics, window);
         std::string merged;
-        const cal::MergeResult result = cal::MergeEvents(merged, reading.events);
+        const ics::MergeResult result = ics::MergeEvents(merged, reading.events);
         benchmark::DoNotOptimize(result.added);
     }
     ResetModelState();

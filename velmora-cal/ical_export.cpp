@@ -1,5 +1,6 @@
 #include "velmora-cal/ical_export.h"
 
+#include "ical/ics_text.h"
 #include "model/calendar_math.h"
 #include "model/data_files.h"
 #include "model/record.h"
@@ -22,11 +23,8 @@
 namespace cal {
 namespace {
 
-constexpr std::size_t kFoldOctets = 75;
 // The largest year an iCalendar date (four digits) can carry.
 constexpr int kLastIcalYear = 9999;
-
-bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
 
 std::string DateText(long long year, int monthIndex, int day) {
     char text[32];
@@ -41,16 +39,6 @@ std::string NextDateText(long long year, int monthIndex, int day) {
     return year < kLastIcalYear ? DateText(year + 1, 0, 1) : "";
 }
 
-// FNV-1a: a fixed hash, so that the same memo gets the same UID in every export.
-std::uint64_t StableHash(std::string_view bytes) {
-    std::uint64_t hash = 1469598103934665603ULL;
-    for (const char c : bytes) {
-        hash ^= static_cast<unsigned char>(c);
-        hash *= 1099511628211ULL;
-    }
-    return hash;
-}
-
 // The text up to the first line break.
 std::string_view FirstLine(std::string_view text) { return text.substr(0, text.find_first_of("\r\n")); }
 
@@ -60,24 +48,6 @@ struct MemoEvent {
     int day = 0;
     std::string_view text;  // code page 932, a view into the store
 };
-
-void AppendLine(std::string& out, std::string_view line) { out += FoldContentLine(line); }
-
-void AppendEvent(std::string& out, const std::string& uid, const std::string& stamp, const std::string& date,
-                 const std::string& nextDate, std::string_view summary, std::string_view description, bool holiday) {
-    out += "BEGIN:VEVENT\r\n";
-    AppendLine(out, "UID:" + uid);
-    AppendLine(out, "DTSTAMP:" + stamp);
-    AppendLine(out, "DTSTART;VALUE=DATE:" + date);
-    if (!nextDate.empty()) AppendLine(out, "DTEND;VALUE=DATE:" + nextDate);
-    AppendLine(out, "SUMMARY:" + EscapeIcalText(summary));
-    if (!description.empty()) AppendLine(out, "DESCRIPTION:" + EscapeIcalText(description));
-    if (holiday) {
-        out += "TRANSP:TRANSPARENT\r\n";
-        AppendLine(out, "CATEGORIES:祝日");
-    }
-    out += "END:VEVENT\r\n";
-}
 
 std::string StampText(std::time_t stampUtc) {
     std::tm utc{};
@@ -90,52 +60,6 @@ std::string StampText(std::time_t stampUtc) {
 // Returns true when `path` is one of the data folder's own files (through any name or link): an
 // export written there would replace the memos or holidays with calendar text.
 }  // namespace
-
-std::string EscapeIcalText(std::string_view text) {
-    std::string out;
-    out.reserve(text.size() + text.size() / 8);
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        switch (c) {
-        case '\\':
-        case ';':
-        case ',':
-            out += '\\';
-            out += c;
-            break;
-        case '\r':
-            if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
-            out += "\\n";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        default:
-            // Control characters other than tab may not stand in a TEXT value.
-            out += (static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == '\x7f' ? ' ' : c;
-        }
-    }
-    return out;
-}
-
-std::string FoldContentLine(std::string_view line) {
-    std::string out;
-    out.reserve(line.size() + line.size() / 64 * 3 + 2);
-    std::size_t room = kFoldOctets;
-    while (line.size() > room) {
-        std::size_t cut = room;
-        // Back up to the start of the character that would be cut in two.
-        while (cut > 0 && IsContinuationByte(line[cut])) --cut;
-        if (cut == 0) cut = room;  // not UTF-8 at all: no character to keep whole
-        out.append(line.substr(0, cut));
-        out += "\r\n ";
-        line.remove_prefix(cut);
-        room = kFoldOctets - 1;  // the leading space of a continuation counts
-    }
-    out.append(line);
-    out += "\r\n";
-    return out;
-}
 
 std::string ExportCalendar(std::string_view store, const ExportOptions& options, std::time_t stampUtc,
                            const std::tm& today, ExportCounts& counts) {
@@ -178,16 +102,10 @@ std::string ExportCalendar(std::string_view store, const ExportOptions& options,
     for (const MemoEvent& memo : memos) {
         const std::string date = DateText(memo.year, memo.monthIndex, memo.day);
         const int occurrence = seen[{memo.year, memo.monthIndex, memo.day, memo.text}]++;
-        std::string key = date;
-        key += '\0';
-        key.append(memo.text);
-        key += '\0';
-        key += std::to_string(occurrence);
-        char uid[80];
-        std::snprintf(uid, sizeof uid, "memo-%s-%016" PRIx64 "@velmora", date.c_str(), StableHash(key));
+        const std::string uid = ics::MemoUid(date, memo.text, occurrence);
         const std::string text = platform::Utf8FromCp932(memo.text);
-        AppendEvent(out, uid, stamp, date, NextDateText(memo.year, memo.monthIndex, memo.day), FirstLine(text), text,
-                    false);
+        ics::AppendDayEvent(out, uid, stamp, date, NextDateText(memo.year, memo.monthIndex, memo.day), FirstLine(text),
+                            text, false);
         ++counts.memos;
     }
 
@@ -205,8 +123,8 @@ std::string ExportCalendar(std::string_view store, const ExportOptions& options,
                     const std::string date = DateText(year, m, d);
                     // A day off that follows a holiday on a Sunday is marked without a name.
                     const std::string name = cell.text.empty() ? "休日" : platform::Utf8FromCp932(cell.text);
-                    AppendEvent(out, "holiday-" + date + "@velmora", stamp, date, NextDateText(year, m, d), name, "",
-                                true);
+                    ics::AppendDayEvent(out, "holiday-" + date + "@velmora", stamp, date, NextDateText(year, m, d),
+                                        name, "", true);
                     ++counts.holidays;
                 }
             }

@@ -1,0 +1,346 @@
+#include "ical/ics_reading.h"
+
+#include "model/calendar_math.h"
+
+#include <libical/ical.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <ctime>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string_view>
+#include <tuple>
+
+namespace ics {
+namespace {
+
+// How many repetitions of one rule an import walks through before it gives up on the rest.
+constexpr int kMaxRuleSteps = 200000;
+
+// Frees a libical component tree when it goes out of scope.
+struct ComponentFree {
+    void operator()(icalcomponent* component) const { icalcomponent_free(component); }
+};
+using ComponentPtr = std::unique_ptr<icalcomponent, ComponentFree>;
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+// Returns the physical lines of the text, each without its line break.
+std::vector<std::string_view> PhysicalLines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        if (line.ends_with('\r')) line.remove_suffix(1);
+        lines.push_back(line);
+        if (end == std::string_view::npos) break;
+        text.remove_prefix(end + 1);
+    }
+    return lines;
+}
+
+// Returns the text with CR LF and lone CR made LF and line breaks and spaces at both ends dropped.
+std::string Tidy(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r') {
+            if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+            out += '\n';
+        } else {
+            out += text[i];
+        }
+    }
+    const std::size_t first = out.find_first_not_of(" \t\n");
+    if (first == std::string::npos) return "";
+    return out.substr(first, out.find_last_not_of(" \t\n") - first + 1);
+}
+
+// The text a memo gets for an event: its summary, and a description that says more than the summary
+// on the lines after it; a description that begins with the summary's line is the whole memo already.
+std::string EventText(icalcomponent* event) {
+    const char* summaryValue = icalcomponent_get_summary(event);
+    const char* descriptionValue = icalcomponent_get_description(event);
+    const std::string summary = Tidy(summaryValue != nullptr ? summaryValue : "");
+    const std::string description = Tidy(descriptionValue != nullptr ? descriptionValue : "");
+    if (description.empty() || description == summary) return summary;
+    if (summary.empty() || description.starts_with(summary + "\n")) return description;
+    return summary + "\n" + description;
+}
+
+struct LocalMoment {
+    int year = 0;
+    int monthIndex = 0;
+    int day = 0;
+    bool timed = false;
+    int hour = 0;
+    int minute = 0;
+};
+
+// Returns the local date (and time of day) of an iCalendar time: a date as it is, a time with a zone
+// (UTC included) moved to the local zone, a floating time as it is written.
+std::optional<LocalMoment> ToLocal(const icaltimetype& time) {
+    LocalMoment moment;
+    if (time.is_date || time.zone == nullptr) {
+        moment.year = time.year;
+        moment.monthIndex = time.month - 1;
+        moment.day = time.day;
+        moment.timed = !time.is_date;
+        moment.hour = time.hour;
+        moment.minute = time.minute;
+    } else {
+        const std::time_t instant = icaltime_as_timet_with_zone(time, time.zone);
+        std::tm local{};
+        if (::localtime_r(&instant, &local) == nullptr) return std::nullopt;
+        moment.year = local.tm_year + 1900;
+        moment.monthIndex = local.tm_mon;
+        moment.day = local.tm_mday;
+        moment.timed = true;
+        moment.hour = local.tm_hour;
+        moment.minute = local.tm_min;
+    }
+    if (moment.year < 1 || moment.monthIndex < 0 || moment.monthIndex > 11 || moment.day < 1 ||
+        moment.day > DaysInMonth(moment.year, moment.monthIndex))
+        return std::nullopt;
+    return moment;
+}
+
+// Returns true when two times of one event stand for the same occurrence.
+bool SameOccurrence(const icaltimetype& a, const icaltimetype& b) {
+    if (a.is_date || b.is_date) return icaltime_compare_date_only(a, b) == 0;
+    return icaltime_compare(a, b) == 0;
+}
+
+// A property's time, with the TZID it names looked up in the file's VTIMEZONEs or the system's zones.
+icaltimetype PropertyTime(icalproperty* property, icalcomponent* event) {
+    return icalproperty_get_datetime_with_component(property, event);
+}
+
+// Returns the first error libical noted on the event itself, or "" when there is none.
+std::string EventError(icalcomponent* event) {
+    icalproperty* error = icalcomponent_get_first_property(event, ICAL_XLICERROR_PROPERTY);
+    if (error == nullptr) return "";
+    const char* text = icalproperty_get_xlicerror(error);
+    return text != nullptr && *text != '\0' ? text : "unreadable property";
+}
+
+bool IsHoliday(icalcomponent* event) {
+    for (icalproperty* p = icalcomponent_get_first_property(event, ICAL_CATEGORIES_PROPERTY); p != nullptr;
+         p = icalcomponent_get_next_property(event, ICAL_CATEGORIES_PROPERTY)) {
+        const char* value = icalproperty_get_categories(p);
+        if (value == nullptr) continue;
+        std::string_view rest = value;
+        while (!rest.empty()) {
+            const std::size_t comma = rest.find(',');
+            if (rest.substr(0, comma) == "祝日") return true;
+            if (comma == std::string_view::npos) break;
+            rest.remove_prefix(comma + 1);
+        }
+    }
+    return false;
+}
+
+class EventReader {
+public:
+    EventReader(const ImportWindow& window, IcsReading& reading) : m_window(window), m_reading(reading) {}
+
+    // Notes the instances that events with a RECURRENCE-ID move or cancel, so that the expansion of
+    // their rule leaves them out.
+    void NoteOverride(icalcomponent* event) {
+        const icaltimetype id = icalcomponent_get_recurrenceid(event);
+        const char* uid = icalcomponent_get_uid(event);
+        if (icaltime_is_null_time(id) || uid == nullptr) return;
+        m_overridden[uid].push_back(id);
+    }
+
+    // Reads one event; `where` names it in a report.
+    void Read(icalcomponent* event, const SkippedEvent& where) {
+        const std::string error = EventError(event);
+        if (!error.empty()) {
+            Skip(where, SkipReason::Unreadable, error);
+            return;
+        }
+        const icaltimetype start = icalcomponent_get_dtstart(event);
+        if (icaltime_is_null_time(start) || !icaltime_is_valid_time(start)) {
+            Skip(where, SkipReason::NoStart);
+            return;
+        }
+        if (IsHoliday(event)) {
+            ++m_reading.holidays;
+            return;
+        }
+        if (icalcomponent_get_status(event) == ICAL_STATUS_CANCELLED) {
+            ++m_reading.cancelled;
+            return;
+        }
+        const std::string text = EventText(event);
+        if (text.empty()) {
+            Skip(where, SkipReason::NoText);
+            return;
+        }
+
+        std::vector<icaltimetype> times;
+        const bool recurring = icalcomponent_get_first_property(event, ICAL_RRULE_PROPERTY) != nullptr ||
+                               icalcomponent_get_first_property(event, ICAL_RDATE_PROPERTY) != nullptr;
+        // An instance moved by RECURRENCE-ID is an event of its own, not a rule.
+        if (!recurring || !icaltime_is_null_time(icalcomponent_get_recurrenceid(event)))
+            times.push_back(start);
+        else
+            Expand(event, start, times);
+
+        std::set<std::tuple<int, int, int, int, int, bool>> taken;
+        for (const icaltimetype& time : times) {
+            const std::optional<LocalMoment> moment = ToLocal(time);
+            if (!moment) {
+                Skip(where, SkipReason::NoSuchDate);
+                continue;
+            }
+            if ((recurring || m_window.boundsSingleEvents) &&
+                (moment->year < m_window.fromYear || moment->year > m_window.toYear))
+                continue;
+            if (!taken
+                     .insert(
+                         {moment->year, moment->monthIndex, moment->day, moment->hour, moment->minute, moment->timed})
+                     .second)
+                continue;
+            IcsEvent out;
+            out.year = moment->year;
+            out.monthIndex = moment->monthIndex;
+            out.day = moment->day;
+            if (moment->timed) {
+                char clock[16];
+                std::snprintf(clock, sizeof clock, "%02d:%02d ", moment->hour, moment->minute);
+                out.text = clock;
+            }
+            out.text += text;
+            m_reading.events.push_back(std::move(out));
+        }
+    }
+
+private:
+    void Skip(const SkippedEvent& where, SkipReason reason, std::string detail = {}) {
+        SkippedEvent skipped = where;
+        skipped.reason = reason;
+        skipped.detail = std::move(detail);
+        m_reading.skipped.push_back(std::move(skipped));
+    }
+
+    // Collects the occurrences of a recurring event that may fall in the window: the start, each
+    // RRULE's repetitions and each RDATE, less each EXDATE and each instance overridden elsewhere.
+    void Expand(icalcomponent* event, const icaltimetype& start, std::vector<icaltimetype>& times) {
+        std::vector<icaltimetype> excluded;
+        for (icalproperty* p = icalcomponent_get_first_property(event, ICAL_EXDATE_PROPERTY); p != nullptr;
+             p = icalcomponent_get_next_property(event, ICAL_EXDATE_PROPERTY))
+            excluded.push_back(PropertyTime(p, event));
+        const char* uid = icalcomponent_get_uid(event);
+        if (uid != nullptr) {
+            const auto moved = m_overridden.find(uid);
+            if (moved != m_overridden.end())
+                excluded.insert(excluded.end(), moved->second.begin(), moved->second.end());
+        }
+
+        times.push_back(start);
+        for (icalproperty* p = icalcomponent_get_first_property(event, ICAL_RRULE_PROPERTY); p != nullptr;
+             p = icalcomponent_get_next_property(event, ICAL_RRULE_PROPERTY)) {
+            const icalrecurrencetype rule = icalproperty_get_rrule(p);
+            icalrecur_iterator* iterator = icalrecur_iterator_new(rule, start);
+            if (iterator == nullptr) continue;
+            // A rule without COUNT may start its walk a day before the window, in the start's own zone.
+            icaltimetype windowStart = start;
+            windowStart.year = m_window.fromYear;
+            windowStart.month = 1;
+            windowStart.day = 1;
+            icaltime_adjust(&windowStart, -1, 0, 0, 0);
+            if (rule.count == 0 && icaltime_compare(windowStart, start) > 0)
+                icalrecur_iterator_set_start(iterator, windowStart);
+            int steps = 0;
+            for (icaltimetype next = icalrecur_iterator_next(iterator); !icaltime_is_null_time(next);
+                 next = icalrecur_iterator_next(iterator)) {
+                // A day past the window's last year is enough for any zone to bring back into it.
+                if (next.year > m_window.toYear + 1 || (next.year == m_window.toYear + 1 && next.month > 1) ||
+                    (next.year == m_window.toYear + 1 && next.day > 2))
+                    break;
+                if (++steps > kMaxRuleSteps) {
+                    m_reading.stoppedLongRule = true;
+                    break;
+                }
+                times.push_back(next);
+            }
+            icalrecur_iterator_free(iterator);
+        }
+        for (icalproperty* p = icalcomponent_get_first_property(event, ICAL_RDATE_PROPERTY); p != nullptr;
+             p = icalcomponent_get_next_property(event, ICAL_RDATE_PROPERTY)) {
+            icaltimetype time = PropertyTime(p, event);
+            if (icaltime_is_null_time(time)) time = icalproperty_get_rdate(p).period.start;
+            if (!icaltime_is_null_time(time)) times.push_back(time);
+        }
+        std::erase_if(times, [&](const icaltimetype& time) {
+            return std::any_of(excluded.begin(), excluded.end(),
+                               [&](const icaltimetype& out) { return SameOccurrence(time, out); });
+        });
+    }
+
+    const ImportWindow& m_window;
+    IcsReading& m_reading;
+    std::map<std::string, std::vector<icaltimetype>> m_overridden;
+};
+
+}  // namespace
+
+IcsReading ReadIcsEvents(const std::string& ics, const ImportWindow& window) {
+    IcsReading reading;
+    std::string_view text = ics;
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+    // libical reads C strings: a NUL would end the text early, and UTF-16 text is full of them.
+    if (text.find('\0') != std::string_view::npos) return reading;
+    const std::vector<std::string_view> lines = PhysicalLines(text);
+    const auto firstLine = std::find_if(lines.begin(), lines.end(), [](std::string_view line) {
+        return line.find_first_not_of(" \t") != std::string_view::npos;
+    });
+    if (firstLine == lines.end() || !EqualsIgnoringCase(*firstLine, "BEGIN:VCALENDAR")) return reading;
+
+    // The line of each event's BEGIN, to name a broken event by it.
+    std::vector<std::size_t> eventLines;
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        if (EqualsIgnoringCase(lines[i], "BEGIN:VEVENT")) eventLines.push_back(i + 1);
+
+    icalerror_set_errors_are_fatal(0);
+    const std::string owned(text);
+    const ComponentPtr root(icalparser_parse_string(owned.c_str()));
+    if (!root) return reading;
+    std::vector<icalcomponent*> calendars;
+    if (icalcomponent_isa(root.get()) == ICAL_VCALENDAR_COMPONENT) {
+        calendars.push_back(root.get());
+    } else {
+        for (icalcomponent* c = icalcomponent_get_first_component(root.get(), ICAL_VCALENDAR_COMPONENT); c != nullptr;
+             c = icalcomponent_get_next_component(root.get(), ICAL_VCALENDAR_COMPONENT))
+            calendars.push_back(c);
+    }
+    if (calendars.empty()) return reading;
+    reading.isCalendar = true;
+
+    std::vector<icalcomponent*> events;
+    for (icalcomponent* calendar : calendars)
+        for (icalcomponent* e = icalcomponent_get_first_component(calendar, ICAL_VEVENT_COMPONENT); e != nullptr;
+             e = icalcomponent_get_next_component(calendar, ICAL_VEVENT_COMPONENT))
+            events.push_back(e);
+    EventReader reader(window, reading);
+    for (icalcomponent* event : events) reader.NoteOverride(event);
+    for (std::size_t i = 0; i < events.size(); ++i) {
+        SkippedEvent where;
+        where.line = events.size() == eventLines.size() ? eventLines[i] : 0;
+        where.number = i + 1;
+        reader.Read(events[i], where);
+    }
+    return reading;
+}
+
+}  // namespace ics

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+// iCalendar events read with libical, as the memos take them: one day and one text each.
+namespace ics {
+
+// The years whose events a reading takes.
+struct ImportWindow {
+    int fromYear = 0;  // calendar years, as 2026
+    int toYear = 0;
+    bool boundsSingleEvents = false;  // false: only the repetitions of recurring events are bounded
+};
+
+// One day's event as it goes into a memo: a local date and UTF-8 text with LF line breaks, the
+// time of day ("10:00 ") in front of a timed event's text.
+struct IcsEvent {
+    int year = 0;  // calendar year
+    int monthIndex = 0;
+    int day = 0;
+    std::string text;
+};
+
+// Why an event (or one of its occurrences) was not taken.
+enum class SkipReason {
+    Unreadable,  // libical could not read what the event needs; `detail` holds its words
+    NoStart,     // no readable DTSTART
+    NoText,      // neither a summary nor a description
+    NoSuchDate,  // an occurrence on a date no calendar holds
+};
+
+// One event not taken, named by the line of its BEGIN:VEVENT (0 when the lines cannot be told
+// apart) and its place among the file's events (from 1).
+struct SkippedEvent {
+    std::size_t line = 0;
+    std::size_t number = 0;
+    SkipReason reason = SkipReason::Unreadable;
+    std::string detail;
+};
+
+// What an iCalendar file held.
+struct IcsReading {
+    bool isCalendar = false;            // false: not an iCalendar file, nothing else is set
+    std::vector<IcsEvent> events;       // every occurrence taken, in the order of the file
+    std::vector<SkippedEvent> skipped;  // in the order of the file
+    int holidays = 0;                   // holiday events (CATEGORIES 祝日) passed over: the holiday files hold those
+    int cancelled = 0;                  // cancelled events passed over
+    bool stoppedLongRule = false;       // a rule repeated more often than a reading follows
+};
+
+// Returns the events of the iCalendar text `ics`: DATE starts as they are, DATE-TIME starts (UTC,
+// with a TZID of the file or of the system's zones, or floating) as the local date and time;
+// RRULE, RDATE and EXDATE, and instances moved or cancelled by RECURRENCE-ID, within the window.
+IcsReading ReadIcsEvents(const std::string& ics, const ImportWindow& window);
+
+}  // namespace ics
