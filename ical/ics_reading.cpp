@@ -5,6 +5,7 @@
 #include <libical/ical.h>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cstdio>
 #include <ctime>
@@ -124,12 +125,33 @@ icaltimetype PropertyTime(icalproperty* property, icalcomponent* event) {
     return icalproperty_get_datetime_with_component(property, event);
 }
 
-// Returns the first error libical noted on the event itself, or "" when there is none.
-std::string EventError(icalcomponent* event) {
-    icalproperty* error = icalcomponent_get_first_property(event, ICAL_XLICERROR_PROPERTY);
-    if (error == nullptr) return "";
-    const char* text = icalproperty_get_xlicerror(error);
-    return text != nullptr && *text != '\0' ? text : "unreadable property";
+// The properties that say on which days an event falls: one of them unread changes them.
+constexpr std::array<std::string_view, 8> kDateProperties{"DTSTART", "DTEND",  "DURATION", "RRULE",
+                                                          "RDATE",   "EXDATE", "EXRULE",   "RECURRENCE-ID"};
+
+// Returns the date property that libical's error text names (its words carry the name as one
+// word: "... in RDATE property", "for property DTEND"), or "" for any other property.
+std::string_view DatePropertyNamed(std::string_view error) {
+    const auto isNameChar = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '-'; };
+    for (const std::string_view name : kDateProperties) {
+        for (std::size_t at = error.find(name); at != std::string_view::npos; at = error.find(name, at + 1)) {
+            const std::size_t end = at + name.size();
+            if ((at == 0 || !isNameChar(error[at - 1])) && (end == error.size() || !isNameChar(error[end])))
+                return name;
+        }
+    }
+    return "";
+}
+
+// Returns the errors libical noted on the event itself: each is a property it left out.
+std::vector<std::string> EventErrors(icalcomponent* event) {
+    std::vector<std::string> errors;
+    for (icalproperty* p = icalcomponent_get_first_property(event, ICAL_XLICERROR_PROPERTY); p != nullptr;
+         p = icalcomponent_get_next_property(event, ICAL_XLICERROR_PROPERTY)) {
+        const char* text = icalproperty_get_xlicerror(p);
+        errors.emplace_back(text != nullptr && *text != '\0' ? text : "unreadable property");
+    }
+    return errors;
 }
 
 bool IsHoliday(icalcomponent* event) {
@@ -163,14 +185,15 @@ public:
 
     // Reads one event; `where` names it in a report.
     void Read(icalcomponent* event, const SkippedEvent& where) {
-        const std::string error = EventError(event);
-        if (!error.empty()) {
-            Skip(where, SkipReason::Unreadable, error);
-            return;
-        }
+        // A property libical could not read is left out; the event is lost only when what a memo
+        // needs of it, its start and a text, is missing.
+        const std::vector<std::string> errors = EventErrors(event);
         const icaltimetype start = icalcomponent_get_dtstart(event);
         if (icaltime_is_null_time(start) || !icaltime_is_valid_time(start)) {
-            Skip(where, SkipReason::NoStart);
+            const auto named = std::find_if(errors.begin(), errors.end(), [](const std::string& error) {
+                return DatePropertyNamed(error) == "DTSTART";
+            });
+            Skip(where, SkipReason::NoStart, named != errors.end() ? *named : std::string());
             return;
         }
         if (IsHoliday(event)) {
@@ -185,6 +208,17 @@ public:
         if (text.empty()) {
             Skip(where, SkipReason::NoText);
             return;
+        }
+        m_reading.ignoredProperties += static_cast<int>(errors.size());
+        for (const std::string& error : errors) {
+            const std::string_view name = DatePropertyNamed(error);
+            if (name.empty()) continue;
+            IgnoredProperty ignored;
+            ignored.line = where.line;
+            ignored.number = where.number;
+            ignored.property = name;
+            ignored.detail = error;
+            m_reading.ignoredDates.push_back(std::move(ignored));
         }
 
         std::vector<icaltimetype> times;

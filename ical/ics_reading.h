@@ -25,8 +25,7 @@ struct IcsEvent {
 
 // Why an event (or one of its occurrences) was not taken.
 enum class SkipReason {
-    Unreadable,  // libical could not read what the event needs; `detail` holds its words
-    NoStart,     // no readable DTSTART
+    NoStart,     // no readable DTSTART; `detail` holds libical's words when it could not read one
     NoText,      // neither a summary nor a description
     NoSuchDate,  // an occurrence on a date no calendar holds
 };
@@ -36,18 +35,29 @@ enum class SkipReason {
 struct SkippedEvent {
     std::size_t line = 0;
     std::size_t number = 0;
-    SkipReason reason = SkipReason::Unreadable;
+    SkipReason reason = SkipReason::NoStart;
     std::string detail;
+};
+
+// A property that says on which days an event falls (an RDATE, an EXDATE, a DTEND, ...) that could
+// not be read and was left out of an event that was taken otherwise.
+struct IgnoredProperty {
+    std::size_t line = 0;  // as SkippedEvent
+    std::size_t number = 0;
+    std::string property;  // its name, as "RDATE"
+    std::string detail;    // libical's words
 };
 
 // What an iCalendar file held.
 struct IcsReading {
-    bool isCalendar = false;            // false: not an iCalendar file, nothing else is set
-    std::vector<IcsEvent> events;       // every occurrence taken, in the order of the file
-    std::vector<SkippedEvent> skipped;  // in the order of the file
-    int holidays = 0;                   // holiday events (CATEGORIES 祝日) passed over: the holiday files hold those
-    int cancelled = 0;                  // cancelled events passed over
-    bool stoppedLongRule = false;       // a rule repeated more often than a reading follows
+    bool isCalendar = false;                    // false: not an iCalendar file, nothing else is set
+    std::vector<IcsEvent> events;               // every occurrence taken, in the order of the file
+    std::vector<SkippedEvent> skipped;          // in the order of the file
+    int ignoredProperties = 0;                  // properties left out of the events taken, as unreadable
+    std::vector<IgnoredProperty> ignoredDates;  // those of them that bear on the days, in the order of the file
+    int holidays = 0;              // holiday events (CATEGORIES 祝日) passed over: the holiday files hold those
+    int cancelled = 0;             // cancelled events passed over
+    bool stoppedLongRule = false;  // a rule repeated more often than a reading follows
 };
 
 // Returns the events of the iCalendar text `ics`: DATE starts as they are, DATE-TIME starts (UTC,

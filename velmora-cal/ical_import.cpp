@@ -26,16 +26,19 @@ namespace {
 // The largest file an import reads: far above any calendar a person keeps.
 constexpr std::size_t kMaxIcsBytes = std::size_t{64} * 1024 * 1024;
 
+// Returns how a report names an event: by the line of its BEGIN, else by its place in the file.
+std::string EventPlace(std::size_t line, std::size_t number) {
+    return line > 0 ? Tr("line ", "") + std::to_string(line) + Tr("", " 行目")
+                    : Tr("event ", "") + std::to_string(number) + Tr("", " 件目の予定");
+}
+
 // Returns how a report names a skipped event and why it was skipped.
 std::string SkipText(const ics::SkippedEvent& skipped) {
-    std::string text = skipped.line > 0 ? Tr("line ", "") + std::to_string(skipped.line) + Tr("", " 行目")
-                                        : Tr("event ", "") + std::to_string(skipped.number) + Tr("", " 件目の予定");
-    text += ": ";
+    std::string text = EventPlace(skipped.line, skipped.number) + ": ";
     switch (skipped.reason) {
-    case ics::SkipReason::Unreadable:
-        return text + skipped.detail;
     case ics::SkipReason::NoStart:
-        return text + Tr("no start date (DTSTART)", "開始日（DTSTART）がありません");
+        return text + Tr("no start date (DTSTART)", "開始日（DTSTART）がありません") +
+               (skipped.detail.empty() ? "" : " (" + skipped.detail + ")");
     case ics::SkipReason::NoText:
         return text + Tr("no summary", "件名がありません");
     case ics::SkipReason::NoSuchDate:
@@ -57,6 +60,8 @@ std::string ImportReport(const IcsReading& reading, const MergeResult& merged, b
         text += (dryRun ? "すでにある予定: " : "すでにあった予定: ") + std::to_string(merged.alreadyPresent) + " 件";
         if (!reading.skipped.empty()) text += "、取り込めない予定: " + std::to_string(reading.skipped.size()) + " 件";
         if (reading.holidays > 0) text += "、除いた祝日: " + std::to_string(reading.holidays) + " 件";
+        if (reading.ignoredProperties > 0)
+            text += "、読めずに除いた項目: " + std::to_string(reading.ignoredProperties) + " 件";
         text += "\n";
         if (merged.replacedCharacters > 0)
             text += "シフトJIS にない " + std::to_string(merged.replacedCharacters) + " 文字を「〓」に" +
@@ -75,6 +80,8 @@ std::string ImportReport(const IcsReading& reading, const MergeResult& merged, b
         text += "; " + Counted(static_cast<long long>(reading.skipped.size()), "broken event", "broken events") +
                 " skipped";
     if (reading.holidays > 0) text += "; " + Counted(reading.holidays, "holiday", "holidays") + " left out";
+    if (reading.ignoredProperties > 0)
+        text += "; " + Counted(reading.ignoredProperties, "unreadable property", "unreadable properties") + " ignored";
     text += "\n";
     if (merged.replacedCharacters > 0)
         text += Counted(static_cast<long long>(merged.replacedCharacters), "character that code page 932 lacks",
@@ -128,6 +135,10 @@ int RunImport(const Options& options) {
     }
     for (const ics::SkippedEvent& skipped : reading.skipped)
         Complain(file + ": " + SkipText(skipped) + Tr(" (event skipped)", "（この予定は取り込みません）"));
+    for (const ics::IgnoredProperty& ignored : reading.ignoredDates)
+        Complain(file + ": " + EventPlace(ignored.line, ignored.number) + ": " + ignored.property +
+                 Tr(" left out, the rest of the event taken (", " を除いて予定を取り込みます（") + ignored.detail +
+                 Tr(")", "）"));
     if (reading.stoppedLongRule)
         Complain(Tr("a rule repeats too often; only its first repetitions were taken",
                     "繰り返しが多すぎる予定があります。最初の分だけを取り込みました"));

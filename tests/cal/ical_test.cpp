@@ -382,6 +382,15 @@ TEST_F(IcalTest, ReadsTheShapesRealCalendarsWrite) {
          {}},
         // Broken events are skipped with their line; the rest goes in.
         {"broken_event.ics", 2026, 2027, false, {"2026-12-10 ちゃんとした予定", "2026-12-12 後の予定"}, {10, 16}},
+        // Unreadable properties the memo does not need cost nothing: an empty summary falls back to the
+        // description, and a malformed RDATE leaves the rest of the series.
+        {"harmless_errors.ics",
+         2026,
+         2026,
+         false,
+         {"2026-12-03 09:00 朝会", "2026-12-04 忘年会の下見", "2026-12-07 19:00 ヨガ", "2026-12-14 19:00 ヨガ",
+          "2026-12-21 19:00 ヨガ", "2026-12-30 19:00 ヨガ"},
+         {}},
         // A monthly rule with a moved and a cancelled instance; a holiday event is left out.
         {"overrides.ics",
          2026,
@@ -415,6 +424,12 @@ TEST_F(IcalTest, ReadsTheShapesRealCalendarsWrite) {
     const ics::IcsReading overrides = ics::ReadIcsEvents(Fixture("overrides.ics"), Window(2026, 2026, true));
     EXPECT_EQ(overrides.holidays, 1);
     EXPECT_EQ(overrides.cancelled, 1);
+    const ics::IcsReading harmless = ics::ReadIcsEvents(Fixture("harmless_errors.ics"), Window(2026, 2026));
+    EXPECT_EQ(harmless.ignoredProperties, 9);
+    ASSERT_EQ(harmless.ignoredDates.size(), 2U);
+    EXPECT_EQ(harmless.ignoredDates[0].property, "DTEND");
+    EXPECT_EQ(harmless.ignoredDates[1].property, "RDATE");
+    EXPECT_EQ(harmless.ignoredDates[1].line, 24U);
 }
 
 TEST_F(IcalTest, RecognisesWhatIsNotICalendar) {
@@ -628,6 +643,14 @@ TEST_F(IcalCommandTest, RefusesWithNothingChanged) {
     EXPECT_NE(broken.err.find("broken_event.ics: line 10:"), std::string::npos) << broken.err;
     EXPECT_NE(broken.err.find("broken_event.ics: line 16:"), std::string::npos) << broken.err;
     EXPECT_NE(broken.out.find("2 events added"), std::string::npos) << broken.out;
+
+    // Unreadable properties are counted, one that bears on the days is named.
+    const CalRun harmless =
+        Cal("--dir data import --dry-run --from 2026 --to 2026 '" VELMORA_ICS_DIR "/harmless_errors.ics'");
+    EXPECT_EQ(harmless.status, 0) << harmless.err;
+    EXPECT_NE(harmless.out.find("6 events would be added"), std::string::npos) << harmless.out;
+    EXPECT_NE(harmless.out.find("9 unreadable properties ignored"), std::string::npos) << harmless.out;
+    EXPECT_NE(harmless.err.find("harmless_errors.ics: line 24: RDATE left out"), std::string::npos) << harmless.err;
 }
 
 TEST_F(IcalCommandTest, UsageErrors) {
