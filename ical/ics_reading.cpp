@@ -125,6 +125,11 @@ icaltimetype PropertyTime(icalproperty* property, icalcomponent* event) {
     return icalproperty_get_datetime_with_component(property, event);
 }
 
+// The mark in front of an event's first line on the days after its first.
+constexpr std::string_view kContinued = "（続き）";
+// The most days after its first that one occurrence of an event shows on.
+constexpr int kMaxSpanDays = 1000;
+
 // The properties that say on which days an event falls: one of them unread changes them.
 constexpr std::array<std::string_view, 8> kDateProperties{"DTSTART", "DTEND",  "DURATION", "RRULE",
                                                           "RDATE",   "EXDATE", "EXRULE",   "RECURRENCE-ID"};
@@ -171,6 +176,9 @@ bool IsHoliday(icalcomponent* event) {
 }
 
 class EventReader {
+    // The days and times an event has been taken on: the same occurrence twice is taken once.
+    using Taken = std::set<std::tuple<int, int, int, int, int, bool>>;
+
 public:
     EventReader(const ImportWindow& window, IcsReading& reading) : m_window(window), m_reading(reading) {}
 
@@ -230,7 +238,12 @@ public:
         else
             Expand(event, start, times);
 
-        std::set<std::tuple<int, int, int, int, int, bool>> taken;
+        Taken taken;
+        // An event longer than its first day shows on each day it touches: DTEND is exclusive, so
+        // an all-day event ends the day before it and a timed one the second before it.
+        const icaldurationtype length = icalcomponent_get_duration(event);
+        const bool spans = !icaldurationtype_is_bad_duration(length) && icaldurationtype_as_int(length) > 0;
+        const std::string continued = std::string(kContinued) + text.substr(0, text.find('\n'));
         for (const icaltimetype& time : times) {
             const std::optional<LocalMoment> moment = ToLocal(time);
             if (!moment) {
@@ -256,10 +269,46 @@ public:
             }
             out.text += text;
             m_reading.events.push_back(std::move(out));
+            if (!spans) continue;
+            icaltimetype last = icaltime_add(time, length);
+            if (time.is_date)
+                icaltime_adjust(&last, -1, 0, 0, 0);
+            else
+                icaltime_adjust(&last, 0, 0, 0, -1);
+            if (const std::optional<LocalMoment> end = ToLocal(last))
+                AddFollowingDays(*moment, *end, continued, recurring, taken);
         }
     }
 
 private:
+    // Adds the continuation text on each day after `first` up to and including `last`, as far as
+    // the window (for a bounded reading) and kMaxSpanDays go.
+    void AddFollowingDays(const LocalMoment& first, const LocalMoment& last, const std::string& continued,
+                          bool recurring, Taken& taken) {
+        const auto key = [](const LocalMoment& m) { return std::tuple{m.year, m.monthIndex, m.day}; };
+        LocalMoment day = first;
+        for (int count = 0; count < kMaxSpanDays; ++count) {
+            if (++day.day > DaysInMonth(day.year, day.monthIndex)) {
+                day.day = 1;
+                if (++day.monthIndex > 11) {
+                    day.monthIndex = 0;
+                    ++day.year;
+                }
+            }
+            if (key(day) > key(last)) return;
+            if ((recurring || m_window.boundsSingleEvents) &&
+                (day.year < m_window.fromYear || day.year > m_window.toYear))
+                continue;
+            if (!taken.insert({day.year, day.monthIndex, day.day, -1, -1, false}).second) continue;
+            IcsEvent out;
+            out.year = day.year;
+            out.monthIndex = day.monthIndex;
+            out.day = day.day;
+            out.text = continued;
+            m_reading.events.push_back(std::move(out));
+        }
+    }
+
     void Skip(const SkippedEvent& where, SkipReason reason, std::string detail = {}) {
         SkippedEvent skipped = where;
         skipped.reason = reason;

@@ -391,6 +391,16 @@ TEST_F(IcalTest, ReadsTheShapesRealCalendarsWrite) {
          {"2026-12-03 09:00 朝会", "2026-12-04 忘年会の下見", "2026-12-07 19:00 ヨガ", "2026-12-14 19:00 ヨガ",
           "2026-12-21 19:00 ヨガ", "2026-12-30 19:00 ヨガ"},
          {}},
+        // An event longer than a day shows on each day it touches (DTEND exclusive), the later days
+        // marked as its continuation; one ending at midnight stays on its day.
+        {"multi_day.ics",
+         2026,
+         2026,
+         false,
+         {"2026-08-03 北海道旅行|札幌から函館まで", "2026-08-04 （続き）北海道旅行", "2026-08-05 （続き）北海道旅行",
+          "2026-08-06 （続き）北海道旅行", "2026-08-07 （続き）北海道旅行", "2026-08-31 22:30 夜行バス",
+          "2026-09-01 （続き）夜行バス", "2026-09-10 20:00 夜の部"},
+         {}},
         // A monthly rule with a moved and a cancelled instance; a holiday event is left out.
         {"overrides.ics",
          2026,
