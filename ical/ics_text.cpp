@@ -68,10 +68,25 @@ std::string FoldContentLine(std::string_view line) {
     return out;
 }
 
+std::string CrLfBreaks(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + 8);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' || text[i] == '\n') {
+            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+            out += "\r\n";
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
 std::string MemoUid(const std::string& date, std::string_view memo, int occurrence) {
     std::string key = date;
     key += '\0';
-    key.append(memo);
+    // A memo written elsewhere holds bare LF breaks: the same text must keep its UID either way.
+    key += CrLfBreaks(memo);
     key += '\0';
     key += std::to_string(occurrence);
     char uid[80];

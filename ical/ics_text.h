@@ -15,8 +15,11 @@ std::string EscapeIcalText(std::string_view text);
 // never cut inside a character, each piece ended by CR LF.
 std::string FoldContentLine(std::string_view line);
 
+// Returns `text` with each line break (CR LF, LF or a lone CR) as CR LF.
+std::string CrLfBreaks(std::string_view text);
+
 // Returns the UID of a memo: the same date, text (code page 932) and occurrence number among the
-// day's memos of that text give the same UID in every export.
+// day's memos of that text give the same UID in every export, however the text holds its breaks.
 std::string MemoUid(const std::string& date, std::string_view memo, int occurrence);
 
 // Appends one all-day VEVENT (dates as YYYYMMDD, `nextDate` "" for none) to `out`; a holiday is

@@ -35,9 +35,22 @@ bool HoldsLines(std::string_view memo, std::string_view part) {
     return std::search(lines.begin(), lines.end(), wanted.begin(), wanted.end()) != lines.end();
 }
 
-// Appends `addition` to the memo text on a new line unless the memo holds its lines already.
+// Returns true when the memo's breaks are bare LF, as a memo file written by hand holds them.
+bool HoldsBareLineFeeds(std::string_view memo) {
+    const std::size_t first = memo.find('\n');
+    return first != std::string_view::npos && (first == 0 || memo[first - 1] != '\r');
+}
+
+// Appends `addition` (CR LF breaks) to the memo text on a new line unless the memo holds its lines
+// already, with the breaks the memo holds: one memo never holds two kinds.
 bool AddToMemo(std::string& memo, const std::string& addition) {
     if (HoldsLines(memo, addition)) return false;
+    if (HoldsBareLineFeeds(memo)) {
+        memo += '\n';
+        for (const char c : addition)
+            if (c != '\r') memo += c;
+        return true;
+    }
     if (!memo.empty()) memo += "\r\n";
     memo += addition;
     return true;

@@ -98,10 +98,10 @@ std::string ExportCalendar(std::string_view store, const ExportOptions& options,
     out += "CALSCALE:GREGORIAN\r\n";
 
     // The same text on the same day more than once: the occurrence number keeps the UIDs apart.
-    std::map<std::tuple<long long, int, int, std::string_view>, int> seen;
+    std::map<std::tuple<long long, int, int, std::string>, int> seen;
     for (const MemoEvent& memo : memos) {
         const std::string date = DateText(memo.year, memo.monthIndex, memo.day);
-        const int occurrence = seen[{memo.year, memo.monthIndex, memo.day, memo.text}]++;
+        const int occurrence = seen[{memo.year, memo.monthIndex, memo.day, ics::CrLfBreaks(memo.text)}]++;
         const std::string uid = ics::MemoUid(date, memo.text, occurrence);
         const std::string text = platform::Utf8FromCp932(memo.text);
         ics::AppendDayEvent(out, uid, stamp, date, NextDateText(memo.year, memo.monthIndex, memo.day), FirstLine(text),

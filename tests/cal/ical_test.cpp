@@ -270,6 +270,13 @@ TEST_F(IcalTest, UidsStayTheSameAcrossExportsAndTellTwinMemosApart) {
         Memo(2026, 1, 1, "元日の予定") + store, Years(std::nullopt, std::nullopt, false), 86400, Today2026(), counts));
     EXPECT_EQ(first.size(), 3U);
     for (const auto& [uid, event] : first) EXPECT_TRUE(second.contains(uid)) << uid;
+    // A memo's UID does not depend on how its breaks are held.
+    const auto crlf = ParseBack(cal::ExportCalendar(Memo(2026, 12, 8, "会議\r\n資料"),
+                                                    Years(std::nullopt, std::nullopt, false), 0, Today2026(), counts));
+    const auto lf = ParseBack(cal::ExportCalendar(Memo(2026, 12, 8, "会議\n資料"),
+                                                  Years(std::nullopt, std::nullopt, false), 0, Today2026(), counts));
+    ASSERT_EQ(crlf.size(), 1U);
+    EXPECT_TRUE(lf.contains(crlf.begin()->first));
 }
 
 TEST_F(IcalTest, ExportsTheHolidaysOfTheHolidayPassForTheChosenYears) {
@@ -523,6 +530,10 @@ TEST(IcalMerge, AppendsToTheFirstRecordOfTheDayAndAddsNothingTwice) {
          1,
          0},
     };
+    // A memo of bare LF breaks gets its additions with LF breaks.
+    std::string bare = Memo(2026, 12, 8, "買い物\nメモ");
+    ics::MergeEvents(bare, {Event(2026, 12, 8, "会議\n資料")});
+    EXPECT_EQ(bare, Memo(2026, 12, 8, "買い物\nメモ\n会議\n資料"));
     for (const auto& row : rows) {
         std::string store = row.store;
         std::vector<ics::IcsEvent> events = row.events;
