@@ -258,7 +258,7 @@ public:
                          {moment->year, moment->monthIndex, moment->day, moment->hour, moment->minute, moment->timed})
                      .second)
                 continue;
-            IcsEvent out;
+            IcsEvent out = Source(event, where);
             out.year = moment->year;
             out.monthIndex = moment->monthIndex;
             out.day = moment->day;
@@ -266,6 +266,7 @@ public:
                 char clock[16];
                 std::snprintf(clock, sizeof clock, "%02d:%02d ", moment->hour, moment->minute);
                 out.text = clock;
+                out.minuteOfDay = moment->hour * 60 + moment->minute;
             }
             out.text += text;
             m_reading.events.push_back(std::move(out));
@@ -276,15 +277,15 @@ public:
             else
                 icaltime_adjust(&last, 0, 0, 0, -1);
             if (const std::optional<LocalMoment> end = ToLocal(last))
-                AddFollowingDays(*moment, *end, continued, recurring, taken);
+                AddFollowingDays(Source(event, where), *moment, *end, continued, recurring, taken);
         }
     }
 
 private:
     // Adds the continuation text on each day after `first` up to and including `last`, as far as
     // the window (for a bounded reading) and kMaxSpanDays go.
-    void AddFollowingDays(const LocalMoment& first, const LocalMoment& last, const std::string& continued,
-                          bool recurring, Taken& taken) {
+    void AddFollowingDays(const IcsEvent& source, const LocalMoment& first, const LocalMoment& last,
+                          const std::string& continued, bool recurring, Taken& taken) {
         const auto key = [](const LocalMoment& m) { return std::tuple{m.year, m.monthIndex, m.day}; };
         LocalMoment day = first;
         for (int count = 0; count < kMaxSpanDays; ++count) {
@@ -300,13 +301,23 @@ private:
                 (day.year < m_window.fromYear || day.year > m_window.toYear))
                 continue;
             if (!taken.insert({day.year, day.monthIndex, day.day, -1, -1, false}).second) continue;
-            IcsEvent out;
+            IcsEvent out = source;
             out.year = day.year;
             out.monthIndex = day.monthIndex;
             out.day = day.day;
             out.text = continued;
             m_reading.events.push_back(std::move(out));
         }
+    }
+
+    // Returns an event that names where it comes from, with no day or text yet.
+    static IcsEvent Source(icalcomponent* event, const SkippedEvent& where) {
+        IcsEvent out;
+        const char* uid = icalcomponent_get_uid(event);
+        if (uid != nullptr) out.uid = uid;
+        out.line = where.line;
+        out.number = where.number;
+        return out;
     }
 
     void Skip(const SkippedEvent& where, SkipReason reason, std::string detail = {}) {

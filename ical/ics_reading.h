@@ -21,6 +21,10 @@ struct IcsEvent {
     int monthIndex = 0;
     int day = 0;
     std::string text;
+    int minuteOfDay = -1;  // the local start time (hour * 60 + minute) of a timed event's first day, else -1
+    std::string uid;       // the event's UID, "" when it has none
+    std::size_t line = 0;  // the event it comes from, as SkippedEvent names it
+    std::size_t number = 0;
 };
 
 // Why an event (or one of its occurrences) was not taken.
