@@ -690,6 +690,45 @@ TEST_F(IcalCommandTest, ImportingTwiceIsImportingOnce) {
     EXPECT_EQ(DataFiles(), once);
 }
 
+TEST_F(IcalCommandTest, UndoPutsBackTheFileTheLastImportReplaced) {
+    const std::string original = EncodeTextFile(Memo(2026, 12, 8, "買い物"));
+    WriteBytes(Data() / "MemoData.txt", original);
+    const CalRun first = Cal("--dir data import '" VELMORA_ICS_DIR "/google_export.ics'");
+    ASSERT_EQ(first.status, 0) << first.err;
+    EXPECT_NE(first.out.find("(velmora-cal import --undo puts it back)"), std::string::npos) << first.out;
+    const auto imported = DataFiles();
+    // A flood is left out and named, unless asked for.
+    std::string flood = "BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nUID:f\r\nDTSTART:20261201T000000\r\n"
+                        "RRULE:FREQ=MINUTELY;COUNT=1001\r\nSUMMARY:x\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
+    WriteBytes(m_folder / "flood.ics", flood);
+    const CalRun left = Cal("--dir data import --from 2026 --to 2026 flood.ics");
+    EXPECT_EQ(left.status, 0) << left.err;
+    EXPECT_NE(left.err.find("flood.ics: line 2: would add 1001 lines (event skipped; --all takes it)"),
+              std::string::npos)
+        << left.err;
+    EXPECT_EQ(DataFiles(), imported);
+    const CalRun all = Cal("--dir data import --all --from 2026 --to 2026 flood.ics");
+    EXPECT_NE(all.out.find("1001 events added"), std::string::npos) << all.out;
+
+    // Each undo takes back one import, newest first, and then there is none.
+    EXPECT_EQ(Cal("--dir data import --undo").status, 0);
+    EXPECT_EQ(DataFiles(), imported);
+    const CalRun undone = Cal("--dir data import --undo");
+    EXPECT_EQ(undone.status, 0) << undone.err;
+    EXPECT_EQ(Bytes(Data() / "MemoData.txt"), original);
+    EXPECT_EQ(DataFiles().size(), 1U);
+    EXPECT_EQ(Cal("--dir data import --undo").status, 2);
+
+    // Not over a change made since.
+    ASSERT_EQ(Cal("--dir data import '" VELMORA_ICS_DIR "/google_export.ics'").status, 0);
+    const std::string edited = EncodeTextFile(Memo(2026, 12, 8, "手で書いた"));
+    WriteBytes(Data() / "MemoData.txt", edited);
+    const CalRun refused = Cal("--dir data import --undo");
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.err.find("has changed since the last import"), std::string::npos) << refused.err;
+    EXPECT_EQ(Bytes(Data() / "MemoData.txt"), edited);
+}
+
 TEST_F(IcalCommandTest, RefusesWithNothingChanged) {
     WriteMemos(Memo(2026, 12, 8, "買い物"));
     const auto before = DataFiles();
