@@ -4,10 +4,10 @@
 #include "model/whole_file.h"
 
 #include <fcntl.h>
-#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 
 namespace {
 

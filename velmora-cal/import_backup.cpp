@@ -4,6 +4,7 @@
 #include "model/data_files.h"
 #include "model/file_system_calls.h"
 #include "model/model_state.h"
+#include "model/record.h"
 #include "model/text_file_format.h"
 #include "model/whole_file.h"
 #include "model/year_calendar.h"

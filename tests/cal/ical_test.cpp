@@ -698,8 +698,9 @@ TEST_F(IcalCommandTest, UndoPutsBackTheFileTheLastImportReplaced) {
     EXPECT_NE(first.out.find("(velmora-cal import --undo puts it back)"), std::string::npos) << first.out;
     const auto imported = DataFiles();
     // A flood is left out and named, unless asked for.
-    std::string flood = "BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nUID:f\r\nDTSTART:20261201T000000\r\n"
-                        "RRULE:FREQ=MINUTELY;COUNT=1001\r\nSUMMARY:x\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
+    std::string flood =
+        "BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nUID:f\r\nDTSTART:20261201T000000\r\n"
+        "RRULE:FREQ=MINUTELY;COUNT=1001\r\nSUMMARY:x\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
     WriteBytes(m_folder / "flood.ics", flood);
     const CalRun left = Cal("--dir data import --from 2026 --to 2026 flood.ics");
     EXPECT_EQ(left.status, 0) << left.err;
@@ -742,6 +743,12 @@ TEST_F(IcalCommandTest, RefusesWithNothingChanged) {
     EXPECT_NE(locked.err.find("running"), std::string::npos) << locked.err;
     EXPECT_EQ(std::count(locked.err.begin(), locked.err.end(), '\n'), 1) << locked.err;
     EXPECT_EQ(DataFiles(), before);
+    // Another velmora-cal, named by its note, holds it.
+    WriteBytes(Data() / ".velmora.holder", "velmora-cal\n" + std::to_string(::getpid()) + "\n");
+    const CalRun held = Cal("--dir data import '" VELMORA_ICS_DIR "/google_export.ics'");
+    EXPECT_NE(held.err.find("another velmora-cal (process " + std::to_string(::getpid()) + ")"), std::string::npos)
+        << held.err;
+    fs::remove(Data() / ".velmora.holder");
     ::close(lock);
 
     // Files that are not iCalendar, or no file at all.
