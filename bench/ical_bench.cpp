@@ -15,6 +15,7 @@
 #include <ctime>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -85,6 +86,73 @@ void BM_ReadAndMerge(benchmark::State& state) {
     ResetModelState();
 }
 BENCHMARK(BM_ReadAndMerge)->Arg(kMemos)->Unit(benchmark::kMillisecond);
+
+// 100,000 one-line events of one day merged into an empty store: the day's memo grows to 100,000 lines.
+void BM_MergeOneDay(benchmark::State& state) {
+    std::vector<ics::IcsEvent> events(static_cast<std::size_t>(state.range(0)));
+    for (std::size_t i = 0; i < events.size(); ++i) {
+        events[i].year = 2026;
+        events[i].monthIndex = 11;
+        events[i].day = 8;
+        events[i].minuteOfDay = static_cast<int>(i % 1440);
+        events[i].text = "毎分の予定 " + std::to_string(i);
+        events[i].uid = "minutely@bench";
+        events[i].line = 2;
+        events[i].number = 1;
+    }
+    for (auto _ : state) {
+        std::string store;
+        ics::ImportedEvents imported;
+        const ics::MergeResult result = ics::MergeEvents(store, events, &imported);
+        benchmark::DoNotOptimize(result.added);
+    }
+}
+BENCHMARK(BM_MergeOneDay)->Arg(kMemos)->Unit(benchmark::kMillisecond);
+
+// The same events imported again into the store the first import made: every one already there.
+void BM_MergeOneDayAgain(benchmark::State& state) {
+    std::vector<ics::IcsEvent> events(static_cast<std::size_t>(state.range(0)));
+    for (std::size_t i = 0; i < events.size(); ++i) {
+        events[i].year = 2026;
+        events[i].monthIndex = 11;
+        events[i].day = 8;
+        events[i].text = "毎分の予定 " + std::to_string(i);
+        events[i].uid = "minutely@bench";
+    }
+    std::string first;
+    ics::ImportedEvents imported;
+    ics::MergeEvents(first, events, &imported);
+    for (auto _ : state) {
+        std::string store = first;
+        ics::ImportedEvents again = imported;
+        const ics::MergeResult result = ics::MergeEvents(store, events, &again);
+        benchmark::DoNotOptimize(result.alreadyPresent);
+    }
+}
+BENCHMARK(BM_MergeOneDayAgain)->Arg(kMemos)->Unit(benchmark::kMillisecond);
+
+// 10,000 events spread over the days of 2026 merged into a store of 100,000 memos.
+void BM_MergeIntoBigStore(benchmark::State& state) {
+    const std::string big = FolderWithMemos(static_cast<int>(state.range(0)));
+    std::vector<ics::IcsEvent> events(10000);
+    for (std::size_t i = 0; i < events.size(); ++i) {
+        events[i].year = 2026;
+        events[i].monthIndex = static_cast<int>(i % 12);
+        events[i].day = 1 + static_cast<int>(i / 12) % 28;
+        events[i].minuteOfDay = static_cast<int>(i % 1440);
+        events[i].text = "予定 " + std::to_string(i);
+        events[i].uid = "event-" + std::to_string(i) + "@bench";
+    }
+    for (auto _ : state) {
+        std::string store = big;
+        ics::ImportedEvents imported;
+        const ics::MergeResult result = ics::MergeEvents(store, events, &imported);
+        benchmark::DoNotOptimize(result.added);
+    }
+    state.counters["store_MB"] = static_cast<double>(big.size()) / 1e6;
+    ResetModelState();
+}
+BENCHMARK(BM_MergeIntoBigStore)->Arg(kMemos)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

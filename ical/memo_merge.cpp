@@ -9,30 +9,28 @@
 #include <set>
 #include <string_view>
 #include <tuple>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace ics {
 namespace {
 
-// Returns the physical lines of the text, each without its line break.
-std::vector<std::string_view> MemoLines(std::string_view text) {
-    std::vector<std::string_view> lines;
-    while (!text.empty()) {
+using Day = std::tuple<int, int, int>;  // years since 1900, month 0..11, day
+
+// Returns the lines of a memo text, each without its line break; a text that ends with a break
+// has an empty last line, so that joining the lines gives the text back.
+std::vector<std::string> SplitLines(std::string_view text) {
+    std::vector<std::string> lines;
+    if (text.empty()) return lines;
+    for (;;) {
         const std::size_t end = text.find('\n');
         std::string_view line = text.substr(0, end);
         if (line.ends_with('\r')) line.remove_suffix(1);
-        lines.push_back(line);
+        lines.emplace_back(line);
         if (end == std::string_view::npos) break;
         text.remove_prefix(end + 1);
     }
     return lines;
-}
-
-// Returns true when the lines of `part` stand one after another among the lines of `memo`.
-bool HoldsLines(std::string_view memo, std::string_view part) {
-    const std::vector<std::string_view> lines = MemoLines(memo);
-    const std::vector<std::string_view> wanted = MemoLines(part);
-    if (wanted.empty()) return true;
-    return std::search(lines.begin(), lines.end(), wanted.begin(), wanted.end()) != lines.end();
 }
 
 // Returns true when the memo's breaks are bare LF, as a memo file written by hand holds them.
@@ -41,83 +39,288 @@ bool HoldsBareLineFeeds(std::string_view memo) {
     return first != std::string_view::npos && (first == 0 || memo[first - 1] != '\r');
 }
 
-// Appends `addition` (CR LF breaks) to the memo text on a new line unless the memo holds its lines
-// already, with the breaks the memo holds: one memo never holds two kinds.
-bool AddToMemo(std::string& memo, const std::string& addition) {
-    if (HoldsLines(memo, addition)) return false;
-    if (HoldsBareLineFeeds(memo)) {
-        memo += '\n';
-        for (const char c : addition)
-            if (c != '\r') memo += c;
-        return true;
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Returns the time of day a line starts with ("9:05 " or "10:00 ", as an import writes it and
+// people type it) as minutes since midnight, or -1.
+int LeadingMinute(std::string_view line) {
+    std::size_t i = 0;
+    int hour = 0;
+    while (i < line.size() && i < 2 && IsDigit(line[i])) hour = hour * 10 + (line[i++] - '0');
+    if (i == 0 || line.size() < i + 3 || line[i] != ':' || !IsDigit(line[i + 1]) || !IsDigit(line[i + 2])) return -1;
+    const int minute = (line[i + 1] - '0') * 10 + (line[i + 2] - '0');
+    if (hour > 23 || minute > 59 || (line.size() > i + 3 && line[i + 3] != ' ')) return -1;
+    return hour * 60 + minute;
+}
+
+// One event's text for one day, as it goes into the memo.
+struct Addition {
+    Day day;
+    std::string text;  // code page 932, CR LF breaks, no record delimiter
+    std::vector<std::string> lines;
+    std::size_t replaced = 0;
+    int minute = -1;
+    std::size_t source = 0;  // the event of the file it comes from, as an index of `sources`
+    const std::string* uid = nullptr;
+    bool isNew = false;  // the day's memo held its lines before the merge
+};
+
+// One day's memo while the merge works on it: its lines, where each text stands, and what goes in.
+struct DayMemo {
+    bool found = false;  // the store holds a record of the day
+    bool bare = false;
+    std::vector<std::string> lines;
+    std::vector<char> alive;  // false for a line taken out
+    std::unordered_map<std::string_view, std::vector<std::size_t>> places;
+    std::unordered_set<std::string_view> addedTexts;
+    std::vector<std::size_t> pending;  // additions that go in, by index
+    bool changed = false;
+
+    void Take(std::string_view text) {
+        bare = HoldsBareLineFeeds(text);
+        lines = SplitLines(text);
+        alive.assign(lines.size(), 1);
+        // The lines no longer move, so the views of them stay valid.
+        for (std::size_t i = 0; i < lines.size(); ++i) places[lines[i]].push_back(i);
     }
-    if (!memo.empty()) memo += "\r\n";
-    memo += addition;
-    return true;
+
+    // Returns where the lines stand one after another among the memo's lines, or npos.
+    std::size_t Find(const std::vector<std::string>& wanted) const {
+        if (wanted.empty()) return 0;
+        const auto first = places.find(wanted.front());
+        if (first == places.end()) return std::string::npos;
+        for (const std::size_t at : first->second) {
+            if (at + wanted.size() > lines.size()) continue;
+            bool same = true;
+            for (std::size_t k = 0; k < wanted.size() && same; ++k)
+                same = alive[at + k] != 0 && lines[at + k] == wanted[k];
+            if (same) return at;
+        }
+        return std::string::npos;
+    }
+
+    // Returns the memo text with the pending additions put in by time, the lines taken out gone.
+    std::string Joined(const std::vector<Addition>& additions) const {
+        // running[i]: the latest time among the lines up to i, so that the first line starting
+        // later than an addition is found by a binary search.
+        std::vector<int> running(lines.size());
+        int latest = -1;
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            if (alive[i] != 0) latest = std::max(latest, LeadingMinute(lines[i]));
+            running[i] = latest;
+        }
+        std::vector<std::tuple<std::size_t, int, std::size_t>> order;  // (before line, minute, addition)
+        order.reserve(pending.size());
+        for (const std::size_t index : pending) {
+            const int minute = additions[index].minute;
+            const auto slot = std::upper_bound(running.begin(), running.end(), minute) - running.begin();
+            order.emplace_back(static_cast<std::size_t>(slot), minute, index);
+        }
+        std::sort(order.begin(), order.end());
+        const std::string_view br = bare ? "\n" : "\r\n";
+        std::string text;
+        bool first = true;
+        const auto put = [&](std::string_view part, bool crlf) {
+            if (!first) text += br;
+            first = false;
+            if (!bare || !crlf) {
+                text += part;
+                return;
+            }
+            for (const char c : part)
+                if (c != '\r') text += c;
+        };
+        auto next = order.begin();
+        for (std::size_t i = 0; i <= lines.size(); ++i) {
+            for (; next != order.end() && std::get<0>(*next) == i; ++next)
+                put(additions[std::get<2>(*next)].text, true);
+            if (i < lines.size() && alive[i] != 0) put(lines[i], false);
+        }
+        return text;
+    }
+};
+
+std::string WithCrLf(std::string_view text) {
+    std::string crlf;
+    crlf.reserve(text.size() + text.size() / 16);
+    for (const char c : text) {
+        if (c == '\n') crlf += '\r';
+        crlf += c;
+    }
+    return crlf;
 }
 
 }  // namespace
 
-MergeResult MergeEvents(std::string& store, const std::vector<IcsEvent>& events) {
+MergeResult MergeEvents(std::string& store, const std::vector<IcsEvent>& events, ImportedEvents* imported,
+                        const MergeOptions& options) {
     MergeResult result;
-    struct Addition {
-        std::string text;  // code page 932, CR LF breaks, no record delimiter
-        std::size_t replaced = 0;
-    };
-    std::map<std::tuple<int, int, int>, std::vector<Addition>> byDay;  // years since 1900, month 0..11, day
+
+    // The events of the file, each counted once whatever number of days it has.
+    std::map<std::pair<std::size_t, std::size_t>, std::size_t> sourceOf;
+    std::vector<std::pair<std::size_t, std::size_t>> sources;  // line, number
+    std::vector<Addition> additions;
+    additions.reserve(events.size());
+    std::map<Day, DayMemo> days;
     for (const IcsEvent& event : events) {
-        std::string crlf;
-        for (const char c : event.text) {
-            if (c == '\n') crlf += '\r';
-            crlf += c;
-        }
         Addition addition;
-        addition.text = ReplaceRecordDelimiters(platform::Cp932FromUtf8(crlf, &addition.replaced));
-        byDay[{event.year - 1900, event.monthIndex, event.day}].push_back(std::move(addition));
+        addition.day = {event.year - 1900, event.monthIndex, event.day};
+        addition.text = ReplaceRecordDelimiters(platform::Cp932FromUtf8(WithCrLf(event.text), &addition.replaced));
+        addition.lines = SplitLines(addition.text);
+        addition.minute = event.minuteOfDay;
+        addition.uid = event.uid.empty() ? nullptr : &event.uid;
+        const std::pair<std::size_t, std::size_t> place{event.line, event.number};
+        // Events made without a place (not read from a file) are each their own.
+        if (place == std::pair<std::size_t, std::size_t>{0, 0} || !sourceOf.contains(place)) {
+            if (place != std::pair<std::size_t, std::size_t>{0, 0}) sourceOf[place] = sources.size();
+            sources.push_back(place);
+        }
+        addition.source = place == std::pair<std::size_t, std::size_t>{0, 0} ? sources.size() - 1 : sourceOf[place];
+        days[addition.day];
+        additions.push_back(std::move(addition));
     }
 
-    // Adds the day's events to `memo`; returns true when it changed.
-    const auto addAll = [&result](std::string& memo, const std::vector<Addition>& additions) {
-        bool changed = false;
+    // What earlier imports added for the UIDs at hand, on the days the import covers.
+    std::map<std::string_view, std::vector<const ImportedBlock*>> earlier;
+    if (imported != nullptr) {
         for (const Addition& addition : additions) {
-            if (AddToMemo(memo, addition.text)) {
-                ++result.added;
-                result.replacedCharacters += addition.replaced;
-                changed = true;
-            } else {
-                ++result.alreadyPresent;
-            }
+            if (addition.uid == nullptr || earlier.contains(*addition.uid)) continue;
+            std::vector<const ImportedBlock*>& blocks = earlier[*addition.uid];
+            if (const auto found = imported->find(*addition.uid); found != imported->end())
+                for (const ImportedBlock& block : found->second) {
+                    const int year = block.year + 1900;
+                    if (year < options.fromYear || year > options.toYear) continue;
+                    blocks.push_back(&block);
+                    days[{block.year, block.monthIndex, block.day}];
+                }
         }
-        if (changed) ++result.days;
-        return changed;
-    };
+    }
+
+    // The memos of those days, from the first record of each: the day dialog opens that one.
+    for (std::string_view rest = store; !rest.empty();) {
+        const MemoRecordFields fields = SplitMemoRecord(CutRecord(rest));
+        const auto day = days.find({fields.year, fields.month, fields.day});
+        if (day == days.end() || day->second.found) continue;
+        day->second.found = true;
+        day->second.Take(fields.text);
+    }
+
+    // An event that would flood the memos is left out whole, its earlier blocks as they are.
+    std::vector<std::size_t> newLines(sources.size(), 0);
+    for (Addition& addition : additions) {
+        addition.isNew = days.at(addition.day).Find(addition.lines) == std::string::npos;
+        if (addition.isNew) newLines[addition.source] += addition.lines.size();
+    }
+    std::vector<char> tooLarge(sources.size(), 0);
+    std::set<std::string_view> frozenUids;
+    for (std::size_t s = 0; s < sources.size(); ++s) {
+        if (newLines[s] <= options.maxLinesPerEvent) continue;
+        tooLarge[s] = 1;
+        result.oversized.push_back({sources[s].first, sources[s].second, newLines[s]});
+    }
+    for (const Addition& addition : additions)
+        if (tooLarge[addition.source] != 0 && addition.uid != nullptr) frozenUids.insert(*addition.uid);
+
+    // Blocks of an earlier import that the event no longer has come out where the memo still
+    // holds them as added; ones the user has changed since stay, beside the event's new lines.
+    std::set<std::tuple<std::string_view, Day, std::string_view>> wanted;
+    for (const Addition& addition : additions)
+        if (addition.uid != nullptr) wanted.insert({*addition.uid, addition.day, addition.text});
+    std::set<std::tuple<std::string_view, Day, std::string_view>> keptEarlier;
+    for (const auto& [uid, blocks] : earlier) {
+        if (frozenUids.contains(uid)) continue;
+        for (const ImportedBlock* block : blocks) {
+            const Day day{block->year, block->monthIndex, block->day};
+            if (wanted.contains({uid, day, block->text})) {
+                keptEarlier.insert({uid, day, block->text});
+                continue;
+            }
+            DayMemo& memo = days.at(day);
+            const std::size_t at = memo.Find(SplitLines(block->text));
+            if (block->text.empty() || at == std::string::npos) {
+                ++result.keptEdited;
+                continue;
+            }
+            const std::size_t count = SplitLines(block->text).size();
+            std::fill_n(memo.alive.begin() + static_cast<std::ptrdiff_t>(at), count, 0);
+            memo.changed = true;
+            ++result.replaced;
+        }
+    }
+
+    std::map<std::string_view, std::set<std::pair<Day, std::string_view>>> recorded;  // by UID
+    for (std::size_t i = 0; i < additions.size(); ++i) {
+        Addition& addition = additions[i];
+        if (tooLarge[addition.source] != 0) continue;
+        DayMemo& memo = days.at(addition.day);
+        const bool present = memo.addedTexts.contains(addition.text) || memo.Find(addition.lines) != std::string::npos;
+        if (present) {
+            ++result.alreadyPresent;
+            if (addition.uid != nullptr && keptEarlier.contains({*addition.uid, addition.day, addition.text}))
+                recorded[*addition.uid].insert({addition.day, addition.text});
+            continue;
+        }
+        memo.addedTexts.insert(addition.text);
+        memo.pending.push_back(i);
+        memo.changed = true;
+        ++result.added;
+        result.replacedCharacters += addition.replaced;
+        if (addition.uid != nullptr) recorded[*addition.uid].insert({addition.day, addition.text});
+    }
+
+    if (imported != nullptr) {
+        for (const auto& [uid, blocks] : earlier) {
+            std::vector<ImportedBlock> now;
+            std::set<std::pair<Day, std::string_view>> seen;
+            const auto keep = [&now, &seen](const Day& day, std::string_view text) {
+                if (seen.insert({day, text}).second)
+                    now.push_back({std::get<0>(day), std::get<1>(day), std::get<2>(day), std::string(text)});
+            };
+            // A flooding event's UID keeps its earlier blocks as well as what its other parts added.
+            if (frozenUids.contains(uid))
+                for (const ImportedBlock* block : blocks)
+                    keep({block->year, block->monthIndex, block->day}, block->text);
+            // Blocks outside the covered years were not looked at and stay recorded.
+            if (const auto found = imported->find(std::string(uid)); found != imported->end())
+                for (const ImportedBlock& block : found->second)
+                    if (block.year + 1900 < options.fromYear || block.year + 1900 > options.toYear)
+                        keep({block.year, block.monthIndex, block.day}, block.text);
+            if (const auto held = recorded.find(uid); held != recorded.end())
+                for (const auto& [day, text] : held->second) keep(day, text);
+            if (now.empty())
+                imported->erase(std::string(uid));
+            else
+                (*imported)[std::string(uid)] = std::move(now);
+        }
+    }
+
+    bool any = false;
+    for (const auto& [day, memo] : days) any = any || memo.changed;
+    if (!any) return result;
 
     std::string merged;
     merged.reserve(store.size() + events.size() * 32);
-    std::set<std::tuple<int, int, int>> done;
+    std::set<Day> done;
     for (std::string_view rest = store; !rest.empty();) {
         const std::string_view record = CutRecord(rest);
         const MemoRecordFields fields = SplitMemoRecord(record);
-        const std::tuple<int, int, int> day{fields.year, fields.month, fields.day};
-        const auto wanted = byDay.find(day);
-        // Only the first record of a day is the day's memo: the day dialog opens that one.
-        if (wanted == byDay.end() || !done.insert(day).second) {
+        const Day day{fields.year, fields.month, fields.day};
+        const auto memo = days.find(day);
+        if (memo == days.end() || !memo->second.changed || !done.insert(day).second) {
             merged += CloseRecord(record);
             continue;
         }
-        std::string memo(fields.text);
-        if (addAll(memo, wanted->second))
-            merged += MakeMemoRecord(fields.year, fields.month, fields.day, memo);
-        else
-            merged += CloseRecord(record);
+        ++result.days;
+        const std::string text = memo->second.Joined(additions);
+        // A memo whose every line came from an event that moved away goes, as a memo emptied by hand.
+        if (!text.empty()) merged += MakeMemoRecord(fields.year, fields.month, fields.day, text);
     }
-    for (const auto& [day, additions] : byDay) {
-        if (done.contains(day)) continue;
-        std::string memo;
-        addAll(memo, additions);
-        merged += MakeMemoRecord(std::get<0>(day), std::get<1>(day), std::get<2>(day), memo);
+    for (const auto& [day, memo] : days) {
+        if (memo.found || !memo.changed) continue;
+        ++result.days;
+        merged += MakeMemoRecord(std::get<0>(day), std::get<1>(day), std::get<2>(day), memo.Joined(additions));
     }
-    if (result.added > 0) store = std::move(merged);
+    store = std::move(merged);
     return result;
 }
 

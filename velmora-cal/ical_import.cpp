@@ -1,12 +1,15 @@
 #include "velmora-cal/ical_import.h"
 
 #include "ical/ics_reading.h"
+#include "ical/imported_events.h"
 #include "ical/memo_merge.h"
 #include "model/data_files.h"
 #include "model/file_notices.h"
+#include "model/record.h"
 #include "model/year_calendar.h"
 #include "velmora-cal/exit_status.h"
 #include "velmora-cal/folder_lock.h"
+#include "velmora-cal/import_backup.h"
 #include "velmora-cal/input_file.h"
 #include "velmora-cal/messages.h"
 
@@ -25,6 +28,8 @@ namespace {
 
 // The largest file an import reads: far above any calendar a person keeps.
 constexpr std::size_t kMaxIcsBytes = std::size_t{64} * 1024 * 1024;
+// The most lines one event may add without --all: more is a rule gone wild, not a diary.
+constexpr std::size_t kMaxLinesPerEvent = 1000;
 
 // Returns how a report names an event: by the line of its BEGIN, else by its place in the file.
 std::string EventPlace(std::size_t line, std::size_t number) {
@@ -58,6 +63,13 @@ std::string ImportReport(const IcsReading& reading, const MergeResult& merged, b
             text += folder + " のメモに予定を " + std::to_string(merged.added) + " 件" +
                     (dryRun ? "追加します" : "追加しました") + "（" + std::to_string(merged.days) + " 日分）。";
         text += (dryRun ? "すでにある予定: " : "すでにあった予定: ") + std::to_string(merged.alreadyPresent) + " 件";
+        if (merged.replaced > 0)
+            text += std::string(dryRun ? "、置き換える前回の取り込み: " : "、置き換えた前回の取り込み: ") +
+                    std::to_string(merged.replaced) + " 件";
+        if (merged.keptEdited > 0)
+            text += "、書き換えられていたため残した前回の取り込み: " + std::to_string(merged.keptEdited) + " 件";
+        if (!merged.oversized.empty())
+            text += "、行が多すぎて除いた予定: " + std::to_string(merged.oversized.size()) + " 件";
         if (!reading.skipped.empty()) text += "、取り込めない予定: " + std::to_string(reading.skipped.size()) + " 件";
         if (reading.holidays > 0) text += "、除いた祝日: " + std::to_string(reading.holidays) + " 件";
         if (reading.ignoredProperties > 0)
@@ -76,6 +88,14 @@ std::string ImportReport(const IcsReading& reading, const MergeResult& merged, b
         text += std::string(merged.days == 1 ? "memo of " : "memos of ") + Counted(merged.days, "day", "days") +
                 " in " + folder;
     text += "; " + std::to_string(merged.alreadyPresent) + " already present";
+    if (merged.replaced > 0)
+        text += "; " + Counted(merged.replaced, "earlier import", "earlier imports") +
+                (dryRun ? " of changed events would be replaced" : " of changed events replaced");
+    if (merged.keptEdited > 0)
+        text += "; " + Counted(merged.keptEdited, "earlier import", "earlier imports") + " edited since kept";
+    if (!merged.oversized.empty())
+        text += "; " + Counted(static_cast<long long>(merged.oversized.size()), "event", "events") +
+                " with too many lines left out";
     if (!reading.skipped.empty())
         text += "; " + Counted(static_cast<long long>(reading.skipped.size()), "broken event", "broken events") +
                 " skipped";
@@ -90,9 +110,51 @@ std::string ImportReport(const IcsReading& reading, const MergeResult& merged, b
     return text;
 }
 
+// "import --undo": the memo file the last import replaced, put back.
+int RunUndo(const Options& options) {
+    if (!options.operands.empty() || (options.given & (kOptionFrom | kOptionTo | kOptionDryRun | kOptionAll)) != 0)
+        return UsageProblem(Tr("import --undo takes no file and no other option",
+                               "import --undo にはファイルもほかのオプションも指定できません"),
+                            "import");
+    const CommandLock held;
+    if (!held.Lock().Held()) {
+        Complain(held.Lock().GetState() == FolderLock::State::Busy ? BusyRefusal(true) : LockRefusal(held.Lock()));
+        return kExitRefused;
+    }
+    const UndoOutcome undone = UndoLastImport();
+    const std::string where = options.folder + "/" + undone.backup;
+    switch (undone.kind) {
+    case UndoOutcome::Kind::Done:
+        std::printf(JapaneseMessages() ? "%s を %s の取り込みの前に戻しました\n"
+                                       : "%s put back as it was before the import of %s\n",
+                    kMemoFile, where.c_str());
+        return kExitOk;
+    case UndoOutcome::Kind::NoImport:
+        Complain(Tr("no import to undo in ", "元に戻せる取り込みがありません: ") + options.folder +
+                 Tr("; nothing changed", "。何も変更していません"));
+        return kExitRefused;
+    case UndoOutcome::Kind::ChangedSince:
+        Complain(std::string(kMemoFile) +
+                 Tr(" has changed since the last import; nothing changed (the file before it is in ",
+                    " は最後の取り込みの後に変更されています。何も変更していません（取り込みの前のファイルは ") +
+                 where + Tr(")", " にあります）"));
+        return kExitRefused;
+    case UndoOutcome::Kind::Unfinished:
+        Complain(Tr("the last import was stopped while writing; nothing changed (the file before it is in ",
+                    "最後の取り込みは書き込みの途中で止まりました。何も変更していません（取り込みの前のファイルは ") +
+                 where + Tr(")", " にあります）"));
+        return kExitRefused;
+    case UndoOutcome::Kind::Failed:
+        Complain(undone.error + Tr("; the copy is kept in ", "。コピーは次の場所に残っています: ") + where);
+        return kExitFailed;
+    }
+    return kExitFailed;
+}
+
 }  // namespace
 
 int RunImport(const Options& options) {
+    if (options.Has(kOptionUndo)) return RunUndo(options);
     if (options.operands.size() > 1)
         return UsageProblem(Tr("import takes one file", "import に指定できるファイルは一つだけです"), "import");
     if (options.operands.empty())
@@ -111,6 +173,14 @@ int RunImport(const Options& options) {
     if (window.fromYear > window.toYear)
         return UsageProblem(Tr("--from is after --to", "--from の年が --to の年より後です"), "import");
 
+    // Held from the start, so that a calendar started while the file is read and expanded says
+    // what holds the folder.
+    const CommandLock held;
+    const FolderLock& lock = held.Lock();
+    if (!lock.Held()) {
+        Complain(lock.GetState() == FolderLock::State::Busy ? BusyRefusal(true) : LockRefusal(lock));
+        return kExitRefused;
+    }
     std::string error;
     const std::optional<std::string> ics = ReadInputFile(ResolvePath(file, options.here), kMaxIcsBytes, error);
     if (!ics) {
@@ -124,15 +194,6 @@ int RunImport(const Options& options) {
         return kExitRefused;
     }
 
-    const FolderLock lock;
-    if (!lock.Held()) {
-        Complain(
-            lock.GetState() == FolderLock::State::Busy
-                ? Tr("a copy of the calendar is running in this folder; close it and try again; nothing changed",
-                     "このフォルダでカレンダーが動いています。終了してからやり直してください。何も変更していません")
-                : LockRefusal(lock));
-        return kExitRefused;
-    }
     for (const ics::SkippedEvent& skipped : reading.skipped)
         Complain(file + ": " + SkipText(skipped) + Tr(" (event skipped)", "（この予定は取り込みません）"));
     for (const ics::IgnoredProperty& ignored : reading.ignoredDates)
@@ -149,11 +210,46 @@ int RunImport(const Options& options) {
                  Tr("; nothing changed", "。何も変更していません"));
         return kExitFailed;
     }
+    const std::string recordText = ReadTextFile(ics::kImportedEventsFile);
+    if (IsUnreadableFile(ics::kImportedEventsFile)) {
+        Complain(std::string(Tr("cannot read ", "読めません: ")) + ics::kImportedEventsFile +
+                 Tr("; nothing changed", "。何も変更していません"));
+        return kExitFailed;
+    }
+    std::optional<ics::ImportedEvents> record = ics::ParseImportedEvents(recordText);
+    if (!record)
+        Complain(std::string(ics::kImportedEventsFile) +
+                 Tr(" is not a record of imports: events are only added, and the file stays as it is",
+                    " は取り込みの記録ではありません。予定は追加するだけにし、このファイルはそのままにします"));
+    ics::MergeOptions mergeOptions;
+    mergeOptions.fromYear = window.fromYear;
+    mergeOptions.toYear = window.toYear;
+    if (!options.Has(kOptionAll)) mergeOptions.maxLinesPerEvent = kMaxLinesPerEvent;
     std::string store = g_strMemoData;
-    const MergeResult merged = ics::MergeEvents(store, reading.events);
-    if (!dryRun && merged.added > 0) {
-        g_strMemoData = store;
-        const bool saved = SaveMemoData() != 0;
+    ics::ImportedEvents imported = record.value_or(ics::ImportedEvents{});
+    const MergeResult merged = ics::MergeEvents(store, reading.events, record ? &imported : nullptr, mergeOptions);
+    for (const ics::OversizedEvent& oversized : merged.oversized)
+        Complain(file + ": " + EventPlace(oversized.line, oversized.number) + Tr(": would add ", ": ") +
+                 std::to_string(oversized.lines) +
+                 Tr(" lines (event skipped; --all takes it)",
+                    " 行を追加することになります（この予定は取り込みません。--all で取り込めます）"));
+
+    const bool memosChange = store != g_strMemoData;
+    const bool recordChanges = record && imported != *record;
+    if (!dryRun && (memosChange || recordChanges)) {
+        const std::string backup = KeepBeforeImport();
+        if (backup.empty()) {
+            Complain(std::string(Tr("cannot keep a copy of ", "コピーを残せません: ")) + kMemoFile +
+                     Tr(" for --undo; nothing changed", "（--undo のため）。何も変更していません"));
+            return kExitFailed;
+        }
+        bool saved = true;
+        if (memosChange) {
+            g_strMemoData = store;
+            saved = SaveMemoData() != 0;
+        }
+        const bool recorded = saved && (!recordChanges || WriteTextFile(ics::kImportedEventsFile,
+                                                                        ics::FormatImportedEvents(imported)) != 0);
         for (const FileNotice& notice : TakeFileNotices())
             if (!notice.path.empty())
                 Complain(Tr("kept a copy of the old file: ", "元のファイルを残しました: ") + notice.path);
@@ -162,6 +258,19 @@ int RunImport(const Options& options) {
                      Tr("; nothing changed", "。何も変更していません"));
             return kExitFailed;
         }
+        NoteAfterImport(backup);
+        std::fputs(ImportReport(reading, merged, dryRun, options.folder).c_str(), stdout);
+        std::printf(JapaneseMessages() ? "元の %s を %s/%s/ に残しました（velmora-cal import --undo で戻せます）\n"
+                                       : "the old %s is kept in %s/%s/ (velmora-cal import --undo puts it back)\n",
+                    kMemoFile, options.folder.c_str(), backup.c_str());
+        if (!recorded) {
+            Complain(
+                std::string(Tr("cannot write ", "書き込めません: ")) + ics::kImportedEventsFile +
+                Tr(": the events were added, but importing them again adds their changed lines beside the old ones",
+                   "。予定は追加しましたが、次の取り込みでは変更された予定を置き換えずに追加します"));
+            return kExitFailed;
+        }
+        return kExitOk;
     }
 
     std::fputs(ImportReport(reading, merged, dryRun, options.folder).c_str(), stdout);

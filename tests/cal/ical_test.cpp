@@ -2,6 +2,7 @@
 // import takes from real-world files, the merge into the memo store, and the program run on a folder.
 #include "ical/ics_reading.h"
 #include "ical/ics_text.h"
+#include "ical/imported_events.h"
 #include "ical/memo_merge.h"
 #include "model/data_files.h"
 #include "model/file_system_calls.h"
@@ -467,12 +468,16 @@ TEST_F(IcalTest, RecognisesWhatIsNotICalendar) {
 
 // ---- The merge into the memo store ----
 
-ics::IcsEvent Event(int year, int month, int day, const std::string& text) {
+// An event as the reader gives it: a text starting "HH:MM " is a timed event's.
+ics::IcsEvent Event(int year, int month, int day, const std::string& text, const std::string& uid = "") {
     ics::IcsEvent event;
     event.year = year;
     event.monthIndex = month - 1;
     event.day = day;
     event.text = text;
+    if (text.size() > 5 && text[2] == ':' && text[5] == ' ')
+        event.minuteOfDay = std::stoi(text.substr(0, 2)) * 60 + std::stoi(text.substr(3, 2));
+    event.uid = uid;
     return event;
 }
 
@@ -523,6 +528,13 @@ TEST(IcalMerge, AppendsToTheFirstRecordOfTheDayAndAddsNothingTwice) {
          0,
          1},
         {"delimiters become full width", "", {Event(2026, 12, 8, "a^b~c")}, {"2026-12-08 a＾b～c"}, 1, 0},
+        {"by time, all-day first, the lines already there in place",
+         Memo(2026, 12, 8, "買い物\r\n12:00 昼食\r\n弁当"),
+         {Event(2026, 12, 8, "15:00 会議"), Event(2026, 12, 8, "誕生日"), Event(2026, 12, 8, "09:00 朝会|資料"),
+          Event(2026, 12, 8, "（続き）旅行")},
+         {"2026-12-08 買い物|誕生日|（続き）旅行|09:00 朝会|資料|12:00 昼食|弁当|15:00 会議"},
+         4,
+         0},
         {"an unterminated last record stays a record",
          Unterminated(Memo(2026, 12, 1, "途中")),
          {Event(2026, 12, 2, "次")},
@@ -550,6 +562,55 @@ TEST(IcalMerge, AppendsToTheFirstRecordOfTheDayAndAddsNothingTwice) {
         EXPECT_EQ(again.added, 0) << row.name;
         EXPECT_EQ(store, once) << row.name;
     }
+}
+
+TEST(IcalMerge, AnEventImportedAgainReplacesWhatItAddedUnlessTheUserChangedIt) {
+    ics::ImportedEvents imported;
+    std::string store = Memo(2026, 12, 8, "買い物");
+    const auto merge = [&store, &imported](std::vector<ics::IcsEvent> events) {
+        const ics::MergeResult result = ics::MergeEvents(store, events, &imported);
+        // What the record says survives its file.
+        EXPECT_EQ(ics::ParseImportedEvents(ics::FormatImportedEvents(imported)), imported);
+        return result;
+    };
+    EXPECT_EQ(
+        merge({Event(2026, 12, 8, "10:00 歯医者", "a@x"), Event(2026, 12, 8, "10:00 歯医者", "b\t\xE4\xBA\x88")}).added,
+        1);
+    EXPECT_EQ(merge({Event(2026, 12, 8, "11:00 歯医者\n保険証", "a@x")}).replaced, 1);
+    EXPECT_EQ(MemoLines(store), std::vector<std::string>{"2026-12-08 買い物|11:00 歯医者|保険証"});
+    // Moved to another day; an event of another UID on the old day is left alone.
+    EXPECT_EQ(merge({Event(2026, 12, 9, "11:00 歯医者\n保険証", "a@x")}).replaced, 1);
+    EXPECT_EQ(MemoLines(store), (std::vector<std::string>{"2026-12-08 買い物", "2026-12-09 11:00 歯医者|保険証"}));
+    // A day whose memo held only the event's lines loses its record when the event moves on.
+    merge({Event(2026, 12, 10, "11:00 歯医者\n保険証", "a@x")});
+    EXPECT_EQ(MemoLines(store), (std::vector<std::string>{"2026-12-08 買い物", "2026-12-10 11:00 歯医者|保険証"}));
+
+    // The user's edit since is kept, beside the event's new text.
+    store = Memo(2026, 12, 8, "買い物") + Memo(2026, 12, 10, "11:00 歯医者（駅前）\r\n保険証");
+    const ics::MergeResult edited = merge({Event(2026, 12, 10, "11:30 歯医者", "a@x")});
+    EXPECT_EQ(edited.keptEdited, 1);
+    EXPECT_EQ(MemoLines(store),
+              (std::vector<std::string>{"2026-12-08 買い物", "2026-12-10 11:00 歯医者（駅前）|保険証|11:30 歯医者"}));
+    ASSERT_EQ(imported.at("a@x").size(), 1U);
+    EXPECT_EQ(imported.at("a@x")[0].text, platform::Cp932FromUtf8("11:30 歯医者"));
+    EXPECT_FALSE(ics::ParseImportedEvents("velmora imported events 1\na\t2026-13-01\tx\n"));
+
+    // An event that would add more lines than allowed is left out whole, and named.
+    std::vector<ics::IcsEvent> flood;
+    for (int day = 1; day <= 3; ++day) {
+        flood.push_back(Event(2026, 11, day, "毎日", "flood"));
+        flood.back().line = 7;
+        flood.back().number = 2;
+    }
+    std::string empty;
+    ics::MergeOptions options;
+    options.maxLinesPerEvent = 2;
+    const ics::MergeResult left = ics::MergeEvents(empty, flood, &imported, options);
+    EXPECT_EQ(empty, "");
+    ASSERT_EQ(left.oversized.size(), 1U);
+    EXPECT_EQ(left.oversized[0].line, 7U);
+    EXPECT_EQ(left.oversized[0].lines, 3U);
+    EXPECT_FALSE(imported.contains("flood"));
 }
 
 TEST(IcalMerge, CountsTheCharactersCodePage932Lacks) {
@@ -629,6 +690,46 @@ TEST_F(IcalCommandTest, ImportingTwiceIsImportingOnce) {
     EXPECT_EQ(DataFiles(), once);
 }
 
+TEST_F(IcalCommandTest, UndoPutsBackTheFileTheLastImportReplaced) {
+    const std::string original = EncodeTextFile(Memo(2026, 12, 8, "買い物"));
+    WriteBytes(Data() / "MemoData.txt", original);
+    const CalRun first = Cal("--dir data import '" VELMORA_ICS_DIR "/google_export.ics'");
+    ASSERT_EQ(first.status, 0) << first.err;
+    EXPECT_NE(first.out.find("(velmora-cal import --undo puts it back)"), std::string::npos) << first.out;
+    const auto imported = DataFiles();
+    // A flood is left out and named, unless asked for.
+    std::string flood =
+        "BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nUID:f\r\nDTSTART:20261201T000000\r\n"
+        "RRULE:FREQ=MINUTELY;COUNT=1001\r\nSUMMARY:x\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
+    WriteBytes(m_folder / "flood.ics", flood);
+    const CalRun left = Cal("--dir data import --from 2026 --to 2026 flood.ics");
+    EXPECT_EQ(left.status, 0) << left.err;
+    EXPECT_NE(left.err.find("flood.ics: line 2: would add 1001 lines (event skipped; --all takes it)"),
+              std::string::npos)
+        << left.err;
+    EXPECT_EQ(DataFiles(), imported);
+    const CalRun all = Cal("--dir data import --all --from 2026 --to 2026 flood.ics");
+    EXPECT_NE(all.out.find("1001 events added"), std::string::npos) << all.out;
+
+    // Each undo takes back one import, newest first, and then there is none.
+    EXPECT_EQ(Cal("--dir data import --undo").status, 0);
+    EXPECT_EQ(DataFiles(), imported);
+    const CalRun undone = Cal("--dir data import --undo");
+    EXPECT_EQ(undone.status, 0) << undone.err;
+    EXPECT_EQ(Bytes(Data() / "MemoData.txt"), original);
+    EXPECT_EQ(DataFiles().size(), 1U);
+    EXPECT_EQ(Cal("--dir data import --undo").status, 2);
+
+    // Not over a change made since.
+    ASSERT_EQ(Cal("--dir data import '" VELMORA_ICS_DIR "/google_export.ics'").status, 0);
+    const std::string edited = EncodeTextFile(Memo(2026, 12, 8, "手で書いた"));
+    WriteBytes(Data() / "MemoData.txt", edited);
+    const CalRun refused = Cal("--dir data import --undo");
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.err.find("has changed since the last import"), std::string::npos) << refused.err;
+    EXPECT_EQ(Bytes(Data() / "MemoData.txt"), edited);
+}
+
 TEST_F(IcalCommandTest, RefusesWithNothingChanged) {
     WriteMemos(Memo(2026, 12, 8, "買い物"));
     const auto before = DataFiles();
@@ -642,6 +743,12 @@ TEST_F(IcalCommandTest, RefusesWithNothingChanged) {
     EXPECT_NE(locked.err.find("running"), std::string::npos) << locked.err;
     EXPECT_EQ(std::count(locked.err.begin(), locked.err.end(), '\n'), 1) << locked.err;
     EXPECT_EQ(DataFiles(), before);
+    // Another velmora-cal, named by its note, holds it.
+    WriteBytes(Data() / ".velmora.holder", "velmora-cal\n" + std::to_string(::getpid()) + "\n");
+    const CalRun held = Cal("--dir data import '" VELMORA_ICS_DIR "/google_export.ics'");
+    EXPECT_NE(held.err.find("another velmora-cal (process " + std::to_string(::getpid()) + ")"), std::string::npos)
+        << held.err;
+    fs::remove(Data() / ".velmora.holder");
     ::close(lock);
 
     // Files that are not iCalendar, or no file at all.
