@@ -25,6 +25,9 @@ namespace cal {
 namespace {
 
 constexpr int kMaxBackupNameTries = 100;
+// How many imports back --undo reaches: older copies are removed, so that a folder imported into
+// every day does not fill with copies of its memo file.
+constexpr std::size_t kKeptBackups = 10;
 // In each backup folder once the import has written the memo file: its size and hash then.
 constexpr const char* kAfterNote = "after-import.txt";
 
@@ -122,6 +125,8 @@ std::string KeepBeforeImport() {
         RemoveBackup(folder);
         return {};
     }
+    const std::vector<std::string> all = Backups();
+    for (std::size_t i = 0; i + kKeptBackups < all.size(); ++i) RemoveBackup(all[i]);
     return folder;
 }
 

@@ -728,6 +728,18 @@ TEST_F(IcalCommandTest, UndoPutsBackTheFileTheLastImportReplaced) {
     EXPECT_EQ(refused.status, 2);
     EXPECT_NE(refused.err.find("has changed since the last import"), std::string::npos) << refused.err;
     EXPECT_EQ(Bytes(Data() / "MemoData.txt"), edited);
+
+    // Only the ten newest copies are kept.
+    for (int day = 1; day <= 12; ++day) {
+        WriteBytes(m_folder / "one.ics", "BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nDTSTART;VALUE=DATE:202601" +
+                                             std::string(day < 10 ? "0" : "") + std::to_string(day) +
+                                             "\r\nSUMMARY:x\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n");
+        ASSERT_EQ(Cal("--dir data import one.ics").status, 0);
+    }
+    int copies = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(Data()))
+        copies += entry.path().filename().string().starts_with("import-backup-") ? 1 : 0;
+    EXPECT_EQ(copies, 10);
 }
 
 TEST_F(IcalCommandTest, RefusesWithNothingChanged) {
