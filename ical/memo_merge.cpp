@@ -45,14 +45,17 @@ bool HoldsBareLineFeeds(std::string_view memo) {
 // already, with the breaks the memo holds: one memo never holds two kinds.
 bool AddToMemo(std::string& memo, const std::string& addition) {
     if (HoldsLines(memo, addition)) return false;
-    if (HoldsBareLineFeeds(memo)) {
-        memo += '\n';
-        for (const char c : addition)
-            if (c != '\r') memo += c;
+    if (memo.empty()) {
+        memo = addition;
         return true;
     }
-    if (!memo.empty()) memo += "\r\n";
-    memo += addition;
+    const bool bare = HoldsBareLineFeeds(memo);
+    memo += bare ? "\n" : "\r\n";
+    for (const char c : addition) {
+        if (c == '\r') continue;
+        if (c == '\n' && !bare) memo += '\r';
+        memo += c;
+    }
     return true;
 }
 
@@ -61,17 +64,21 @@ bool AddToMemo(std::string& memo, const std::string& addition) {
 MergeResult MergeEvents(std::string& store, const std::vector<IcsEvent>& events) {
     MergeResult result;
     struct Addition {
-        std::string text;  // code page 932, CR LF breaks, no record delimiter
+        std::string text;  // code page 932, CR LF breaks (or the bare LF its memo held), no record delimiter
         std::size_t replaced = 0;
+        bool wholeMemo = false;
+        std::string uid;
     };
     std::map<std::tuple<int, int, int>, std::vector<Addition>> byDay;  // years since 1900, month 0..11, day
     for (const IcsEvent& event : events) {
         std::string crlf;
         for (const char c : event.text) {
-            if (c == '\n') crlf += '\r';
+            if (c == '\n' && !event.bareLineFeeds) crlf += '\r';
             crlf += c;
         }
         Addition addition;
+        addition.wholeMemo = event.wholeMemo;
+        addition.uid = event.uid;
         addition.text = ReplaceRecordDelimiters(platform::Cp932FromUtf8(crlf, &addition.replaced));
         byDay[{event.year - 1900, event.monthIndex, event.day}].push_back(std::move(addition));
     }
@@ -91,6 +98,19 @@ MergeResult MergeEvents(std::string& store, const std::vector<IcsEvent>& events)
         if (changed) ++result.days;
         return changed;
     };
+
+    // A memo Velmora exported is there already when any record of its day holds it: a day may hold
+    // several records, and each was exported as an event of its own.
+    for (std::string_view rest = store; !rest.empty();) {
+        const MemoRecordFields fields = SplitMemoRecord(CutRecord(rest));
+        const auto wanted = byDay.find({fields.year, fields.month, fields.day});
+        if (wanted == byDay.end()) continue;
+        std::erase_if(wanted->second, [&](const Addition& addition) {
+            if (!addition.wholeMemo || !HoldsLines(fields.text, addition.text)) return false;
+            ++result.alreadyPresent;
+            return true;
+        });
+    }
 
     std::string merged;
     merged.reserve(store.size() + events.size() * 32);
@@ -112,10 +132,25 @@ MergeResult MergeEvents(std::string& store, const std::vector<IcsEvent>& events)
             merged += CloseRecord(record);
     }
     for (const auto& [day, additions] : byDay) {
-        if (done.contains(day)) continue;
-        std::string memo;
-        addAll(memo, additions);
-        merged += MakeMemoRecord(std::get<0>(day), std::get<1>(day), std::get<2>(day), memo);
+        if (done.contains(day) || additions.empty()) continue;
+        // On a day without a memo, each memo Velmora exported becomes a record of its own again, as
+        // it was where it was exported; the other events go into the first record.
+        std::vector<std::string> memos;
+        std::set<std::string> uids;
+        for (const Addition& addition : additions) {
+            const bool added = addition.wholeMemo ? uids.insert(addition.uid).second
+                                                  : memos.empty() || AddToMemo(memos.front(), addition.text);
+            if (!added) {
+                ++result.alreadyPresent;
+                continue;
+            }
+            if (addition.wholeMemo || memos.empty()) memos.push_back(addition.text);
+            ++result.added;
+            result.replacedCharacters += addition.replaced;
+        }
+        ++result.days;
+        for (const std::string& memo : memos)
+            merged += MakeMemoRecord(std::get<0>(day), std::get<1>(day), std::get<2>(day), memo);
     }
     if (result.added > 0) store = std::move(merged);
     return result;
