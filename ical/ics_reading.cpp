@@ -25,6 +25,8 @@ namespace {
 
 // How many repetitions of one rule an import walks through before it gives up on the rest.
 constexpr int kMaxRuleSteps = 200000;
+// The last year whose repetitions libical's rule walk reaches; the memos go on to 9999.
+constexpr int kLastRuleYear = 2582;
 
 // Frees a libical component tree when it goes out of scope.
 struct ComponentFree {
@@ -300,7 +302,7 @@ public:
         if (!recurring || !icaltime_is_null_time(icalcomponent_get_recurrenceid(event)))
             times.push_back(start);
         else
-            Expand(event, start, times);
+            Expand(event, start, where, times);
 
         Taken taken;
         // An event longer than its first day shows on each day it touches: DTEND is exclusive, so
@@ -437,6 +439,19 @@ private:
         }
     }
 
+    // Notes a rule whose repetitions run past the years libical follows (and when `beyond` is false,
+    // one libical refused for another reason): the event keeps its start and the repetitions read.
+    void NoteRuleBeyondItsYears(const SkippedEvent& where, bool beyond) {
+        IgnoredProperty ignored;
+        ignored.line = where.line;
+        ignored.number = where.number;
+        ignored.property = "RRULE";
+        ignored.detail = beyond
+                             ? "its repetitions after the year " + std::to_string(kLastRuleYear) + " cannot be followed"
+                             : "a rule libical cannot follow";
+        m_reading.ignoredDates.push_back(std::move(ignored));
+    }
+
     // Returns an event that names where it comes from, with no day or text yet.
     static IcsEvent Source(icalcomponent* event, const SkippedEvent& where) {
         IcsEvent out;
@@ -456,7 +471,8 @@ private:
 
     // Collects the occurrences of a recurring event that may fall in the window: the start, each
     // RRULE's repetitions and each RDATE, less each EXDATE and each instance overridden elsewhere.
-    void Expand(icalcomponent* event, const icaltimetype& start, std::vector<icaltimetype>& times) {
+    void Expand(icalcomponent* event, const icaltimetype& start, const SkippedEvent& where,
+                std::vector<icaltimetype>& times) {
         std::vector<icaltimetype> excluded;
         for (icalproperty* p = icalcomponent_get_first_property(event, ICAL_EXDATE_PROPERTY); p != nullptr;
              p = icalcomponent_get_next_property(event, ICAL_EXDATE_PROPERTY))
@@ -473,7 +489,12 @@ private:
              p = icalcomponent_get_next_property(event, ICAL_RRULE_PROPERTY)) {
             const icalrecurrencetype rule = icalproperty_get_rrule(p);
             icalrecur_iterator* iterator = icalrecur_iterator_new(rule, start);
-            if (iterator == nullptr) continue;
+            if (iterator == nullptr) {
+                // A rule starting past libical's years costs the window's years nothing unless it reaches them.
+                if (start.year <= kLastRuleYear || m_window.toYear > kLastRuleYear)
+                    NoteRuleBeyondItsYears(where, start.year > kLastRuleYear);
+                continue;
+            }
             // A rule without COUNT may start its walk a day before the window, in the start's own zone.
             icaltimetype windowStart = start;
             windowStart.year = m_window.fromYear;
@@ -483,19 +504,27 @@ private:
             if (rule.count == 0 && icaltime_compare(windowStart, start) > 0)
                 icalrecur_iterator_set_start(iterator, windowStart);
             int steps = 0;
+            bool ranOut = true;
             for (icaltimetype next = icalrecur_iterator_next(iterator); !icaltime_is_null_time(next);
                  next = icalrecur_iterator_next(iterator)) {
                 // A day past the window's last year is enough for any zone to bring back into it.
                 if (next.year > m_window.toYear + 1 || (next.year == m_window.toYear + 1 && next.month > 1) ||
-                    (next.year == m_window.toYear + 1 && next.day > 2))
+                    (next.year == m_window.toYear + 1 && next.day > 2)) {
+                    ranOut = false;
                     break;
+                }
                 if (++steps > kMaxRuleSteps) {
                     m_reading.stoppedLongRule = true;
+                    ranOut = false;
                     break;
                 }
                 times.push_back(next);
             }
             icalrecur_iterator_free(iterator);
+            // The walk ends at libical's last year whether the rule does or not.
+            if (ranOut && m_window.toYear > kLastRuleYear && rule.count == 0 &&
+                (icaltime_is_null_time(rule.until) || rule.until.year > kLastRuleYear))
+                NoteRuleBeyondItsYears(where, true);
         }
         for (icalproperty* p = icalcomponent_get_first_property(event, ICAL_RDATE_PROPERTY); p != nullptr;
              p = icalcomponent_get_next_property(event, ICAL_RDATE_PROPERTY)) {
