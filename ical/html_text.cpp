@@ -31,7 +31,8 @@ struct Tag {
 };
 
 // Returns the tag at the start of `text` when it is one: "<", an optional "/", a name of letters,
-// digits and "-" that starts with a letter, then either ">" or white space, attributes and ">".
+// digits and "-" that starts with a letter, then ">", "/>", or white space, ASCII attributes with
+// at least one value and ">".
 std::optional<Tag> TagAt(std::string_view text) {
     if (text.size() < 3 || text[0] != '<') return std::nullopt;
     Tag tag;
@@ -45,8 +46,14 @@ std::optional<Tag> TagAt(std::string_view text) {
     const std::size_t end = text.find('>', at);
     if (end == std::string_view::npos || text.substr(at, end - at).find('<') != std::string_view::npos)
         return std::nullopt;
-    if (at < end && text[at] != '/' && std::isspace(static_cast<unsigned char>(text[at])) == 0) return std::nullopt;
     tag.attributes = text.substr(at, end - at);
+    // After the name: nothing, a "/", or attributes with values, so that "a<b and c>d" is no tag.
+    const std::size_t rest = tag.attributes.find_first_not_of(" \t/");
+    if (rest != std::string_view::npos && (std::isspace(static_cast<unsigned char>(text[at])) == 0 ||
+                                           tag.attributes.find('=') == std::string_view::npos ||
+                                           std::any_of(tag.attributes.begin(), tag.attributes.end(),
+                                                       [](char c) { return static_cast<unsigned char>(c) >= 0x80; })))
+        return std::nullopt;
     tag.length = end + 1;
     return tag;
 }
