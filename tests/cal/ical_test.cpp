@@ -513,6 +513,16 @@ ics::IcsEvent Event(int year, int month, int day, const std::string& text) {
     return event;
 }
 
+// An event that is a memo as Velmora exports it.
+ics::IcsEvent WholeMemo(int year, int month, int day, const std::string& text, const std::string& uid,
+                        bool bareLineFeeds = false) {
+    ics::IcsEvent event = Event(year, month, day, text);
+    event.wholeMemo = true;
+    event.uid = uid;
+    event.bareLineFeeds = bareLineFeeds;
+    return event;
+}
+
 TEST(IcalMerge, AppendsToTheFirstRecordOfTheDayAndAddsNothingTwice) {
     const struct {
         const char* name;
@@ -560,6 +570,18 @@ TEST(IcalMerge, AppendsToTheFirstRecordOfTheDayAndAddsNothingTwice) {
          0,
          1},
         {"delimiters become full width", "", {Event(2026, 12, 8, "a^b~c")}, {"2026-12-08 a＾b～c"}, 1, 0},
+        {"an exported memo of bare LF breaks joins a memo of CR LF breaks in its form",
+         Memo(2026, 12, 8, "買い物"),
+         {WholeMemo(2026, 12, 8, "会議|資料", "a", true)},
+         {"2026-12-08 買い物|会議|資料"},
+         1,
+         0},
+        {"an exported memo held by a later record of its day",
+         Memo(2026, 12, 8, "一つ目") + Memo(2026, 12, 8, "二つ目"),
+         {WholeMemo(2026, 12, 8, "二つ目", "a"), WholeMemo(2026, 12, 8, "三つ目", "b")},
+         {"2026-12-08 一つ目|三つ目", "2026-12-08 二つ目"},
+         1,
+         1},
         {"an unterminated last record stays a record",
          Unterminated(Memo(2026, 12, 1, "途中")),
          {Event(2026, 12, 2, "次")},
@@ -579,6 +601,11 @@ TEST(IcalMerge, AppendsToTheFirstRecordOfTheDayAndAddsNothingTwice) {
                 if (c == '|') c = '\n';
         const ics::MergeResult result = ics::MergeEvents(store, events);
         EXPECT_EQ(MemoLines(store), row.memos) << row.name;
+        // No row's store holds both kinds of break.
+        bool bareLineFeed = false;
+        for (std::size_t i = 0; i < store.size(); ++i)
+            bareLineFeed |= store[i] == '\n' && (i == 0 || store[i - 1] != '\r');
+        EXPECT_FALSE(bareLineFeed && store.find("\r\n") != std::string::npos) << row.name;
         EXPECT_EQ(result.added, row.added) << row.name;
         EXPECT_EQ(result.alreadyPresent, row.present) << row.name;
         // A second merge of the same events changes nothing.
@@ -728,6 +755,16 @@ TEST_F(IcalCommandTest, RefusesWithNothingChanged) {
     EXPECT_NE(harmless.out.find("6 events would be added"), std::string::npos) << harmless.out;
     EXPECT_NE(harmless.out.find("9 unreadable properties ignored"), std::string::npos) << harmless.out;
     EXPECT_NE(harmless.err.find("harmless_errors.ics: line 24: RDATE left out"), std::string::npos) << harmless.err;
+
+    // A zone nothing resolves is named with its event, one the system corrects with its count; to-dos are counted.
+    const CalRun zones = Cal("--dir data import --dry-run '" VELMORA_ICS_DIR "/zones_named_oddly.ics'");
+    EXPECT_EQ(zones.status, 0) << zones.err;
+    EXPECT_NE(zones.out.find("1 to-do not imported"), std::string::npos) << zones.out;
+    EXPECT_NE(zones.err.find("zones_named_oddly.ics: line 45: unknown time zone \"Custom Zone\""), std::string::npos)
+        << zones.err;
+    EXPECT_NE(zones.err.find("\"America/New_York\" disagrees with the system's zone data; 1 time was read"),
+              std::string::npos)
+        << zones.err;
 }
 
 TEST_F(IcalCommandTest, UsageErrors) {
