@@ -350,10 +350,11 @@ public:
     }
 
 private:
-    // Returns a property's time with the zone its TZID names: the file's VTIMEZONE of that name,
-    // unless the system's zone of the name disagrees with it for that time (stale or cut definitions
-    // in old exports put events an hour off), else the system's zone the name stands for. A TZID
-    // nothing resolves leaves the time floating; `where`, when given, names the event in the notes.
+    // Returns a property's time with the zone its TZID names: the system's zone of that name (also
+    // behind a vendor's prefix or as a Windows name), whose data outlive the file's copy of them
+    // (stale or cut definitions in old exports put events an hour off, first in the later years of a
+    // series), else the file's VTIMEZONE of that name. A TZID nothing resolves leaves the time
+    // floating. `where`, when given, names the event in the notes of both.
     icaltimetype PropertyTime(icalproperty* property, icalcomponent* event, const SkippedEvent* where) {
         icaltimetype time = icalproperty_get_datetime_with_component(property, event);
         icalparameter* parameter = icalproperty_get_first_parameter(property, ICAL_TZID_PARAMETER);
@@ -364,18 +365,14 @@ private:
         auto known = m_systemZones.find(tzid);
         if (known == m_systemZones.end()) known = m_systemZones.emplace(tzid, SystemZone(tzid)).first;
         icaltimezone* system = known->second;
-        if (time.zone == nullptr) {
-            if (system != nullptr)
-                time.zone = system;
-            else if (where != nullptr)
-                NoteUnknownZone(*where, tzid);
+        if (system == nullptr) {
+            if (time.zone == nullptr && where != nullptr) NoteUnknownZone(*where, tzid);
             return time;
         }
-        if (system != nullptr && time.zone != system &&
-            icaltime_as_timet_with_zone(time, time.zone) != icaltime_as_timet_with_zone(time, system)) {
-            time.zone = system;
-            if (where != nullptr) NotePreferredZone(tzid);
-        }
+        if (time.zone != nullptr && time.zone != system && where != nullptr &&
+            icaltime_as_timet_with_zone(time, time.zone) != icaltime_as_timet_with_zone(time, system))
+            NotePreferredZone(tzid);
+        time.zone = system;
         return time;
     }
 

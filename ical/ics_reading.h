@@ -62,10 +62,10 @@ struct UnknownZone {
 };
 
 // A zone the file describes whose definition disagrees with the system's zone data of the same
-// name: its times were read with the system's.
+// name, which a reading takes for every zone the system knows.
 struct PreferredSystemZone {
     std::string zone;  // the TZID
-    int times = 0;     // how many times of the file it moved
+    int times = 0;     // how many of the file's times the two put at different moments
 };
 
 // What an iCalendar file held.

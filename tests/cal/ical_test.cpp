@@ -417,14 +417,15 @@ TEST_F(IcalTest, ReadsTheShapesRealCalendarsWrite) {
          {}},
         // The window bounds a daily rule without end, and a bounded import leaves out what is outside it.
         {"daily_forever.ics", 2027, 2027, true, {}, {}},
-        // A cut definition of a well-known zone gives way to the system's where they disagree; a
-        // vendor's prefix and a Windows name resolve; an unknown zone is local time.
+        // A cut definition of a well-known zone gives way to the system's, also in the later years of
+        // a series that began where the two agree; a vendor's prefix and a Windows name resolve; an
+        // unknown zone is local time.
         {"zones_named_oddly.ics",
          2026,
          2026,
          false,
          {"2026-03-21 09:00 March call", "2026-07-02 09:00 July call", "2026-12-08 17:00 Berlin (old Thunderbird)",
-          "2026-12-10 17:00 Berlin (Outlook)", "2026-12-11 09:00 Somewhere"},
+          "2026-12-10 17:00 Berlin (Outlook)", "2026-12-11 09:00 Somewhere", "2026-03-21 09:00 Yearly call"},
          {}},
         // A description in HTML is read as its text; one that only holds "<" and "&" is kept as it is.
         {"google_html.ics",
