@@ -1,5 +1,9 @@
 #include "ical/ics_reading.h"
 
+#include "ical/html_text.h"
+#include "ical/ics_text.h"
+#include "ical/windows_zone.h"
+
 #include "model/calendar_math.h"
 
 #include <libical/ical.h>
@@ -21,6 +25,8 @@ namespace {
 
 // How many repetitions of one rule an import walks through before it gives up on the rest.
 constexpr int kMaxRuleSteps = 200000;
+// The last year whose repetitions libical's rule walk reaches; the memos go on to 9999.
+constexpr int kLastRuleYear = 2582;
 
 // Frees a libical component tree when it goes out of scope.
 struct ComponentFree {
@@ -48,8 +54,8 @@ std::vector<std::string_view> PhysicalLines(std::string_view text) {
     return lines;
 }
 
-// Returns the text with CR LF and lone CR made LF and line breaks and spaces at both ends dropped.
-std::string Tidy(std::string_view text) {
+// Returns the text with CR LF and lone CR made LF.
+std::string LineFeedBreaks(std::string_view text) {
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -60,21 +66,67 @@ std::string Tidy(std::string_view text) {
             out += text[i];
         }
     }
+    return out;
+}
+
+// Returns the text with LF breaks and line breaks and spaces at both ends dropped.
+std::string Tidy(std::string_view text) {
+    const std::string out = LineFeedBreaks(text);
     const std::size_t first = out.find_first_not_of(" \t\n");
     if (first == std::string::npos) return "";
     return out.substr(first, out.find_last_not_of(" \t\n") - first + 1);
 }
 
+// Returns the value of the event's first X- property of the name, or "" without one.
+std::string XPropertyValue(icalcomponent* event, std::string_view name) {
+    for (icalproperty* p = icalcomponent_get_first_property(event, ICAL_X_PROPERTY); p != nullptr;
+         p = icalcomponent_get_next_property(event, ICAL_X_PROPERTY)) {
+        const char* xName = icalproperty_get_x_name(p);
+        const char* value = icalproperty_get_x(p);
+        if (xName != nullptr && EqualsIgnoringCase(xName, name)) return value != nullptr ? value : "";
+    }
+    return "";
+}
+
 // The text a memo gets for an event: its summary, and a description that says more than the summary
 // on the lines after it; a description that begins with the summary's line is the whole memo already.
-std::string EventText(icalcomponent* event) {
+// A memo Velmora exported comes back as it was, its description being the whole memo.
+std::string EventText(icalcomponent* event, bool wholeMemo) {
     const char* summaryValue = icalcomponent_get_summary(event);
     const char* descriptionValue = icalcomponent_get_description(event);
+    if (wholeMemo) {
+        std::string memo = WithBlankEnds(LineFeedBreaks(descriptionValue != nullptr ? descriptionValue : ""),
+                                         XPropertyValue(event, kBlankEndsProperty));
+        if (!memo.empty()) return memo;
+    }
     const std::string summary = Tidy(summaryValue != nullptr ? summaryValue : "");
-    const std::string description = Tidy(descriptionValue != nullptr ? descriptionValue : "");
+    const std::string_view given = descriptionValue != nullptr ? descriptionValue : "";
+    // Web calendars write their descriptions as HTML; a memo holds their text.
+    const std::string description = Tidy(LooksLikeHtml(given) ? PlainTextOfHtml(given) : std::string(given));
     if (description.empty() || description == summary) return summary;
     if (summary.empty() || description.starts_with(summary + "\n")) return description;
     return summary + "\n" + description;
+}
+
+// Returns the date of an iCalendar time as YYYYMMDD.
+std::string DateText(const icaltimetype& time) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d%02d%02d", time.year, time.month, time.day);
+    return text;
+}
+
+// Returns the zone of the system's zone data (libical's built-in zones are the system's) that a TZID
+// stands for: the zone of that name, of the name at the end of a vendor's prefixed name (as
+// "/mozilla.org/20070129_1/America/New_York"), or of a Windows name; nullptr for none.
+icaltimezone* SystemZone(const std::string& tzid) {
+    for (std::string_view name = tzid; !name.empty();) {
+        if (icaltimezone* zone = icaltimezone_get_builtin_timezone(std::string(name).c_str())) return zone;
+        const std::size_t slash = name.find('/');
+        if (slash == std::string_view::npos) break;
+        name.remove_prefix(slash + 1);
+    }
+    const std::string windowsZone = ZoneOfWindowsName(tzid);
+    return windowsZone.empty() ? nullptr : icaltimezone_get_builtin_timezone(windowsZone.c_str());
 }
 
 struct LocalMoment {
@@ -114,15 +166,21 @@ std::optional<LocalMoment> ToLocal(const icaltimetype& time) {
     return moment;
 }
 
+// Returns the number of the date's day counted from a fixed day, for the days between two dates
+// (libical's own count goes through time_t, which it refuses before 1902 and after 2037 on some systems).
+long long DayNumber(const icaltimetype& date) {
+    // Days from 1 March of year 0 in the proleptic Gregorian calendar.
+    const long long year = date.month <= 2 ? date.year - 1 : date.year;
+    const long long era = year / 400;
+    const long long yearOfEra = year - era * 400;
+    const long long dayOfYear = (153 * (date.month + (date.month > 2 ? -3 : 9)) + 2) / 5 + date.day - 1;
+    return era * 146097 + yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+}
+
 // Returns true when two times of one event stand for the same occurrence.
 bool SameOccurrence(const icaltimetype& a, const icaltimetype& b) {
     if (a.is_date || b.is_date) return icaltime_compare_date_only(a, b) == 0;
     return icaltime_compare(a, b) == 0;
-}
-
-// A property's time, with the TZID it names looked up in the file's VTIMEZONEs or the system's zones.
-icaltimetype PropertyTime(icalproperty* property, icalcomponent* event) {
-    return icalproperty_get_datetime_with_component(property, event);
 }
 
 // The mark in front of an event's first line on the days after its first.
@@ -185,10 +243,12 @@ public:
     // Notes the instances that events with a RECURRENCE-ID move or cancel, so that the expansion of
     // their rule leaves them out.
     void NoteOverride(icalcomponent* event) {
-        const icaltimetype id = icalcomponent_get_recurrenceid(event);
+        icalproperty* property = icalcomponent_get_first_property(event, ICAL_RECURRENCEID_PROPERTY);
         const char* uid = icalcomponent_get_uid(event);
-        if (icaltime_is_null_time(id) || uid == nullptr) return;
-        m_overridden[uid].push_back(id);
+        if (property == nullptr || uid == nullptr) return;
+        // Its zone is read as its series' start is: the two must meet.
+        const icaltimetype id = PropertyTime(property, event, nullptr);
+        if (!icaltime_is_null_time(id)) m_overridden[uid].push_back(id);
     }
 
     // Reads one event; `where` names it in a report.
@@ -196,8 +256,12 @@ public:
         // A property libical could not read is left out; the event is lost only when what a memo
         // needs of it, its start and a text, is missing.
         const std::vector<std::string> errors = EventErrors(event);
-        const icaltimetype start = icalcomponent_get_dtstart(event);
-        if (icaltime_is_null_time(start) || !icaltime_is_valid_time(start)) {
+        icalproperty* startProperty = icalcomponent_get_first_property(event, ICAL_DTSTART_PROPERTY);
+        // libical's own check of a time refuses the years after 3000, which the memos hold: the
+        // date is checked where it is taken, against the calendar of years 1 to 9999.
+        const icaltimetype start =
+            startProperty != nullptr ? PropertyTime(startProperty, event, &where) : icaltime_null_time();
+        if (icaltime_is_null_time(start)) {
             const auto named = std::find_if(errors.begin(), errors.end(), [](const std::string& error) {
                 return DatePropertyNamed(error) == "DTSTART";
             });
@@ -212,7 +276,9 @@ public:
             ++m_reading.cancelled;
             return;
         }
-        const std::string text = EventText(event);
+        const char* uid = icalcomponent_get_uid(event);
+        const bool wholeMemo = start.is_date != 0 && uid != nullptr && IsMemoUid(uid, DateText(start));
+        const std::string text = EventText(event, wholeMemo);
         if (text.empty()) {
             Skip(where, SkipReason::NoText);
             return;
@@ -236,12 +302,12 @@ public:
         if (!recurring || !icaltime_is_null_time(icalcomponent_get_recurrenceid(event)))
             times.push_back(start);
         else
-            Expand(event, start, times);
+            Expand(event, start, where, times);
 
         Taken taken;
         // An event longer than its first day shows on each day it touches: DTEND is exclusive, so
         // an all-day event ends the day before it and a timed one the second before it.
-        const icaldurationtype length = icalcomponent_get_duration(event);
+        const icaldurationtype length = Length(event, start, where);
         const bool spans = !icaldurationtype_is_bad_duration(length) && icaldurationtype_as_int(length) > 0;
         const std::string continued = std::string(kContinued) + text.substr(0, text.find('\n'));
         for (const icaltimetype& time : times) {
@@ -259,6 +325,8 @@ public:
                      .second)
                 continue;
             IcsEvent out = Source(event, where);
+            out.wholeMemo = wholeMemo;
+            out.bareLineFeeds = wholeMemo && XPropertyValue(event, kBareLineFeedsProperty) == "LF";
             out.year = moment->year;
             out.monthIndex = moment->monthIndex;
             out.day = moment->day;
@@ -282,6 +350,64 @@ public:
     }
 
 private:
+    // Returns a property's time with the zone its TZID names: the system's zone of that name (also
+    // behind a vendor's prefix or as a Windows name), whose data outlive the file's copy of them
+    // (stale or cut definitions in old exports put events an hour off, first in the later years of a
+    // series), else the file's VTIMEZONE of that name. A TZID nothing resolves leaves the time
+    // floating. `where`, when given, names the event in the notes of both.
+    icaltimetype PropertyTime(icalproperty* property, icalcomponent* event, const SkippedEvent* where) {
+        icaltimetype time = icalproperty_get_datetime_with_component(property, event);
+        icalparameter* parameter = icalproperty_get_first_parameter(property, ICAL_TZID_PARAMETER);
+        const char* tzidValue = parameter != nullptr ? icalparameter_get_tzid(parameter) : nullptr;
+        if (tzidValue == nullptr || time.is_date != 0 || icaltime_is_utc(time) != 0 || icaltime_is_null_time(time))
+            return time;
+        const std::string tzid = tzidValue;
+        auto known = m_systemZones.find(tzid);
+        if (known == m_systemZones.end()) known = m_systemZones.emplace(tzid, SystemZone(tzid)).first;
+        icaltimezone* system = known->second;
+        if (system == nullptr) {
+            if (time.zone == nullptr && where != nullptr) NoteUnknownZone(*where, tzid);
+            return time;
+        }
+        if (time.zone != nullptr && time.zone != system && where != nullptr &&
+            icaltime_as_timet_with_zone(time, time.zone) != icaltime_as_timet_with_zone(time, system))
+            NotePreferredZone(tzid);
+        time.zone = system;
+        return time;
+    }
+
+    void NoteUnknownZone(const SkippedEvent& where, const std::string& tzid) {
+        for (auto it = m_reading.unknownZones.rbegin();
+             it != m_reading.unknownZones.rend() && it->number == where.number; ++it)
+            if (it->zone == tzid) return;
+        m_reading.unknownZones.push_back({where.line, where.number, tzid});
+    }
+
+    void NotePreferredZone(const std::string& tzid) {
+        const auto it = std::find_if(m_reading.systemZones.begin(), m_reading.systemZones.end(),
+                                     [&](const PreferredSystemZone& zone) { return zone.zone == tzid; });
+        if (it != m_reading.systemZones.end())
+            ++it->times;
+        else
+            m_reading.systemZones.push_back({tzid, 1});
+    }
+
+    // Returns how long the event lasts: from its start to its DTEND, each in its own zone, else
+    // its DURATION.
+    icaldurationtype Length(icalcomponent* event, const icaltimetype& start, const SkippedEvent& where) {
+        if (icalproperty* endProperty = icalcomponent_get_first_property(event, ICAL_DTEND_PROPERTY)) {
+            const icaltimetype end = PropertyTime(endProperty, event, &where);
+            if (!icaltime_is_null_time(end)) {
+                if (start.is_date != 0 && end.is_date != 0) {
+                    const long long days = std::clamp(DayNumber(end) - DayNumber(start), 0LL, kMaxSpanDays + 1LL);
+                    return icaldurationtype_from_int(static_cast<int>(days) * 86400);
+                }
+                return icaltime_subtract(end, start);
+            }
+        }
+        return icalcomponent_get_duration(event);
+    }
+
     // Adds the continuation text on each day after `first` up to and including `last`, as far as
     // the window (for a bounded reading) and kMaxSpanDays go.
     void AddFollowingDays(const IcsEvent& source, const LocalMoment& first, const LocalMoment& last,
@@ -310,6 +436,19 @@ private:
         }
     }
 
+    // Notes a rule whose repetitions run past the years libical follows (and when `beyond` is false,
+    // one libical refused for another reason): the event keeps its start and the repetitions read.
+    void NoteRuleBeyondItsYears(const SkippedEvent& where, bool beyond) {
+        IgnoredProperty ignored;
+        ignored.line = where.line;
+        ignored.number = where.number;
+        ignored.property = "RRULE";
+        ignored.detail = beyond
+                             ? "its repetitions after the year " + std::to_string(kLastRuleYear) + " cannot be followed"
+                             : "a rule libical cannot follow";
+        m_reading.ignoredDates.push_back(std::move(ignored));
+    }
+
     // Returns an event that names where it comes from, with no day or text yet.
     static IcsEvent Source(icalcomponent* event, const SkippedEvent& where) {
         IcsEvent out;
@@ -329,11 +468,12 @@ private:
 
     // Collects the occurrences of a recurring event that may fall in the window: the start, each
     // RRULE's repetitions and each RDATE, less each EXDATE and each instance overridden elsewhere.
-    void Expand(icalcomponent* event, const icaltimetype& start, std::vector<icaltimetype>& times) {
+    void Expand(icalcomponent* event, const icaltimetype& start, const SkippedEvent& where,
+                std::vector<icaltimetype>& times) {
         std::vector<icaltimetype> excluded;
         for (icalproperty* p = icalcomponent_get_first_property(event, ICAL_EXDATE_PROPERTY); p != nullptr;
              p = icalcomponent_get_next_property(event, ICAL_EXDATE_PROPERTY))
-            excluded.push_back(PropertyTime(p, event));
+            excluded.push_back(PropertyTime(p, event, nullptr));
         const char* uid = icalcomponent_get_uid(event);
         if (uid != nullptr) {
             const auto moved = m_overridden.find(uid);
@@ -346,7 +486,12 @@ private:
              p = icalcomponent_get_next_property(event, ICAL_RRULE_PROPERTY)) {
             const icalrecurrencetype rule = icalproperty_get_rrule(p);
             icalrecur_iterator* iterator = icalrecur_iterator_new(rule, start);
-            if (iterator == nullptr) continue;
+            if (iterator == nullptr) {
+                // A rule starting past libical's years costs the window's years nothing unless it reaches them.
+                if (start.year <= kLastRuleYear || m_window.toYear > kLastRuleYear)
+                    NoteRuleBeyondItsYears(where, start.year > kLastRuleYear);
+                continue;
+            }
             // A rule without COUNT may start its walk a day before the window, in the start's own zone.
             icaltimetype windowStart = start;
             windowStart.year = m_window.fromYear;
@@ -356,23 +501,31 @@ private:
             if (rule.count == 0 && icaltime_compare(windowStart, start) > 0)
                 icalrecur_iterator_set_start(iterator, windowStart);
             int steps = 0;
+            bool ranOut = true;
             for (icaltimetype next = icalrecur_iterator_next(iterator); !icaltime_is_null_time(next);
                  next = icalrecur_iterator_next(iterator)) {
                 // A day past the window's last year is enough for any zone to bring back into it.
                 if (next.year > m_window.toYear + 1 || (next.year == m_window.toYear + 1 && next.month > 1) ||
-                    (next.year == m_window.toYear + 1 && next.day > 2))
+                    (next.year == m_window.toYear + 1 && next.day > 2)) {
+                    ranOut = false;
                     break;
+                }
                 if (++steps > kMaxRuleSteps) {
                     m_reading.stoppedLongRule = true;
+                    ranOut = false;
                     break;
                 }
                 times.push_back(next);
             }
             icalrecur_iterator_free(iterator);
+            // The walk ends at libical's last year whether the rule does or not.
+            if (ranOut && m_window.toYear > kLastRuleYear && rule.count == 0 &&
+                (icaltime_is_null_time(rule.until) || rule.until.year > kLastRuleYear))
+                NoteRuleBeyondItsYears(where, true);
         }
         for (icalproperty* p = icalcomponent_get_first_property(event, ICAL_RDATE_PROPERTY); p != nullptr;
              p = icalcomponent_get_next_property(event, ICAL_RDATE_PROPERTY)) {
-            icaltimetype time = PropertyTime(p, event);
+            icaltimetype time = PropertyTime(p, event, nullptr);
             if (icaltime_is_null_time(time)) time = icalproperty_get_rdate(p).period.start;
             if (!icaltime_is_null_time(time)) times.push_back(time);
         }
@@ -385,6 +538,7 @@ private:
     const ImportWindow& m_window;
     IcsReading& m_reading;
     std::map<std::string, std::vector<icaltimetype>> m_overridden;
+    std::map<std::string, icaltimezone*> m_systemZones;  // by TZID, nullptr for none
 };
 
 }  // namespace
@@ -422,6 +576,8 @@ IcsReading ReadIcsEvents(const std::string& ics, const ImportWindow& window) {
     reading.isCalendar = true;
 
     std::vector<icalcomponent*> events;
+    for (icalcomponent* calendar : calendars)
+        reading.todos += icalcomponent_count_components(calendar, ICAL_VTODO_COMPONENT);
     for (icalcomponent* calendar : calendars)
         for (icalcomponent* e = icalcomponent_get_first_component(calendar, ICAL_VEVENT_COMPONENT); e != nullptr;
              e = icalcomponent_get_next_component(calendar, ICAL_VEVENT_COMPONENT))

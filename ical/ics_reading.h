@@ -25,6 +25,8 @@ struct IcsEvent {
     std::string uid;       // the event's UID, "" when it has none
     std::size_t line = 0;  // the event it comes from, as SkippedEvent names it
     std::size_t number = 0;
+    bool wholeMemo = false;      // a memo as Velmora exports it: its text is the whole memo, exactly
+    bool bareLineFeeds = false;  // that memo held bare LF breaks
 };
 
 // Why an event (or one of its occurrences) was not taken.
@@ -52,6 +54,20 @@ struct IgnoredProperty {
     std::string detail;    // libical's words
 };
 
+// An event whose TZID names no zone the file or the system knows: its times were read as local times.
+struct UnknownZone {
+    std::size_t line = 0;  // as SkippedEvent
+    std::size_t number = 0;
+    std::string zone;  // the TZID
+};
+
+// A zone the file describes whose definition disagrees with the system's zone data of the same
+// name, which a reading takes for every zone the system knows.
+struct PreferredSystemZone {
+    std::string zone;  // the TZID
+    int times = 0;     // how many of the file's times the two put at different moments
+};
+
 // What an iCalendar file held.
 struct IcsReading {
     bool isCalendar = false;                    // false: not an iCalendar file, nothing else is set
@@ -62,10 +78,14 @@ struct IcsReading {
     int holidays = 0;              // holiday events (CATEGORIES 祝日) passed over: the holiday files hold those
     int cancelled = 0;             // cancelled events passed over
     bool stoppedLongRule = false;  // a rule repeated more often than a reading follows
+    std::vector<UnknownZone> unknownZones;         // one per event and zone, in the order of the file
+    std::vector<PreferredSystemZone> systemZones;  // in the order they were met
+    int todos = 0;                                 // to-dos (VTODO) passed over: the memos take events only
 };
 
 // Returns the events of the iCalendar text `ics`: DATE starts as they are, DATE-TIME starts (UTC,
-// with a TZID of the file or of the system's zones, or floating) as the local date and time;
+// with a TZID of the file or of the system's zones, or floating) as the local date and time, for
+// the years 1 to 9999;
 // RRULE, RDATE and EXDATE, and instances moved or cancelled by RECURRENCE-ID, within the window.
 IcsReading ReadIcsEvents(const std::string& ics, const ImportWindow& window);
 

@@ -1,5 +1,6 @@
 #include "ical/ics_text.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 
@@ -9,6 +10,29 @@ namespace {
 constexpr std::size_t kFoldOctets = 75;
 
 bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// Returns the blanks that letters of a kBlankEndsProperty value name, or the reverse.
+std::string Blanks(std::string_view letters) {
+    std::string out;
+    for (const char c : letters) out += c == 's' ? ' ' : '\t';
+    return out;
+}
+std::string Letters(std::string_view blanks) {
+    std::string out;
+    for (const char c : blanks) out += c == ' ' ? 's' : 't';
+    return out;
+}
+
+// Returns the kBlankEndsProperty value of a text, "" when no blank stands at its ends.
+std::string BlankEndsValue(std::string_view text) {
+    const std::size_t first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) return text.empty() ? "" : Letters(text) + "/";
+    const std::size_t last = text.find_last_not_of(" \t");
+    if (first == 0 && last + 1 == text.size()) return "";
+    return Letters(text.substr(0, first)) + "/" + Letters(text.substr(last + 1));
+}
 
 // FNV-1a: a fixed hash, so that the same memo gets the same UID in every export.
 std::uint64_t StableHash(std::string_view bytes) {
@@ -94,16 +118,41 @@ std::string MemoUid(const std::string& date, std::string_view memo, int occurren
     return uid;
 }
 
-void AppendDayEvent(std::string& out, const std::string& uid, const std::string& stamp, const std::string& date,
-                    const std::string& nextDate, std::string_view summary, std::string_view description, bool holiday) {
+std::string WithBlankEnds(std::string text, std::string_view value) {
+    const std::size_t slash = value.find('/');
+    if (slash == std::string_view::npos || value.find_first_not_of("st/") != std::string_view::npos ||
+        value.find('/', slash + 1) != std::string_view::npos)
+        return text;
+    if (!text.empty() && (IsBlank(text.front()) || IsBlank(text.back()))) return text;
+    std::string out = Blanks(value.substr(0, slash));
+    out += text;
+    out += Blanks(value.substr(slash + 1));
+    return out;
+}
+
+bool IsMemoUid(std::string_view uid, std::string_view date) {
+    constexpr std::string_view kSuffix = "@velmora";
+    constexpr std::size_t kHashDigits = 16;
+    if (!uid.starts_with("memo-") || !uid.ends_with(kSuffix)) return false;
+    uid.remove_prefix(5);
+    uid.remove_suffix(kSuffix.size());
+    if (!uid.starts_with(date) || uid.size() != date.size() + 1 + kHashDigits || uid[date.size()] != '-') return false;
+    return std::all_of(uid.begin() + static_cast<std::ptrdiff_t>(date.size()) + 1, uid.end(),
+                       [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+}
+
+void AppendDayEvent(std::string& out, const DayEvent& event) {
     out += "BEGIN:VEVENT\r\n";
-    out += FoldContentLine("UID:" + uid);
-    out += FoldContentLine("DTSTAMP:" + stamp);
-    out += FoldContentLine("DTSTART;VALUE=DATE:" + date);
-    if (!nextDate.empty()) out += FoldContentLine("DTEND;VALUE=DATE:" + nextDate);
-    out += FoldContentLine("SUMMARY:" + EscapeIcalText(summary));
-    if (!description.empty()) out += FoldContentLine("DESCRIPTION:" + EscapeIcalText(description));
-    if (holiday) {
+    out += FoldContentLine("UID:" + event.uid);
+    out += FoldContentLine("DTSTAMP:" + event.stamp);
+    out += FoldContentLine("DTSTART;VALUE=DATE:" + event.date);
+    if (!event.nextDate.empty()) out += FoldContentLine("DTEND;VALUE=DATE:" + event.nextDate);
+    out += FoldContentLine("SUMMARY:" + EscapeIcalText(event.summary));
+    if (!event.description.empty()) out += FoldContentLine("DESCRIPTION:" + EscapeIcalText(event.description));
+    if (event.bareLineFeeds) out += std::string(kBareLineFeedsProperty) + ":LF\r\n";
+    if (const std::string ends = BlankEndsValue(event.description); !ends.empty())
+        out += FoldContentLine(std::string(kBlankEndsProperty) + ":" + ends);
+    if (event.holiday) {
         out += "TRANSP:TRANSPARENT\r\n";
         out += FoldContentLine("CATEGORIES:祝日");
     }

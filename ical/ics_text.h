@@ -22,9 +22,34 @@ std::string CrLfBreaks(std::string_view text);
 // day's memos of that text give the same UID in every export, however the text holds its breaks.
 std::string MemoUid(const std::string& date, std::string_view memo, int occurrence);
 
-// Appends one all-day VEVENT (dates as YYYYMMDD, `nextDate` "" for none) to `out`; a holiday is
-// transparent and of the category 祝日.
-void AppendDayEvent(std::string& out, const std::string& uid, const std::string& stamp, const std::string& date,
-                    const std::string& nextDate, std::string_view summary, std::string_view description, bool holiday);
+// Returns true when `uid` is the UID MemoUid gives a memo of `date` (YYYYMMDD).
+bool IsMemoUid(std::string_view uid, std::string_view date);
+
+// The property that tells a reader the memo's line breaks are bare LF, as a memo file written by
+// hand holds them; without it they are CR LF.
+inline constexpr std::string_view kBareLineFeedsProperty = "X-VELMORA-LINE-BREAKS";
+
+// The property that carries the spaces and tabs at the ends of a memo, which readers drop from a
+// value: "s" for a space and "t" for a tab, those in front, "/", those at the end ("ss/t").
+inline constexpr std::string_view kBlankEndsProperty = "X-VELMORA-BLANK-ENDS";
+
+// Returns `text` with the blanks that a kBlankEndsProperty value names put back at its ends, or
+// unchanged when `value` is no such value or the text has blanks at its ends already.
+std::string WithBlankEnds(std::string text, std::string_view value);
+
+// One all-day event as an export writes it.
+struct DayEvent {
+    std::string uid;
+    std::string stamp;     // DTSTAMP, as 20261208T093000Z
+    std::string date;      // YYYYMMDD
+    std::string nextDate;  // the same, "" for none
+    std::string_view summary;
+    std::string_view description;  // "" for none; spaces and tabs at its ends are kept
+    bool holiday = false;          // transparent and of the category 祝日
+    bool bareLineFeeds = false;    // the memo's breaks are bare LF
+};
+
+// Appends the event as one VEVENT to `out`.
+void AppendDayEvent(std::string& out, const DayEvent& event);
 
 }  // namespace ics

@@ -62,7 +62,8 @@ struct Addition {
     int minute = -1;
     std::size_t source = 0;  // the event of the file it comes from, as an index of `sources`
     const std::string* uid = nullptr;
-    bool isNew = false;  // the day's memo held its lines before the merge
+    bool isNew = false;      // the day's memo held its lines before the merge
+    bool wholeMemo = false;  // a memo as Velmora exports it, a record of its own on a new day
 };
 
 // One day's memo while the merge works on it: its lines, where each text stands, and what goes in.
@@ -73,7 +74,10 @@ struct DayMemo {
     std::vector<char> alive;  // false for a line taken out
     std::unordered_map<std::string_view, std::vector<std::size_t>> places;
     std::unordered_set<std::string_view> addedTexts;
-    std::vector<std::size_t> pending;  // additions that go in, by index
+    std::set<std::string_view> addedMemoUids;            // exported memos added: twins are told apart by UID
+    std::vector<std::vector<std::string>> laterRecords;  // the lines of the day's other records
+    std::vector<std::size_t> pending;                    // additions that go in, by index
+    std::vector<std::size_t> ownRecords;                 // exported memos that become records of their own
     bool changed = false;
 
     void Take(std::string_view text) {
@@ -120,15 +124,19 @@ struct DayMemo {
         const std::string_view br = bare ? "\n" : "\r\n";
         std::string text;
         bool first = true;
-        const auto put = [&](std::string_view part, bool crlf) {
+        // An addition goes in with the breaks the memo holds: one memo never holds two kinds.
+        const auto put = [&](std::string_view part, bool addition) {
             if (!first) text += br;
             first = false;
-            if (!bare || !crlf) {
+            if (!addition) {
                 text += part;
                 return;
             }
-            for (const char c : part)
-                if (c != '\r') text += c;
+            for (const char c : part) {
+                if (c == '\r') continue;
+                if (c == '\n' && !bare) text += '\r';
+                text += c;
+            }
         };
         auto next = order.begin();
         for (std::size_t i = 0; i <= lines.size(); ++i) {
@@ -165,7 +173,10 @@ MergeResult MergeEvents(std::string& store, const std::vector<IcsEvent>& events,
     for (const IcsEvent& event : events) {
         Addition addition;
         addition.day = {event.year - 1900, event.monthIndex, event.day};
-        addition.text = ReplaceRecordDelimiters(platform::Cp932FromUtf8(WithCrLf(event.text), &addition.replaced));
+        // A memo exported with bare LF breaks comes back with them.
+        addition.text = ReplaceRecordDelimiters(
+            platform::Cp932FromUtf8(event.bareLineFeeds ? event.text : WithCrLf(event.text), &addition.replaced));
+        addition.wholeMemo = event.wholeMemo;
         addition.lines = SplitLines(addition.text);
         addition.minute = event.minuteOfDay;
         addition.uid = event.uid.empty() ? nullptr : &event.uid;
@@ -200,7 +211,12 @@ MergeResult MergeEvents(std::string& store, const std::vector<IcsEvent>& events,
     for (std::string_view rest = store; !rest.empty();) {
         const MemoRecordFields fields = SplitMemoRecord(CutRecord(rest));
         const auto day = days.find({fields.year, fields.month, fields.day});
-        if (day == days.end() || day->second.found) continue;
+        if (day == days.end()) continue;
+        // A day may hold several records, each exported as a memo of its own: they count as held too.
+        if (day->second.found) {
+            day->second.laterRecords.push_back(SplitLines(fields.text));
+            continue;
+        }
         day->second.found = true;
         day->second.Take(fields.text);
     }
@@ -253,7 +269,17 @@ MergeResult MergeEvents(std::string& store, const std::vector<IcsEvent>& events,
         Addition& addition = additions[i];
         if (tooLarge[addition.source] != 0) continue;
         DayMemo& memo = days.at(addition.day);
-        const bool present = memo.addedTexts.contains(addition.text) || memo.Find(addition.lines) != std::string::npos;
+        const auto heldLater = [&memo, &addition] {
+            return std::any_of(memo.laterRecords.begin(), memo.laterRecords.end(), [&addition](const auto& lines) {
+                return std::search(lines.begin(), lines.end(), addition.lines.begin(), addition.lines.end()) !=
+                       lines.end();
+            });
+        };
+        const bool present =
+            addition.wholeMemo
+                ? (addition.uid != nullptr && !memo.addedMemoUids.insert(*addition.uid).second) ||
+                      memo.Find(addition.lines) != std::string::npos || heldLater()
+                : memo.addedTexts.contains(addition.text) || memo.Find(addition.lines) != std::string::npos;
         if (present) {
             ++result.alreadyPresent;
             if (addition.uid != nullptr && keptEarlier.contains({*addition.uid, addition.day, addition.text}))
@@ -261,7 +287,12 @@ MergeResult MergeEvents(std::string& store, const std::vector<IcsEvent>& events,
             continue;
         }
         memo.addedTexts.insert(addition.text);
-        memo.pending.push_back(i);
+        // On a day without a memo, each memo Velmora exported becomes a record of its own again, as
+        // it was where it was exported; the other events go into the first record.
+        if (addition.wholeMemo && !memo.found)
+            memo.ownRecords.push_back(i);
+        else
+            memo.pending.push_back(i);
         memo.changed = true;
         ++result.added;
         result.replacedCharacters += addition.replaced;
@@ -318,7 +349,10 @@ MergeResult MergeEvents(std::string& store, const std::vector<IcsEvent>& events,
     for (const auto& [day, memo] : days) {
         if (memo.found || !memo.changed) continue;
         ++result.days;
-        merged += MakeMemoRecord(std::get<0>(day), std::get<1>(day), std::get<2>(day), memo.Joined(additions));
+        if (!memo.pending.empty())
+            merged += MakeMemoRecord(std::get<0>(day), std::get<1>(day), std::get<2>(day), memo.Joined(additions));
+        for (const std::size_t index : memo.ownRecords)
+            merged += MakeMemoRecord(std::get<0>(day), std::get<1>(day), std::get<2>(day), additions[index].text);
     }
     store = std::move(merged);
     return result;

@@ -39,8 +39,28 @@ std::string NextDateText(long long year, int monthIndex, int day) {
     return year < kLastIcalYear ? DateText(year + 1, 0, 1) : "";
 }
 
-// The text up to the first line break.
-std::string_view FirstLine(std::string_view text) { return text.substr(0, text.find_first_of("\r\n")); }
+// The summary of a memo: its first line that holds more than spaces and tabs, without them at its
+// ends, so that a memo beginning with a blank line still has a title; "" for a memo of blanks only.
+std::string_view SummaryLine(std::string_view text) {
+    while (!text.empty()) {
+        const std::size_t end = text.find_first_of("\r\n");
+        std::string_view line = text.substr(0, end);
+        const std::size_t first = line.find_first_not_of(" \t");
+        if (first != std::string_view::npos) {
+            line.remove_prefix(first);
+            return line.substr(0, line.find_last_not_of(" \t") + 1);
+        }
+        if (end == std::string_view::npos) break;
+        text.remove_prefix(end + 1);
+    }
+    return {};
+}
+
+// Returns true when the memo's line breaks are all bare LF (code page 932 has no CR or LF inside a
+// double-byte character).
+bool HoldsOnlyBareLineFeeds(std::string_view memo) {
+    return memo.find('\n') != std::string_view::npos && memo.find('\r') == std::string_view::npos;
+}
 
 struct MemoEvent {
     long long year = 0;
@@ -102,10 +122,16 @@ std::string ExportCalendar(std::string_view store, const ExportOptions& options,
     for (const MemoEvent& memo : memos) {
         const std::string date = DateText(memo.year, memo.monthIndex, memo.day);
         const int occurrence = seen[{memo.year, memo.monthIndex, memo.day, ics::CrLfBreaks(memo.text)}]++;
-        const std::string uid = ics::MemoUid(date, memo.text, occurrence);
         const std::string text = platform::Utf8FromCp932(memo.text);
-        ics::AppendDayEvent(out, uid, stamp, date, NextDateText(memo.year, memo.monthIndex, memo.day), FirstLine(text),
-                            text, false);
+        ics::DayEvent event;
+        event.uid = ics::MemoUid(date, memo.text, occurrence);
+        event.stamp = stamp;
+        event.date = date;
+        event.nextDate = NextDateText(memo.year, memo.monthIndex, memo.day);
+        event.summary = SummaryLine(text);
+        event.description = text;
+        event.bareLineFeeds = HoldsOnlyBareLineFeeds(memo.text);
+        ics::AppendDayEvent(out, event);
         ++counts.memos;
     }
 
@@ -123,8 +149,14 @@ std::string ExportCalendar(std::string_view store, const ExportOptions& options,
                     const std::string date = DateText(year, m, d);
                     // A day off that follows a holiday on a Sunday is marked without a name.
                     const std::string name = cell.text.empty() ? "休日" : platform::Utf8FromCp932(cell.text);
-                    ics::AppendDayEvent(out, "holiday-" + date + "@velmora", stamp, date, NextDateText(year, m, d),
-                                        name, "", true);
+                    ics::DayEvent event;
+                    event.uid = "holiday-" + date + "@velmora";
+                    event.stamp = stamp;
+                    event.date = date;
+                    event.nextDate = NextDateText(year, m, d);
+                    event.summary = name;
+                    event.holiday = true;
+                    ics::AppendDayEvent(out, event);
                     ++counts.holidays;
                 }
             }

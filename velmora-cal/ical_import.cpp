@@ -74,6 +74,7 @@ std::string ImportReport(const IcsReading& reading, const MergeResult& merged, b
         if (reading.holidays > 0) text += "、除いた祝日: " + std::to_string(reading.holidays) + " 件";
         if (reading.ignoredProperties > 0)
             text += "、読めずに除いた項目: " + std::to_string(reading.ignoredProperties) + " 件";
+        if (reading.todos > 0) text += "、取り込まない ToDo: " + std::to_string(reading.todos) + " 件";
         text += "\n";
         if (merged.replacedCharacters > 0)
             text += "シフトJIS にない " + std::to_string(merged.replacedCharacters) + " 文字を「〓」に" +
@@ -102,6 +103,7 @@ std::string ImportReport(const IcsReading& reading, const MergeResult& merged, b
     if (reading.holidays > 0) text += "; " + Counted(reading.holidays, "holiday", "holidays") + " left out";
     if (reading.ignoredProperties > 0)
         text += "; " + Counted(reading.ignoredProperties, "unreadable property", "unreadable properties") + " ignored";
+    if (reading.todos > 0) text += "; " + Counted(reading.todos, "to-do", "to-dos") + " not imported";
     text += "\n";
     if (merged.replacedCharacters > 0)
         text += Counted(static_cast<long long>(merged.replacedCharacters), "character that code page 932 lacks",
@@ -200,6 +202,18 @@ int RunImport(const Options& options) {
         Complain(file + ": " + EventPlace(ignored.line, ignored.number) + ": " + ignored.property +
                  Tr(" left out, the rest of the event taken (", " を除いて予定を取り込みます（") + ignored.detail +
                  Tr(")", "）"));
+    for (const ics::UnknownZone& zone : reading.unknownZones)
+        Complain(
+            file + ": " + EventPlace(zone.line, zone.number) + ": " + Tr("unknown time zone \"", "タイムゾーン「") +
+            zone.zone +
+            Tr("\"; its times were read as local times", "」がわかりません。その時刻はこの地域の時刻として読みました"));
+    for (const ics::PreferredSystemZone& zone : reading.systemZones)
+        Complain(file + ": " +
+                 (JapaneseMessages()
+                      ? "ファイルのタイムゾーン「" + zone.zone + "」の定義がシステムのものと食い違うため、時刻 " +
+                            std::to_string(zone.times) + " 件をシステムの定義で読みました"
+                      : "the file's time zone \"" + zone.zone + "\" disagrees with the system's zone data; " +
+                            Counted(zone.times, "time was", "times were") + " read with the system's"));
     if (reading.stoppedLongRule)
         Complain(Tr("a rule repeats too often; only its first repetitions were taken",
                     "繰り返しが多すぎる予定があります。最初の分だけを取り込みました"));

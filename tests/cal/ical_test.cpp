@@ -418,6 +418,32 @@ TEST_F(IcalTest, ReadsTheShapesRealCalendarsWrite) {
          {}},
         // The window bounds a daily rule without end, and a bounded import leaves out what is outside it.
         {"daily_forever.ics", 2027, 2027, true, {}, {}},
+        // A cut definition of a well-known zone gives way to the system's, also in the later years of
+        // a series that began where the two agree; a vendor's prefix and a Windows name resolve; an
+        // unknown zone is local time.
+        {"zones_named_oddly.ics",
+         2026,
+         2026,
+         false,
+         {"2026-03-21 09:00 March call", "2026-07-02 09:00 July call", "2026-12-08 17:00 Berlin (old Thunderbird)",
+          "2026-12-10 17:00 Berlin (Outlook)", "2026-12-11 09:00 Somewhere", "2026-03-21 09:00 Yearly call"},
+         {}},
+        // A description in HTML is read as its text; one that only holds "<" and "&" is kept as it is.
+        {"google_html.ics",
+         2026,
+         2026,
+         false,
+         {"2026-12-05 遠足|持ち物|水筒&タオル、帽子|地図 (https://example.com/map)|https://meet.example.com/abc",
+          "2026-12-06 比較|a<b かつ c>d &amp; e"},
+         {}},
+        // Years after 3000, as dates, as times and as the start of a rule libical cannot repeat there.
+        {"far_years.ics",
+         5001,
+         9999,
+         false,
+         {"5001-06-15 五千年の祭り", "5001-06-16 （続き）五千年の祭り", "5001-06-17 （続き）五千年の祭り",
+          "9999-12-31 19:00 最後の夜", "5001-01-01 毎年"},
+         {}},
     };
     for (const ReadCase& row : cases) {
         const ics::IcsReading reading =
@@ -448,6 +474,18 @@ TEST_F(IcalTest, ReadsTheShapesRealCalendarsWrite) {
     EXPECT_EQ(harmless.ignoredDates[0].property, "DTEND");
     EXPECT_EQ(harmless.ignoredDates[1].property, "RDATE");
     EXPECT_EQ(harmless.ignoredDates[1].line, 24U);
+    const ics::IcsReading zones = ics::ReadIcsEvents(Fixture("zones_named_oddly.ics"), Window(2026, 2026));
+    ASSERT_EQ(zones.unknownZones.size(), 1U);
+    EXPECT_EQ(zones.unknownZones[0].zone, "Custom Zone");
+    EXPECT_EQ(zones.unknownZones[0].line, 45U);
+    ASSERT_EQ(zones.systemZones.size(), 1U);
+    EXPECT_EQ(zones.systemZones[0].zone, "America/New_York");
+    EXPECT_EQ(zones.systemZones[0].times, 1);
+    EXPECT_EQ(zones.todos, 1);
+    const ics::IcsReading far = ics::ReadIcsEvents(Fixture("far_years.ics"), Window(5001, 9999));
+    ASSERT_EQ(far.ignoredDates.size(), 1U);
+    EXPECT_EQ(far.ignoredDates[0].property, "RRULE");
+    EXPECT_EQ(far.ignoredDates[0].line, 17U);
 }
 
 TEST_F(IcalTest, RecognisesWhatIsNotICalendar) {
@@ -478,6 +516,16 @@ ics::IcsEvent Event(int year, int month, int day, const std::string& text, const
     if (text.size() > 5 && text[2] == ':' && text[5] == ' ')
         event.minuteOfDay = std::stoi(text.substr(0, 2)) * 60 + std::stoi(text.substr(3, 2));
     event.uid = uid;
+    return event;
+}
+
+// An event that is a memo as Velmora exports it.
+ics::IcsEvent WholeMemo(int year, int month, int day, const std::string& text, const std::string& uid,
+                        bool bareLineFeeds = false) {
+    ics::IcsEvent event = Event(year, month, day, text);
+    event.wholeMemo = true;
+    event.uid = uid;
+    event.bareLineFeeds = bareLineFeeds;
     return event;
 }
 
@@ -535,6 +583,18 @@ TEST(IcalMerge, AppendsToTheFirstRecordOfTheDayAndAddsNothingTwice) {
          {"2026-12-08 買い物|誕生日|（続き）旅行|09:00 朝会|資料|12:00 昼食|弁当|15:00 会議"},
          4,
          0},
+        {"an exported memo of bare LF breaks joins a memo of CR LF breaks in its form",
+         Memo(2026, 12, 8, "買い物"),
+         {WholeMemo(2026, 12, 8, "会議|資料", "a", true)},
+         {"2026-12-08 買い物|会議|資料"},
+         1,
+         0},
+        {"an exported memo held by a later record of its day",
+         Memo(2026, 12, 8, "一つ目") + Memo(2026, 12, 8, "二つ目"),
+         {WholeMemo(2026, 12, 8, "二つ目", "a"), WholeMemo(2026, 12, 8, "三つ目", "b")},
+         {"2026-12-08 一つ目|三つ目", "2026-12-08 二つ目"},
+         1,
+         1},
         {"an unterminated last record stays a record",
          Unterminated(Memo(2026, 12, 1, "途中")),
          {Event(2026, 12, 2, "次")},
@@ -554,6 +614,11 @@ TEST(IcalMerge, AppendsToTheFirstRecordOfTheDayAndAddsNothingTwice) {
                 if (c == '|') c = '\n';
         const ics::MergeResult result = ics::MergeEvents(store, events);
         EXPECT_EQ(MemoLines(store), row.memos) << row.name;
+        // No row's store holds both kinds of break.
+        bool bareLineFeed = false;
+        for (std::size_t i = 0; i < store.size(); ++i)
+            bareLineFeed |= store[i] == '\n' && (i == 0 || store[i - 1] != '\r');
+        EXPECT_FALSE(bareLineFeed && store.find("\r\n") != std::string::npos) << row.name;
         EXPECT_EQ(result.added, row.added) << row.name;
         EXPECT_EQ(result.alreadyPresent, row.present) << row.name;
         // A second merge of the same events changes nothing.
@@ -644,22 +709,41 @@ protected:
 };
 
 TEST_F(IcalCommandTest, RoundTripIntoAnEmptyFolderGivesTheSameMemos) {
-    const std::string store = Memo(2026, 12, 8, "歯医者") +
+    // Memos in the order an import writes them (by day), whose text readers of iCalendar would
+    // change: blank lines and blanks at the ends, both kinds of break, several memos on one day,
+    // the first and the last year the calendar holds; the export carries the holidays as well.
+    const std::string store = Memo(1, 1, 1, "元日") + Memo(1999, 5, 5, std::string(120, 'a') + "端午") +
+                              Memo(2026, 12, 8, "\r\n会議\r\n資料") + Memo(2026, 12, 9, "  字下げ\t\r\n\t次の行  ") +
+                              Memo(2026, 12, 10, "LFだけ\n二行目\n") + Memo(2026, 12, 13, " \t") +
                               Memo(2026, 12, 24, "クリスマス\r\n買い物, パン; ケーキ\\ ＾～") +
-                              Memo(2027, 1, 1, "初詣") + Memo(1999, 5, 5, std::string(120, 'a') + "端午");
+                              Memo(2026, 12, 24, "二つ目") +
+                              Memo(2026, 12, 24, "クリスマス\r\n買い物, パン; ケーキ\\ ＾～") +
+                              Memo(5001, 6, 15, "五千年") + Memo(9999, 12, 31, "大晦日");
     WriteMemos(store);
     const CalRun exported = Cal("--dir data export cal.ics");
     ASSERT_EQ(exported.status, 0) << exported.err;
-    EXPECT_NE(exported.out.find("4 memos"), std::string::npos) << exported.out;
+    EXPECT_NE(exported.out.find("11 memos"), std::string::npos) << exported.out;
+    const std::string first = Bytes(m_folder / "cal.ics");
+    EXPECT_NE(first.find("SUMMARY:会議\r\n"), std::string::npos);
 
     fs::create_directories(m_folder / "empty");
     const CalRun imported = Cal("--dir empty import cal.ics");
     ASSERT_EQ(imported.status, 0) << imported.err;
-    std::vector<std::string> before = MemoLines(store);
-    std::vector<std::string> after = MemoLines(DecodeTextFile(Bytes(m_folder / "empty" / "MemoData.txt")));
-    std::sort(before.begin(), before.end());
-    std::sort(after.begin(), after.end());
-    EXPECT_EQ(after, before);
+    EXPECT_TRUE(imported.err.empty()) << imported.err.substr(0, 300);
+    EXPECT_EQ(DecodeTextFile(Bytes(m_folder / "empty" / "MemoData.txt")), store);
+    // The same file again adds nothing, and the second export is the first.
+    const CalRun again = Cal("--dir empty import cal.ics");
+    EXPECT_NE(again.out.find("0 events added"), std::string::npos) << again.out;
+    EXPECT_EQ(DecodeTextFile(Bytes(m_folder / "empty" / "MemoData.txt")), store);
+    ASSERT_EQ(Cal("--dir empty export again.ics").status, 0);
+    const auto withoutStamps = [](const std::string& text) {
+        std::string kept;
+        std::istringstream lines(text);
+        for (std::string line; std::getline(lines, line);)
+            if (!line.starts_with("DTSTAMP:")) kept += line + "\n";
+        return kept;
+    };
+    EXPECT_EQ(withoutStamps(Bytes(m_folder / "again.ics")), withoutStamps(first));
 }
 
 TEST_F(IcalCommandTest, ExportsTheBuiltInHolidaysOfAFolderWithoutHolidayFilesAndWritesNothingThere) {
@@ -791,6 +875,16 @@ TEST_F(IcalCommandTest, RefusesWithNothingChanged) {
     EXPECT_NE(harmless.out.find("6 events would be added"), std::string::npos) << harmless.out;
     EXPECT_NE(harmless.out.find("9 unreadable properties ignored"), std::string::npos) << harmless.out;
     EXPECT_NE(harmless.err.find("harmless_errors.ics: line 24: RDATE left out"), std::string::npos) << harmless.err;
+
+    // A zone nothing resolves is named with its event, one the system corrects with its count; to-dos are counted.
+    const CalRun zones = Cal("--dir data import --dry-run '" VELMORA_ICS_DIR "/zones_named_oddly.ics'");
+    EXPECT_EQ(zones.status, 0) << zones.err;
+    EXPECT_NE(zones.out.find("1 to-do not imported"), std::string::npos) << zones.out;
+    EXPECT_NE(zones.err.find("zones_named_oddly.ics: line 45: unknown time zone \"Custom Zone\""), std::string::npos)
+        << zones.err;
+    EXPECT_NE(zones.err.find("\"America/New_York\" disagrees with the system's zone data; 1 time was read"),
+              std::string::npos)
+        << zones.err;
 }
 
 TEST_F(IcalCommandTest, UsageErrors) {
