@@ -431,18 +431,26 @@ private:
                    std::vector<icaltimetype>& times) {
         std::vector<icaltimetype> days;
         Walk(DaysOf(rule, end), start, start, steps, days);
+        std::vector<icaltimetype> dayTimes;
         for (const icaltimetype& day : days) {
             if (m_exhausted || steps > kMaxRuleSteps) return;
+            // libical passes over the first minute a list chooses when the walk starts on a minute
+            // the rule leaves out: a later day's walk starts the minute before its midnight, and
+            // keeps that day's times only.
             icaltimetype from = day;
             icaltimetype last = day;
             if (icaltime_compare_date_only(day, start) != 0) {
                 from.hour = 0;
                 from.minute = 0;
+                icaltime_adjust(&from, 0, 0, -1, 0);
             }
             last.hour = 23;
             last.minute = 59;
             last.second = 59;
-            Walk(TimesOfDay(rule, last), from, from, steps, times);
+            dayTimes.clear();
+            Walk(TimesOfDay(rule, last), from, from, steps, dayTimes);
+            for (const icaltimetype& time : dayTimes)
+                if (icaltime_compare_date_only(time, day) == 0) times.push_back(time);
         }
     }
 

@@ -332,6 +332,10 @@ struct ReadCase {
     bool bounded;
     std::vector<std::string> events;        // "YYYY-MM-DD text", text lines joined by "|"
     std::vector<std::size_t> skippedLines;  // each skipped event's BEGIN line
+    std::vector<std::string> leftOut = {};  // "RRULE@4": a property left out of the event at line 4
+    const char* encoding = "UTF-8";
+    std::size_t undecodableLine = 0;
+    std::size_t exhaustedLine = 0;  // the event at which the budget ran out (and no events are kept)
 };
 
 std::vector<std::string> Shown(const std::vector<ics::IcsEvent>& events) {
@@ -417,6 +421,24 @@ TEST_F(IcalTest, ReadsTheShapesRealCalendarsWrite) {
          {}},
         // The window bounds a daily rule without end, and a bounded import leaves out what is outside it.
         {"daily_forever.ics", 2027, 2027, true, {}, {}},
+        // Rules no date satisfies are left out; one of minutes on leap days only is walked day by day.
+        {"never_matches.ics",
+         2026,
+         2028,
+         false,
+         {"2026-12-01 18:00 Never", "2026-12-01 18:00 Never either", "2026-12-01 09:00 Leap", "2028-02-29 09:01 Leap",
+          "2028-02-29 09:02 Leap"},
+         {},
+         {"RRULE@4", "RRULE@11"}},
+        // A zone whose rules change every second keeps its offsets without them.
+        {"restless_zone.ics", 2026, 2027, false, {"2026-12-08 18:00 Restless"}, {}},
+        // One event of a hundred rules of every second spends the whole reading's budget: nothing is kept.
+        {"many_rules.ics", 2026, 2027, false, {}, {}, {}, "UTF-8", 0, 10},
+        // Text not in UTF-8: code page 932, Latin-1, a CHARSET named, and bytes no character set reads.
+        {"shift_jis.ics", 2026, 2027, false, {"2026-12-25 忘年会|駅前の居酒屋ｶﾝﾊﾟｲ"}, {}, {}, "CP932"},
+        {"latin1.ics", 2026, 2027, false, {"2026-12-10 Två dagar i Malmö"}, {}, {}, "WINDOWS-1252"},
+        {"charset_param.ics", 2026, 2027, false, {"2026-12-11 Встреча"}, {}, {}, "KOI8-R"},
+        {"undecodable.ics", 2026, 2027, false, {}, {}, {}, "", 9},
     };
     for (const ReadCase& row : cases) {
         const ics::IcsReading reading =
@@ -437,7 +459,16 @@ TEST_F(IcalTest, ReadsTheShapesRealCalendarsWrite) {
         ASSERT_EQ(reading.skipped.size(), row.skippedLines.size()) << row.file;
         for (std::size_t i = 0; i < row.skippedLines.size(); ++i)
             EXPECT_EQ(reading.skipped[i].line, row.skippedLines[i]) << row.file;
+        std::vector<std::string> leftOut;
+        for (const ics::IgnoredProperty& ignored : reading.ignoredDates)
+            if (ignored.property == "RRULE") leftOut.push_back("RRULE@" + std::to_string(ignored.line));
+        EXPECT_EQ(leftOut, row.leftOut) << row.file;
+        EXPECT_EQ(reading.encoding, row.encoding) << row.file;
+        EXPECT_EQ(reading.undecodableLine, row.undecodableLine) << row.file;
+        EXPECT_EQ(reading.exhaustedBudget, row.exhaustedLine != 0) << row.file;
+        EXPECT_EQ(reading.exhaustedAt.line, row.exhaustedLine) << row.file;
     }
+    EXPECT_EQ(ics::ReadIcsEvents(Fixture("restless_zone.ics"), Window(2026, 2027)).droppedZoneRules, 2);
     const ics::IcsReading overrides = ics::ReadIcsEvents(Fixture("overrides.ics"), Window(2026, 2026, true));
     EXPECT_EQ(overrides.holidays, 1);
     EXPECT_EQ(overrides.cancelled, 1);
@@ -644,8 +675,9 @@ TEST_F(IcalCommandTest, RefusesWithNothingChanged) {
     EXPECT_EQ(DataFiles(), before);
     ::close(lock);
 
-    // Files that are not iCalendar, or no file at all.
-    for (const char* file : {"not_calendar.txt", "contact.vcf", "missing.ics"}) {
+    // Files that are not iCalendar, no file at all, text in no character set, a file that asks for
+    // more repetitions than an import walks.
+    for (const char* file : {"not_calendar.txt", "contact.vcf", "missing.ics", "undecodable.ics", "many_rules.ics"}) {
         const CalRun run = Cal(std::string("--dir data import '" VELMORA_ICS_DIR "/") + file + "'");
         EXPECT_EQ(run.status, 2) << file;
         EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << file << ": " << run.err;
@@ -657,6 +689,8 @@ TEST_F(IcalCommandTest, RefusesWithNothingChanged) {
     EXPECT_EQ(dry.status, 0) << dry.err;
     EXPECT_NE(dry.out.find("2 events would be added"), std::string::npos) << dry.out;
     EXPECT_EQ(DataFiles(), before);
+    const CalRun sjis = Cal("--dir data import --dry-run '" VELMORA_ICS_DIR "/shift_jis.ics'");
+    EXPECT_NE(sjis.out.find("read as code page 932"), std::string::npos) << sjis.out;
 
     // A broken event is reported with its line; the rest goes in.
     const CalRun broken = Cal("--dir data import '" VELMORA_ICS_DIR "/broken_event.ics'");
