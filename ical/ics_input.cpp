@@ -67,8 +67,8 @@ std::size_t FirstNonUtf8(std::string_view text) {
 std::optional<std::string> ConvertExactly(std::string_view text, const std::string& charset) {
     const iconv_t cd = iconv_open("UTF-8", charset.c_str());
     // iconv_open reports failure as the pointer value -1.
-    if (cd == reinterpret_cast<iconv_t>(-1))
-        return std::nullopt;  // NOLINT(cppcoreguidelines-pro-type-reinterpret-cast)
+    const iconv_t failed = reinterpret_cast<iconv_t>(-1);  // NOLINT(cppcoreguidelines-pro-type-reinterpret-cast)
+    if (cd == failed) return std::nullopt;
     std::string out;
     out.resize(text.size() * 3 + 16);
     // iconv takes its input through a non-const pointer but never writes through it.
@@ -132,7 +132,7 @@ public:
             folded = true;
             m_buffer.append(Physical().substr(1));
         }
-        m_line = folded ? std::string_view(m_buffer) : piece;
+        m_line = folded ? std::string_view{m_buffer} : piece;
         return true;
     }
 
@@ -178,7 +178,6 @@ DecodedText DecodeIcsText(std::string_view bytes) {
     DecodedText decoded;
     const std::size_t bad = FirstNonUtf8(bytes);
     if (bad == std::string_view::npos) {
-        decoded.utf8 = bytes;
         decoded.encoding = "UTF-8";
         return decoded;
     }

@@ -18,8 +18,8 @@ struct DecodedText {
     std::size_t badLine = 0;  // not 0: the first line that no character set tried could read
 };
 
-// Returns `bytes` as UTF-8: valid UTF-8 as it is, else read in the CHARSET a property names, else as
-// code page 932 when it is valid code page 932, else as Windows-1252 when it looks like text in it.
+// Returns `bytes` as UTF-8: valid UTF-8 is left as it is (nothing copied), else read in the CHARSET a property names,
+// else as code page 932 when it is valid code page 932, else as Windows-1252 when it looks like text in it.
 DecodedText DecodeIcsText(std::string_view bytes);
 
 // One component in the text: from the start of its BEGIN line to the end of its END line.

@@ -483,7 +483,7 @@ IcsReading ReadIcsEvents(const std::string& ics, const ImportWindow& window) {
         reading.undecodableLine = decoded.badLine;
         return reading;
     }
-    const std::string& text = decoded.utf8;
+    const std::string_view text = decoded.encoding == "UTF-8" ? bytes : std::string_view{decoded.utf8};
     const std::vector<CalendarSpans> calendars = SplitCalendars(text);
     if (calendars.empty()) return reading;
     reading.isCalendar = true;
