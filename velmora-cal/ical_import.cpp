@@ -4,6 +4,7 @@
 #include "ical/memo_merge.h"
 #include "model/data_files.h"
 #include "model/file_notices.h"
+#include "model/record.h"
 #include "model/year_calendar.h"
 #include "velmora-cal/exit_status.h"
 #include "velmora-cal/folder_lock.h"
