@@ -34,40 +34,49 @@ bool ChoosesDays(const icalrecurrencetype& rule) {
            rule.by_week_no[0] != kEnd || rule.by_day[0] != kEnd;
 }
 
-bool IsMinutely(const icalrecurrencetype& rule) {
-    return rule.freq == ICAL_MINUTELY_RECURRENCE || (rule.freq == ICAL_SECONDLY_RECURRENCE && rule.interval <= 1);
+// A rule of every second, or of every few seconds without BYSECOND, has an occurrence in every
+// minute: read as a rule of every minute, it gives a memo the same lines.
+bool SecondsAsMinutes(const icalrecurrencetype& rule) {
+    return rule.freq == ICAL_SECONDLY_RECURRENCE && rule.count == 0 &&
+           (rule.interval <= 1 || (rule.interval <= 60 && rule.by_second[0] == kEnd));
 }
 
 }  // namespace
 
 const char* RuleRefusal(const icalrecurrencetype& rule) {
     const std::vector<int> months = Values(rule.by_month);
-    if (!months.empty() && std::none_of(months.begin(), months.end(), [](int m) { return m >= 1 && m <= 12; }))
-        return "a rule no date satisfies";
+    const std::vector<int> hours = Values(rule.by_hour);
     // The longest month the rule allows bounds its month days.
     int longest = months.empty() ? 31 : 0;
     for (const int m : months)
-        longest = std::max(longest, m == 2 ? 29 : (m == 4 || m == 6 || m == 9 || m == 11) ? 30 : 31);
-    const bool hours = std::all_of(rule.by_hour, rule.by_hour + ICAL_BY_HOUR_SIZE,
-                                   [](short h) { return h == kEnd || h < 0 || h > 23; });
-    if (!AnyWithin(Values(rule.by_month_day), longest) || !AnyWithin(Values(rule.by_year_day), 366) ||
-        !AnyWithin(Values(rule.by_week_no), 53) || (rule.by_hour[0] != kEnd && hours))
+        if (m >= 1 && m <= 12)
+            longest = std::max(longest, m == 2 ? 29 : (m == 4 || m == 6 || m == 9 || m == 11) ? 30 : 31);
+    if (longest == 0 || !AnyWithin(Values(rule.by_month_day), longest) || !AnyWithin(Values(rule.by_year_day), 366) ||
+        !AnyWithin(Values(rule.by_week_no), 53) ||
+        (!hours.empty() && std::none_of(hours.begin(), hours.end(), [](int h) { return h >= 0 && h <= 23; })))
         return "a rule no date satisfies";
-    if ((rule.freq == ICAL_SECONDLY_RECURRENCE || rule.freq == ICAL_MINUTELY_RECURRENCE) && ChoosesDays(rule) &&
-        !WalkedByDay(rule))
-        return "a rule of minutes or seconds on chosen days, with a COUNT or an INTERVAL";
+    // Between two occurrences libical walks every candidate second or minute: such a rule is taken
+    // only in the forms whose walk is short (a day's minutes at most).
+    const bool choosesTimes = rule.by_hour[0] != kEnd || rule.by_minute[0] != kEnd || ChoosesDays(rule);
+    if (rule.freq == ICAL_SECONDLY_RECURRENCE && !SecondsAsMinutes(rule) && choosesTimes)
+        return "a rule of seconds with a COUNT or an INTERVAL, on chosen minutes, hours or days";
+    if (rule.freq == ICAL_MINUTELY_RECURRENCE && ChoosesDays(rule) && !WalkedByDay(rule))
+        return "a rule of minutes on chosen days, with a COUNT or an INTERVAL";
     return "";
 }
 
 bool WalkedByDay(const icalrecurrencetype& rule) {
-    return IsMinutely(rule) && rule.interval <= 1 && rule.count == 0 && ChoosesDays(rule);
+    const bool minutes =
+        SecondsAsMinutes(rule) || (rule.freq == ICAL_MINUTELY_RECURRENCE && rule.interval <= 1 && rule.count == 0);
+    return minutes && ChoosesDays(rule);
 }
 
 icalrecurrencetype RuleForReading(icalrecurrencetype rule, const icaltimetype& end) {
     if (icaltime_is_null_time(rule.until) || icaltime_compare(rule.until, end) > 0) rule.until = end;
-    // Every second gives every minute; libical walks seconds with no look at UNTIL.
-    if (rule.freq == ICAL_SECONDLY_RECURRENCE && rule.interval <= 1 && rule.count == 0) {
+    // libical walks a rule of seconds with no look at UNTIL.
+    if (SecondsAsMinutes(rule)) {
         rule.freq = ICAL_MINUTELY_RECURRENCE;
+        rule.interval = 1;
         Clear(rule.by_second);
     }
     return rule;

@@ -7,8 +7,8 @@
 namespace ics {
 
 // Returns why libical is not given the rule ("" when it may be): a rule no date satisfies (the
-// iterator would walk its candidates for ever), or one that repeats every minute or second on some
-// days only in a form that cannot be walked a day at a time.
+// iterator would walk its candidates for ever), or a rule of seconds or minutes whose walk from one
+// occurrence to the next could pass every second or minute of many days.
 const char* RuleRefusal(const icalrecurrencetype& rule);
 
 // Returns true for a rule of minutes (or of seconds read as minutes) on chosen days, which a reading
@@ -16,8 +16,8 @@ const char* RuleRefusal(const icalrecurrencetype& rule);
 bool WalkedByDay(const icalrecurrencetype& rule);
 
 // Returns the rule as libical walks it for a reading that ends before `end` (in the time form of
-// the event's start): no UNTIL after `end`, and a rule of every second read as every minute (a
-// memo shows minutes).
+// the event's start): no UNTIL after `end`, and a rule of seconds that has an occurrence in every
+// minute read as a rule of every minute (a memo shows minutes).
 icalrecurrencetype RuleForReading(icalrecurrencetype rule, const icaltimetype& end);
 
 // Returns the rule that gives the days `rule` falls on: daily, with its parts that choose days.
