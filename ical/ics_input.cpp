@@ -3,6 +3,7 @@
 #include <iconv.h>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cerrno>
 #include <optional>
@@ -70,16 +71,25 @@ std::optional<std::string> ConvertExactly(std::string_view text, const std::stri
     const iconv_t failed = reinterpret_cast<iconv_t>(-1);  // NOLINT(cppcoreguidelines-pro-type-reinterpret-cast)
     if (cd == failed) return std::nullopt;
     std::string out;
-    out.resize(text.size() * 3 + 16);
+    out.reserve(text.size() + text.size() / 2);
     // iconv takes its input through a non-const pointer but never writes through it.
     char* in = const_cast<char*>(text.data());  // NOLINT(cppcoreguidelines-pro-type-const-cast)
     std::size_t inLeft = text.size();
-    char* dst = out.data();
-    std::size_t dstLeft = out.size();
-    const std::size_t rc = iconv(cd, &in, &inLeft, &dst, &dstLeft);
+    std::array<char, 65536> buffer{};
+    bool exact = true;
+    while (inLeft > 0) {
+        char* dst = buffer.data();
+        std::size_t dstLeft = buffer.size();
+        const std::size_t rc = iconv(cd, &in, &inLeft, &dst, &dstLeft);
+        out.append(buffer.data(), buffer.size() - dstLeft);
+        if (rc != static_cast<std::size_t>(-1)) break;
+        if (errno != E2BIG) {
+            exact = false;
+            break;
+        }
+    }
     iconv_close(cd);
-    if (rc == static_cast<std::size_t>(-1) || inLeft != 0) return std::nullopt;
-    out.resize(out.size() - dstLeft);
+    if (!exact || inLeft != 0) return std::nullopt;
     return out;
 }
 
