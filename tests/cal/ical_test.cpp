@@ -421,6 +421,13 @@ TEST_F(IcalTest, ReadsTheShapesRealCalendarsWrite) {
          {}},
         // The window bounds a daily rule without end, and a bounded import leaves out what is outside it.
         {"daily_forever.ics", 2027, 2027, true, {}, {}},
+        // A zone defined after the event that names it, and a second calendar in the same file.
+        {"zone_after_events.ics",
+         2026,
+         2027,
+         false,
+         {"2026-12-08 14:00 Zone defined later", "2026-12-09 10:00 Second calendar"},
+         {}},
         // Rules no date satisfies are left out; one of minutes on leap days only is walked day by day.
         {"never_matches.ics",
          2026,
