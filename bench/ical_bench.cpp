@@ -1,4 +1,5 @@
-// velmora-cal's iCalendar export and import on 100,000 memos.
+// velmora-cal's iCalendar export and import on 100,000 memos, and the reading of a large file of
+// small events and of one very long line, with the process's peak memory.
 #include "ical/ics_reading.h"
 #include "ical/ics_text.h"
 #include "ical/memo_merge.h"
@@ -10,6 +11,7 @@
 #include "velmora-cal/ical_export.h"
 
 #include <benchmark/benchmark.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <ctime>
@@ -153,6 +155,72 @@ void BM_MergeIntoBigStore(benchmark::State& state) {
     ResetModelState();
 }
 BENCHMARK(BM_MergeIntoBigStore)->Arg(kMemos)->Unit(benchmark::kMillisecond);
+
+// The process's peak resident memory so far, in MB: run one benchmark alone to see its own.
+double PeakMegabytes() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+// A file of `count` small timed events (some 115 bytes each) on the days of 2026.
+std::string SmallEvents(int count) {
+    std::string ics = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//bench//EN\r\n";
+    ics.reserve(static_cast<std::size_t>(count) * 120);
+    char event[256];
+    for (int i = 0; i < count; ++i) {
+        std::snprintf(event, sizeof event,
+                      "BEGIN:VEVENT\r\nUID:e%d@b\r\nDTSTAMP:20260101T000000Z\r\nDTSTART:2026%02d%02dT%02d%02d00Z\r\n"
+                      "SUMMARY:会議 %d\r\nEND:VEVENT\r\n",
+                      i, 1 + i % 12, 1 + (i / 12) % 28, (i / 336) % 24, i % 60, i);
+        ics += event;
+    }
+    return ics + "END:VCALENDAR\r\n";
+}
+
+void BM_ReadSmallEvents(benchmark::State& state) {
+    const std::string ics = SmallEvents(static_cast<int>(state.range(0)));
+    ics::ImportWindow window;
+    window.fromYear = 2026;
+    window.toYear = 2027;
+    std::size_t events = 0;
+    for (auto _ : state) {
+        const ics::IcsReading reading = ics::ReadIcsEvents(ics, window);
+        events = reading.events.size();
+        benchmark::DoNotOptimize(events);
+    }
+    state.counters["file_MB"] = static_cast<double>(ics.size()) / 1e6;
+    state.counters["events"] = static_cast<double>(events);
+    state.counters["peak_MB"] = PeakMegabytes();
+}
+BENCHMARK(BM_ReadSmallEvents)->Arg(540000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// One event whose description is a single line of the given MB, unfolded, or folded at 75 octets.
+void BM_ReadLongLine(benchmark::State& state) {
+    const std::size_t length = static_cast<std::size_t>(state.range(0)) * 1000 * 1000;
+    const bool folded = state.range(1) != 0;
+    std::string line = "DESCRIPTION:";
+    for (std::size_t i = 0; line.size() < length; ++i) line += i % 8 == 7 ? ' ' : 'x';
+    if (folded)
+        line = ics::FoldContentLine(line);
+    else
+        line += "\r\n";
+    const std::string ics =
+        "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\nUID:long\r\n"
+        "DTSTART;VALUE=DATE:20261208\r\nSUMMARY:long\r\n" +
+        line + "END:VEVENT\r\nEND:VCALENDAR\r\n";
+    line = std::string();
+    ics::ImportWindow window;
+    window.fromYear = 2026;
+    window.toYear = 2027;
+    for (auto _ : state) {
+        const ics::IcsReading reading = ics::ReadIcsEvents(ics, window);
+        benchmark::DoNotOptimize(reading.events.size());
+    }
+    state.counters["file_MB"] = static_cast<double>(ics.size()) / 1e6;
+    state.counters["peak_MB"] = PeakMegabytes();
+}
+BENCHMARK(BM_ReadLongLine)->ArgsProduct({{4, 8, 16, 30}, {0, 1}})->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace
 

@@ -4,6 +4,8 @@
 #include "ical/ics_text.h"
 #include "ical/windows_zone.h"
 
+#include "ical/ics_input.h"
+#include "ical/rule_bounds.h"
 #include "model/calendar_math.h"
 
 #include <libical/ical.h>
@@ -11,6 +13,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <map>
@@ -38,20 +41,6 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
            });
-}
-
-// Returns the physical lines of the text, each without its line break.
-std::vector<std::string_view> PhysicalLines(std::string_view text) {
-    std::vector<std::string_view> lines;
-    while (!text.empty()) {
-        const std::size_t end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        if (line.ends_with('\r')) line.remove_suffix(1);
-        lines.push_back(line);
-        if (end == std::string_view::npos) break;
-        text.remove_prefix(end + 1);
-    }
-    return lines;
 }
 
 // Returns the text with CR LF and lone CR made LF.
@@ -238,7 +227,14 @@ class EventReader {
     using Taken = std::set<std::tuple<int, int, int, int, int, bool>>;
 
 public:
-    EventReader(const ImportWindow& window, IcsReading& reading) : m_window(window), m_reading(reading) {}
+    EventReader(const ImportWindow& window, IcsReading& reading)
+        : m_window(window),
+          m_reading(reading),
+          m_deadline(std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                                            std::chrono::duration<double>(window.budget.seconds))) {}
+
+    // Returns true once the reading has spent its budget.
+    bool Exhausted() const { return m_exhausted; }
 
     // Notes the instances that events with a RECURRENCE-ID move or cancel, so that the expansion of
     // their rule leaves them out.
@@ -253,6 +249,7 @@ public:
 
     // Reads one event; `where` names it in a report.
     void Read(icalcomponent* event, const SkippedEvent& where) {
+        if (!Spend(0)) return;
         // A property libical could not read is left out; the event is lost only when what a memo
         // needs of it, its start and a text, is missing.
         const std::vector<std::string> errors = EventErrors(event);
@@ -303,6 +300,7 @@ public:
             times.push_back(start);
         else
             Expand(event, start, where, times);
+        if (m_exhausted) return;
 
         Taken taken;
         // An event longer than its first day shows on each day it touches: DTEND is exclusive, so
@@ -482,44 +480,37 @@ private:
         }
 
         times.push_back(start);
+        // A day past the window's last year is enough for any zone to bring back into it.
+        icaltimetype end = start;
+        end.year = m_window.toYear + 1;
+        end.month = 1;
+        end.day = 2;
+        if (!end.is_date) {
+            end.hour = 23;
+            end.minute = 59;
+            end.second = 59;
+        }
         for (icalproperty* p = icalcomponent_get_first_property(event, ICAL_RRULE_PROPERTY); p != nullptr;
              p = icalcomponent_get_next_property(event, ICAL_RRULE_PROPERTY)) {
             const icalrecurrencetype rule = icalproperty_get_rrule(p);
-            icalrecur_iterator* iterator = icalrecur_iterator_new(rule, start);
-            if (iterator == nullptr) {
+            if (const std::string_view refusal = RuleRefusal(rule); !refusal.empty()) {
+                ++m_reading.ignoredProperties;
+                m_reading.ignoredDates.push_back(
+                    IgnoredProperty{where.line, where.number, "RRULE", std::string(refusal)});
+                continue;
+            }
+            int steps = 0;
+            const bool walked = WalkedByDay(rule) ? WalkByDay(rule, start, end, steps, times)
+                                                  : Walk(RuleForReading(rule, end), start, start, steps, times);
+            if (m_exhausted) return;
+            if (!walked) {
                 // A rule starting past libical's years costs the window's years nothing unless it reaches them.
                 if (start.year <= kLastRuleYear || m_window.toYear > kLastRuleYear)
                     NoteRuleBeyondItsYears(where, start.year > kLastRuleYear);
                 continue;
             }
-            // A rule without COUNT may start its walk a day before the window, in the start's own zone.
-            icaltimetype windowStart = start;
-            windowStart.year = m_window.fromYear;
-            windowStart.month = 1;
-            windowStart.day = 1;
-            icaltime_adjust(&windowStart, -1, 0, 0, 0);
-            if (rule.count == 0 && icaltime_compare(windowStart, start) > 0)
-                icalrecur_iterator_set_start(iterator, windowStart);
-            int steps = 0;
-            bool ranOut = true;
-            for (icaltimetype next = icalrecur_iterator_next(iterator); !icaltime_is_null_time(next);
-                 next = icalrecur_iterator_next(iterator)) {
-                // A day past the window's last year is enough for any zone to bring back into it.
-                if (next.year > m_window.toYear + 1 || (next.year == m_window.toYear + 1 && next.month > 1) ||
-                    (next.year == m_window.toYear + 1 && next.day > 2)) {
-                    ranOut = false;
-                    break;
-                }
-                if (++steps > kMaxRuleSteps) {
-                    m_reading.stoppedLongRule = true;
-                    ranOut = false;
-                    break;
-                }
-                times.push_back(next);
-            }
-            icalrecur_iterator_free(iterator);
             // The walk ends at libical's last year whether the rule does or not.
-            if (ranOut && m_window.toYear > kLastRuleYear && rule.count == 0 &&
+            if (m_window.toYear > kLastRuleYear && rule.count == 0 &&
                 (icaltime_is_null_time(rule.until) || rule.until.year > kLastRuleYear))
                 NoteRuleBeyondItsYears(where, true);
         }
@@ -535,60 +526,168 @@ private:
         });
     }
 
+    // Spends `steps` of the budget; returns false, and marks the reading exhausted, once the steps
+    // or the time are spent.
+    bool Spend(long long steps) {
+        m_spent += steps;
+        if (m_spent > m_window.budget.steps || std::chrono::steady_clock::now() > m_deadline) m_exhausted = true;
+        return !m_exhausted;
+    }
+
+    // Adds the repetitions of `rule` from `from` (the event's `start`, or a later time of its
+    // series) to `times`, `steps` counting the rule's repetitions over all its calls; returns false
+    // when libical cannot follow the rule at all.
+    bool Walk(const icalrecurrencetype& rule, const icaltimetype& start, const icaltimetype& from, int& steps,
+              std::vector<icaltimetype>& times) {
+        icalrecur_iterator* iterator = icalrecur_iterator_new(rule, start);
+        if (iterator == nullptr) return false;
+        // A rule without COUNT may start its walk a day before the window, in the start's own zone.
+        icaltimetype walkStart = from;
+        icaltimetype windowStart = start;
+        windowStart.year = m_window.fromYear;
+        windowStart.month = 1;
+        windowStart.day = 1;
+        icaltime_adjust(&windowStart, -1, 0, 0, 0);
+        if (icaltime_compare(windowStart, walkStart) > 0) walkStart = windowStart;
+        if (rule.count == 0 && icaltime_compare(walkStart, start) > 0)
+            icalrecur_iterator_set_start(iterator, walkStart);
+        int sinceClock = 0;
+        for (icaltimetype next = icalrecur_iterator_next(iterator); !icaltime_is_null_time(next);
+             next = icalrecur_iterator_next(iterator)) {
+            // The clock is read once in a while: each step is a call into libical already.
+            if (++sinceClock == 256) {
+                sinceClock = 0;
+                if (!Spend(256)) break;
+            }
+            if (next.year > m_window.toYear + 1 || (next.year == m_window.toYear + 1 && next.month > 1) ||
+                (next.year == m_window.toYear + 1 && next.day > 2))
+                break;
+            if (++steps > kMaxRuleSteps) {
+                m_reading.stoppedLongRule = true;
+                break;
+            }
+            times.push_back(next);
+        }
+        if (!m_exhausted) Spend(sinceClock);
+        icalrecur_iterator_free(iterator);
+        return true;
+    }
+
+    // Adds the repetitions of a rule of minutes on chosen days: its days walked as a daily rule, and
+    // each day's minutes walked from that day's midnight, so that libical never walks the minutes
+    // of the days between.
+    bool WalkByDay(const icalrecurrencetype& rule, const icaltimetype& start, const icaltimetype& end, int& steps,
+                   std::vector<icaltimetype>& times) {
+        std::vector<icaltimetype> days;
+        if (!Walk(DaysOf(rule, end), start, start, steps, days)) return false;
+        std::vector<icaltimetype> dayTimes;
+        for (const icaltimetype& day : days) {
+            if (m_exhausted || steps > kMaxRuleSteps) return true;
+            // libical passes over the first minute a list chooses when the walk starts on a minute
+            // the rule leaves out: a later day's walk starts the minute before its midnight, and
+            // keeps that day's times only.
+            icaltimetype from = day;
+            icaltimetype last = day;
+            if (icaltime_compare_date_only(day, start) != 0) {
+                from.hour = 0;
+                from.minute = 0;
+                icaltime_adjust(&from, 0, 0, -1, 0);
+            }
+            last.hour = 23;
+            last.minute = 59;
+            last.second = 59;
+            dayTimes.clear();
+            Walk(TimesOfDay(rule, last), from, from, steps, dayTimes);
+            for (const icaltimetype& time : dayTimes)
+                if (icaltime_compare_date_only(time, day) == 0) times.push_back(time);
+        }
+        return true;
+    }
+
     const ImportWindow& m_window;
     IcsReading& m_reading;
     std::map<std::string, std::vector<icaltimetype>> m_overridden;
     std::map<std::string, icaltimezone*> m_systemZones;  // by TZID, nullptr for none
+    std::chrono::steady_clock::time_point m_deadline;
+    long long m_spent = 0;
+    bool m_exhausted = false;
 };
 
 }  // namespace
 
 IcsReading ReadIcsEvents(const std::string& ics, const ImportWindow& window) {
     IcsReading reading;
-    std::string_view text = ics;
-    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+    std::string_view bytes = ics;
+    if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
     // libical reads C strings: a NUL would end the text early, and UTF-16 text is full of them.
-    if (text.find('\0') != std::string_view::npos) return reading;
-    const std::vector<std::string_view> lines = PhysicalLines(text);
-    const auto firstLine = std::find_if(lines.begin(), lines.end(), [](std::string_view line) {
-        return line.find_first_not_of(" \t") != std::string_view::npos;
-    });
-    if (firstLine == lines.end() || !EqualsIgnoringCase(*firstLine, "BEGIN:VCALENDAR")) return reading;
+    if (bytes.find('\0') != std::string_view::npos) return reading;
+    const std::size_t first = bytes.find_first_not_of(" \t\r\n");
+    if (first == std::string_view::npos) return reading;
+    std::string_view firstLine = bytes.substr(first, bytes.find('\n', first) - first);
+    if (firstLine.ends_with('\r')) firstLine.remove_suffix(1);
+    if (!EqualsIgnoringCase(firstLine, "BEGIN:VCALENDAR")) return reading;
 
-    // The line of each event's BEGIN, to name a broken event by it.
-    std::vector<std::size_t> eventLines;
-    for (std::size_t i = 0; i < lines.size(); ++i)
-        if (EqualsIgnoringCase(lines[i], "BEGIN:VEVENT")) eventLines.push_back(i + 1);
-
-    icalerror_set_errors_are_fatal(0);
-    const std::string owned(text);
-    const ComponentPtr root(icalparser_parse_string(owned.c_str()));
-    if (!root) return reading;
-    std::vector<icalcomponent*> calendars;
-    if (icalcomponent_isa(root.get()) == ICAL_VCALENDAR_COMPONENT) {
-        calendars.push_back(root.get());
-    } else {
-        for (icalcomponent* c = icalcomponent_get_first_component(root.get(), ICAL_VCALENDAR_COMPONENT); c != nullptr;
-             c = icalcomponent_get_next_component(root.get(), ICAL_VCALENDAR_COMPONENT))
-            calendars.push_back(c);
+    const DecodedText decoded = DecodeIcsText(bytes);
+    reading.encoding = decoded.encoding;
+    if (decoded.badLine != 0) {
+        reading.isCalendar = true;
+        reading.undecodableLine = decoded.badLine;
+        return reading;
     }
+    const std::string_view text = decoded.encoding == "UTF-8" ? bytes : std::string_view{decoded.utf8};
+    const std::vector<CalendarSpans> calendars = SplitCalendars(text);
     if (calendars.empty()) return reading;
     reading.isCalendar = true;
 
-    std::vector<icalcomponent*> events;
-    for (icalcomponent* calendar : calendars)
-        reading.todos += icalcomponent_count_components(calendar, ICAL_VTODO_COMPONENT);
-    for (icalcomponent* calendar : calendars)
-        for (icalcomponent* e = icalcomponent_get_first_component(calendar, ICAL_VEVENT_COMPONENT); e != nullptr;
-             e = icalcomponent_get_next_component(calendar, ICAL_VEVENT_COMPONENT))
-            events.push_back(e);
+    for (const CalendarSpans& calendar : calendars) reading.todos += calendar.todos;
+    // Each event is parsed alone and read as a child of a calendar that holds its file's time zones
+    // only, so that the memory a reading takes is that of one event beside the text.
+    icalerror_set_errors_are_fatal(0);
+    std::vector<ComponentPtr> shells;
+    for (const CalendarSpans& calendar : calendars) {
+        shells.emplace_back(icalcomponent_new(ICAL_VCALENDAR_COMPONENT));
+        for (const ComponentSpan& span : calendar.timezones) {
+            icalcomponent* zone = ParseComponent(text, span);
+            if (zone == nullptr) continue;
+            if (icalcomponent_isa(zone) != ICAL_VTIMEZONE_COMPONENT) {
+                icalcomponent_free(zone);
+                continue;
+            }
+            reading.droppedZoneRules += DropRestlessZoneRules(zone);
+            icalcomponent_add_component(shells.back().get(), zone);
+        }
+    }
     EventReader reader(window, reading);
-    for (icalcomponent* event : events) reader.NoteOverride(event);
-    for (std::size_t i = 0; i < events.size(); ++i) {
-        SkippedEvent where;
-        where.line = events.size() == eventLines.size() ? eventLines[i] : 0;
-        where.number = i + 1;
-        reader.Read(events[i], where);
+    // Runs `use` on each event of the file (those with a RECURRENCE-ID only, when `overridesOnly`)
+    // while it is in its calendar; stops when the reading's budget is spent.
+    const auto eachEvent = [&](bool overridesOnly, const auto& use) {
+        std::size_t number = 0;
+        for (std::size_t c = 0; c < calendars.size(); ++c) {
+            for (const ComponentSpan& span : calendars[c].events) {
+                ++number;
+                if (overridesOnly && !span.overrides) continue;
+                ComponentPtr event(ParseComponent(text, span));
+                if (!event || icalcomponent_isa(event.get()) != ICAL_VEVENT_COMPONENT) continue;
+                SkippedEvent where;
+                where.line = span.line;
+                where.number = number;
+                icalcomponent_add_component(shells[c].get(), event.get());
+                use(event.get(), where);
+                icalcomponent_remove_component(shells[c].get(), event.get());
+                if (reader.Exhausted()) {
+                    reading.exhaustedBudget = true;
+                    reading.exhaustedAt = where;
+                    return;
+                }
+            }
+        }
+    };
+    eachEvent(true, [&](icalcomponent* event, const SkippedEvent&) { reader.NoteOverride(event); });
+    eachEvent(false, [&](icalcomponent* event, const SkippedEvent& where) { reader.Read(event, where); });
+    if (reading.exhaustedBudget) {
+        // What was read before is dropped too: a refused file changes nothing.
+        reading.events.clear();
+        reading.events.shrink_to_fit();
     }
     return reading;
 }

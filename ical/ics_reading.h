@@ -7,11 +7,19 @@
 // iCalendar events read with libical, as the memos take them: one day and one text each.
 namespace ics {
 
+// What one reading may spend, for the whole text together: a file made to hurt is refused when it
+// has spent it, rather than running for hours or filling the memory.
+struct ReadingBudget {
+    long long steps = 1000000;  // repetitions of rules (and days of rules walked a day at a time) walked
+    double seconds = 60;        // time spent reading events
+};
+
 // The years whose events a reading takes.
 struct ImportWindow {
     int fromYear = 0;  // calendar years, as 2026
     int toYear = 0;
     bool boundsSingleEvents = false;  // false: only the repetitions of recurring events are bounded
+    ReadingBudget budget;
 };
 
 // One day's event as it goes into a memo: a local date and UTF-8 text with LF line breaks, the
@@ -71,6 +79,11 @@ struct PreferredSystemZone {
 // What an iCalendar file held.
 struct IcsReading {
     bool isCalendar = false;                    // false: not an iCalendar file, nothing else is set
+    std::string encoding;                       // the character set the text was read in, as "UTF-8" or "CP932"
+    std::size_t undecodableLine = 0;            // not 0: no character set reads the text; its first bad line, no events
+    bool exhaustedBudget = false;               // the budget ran out: no events, `exhaustedAt` names the event
+    SkippedEvent exhaustedAt;                   // its line and number
+    int droppedZoneRules = 0;                   // VTIMEZONE rules left out for changing more than once a year
     std::vector<IcsEvent> events;               // every occurrence taken, in the order of the file
     std::vector<SkippedEvent> skipped;          // in the order of the file
     int ignoredProperties = 0;                  // properties left out of the events taken, as unreadable
@@ -83,7 +96,8 @@ struct IcsReading {
     int todos = 0;                                 // to-dos (VTODO) passed over: the memos take events only
 };
 
-// Returns the events of the iCalendar text `ics`: DATE starts as they are, DATE-TIME starts (UTC,
+// Returns the events of the iCalendar text `ics` (UTF-8, else the character set DecodeIcsText finds),
+// each event parsed on its own with its calendar's time zones: DATE starts as they are, DATE-TIME starts (UTC,
 // with a TZID of the file or of the system's zones, or floating) as the local date and time, for
 // the years 1 to 9999;
 // RRULE, RDATE and EXDATE, and instances moved or cancelled by RECURRENCE-ID, within the window.

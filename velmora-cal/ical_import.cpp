@@ -52,6 +52,16 @@ std::string SkipText(const ics::SkippedEvent& skipped) {
     return text;
 }
 
+// Returns the report's line that names the character set a file not in UTF-8 was read in, or "".
+std::string EncodingLine(const IcsReading& reading) {
+    if (reading.encoding.empty() || reading.encoding == "UTF-8") return "";
+    const std::string name = reading.encoding == "CP932"          ? "code page 932 (Shift_JIS)"
+                             : reading.encoding == "WINDOWS-1252" ? "Windows-1252 (Latin-1)"
+                                                                  : reading.encoding;
+    return Tr("the file is not UTF-8: read as ", "ファイルが UTF-8 ではないため、") + name +
+           Tr("\n", " として読みました\n");
+}
+
 // Returns what an import did or, for a dry run, would do, naming the data folder.
 std::string ImportReport(const IcsReading& reading, const MergeResult& merged, bool dryRun, const std::string& folder) {
     std::string text;
@@ -79,7 +89,7 @@ std::string ImportReport(const IcsReading& reading, const MergeResult& merged, b
         if (merged.replacedCharacters > 0)
             text += "シフトJIS にない " + std::to_string(merged.replacedCharacters) + " 文字を「〓」に" +
                     (dryRun ? "置き換えます\n" : "置き換えました\n");
-        return text;
+        return text + EncodingLine(reading);
     }
     text += (dryRun ? "dry run: " : "") + Counted(merged.added, "event", "events") +
             (dryRun ? " would be added" : " added") + " to the ";
@@ -109,7 +119,7 @@ std::string ImportReport(const IcsReading& reading, const MergeResult& merged, b
         text += Counted(static_cast<long long>(merged.replacedCharacters), "character that code page 932 lacks",
                         "characters that code page 932 lacks") +
                 (dryRun ? " would become 〓\n" : " became 〓\n");
-    return text;
+    return text + EncodingLine(reading);
 }
 
 // "import --undo": the memo file the last import replaced, put back.
@@ -195,6 +205,23 @@ int RunImport(const Options& options) {
                            " は iCalendar ファイルではありません。何も変更していません"));
         return kExitRefused;
     }
+    if (reading.undecodableLine != 0) {
+        Complain(file + ": " + EventPlace(reading.undecodableLine, 0) +
+                 Tr(": not UTF-8, and not in the character set it names, code page 932 or Windows-1252; nothing "
+                    "changed",
+                    ": UTF-8 でも、指定の文字コードでも、シフトJIS（コードページ 932）でも Windows-1252 でも読めませ"
+                    "ん。何も変更していません"));
+        return kExitRefused;
+    }
+    if (reading.exhaustedBudget) {
+        Complain(
+            file + ": " + EventPlace(reading.exhaustedAt.line, reading.exhaustedAt.number) +
+            Tr(": the file's repetitions go beyond what an import reads (", ": 繰り返しが多すぎて読み切れません（") +
+            std::to_string(window.budget.steps) + Tr(" repetitions or ", " 回または ") +
+            std::to_string(static_cast<int>(window.budget.seconds)) +
+            Tr(" seconds); nothing changed", " 秒まで）。何も変更していません"));
+        return kExitRefused;
+    }
 
     for (const ics::SkippedEvent& skipped : reading.skipped)
         Complain(file + ": " + SkipText(skipped) + Tr(" (event skipped)", "（この予定は取り込みません）"));
@@ -214,6 +241,10 @@ int RunImport(const Options& options) {
                             std::to_string(zone.times) + " 件をシステムの定義で読みました"
                       : "the file's time zone \"" + zone.zone + "\" disagrees with the system's zone data; " +
                             Counted(zone.times, "time was", "times were") + " read with the system's"));
+    if (reading.droppedZoneRules > 0)
+        Complain(file + ": " + std::to_string(reading.droppedZoneRules) +
+                 Tr(" time zone rules that change the offset more than once a year left out",
+                    " 件の、年に一度より頻繁に時差が変わるタイムゾーンの規則を除きました"));
     if (reading.stoppedLongRule)
         Complain(Tr("a rule repeats too often; only its first repetitions were taken",
                     "繰り返しが多すぎる予定があります。最初の分だけを取り込みました"));
