@@ -164,11 +164,11 @@ class Reader:
             if self.first.date() <= day <= self.last.date():
                 key = (day, cp932_text(line))
                 self.events.setdefault(key, set()).add(time if day == first_day else None)
-                self.known.update((day, cp932_text(text)) for text in all_lines)
+                self.known.update((day, cp932_text(text.strip(" \t"))) for text in all_lines)
             day += dt.timedelta(days=1)
 
     def duration(self, event, start):
-        if "DTEND" in event:
+        if getattr(event.get("DTEND"), "dt", None) is not None:  # an unreadable DTEND is none
             end = moment(event["DTEND"])
             if isinstance(start, dt.datetime) != isinstance(end, dt.datetime):
                 return dt.timedelta(0)
@@ -183,6 +183,8 @@ class Reader:
         """The wall-time starts of a recurring event up to the window's end, in the event's zone."""
         first = wall(start, zone)
         rules = rrule.rruleset()
+        if "RRULE" in event and (event["RRULE"] is None or None in as_list(event["RRULE"])):
+            raise ReaderGaveUp("an RRULE the library cannot read")
         for recur in as_list(event.get("RRULE")):
             recur = recur.copy()
             until = [wall(value, zone) for value in recur.pop("UNTIL", [])]
@@ -190,14 +192,15 @@ class Reader:
                 until[0] = until[0].replace(hour=23, minute=59, second=59)
             rule = rrule.rrulestr(recur.to_ical().decode(), dtstart=first)
             rules.rrule(rule.replace(until=until[0]) if until else rule)
-        if "RRULE" not in event:
-            rules.rdate(first)
+        for recur in as_list(event.get("EXRULE")):
+            rules.exrule(rrule.rrulestr(recur.to_ical().decode(), dtstart=first))
+        rules.rdate(first)  # the start is the first instance even where the rule does not match it
         for prop in as_list(event.get("RDATE")):
-            for value in prop.dts:
+            for value in getattr(prop, "dts", []):  # an RDATE the library could not read has none
                 item = value.dt[0] if isinstance(value.dt, tuple) else value.dt
                 rules.rdate(wall(item, zone))
         for prop in as_list(event.get("EXDATE")):
-            for value in prop.dts:
+            for value in getattr(prop, "dts", []):
                 excluded = wall(value.dt, zone)
                 if isinstance(start, dt.datetime) and isinstance(value.dt, dt.datetime):
                     rules.exdate(excluded)
@@ -219,6 +222,9 @@ class Reader:
                 overrides.setdefault(str(event.get("UID")), []).append(event)
             else:
                 masters.append(event)
+        # Instances whose series is not in the file stand as events of their own.
+        uids = {str(event.get("UID")) for event in masters}
+        masters += [e for uid in list(overrides) if uid not in uids for e in overrides.pop(uid)]
         for event in masters:
             start = moment(event["DTSTART"])
             zone = start.tzinfo if isinstance(start, dt.datetime) else None
@@ -263,8 +269,9 @@ def read_independently(path, local_zone, span, seconds):
         text = decode_file(path.read_bytes())
         try:
             calendars = icalendar.Calendar.from_ical(text, multiple=True)
-        except ValueError:  # a VTIMEZONE the library cannot turn into a zone: the system's instead
+        except Exception:  # a VTIMEZONE the library cannot read, or text after the calendar's end
             text = re.sub(r"(?ms)^BEGIN:VTIMEZONE.*?^END:VTIMEZONE\s*?$", "", text)
+            text = text[:text.upper().rfind("END:VCALENDAR") + len("END:VCALENDAR")] + "\n"
             calendars = icalendar.Calendar.from_ical(text, multiple=True)
         whole = icalendar.Calendar()
         for calendar in calendars:
