@@ -183,7 +183,7 @@ class Reader:
         """The wall-time starts of a recurring event up to the window's end, in the event's zone."""
         first = wall(start, zone)
         rules = rrule.rruleset()
-        if "RRULE" in event and (event["RRULE"] is None or None in as_list(event["RRULE"])):
+        if "RRULE" in event and any(r is None for r in as_list(event["RRULE"]) or [None]):
             raise ReaderGaveUp("an RRULE the library cannot read")
         for recur in as_list(event.get("RRULE")):
             recur = recur.copy()
