@@ -382,6 +382,7 @@ def main():
             total[key] += len(counts[key])
         total["files"] += 1
         total["failed"] += bool(note)
+        total["whole"] += counts["found"] > 0 and not counts["missing"] and not counts["extra"]
         print("%6d %6d %6d %6d %5d  %s [%d-%d]%s" % (
             counts["found"], counts["landed"], len(counts["missing"]), len(counts["extra"]),
             len(counts["time_off"]), path, first, last, "  " + note if note else ""))
@@ -395,7 +396,8 @@ def main():
     for line in unread:
         print("not read by the independent reader: " + line)
     share = total["landed"] / total["found"] if total["found"] else 0.0
-    print("share landed: %d of %d = %.1f%%" % (total["landed"], total["found"], 100 * share))
+    print("share landed: %d of %d = %.1f%%; files read alike (nothing missing, nothing extra): %d"
+          % (total["landed"], total["found"], 100 * share, total["whole"]))
 
 
 if __name__ == "__main__":
