@@ -41,7 +41,7 @@ CP932_VARIANTS = str.maketrans({
 })
 ZONE_PREFIXES = ("/mozilla.org/", "/freeassociation.sourceforge.net/", "/softwarestudio.org/")
 MAX_DAYS = 1000          # days one occurrence may span, as Velmora bounds it
-MAX_OCCURRENCES = 20000  # occurrences of one event within the window the reader expands
+MAX_OCCURRENCES = 50000  # instances of one event the reader expands up to the window's end
 TIME_LINE = re.compile(r"^(\d\d):(\d\d) (.*)$", re.S)
 CONTINUED = "（続き）"
 
@@ -204,13 +204,13 @@ class Reader:
                 excluded = wall(value.dt, zone)
                 if isinstance(start, dt.datetime) and isinstance(value.dt, dt.datetime):
                     rules.exdate(excluded)
-                else:  # a date excludes that day's instance whatever its time
+                else:  # a date, or any EXDATE of an all-day series, takes out that day's instance
                     rules.exdate(excluded.replace(hour=first.hour, minute=first.minute, second=first.second))
-        count = 0
-        for item in rules:
-            if item > self.last + dt.timedelta(days=1) or count > MAX_OCCURRENCES:
+        for count, item in enumerate(rules):
+            if item > self.last + dt.timedelta(days=1):
                 break
-            count += 1
+            if count == MAX_OCCURRENCES:
+                raise ReaderGaveUp("more than %d instances of one event" % MAX_OCCURRENCES)
             yield item
 
     def read(self, calendar):
@@ -228,14 +228,17 @@ class Reader:
         for event in masters:
             start = moment(event["DTSTART"])
             zone = start.tzinfo if isinstance(start, dt.datetime) else None
-            replaced = {wall(moment(o["RECURRENCE-ID"]), zone).date() if not isinstance(start, dt.datetime)
-                        else wall(moment(o["RECURRENCE-ID"]), zone)
-                        for o in overrides.get(str(event.get("UID")), [])}
+            # An instance is named by its start; a RECURRENCE-ID that is a date (of a timed series too)
+            # names the instance of that day.
+            ids = [moment(o["RECURRENCE-ID"]) for o in overrides.get(str(event.get("UID")), [])]
+            replaced = {wall(i, zone) for i in ids if isinstance(i, dt.datetime) and isinstance(start, dt.datetime)}
+            replaced_days = {wall(i, zone).date() for i in ids if not isinstance(i, dt.datetime)
+                             or not isinstance(start, dt.datetime)}
             if str(event.get("STATUS", "")).upper() == "CANCELLED":
                 continue
             duration = self.duration(event, start)
             for item in self.occurrences(event, start, zone):
-                if (item if isinstance(start, dt.datetime) else item.date()) in replaced:
+                if item in replaced or item.date() in replaced_days:
                     continue
                 self.add(event, attach(item, zone) if isinstance(start, dt.datetime) else item.date(), duration)
         for events in overrides.values():
