@@ -33,6 +33,7 @@ from pathlib import Path
 
 import icalendar
 from dateutil import rrule
+from icalendar.timezone_cache import _timezone_cache as timezone_cache
 
 # Unicode characters that code page 932 holds under another code point (as Windows maps them).
 CP932_VARIANTS = str.maketrans({
@@ -262,6 +263,17 @@ def busiest_years(calendar, span, local_zone):
     return max(sorted(years), key=lambda y: sum(years[y + i] for i in range(span)))
 
 
+def parse(text):
+    """The calendars of a file's text.
+
+    The library keeps the zones of the VTIMEZONEs it reads in one cache for the process, the first
+    of a name kept, and resolves a TZID only among those read before it: the cache is emptied for
+    each file, and the text read twice so that a VTIMEZONE after its events counts too."""
+    timezone_cache.clear()
+    icalendar.Calendar.from_ical(text, multiple=True)
+    return icalendar.Calendar.from_ical(text, multiple=True)
+
+
 def read_independently(path, local_zone, span, seconds):
     def give_up(*_):
         raise ReaderGaveUp("took over %d s" % seconds)
@@ -271,11 +283,12 @@ def read_independently(path, local_zone, span, seconds):
     try:
         text = decode_file(path.read_bytes())
         try:
-            calendars = icalendar.Calendar.from_ical(text, multiple=True)
-        except Exception:  # a VTIMEZONE the library cannot read, or text after the calendar's end
-            text = re.sub(r"(?ms)^BEGIN:VTIMEZONE.*?^END:VTIMEZONE\s*?$", "", text)
+            calendars = parse(text)
+        except Exception:  # a VTIMEZONE or VALARM the library cannot read, text after the end
+            for name in ("VTIMEZONE", "VALARM"):
+                text = re.sub(r"(?ms)^BEGIN:%s.*?^END:%s\s*?$" % (name, name), "", text)
             text = text[:text.upper().rfind("END:VCALENDAR") + len("END:VCALENDAR")] + "\n"
-            calendars = icalendar.Calendar.from_ical(text, multiple=True)
+            calendars = parse(text)
         whole = icalendar.Calendar()
         for calendar in calendars:
             for component in calendar.subcomponents:
