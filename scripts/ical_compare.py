@@ -3,7 +3,8 @@
 reader (python3-icalendar with dateutil) puts them.
 
 For each file, the independent reading is the set of (local date, first line of the event's text)
-of every occurrence within a window of years: RRULE, RDATE and EXDATE expanded with dateutil,
+of every occurrence within a window of years (the --years, 2 by default, that hold the most event
+starts of the file), RRULE, RDATE, EXDATE and EXRULE expanded with dateutil,
 RECURRENCE-ID overrides put in the place of the instance they replace, an event longer than a day
 on each of its days (DTEND exclusive), times moved into the local zone (TZ, Asia/Tokyo unless
 --tz says otherwise). Velmora's reading is what `velmora-cal --dir EMPTY import FILE --from Y --to Y`
@@ -13,7 +14,10 @@ the 「（続き）」 mark of an event's later days are taken off its text (a t
 reader's is counted apart).
 
 Prints per file and in total: the events (date, line) the reader found, how many landed, how many
-are missing, how many lines Velmora wrote that the reader does not know (extra), and the share.
+are missing, how many lines Velmora wrote that the reader does not know (extra), how many landed at
+another time of day; then the share landed and the number of files both read alike. A file the
+reader cannot read (or not in --timeout seconds) is named and left out; a velmora-cal that bounds
+the lines one event may add is asked for all of them (--all).
 
     scripts/ical_compare.py --cal build/dev/velmora-cal/velmora-cal /work/ical-corpus
 """
