@@ -86,14 +86,17 @@ def decode_file(data):
 def zone_of(tzid):
     """The system's zone for a TZID, the prefixes of old exports taken off, or None."""
     name = str(tzid).strip('"')
+    names = [icalendar.windows_to_olson.WINDOWS_TO_OLSON.get(name, name)]
     for prefix in ZONE_PREFIXES:
-        if name.startswith(prefix):
-            name = "/".join(name[len(prefix):].split("/")[-2:])
-    name = icalendar.windows_to_olson.WINDOWS_TO_OLSON.get(name, name)
-    try:
-        return zoneinfo.ZoneInfo(name)
-    except (ValueError, zoneinfo.ZoneInfoNotFoundError):
-        return None
+        if name.startswith(prefix):  # "/mozilla.org/20070129_1/America/New_York": its zone's tail
+            parts = name[len(prefix):].split("/")
+            names = ["/".join(parts[i:]) for i in range(len(parts))]
+    for candidate in names:
+        try:
+            return zoneinfo.ZoneInfo(candidate)
+        except (ValueError, zoneinfo.ZoneInfoNotFoundError):
+            pass
+    return None
 
 
 def moment(prop):
