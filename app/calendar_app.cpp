@@ -30,6 +30,19 @@ void SayAnotherCopyRunsUnreachable(const QString& directory) {
                      Cp932("Velmora"), MB_OK | MB_ICONEXCLAMATION);
 }
 
+// A velmora-cal command (an import, a holiday update) works on the directory's files.
+void SayCommandHoldsTheFolder(const QString& directory, qint64 pid) {
+    std::fprintf(stderr,
+                 "velmora: velmora-cal (process %lld) is changing the files in %s (it holds %s); this start ends\n",
+                 static_cast<long long>(pid), QFile::encodeName(directory).constData(),
+                 QFile::encodeName(CSingleInstance::LockFileName()).constData());
+    CWnd owner;
+    owner.MessageBox(Cp932("このフォルダのデータを velmora-cal（プロセス番号 " + std::to_string(pid) +
+                           "）が書き換えています。\r\n"
+                           "velmora-cal が終わってから、もう一度起動してください。"),
+                     Cp932("Velmora"), MB_OK | MB_ICONEXCLAMATION);
+}
+
 // The directory's lock file is there but cannot be taken, such as another user's unreadable file.
 void SayLockUnusable(const QString& directory, const QString& problem) {
     const QByteArray lock = QFile::encodeName(QDir(directory).filePath(CSingleInstance::LockFileName()));
@@ -61,6 +74,10 @@ BOOL CCalendarApp::InitInstance() {
         return FALSE;
     case CSingleInstance::Role::Blocked:
         SayAnotherCopyRunsUnreachable(QDir::currentPath());
+        PostQuitMessage(1);
+        return FALSE;
+    case CSingleInstance::Role::HeldByCommand:
+        SayCommandHoldsTheFolder(QDir::currentPath(), single.HolderPid());
         PostQuitMessage(1);
         return FALSE;
     case CSingleInstance::Role::LockUnusable:

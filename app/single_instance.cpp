@@ -1,6 +1,7 @@
 #include "app/single_instance.h"
 
 #include "app/local_socket.h"
+#include "model/folder_holder.h"
 
 #include <QByteArray>
 #include <QCryptographicHash>
@@ -120,12 +121,24 @@ CSingleInstance::Role CSingleInstance::Start() {
     m_socketPath = SocketPath(m_directory);
     switch (TakeLock()) {
     case LockResult::Taken:
+        // No command holds the folder now: a note one left when it was killed must not be believed later.
+        RemoveFolderHolder(QFile::encodeName(m_directory).toStdString());
         Listen();
         return Role::First;
-    case LockResult::HeldByAnother:
+    case LockResult::HeldByAnother: {
         // A kernel lock dies with its process, so the holder is alive. Even if it never answers, a
-        // second copy must not run: at exit the two would write over each other's files.
-        return !m_socketPath.isEmpty() && AskToShow(m_socketPath, m_askTimeoutMs) ? Role::Second : Role::Blocked;
+        // second copy must not run: at exit the two would write over each other's files. A command
+        // that holds the folder says so in its note, at once or (just started) while we ask.
+        const std::string folder = QFile::encodeName(m_directory).toStdString();
+        const auto heldByCommand = [this, &folder] {
+            const std::optional<FolderHolder> holder = ReadFolderHolder(folder);
+            if (holder) m_holderPid = holder->pid;
+            return holder.has_value();
+        };
+        if (heldByCommand()) return Role::HeldByCommand;
+        if (!m_socketPath.isEmpty() && AskToShow(m_socketPath, m_askTimeoutMs)) return Role::Second;
+        return heldByCommand() ? Role::HeldByCommand : Role::Blocked;
+    }
     case LockResult::Unusable:
         // Without the lock nothing keeps another copy, or velmora-cal, from writing the files
         // meanwhile.

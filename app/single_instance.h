@@ -16,10 +16,11 @@ class QSocketNotifier;
 class CSingleInstance {
 public:
     enum class Role {
-        First,         // this copy runs: it holds the lock, or no lock can be had and no copy answers
-        Second,        // another copy runs in the directory and has been asked to show itself
-        Blocked,       // another copy holds the lock but cannot be reached: this copy must not run
-        LockUnusable,  // the lock file is there but cannot be taken (LockProblem says why): this copy must not run
+        First,          // this copy runs: it holds the lock, or no lock can be had and no copy answers
+        Second,         // another copy runs in the directory and has been asked to show itself
+        Blocked,        // another copy holds the lock but cannot be reached: this copy must not run
+        HeldByCommand,  // a velmora-cal command holds the lock (HolderPid names it): this copy must not run
+        LockUnusable,   // the lock file is there but cannot be taken (LockProblem says why): this copy must not run
     };
 
     // How long a later copy waits for the running one, which may itself still be starting.
@@ -37,7 +38,7 @@ public:
     CSingleInstance& operator=(const CSingleInstance&) = delete;
 
     // Takes the lock and listens, or asks the copy that holds the lock to show itself; returns
-    // which of the three this copy is. A copy that died holds no lock, whatever its file says.
+    // which of these this copy is. A copy that died holds no lock, whatever its file says.
     Role Start();
     // Returns TRUE while this copy holds the directory's lock.
     bool HoldsLock() const;
@@ -45,6 +46,8 @@ public:
     bool IsListening() const;
     // Returns why the lock file could not be taken after a start that found it unusable.
     QString LockProblem() const;
+    // Returns the process id of the velmora-cal command that holds the lock, after a start that found one.
+    qint64 HolderPid() const { return m_holderPid; }
 
     // Returns the name of the lock file inside the directory.
     static QString LockFileName();
@@ -74,6 +77,7 @@ private:
     int m_askTimeoutMs;
     std::optional<FolderLock> m_lock;
     QString m_lockProblem;
+    qint64 m_holderPid = 0;
     int m_listener = -1;
     // Watches the listening socket; the connected peers are its children.
     std::unique_ptr<QSocketNotifier> m_notifier;

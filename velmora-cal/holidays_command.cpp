@@ -16,11 +16,10 @@ int RunHolidaysUpdate(const std::string& listPath, const std::string& folder) {
         cal::Complain(error);
         return kExitRefused;
     }
-    const FolderLock lock;
+    const cal::CommandLock held;
+    const FolderLock& lock = held.Lock();
     if (!lock.Held()) {
-        cal::Complain(lock.GetState() == FolderLock::State::Busy
-                          ? "a copy of the calendar is running in this folder; close it and try again"
-                          : cal::LockRefusal(lock));
+        cal::Complain(lock.GetState() == FolderLock::State::Busy ? cal::BusyRefusal(false) : cal::LockRefusal(lock));
         return kExitRefused;
     }
 

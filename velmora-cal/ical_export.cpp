@@ -1,5 +1,6 @@
 #include "velmora-cal/ical_export.h"
 
+#include "ical/ics_text.h"
 #include "model/calendar_math.h"
 #include "model/data_files.h"
 #include "model/record.h"
@@ -22,11 +23,8 @@
 namespace cal {
 namespace {
 
-constexpr std::size_t kFoldOctets = 75;
 // The largest year an iCalendar date (four digits) can carry.
 constexpr int kLastIcalYear = 9999;
-
-bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
 
 std::string DateText(long long year, int monthIndex, int day) {
     char text[32];
@@ -41,18 +39,28 @@ std::string NextDateText(long long year, int monthIndex, int day) {
     return year < kLastIcalYear ? DateText(year + 1, 0, 1) : "";
 }
 
-// FNV-1a: a fixed hash, so that the same memo gets the same UID in every export.
-std::uint64_t StableHash(std::string_view bytes) {
-    std::uint64_t hash = 1469598103934665603ULL;
-    for (const char c : bytes) {
-        hash ^= static_cast<unsigned char>(c);
-        hash *= 1099511628211ULL;
+// The summary of a memo: its first line that holds more than spaces and tabs, without them at its
+// ends, so that a memo beginning with a blank line still has a title; "" for a memo of blanks only.
+std::string_view SummaryLine(std::string_view text) {
+    while (!text.empty()) {
+        const std::size_t end = text.find_first_of("\r\n");
+        std::string_view line = text.substr(0, end);
+        const std::size_t first = line.find_first_not_of(" \t");
+        if (first != std::string_view::npos) {
+            line.remove_prefix(first);
+            return line.substr(0, line.find_last_not_of(" \t") + 1);
+        }
+        if (end == std::string_view::npos) break;
+        text.remove_prefix(end + 1);
     }
-    return hash;
+    return {};
 }
 
-// The text up to the first line break.
-std::string_view FirstLine(std::string_view text) { return text.substr(0, text.find_first_of("\r\n")); }
+// Returns true when the memo's line breaks are all bare LF (code page 932 has no CR or LF inside a
+// double-byte character).
+bool HoldsOnlyBareLineFeeds(std::string_view memo) {
+    return memo.find('\n') != std::string_view::npos && memo.find('\r') == std::string_view::npos;
+}
 
 struct MemoEvent {
     long long year = 0;
@@ -60,24 +68,6 @@ struct MemoEvent {
     int day = 0;
     std::string_view text;  // code page 932, a view into the store
 };
-
-void AppendLine(std::string& out, std::string_view line) { out += FoldContentLine(line); }
-
-void AppendEvent(std::string& out, const std::string& uid, const std::string& stamp, const std::string& date,
-                 const std::string& nextDate, std::string_view summary, std::string_view description, bool holiday) {
-    out += "BEGIN:VEVENT\r\n";
-    AppendLine(out, "UID:" + uid);
-    AppendLine(out, "DTSTAMP:" + stamp);
-    AppendLine(out, "DTSTART;VALUE=DATE:" + date);
-    if (!nextDate.empty()) AppendLine(out, "DTEND;VALUE=DATE:" + nextDate);
-    AppendLine(out, "SUMMARY:" + EscapeIcalText(summary));
-    if (!description.empty()) AppendLine(out, "DESCRIPTION:" + EscapeIcalText(description));
-    if (holiday) {
-        out += "TRANSP:TRANSPARENT\r\n";
-        AppendLine(out, "CATEGORIES:祝日");
-    }
-    out += "END:VEVENT\r\n";
-}
 
 std::string StampText(std::time_t stampUtc) {
     std::tm utc{};
@@ -90,52 +80,6 @@ std::string StampText(std::time_t stampUtc) {
 // Returns true when `path` is one of the data folder's own files (through any name or link): an
 // export written there would replace the memos or holidays with calendar text.
 }  // namespace
-
-std::string EscapeIcalText(std::string_view text) {
-    std::string out;
-    out.reserve(text.size() + text.size() / 8);
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        switch (c) {
-        case '\\':
-        case ';':
-        case ',':
-            out += '\\';
-            out += c;
-            break;
-        case '\r':
-            if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
-            out += "\\n";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        default:
-            // Control characters other than tab may not stand in a TEXT value.
-            out += (static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == '\x7f' ? ' ' : c;
-        }
-    }
-    return out;
-}
-
-std::string FoldContentLine(std::string_view line) {
-    std::string out;
-    out.reserve(line.size() + line.size() / 64 * 3 + 2);
-    std::size_t room = kFoldOctets;
-    while (line.size() > room) {
-        std::size_t cut = room;
-        // Back up to the start of the character that would be cut in two.
-        while (cut > 0 && IsContinuationByte(line[cut])) --cut;
-        if (cut == 0) cut = room;  // not UTF-8 at all: no character to keep whole
-        out.append(line.substr(0, cut));
-        out += "\r\n ";
-        line.remove_prefix(cut);
-        room = kFoldOctets - 1;  // the leading space of a continuation counts
-    }
-    out.append(line);
-    out += "\r\n";
-    return out;
-}
 
 std::string ExportCalendar(std::string_view store, const ExportOptions& options, std::time_t stampUtc,
                            const std::tm& today, ExportCounts& counts) {
@@ -174,20 +118,20 @@ std::string ExportCalendar(std::string_view store, const ExportOptions& options,
     out += "CALSCALE:GREGORIAN\r\n";
 
     // The same text on the same day more than once: the occurrence number keeps the UIDs apart.
-    std::map<std::tuple<long long, int, int, std::string_view>, int> seen;
+    std::map<std::tuple<long long, int, int, std::string>, int> seen;
     for (const MemoEvent& memo : memos) {
         const std::string date = DateText(memo.year, memo.monthIndex, memo.day);
-        const int occurrence = seen[{memo.year, memo.monthIndex, memo.day, memo.text}]++;
-        std::string key = date;
-        key += '\0';
-        key.append(memo.text);
-        key += '\0';
-        key += std::to_string(occurrence);
-        char uid[80];
-        std::snprintf(uid, sizeof uid, "memo-%s-%016" PRIx64 "@velmora", date.c_str(), StableHash(key));
+        const int occurrence = seen[{memo.year, memo.monthIndex, memo.day, ics::CrLfBreaks(memo.text)}]++;
         const std::string text = platform::Utf8FromCp932(memo.text);
-        AppendEvent(out, uid, stamp, date, NextDateText(memo.year, memo.monthIndex, memo.day), FirstLine(text), text,
-                    false);
+        ics::DayEvent event;
+        event.uid = ics::MemoUid(date, memo.text, occurrence);
+        event.stamp = stamp;
+        event.date = date;
+        event.nextDate = NextDateText(memo.year, memo.monthIndex, memo.day);
+        event.summary = SummaryLine(text);
+        event.description = text;
+        event.bareLineFeeds = HoldsOnlyBareLineFeeds(memo.text);
+        ics::AppendDayEvent(out, event);
         ++counts.memos;
     }
 
@@ -205,8 +149,14 @@ std::string ExportCalendar(std::string_view store, const ExportOptions& options,
                     const std::string date = DateText(year, m, d);
                     // A day off that follows a holiday on a Sunday is marked without a name.
                     const std::string name = cell.text.empty() ? "休日" : platform::Utf8FromCp932(cell.text);
-                    AppendEvent(out, "holiday-" + date + "@velmora", stamp, date, NextDateText(year, m, d), name, "",
-                                true);
+                    ics::DayEvent event;
+                    event.uid = "holiday-" + date + "@velmora";
+                    event.stamp = stamp;
+                    event.date = date;
+                    event.nextDate = NextDateText(year, m, d);
+                    event.summary = name;
+                    event.holiday = true;
+                    ics::AppendDayEvent(out, event);
                     ++counts.holidays;
                 }
             }

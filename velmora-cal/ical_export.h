@@ -11,15 +11,6 @@
 // "velmora-cal export": the memos and holidays of the data folder as an iCalendar file.
 namespace cal {
 
-// Returns `text` (UTF-8) as an iCalendar TEXT value: "\" ";" "," escaped with a backslash, each
-// line break (CR LF, LF or CR) as "\n", and any other control character but tab as a space.
-std::string EscapeIcalText(std::string_view text);
-
-// Returns one content line (UTF-8, without its line break) folded as iCalendar files carry it:
-// pieces of at most 75 octets, each continuation starting with one space that counts among them,
-// never cut inside a character, each piece ended by CR LF.
-std::string FoldContentLine(std::string_view line);
-
 // The years an export covers; an unset bound is taken from the memos.
 struct ExportOptions {
     std::optional<int> fromYear;  // calendar years, as 2026

@@ -1,439 +1,66 @@
 #include "velmora-cal/ical_import.h"
 
-#include "model/calendar_math.h"
+#include "ical/ics_reading.h"
+#include "ical/imported_events.h"
+#include "ical/memo_merge.h"
 #include "model/data_files.h"
-#include "model/field_text.h"
 #include "model/file_notices.h"
 #include "model/record.h"
 #include "model/year_calendar.h"
-#include "platform/code_page.h"
 #include "velmora-cal/exit_status.h"
 #include "velmora-cal/folder_lock.h"
+#include "velmora-cal/import_backup.h"
 #include "velmora-cal/input_file.h"
 #include "velmora-cal/messages.h"
 
-#include <fcntl.h>
-#include <libical/ical.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cctype>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <map>
-#include <memory>
 #include <optional>
-#include <set>
-#include <tuple>
+#include <string>
 
 namespace cal {
+
+using ics::IcsReading;
+using ics::ImportWindow;
+using ics::MergeResult;
+
 namespace {
 
 // The largest file an import reads: far above any calendar a person keeps.
 constexpr std::size_t kMaxIcsBytes = std::size_t{64} * 1024 * 1024;
-// How many repetitions of one rule an import walks through before it gives up on the rest.
-constexpr int kMaxRuleSteps = 200000;
+// The most lines one event may add without --all: more is a rule gone wild, not a diary.
+constexpr std::size_t kMaxLinesPerEvent = 1000;
 
-// Frees a libical component tree when it goes out of scope.
-struct ComponentFree {
-    void operator()(icalcomponent* component) const { icalcomponent_free(component); }
-};
-using ComponentPtr = std::unique_ptr<icalcomponent, ComponentFree>;
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
+// Returns how a report names an event: by the line of its BEGIN, else by its place in the file.
+std::string EventPlace(std::size_t line, std::size_t number) {
+    return line > 0 ? Tr("line ", "") + std::to_string(line) + Tr("", " 行目")
+                    : Tr("event ", "") + std::to_string(number) + Tr("", " 件目の予定");
 }
 
-// Returns the physical lines of the text, each without its line break.
-std::vector<std::string_view> PhysicalLines(std::string_view text) {
-    std::vector<std::string_view> lines;
-    while (!text.empty()) {
-        const std::size_t end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        if (line.ends_with('\r')) line.remove_suffix(1);
-        lines.push_back(line);
-        if (end == std::string_view::npos) break;
-        text.remove_prefix(end + 1);
+// Returns how a report names a skipped event and why it was skipped.
+std::string SkipText(const ics::SkippedEvent& skipped) {
+    std::string text = EventPlace(skipped.line, skipped.number) + ": ";
+    switch (skipped.reason) {
+    case ics::SkipReason::NoStart:
+        return text + Tr("no start date (DTSTART)", "開始日（DTSTART）がありません") +
+               (skipped.detail.empty() ? "" : " (" + skipped.detail + ")");
+    case ics::SkipReason::NoText:
+        return text + Tr("no summary", "件名がありません");
+    case ics::SkipReason::NoSuchDate:
+        return text + Tr("a date no calendar holds", "存在しない日付です");
     }
-    return lines;
+    return text;
 }
 
-// Returns the text with CR LF and lone CR made LF and line breaks and spaces at both ends dropped.
-std::string Tidy(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r') {
-            if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
-            out += '\n';
-        } else {
-            out += text[i];
-        }
-    }
-    const std::size_t first = out.find_first_not_of(" \t\n");
-    if (first == std::string::npos) return "";
-    return out.substr(first, out.find_last_not_of(" \t\n") - first + 1);
+// Returns the report's line that names the character set a file not in UTF-8 was read in, or "".
+std::string EncodingLine(const IcsReading& reading) {
+    if (reading.encoding.empty() || reading.encoding == "UTF-8") return "";
+    const std::string name = reading.encoding == "CP932"          ? "code page 932 (Shift_JIS)"
+                             : reading.encoding == "WINDOWS-1252" ? "Windows-1252 (Latin-1)"
+                                                                  : reading.encoding;
+    return Tr("the file is not UTF-8: read as ", "ファイルが UTF-8 ではないため、") + name +
+           Tr("\n", " として読みました\n");
 }
-
-// The text a memo gets for an event: its summary, and a description that says more than the summary
-// on the lines after it; a description that begins with the summary's line is the whole memo already.
-std::string EventText(icalcomponent* event) {
-    const char* summaryValue = icalcomponent_get_summary(event);
-    const char* descriptionValue = icalcomponent_get_description(event);
-    const std::string summary = Tidy(summaryValue != nullptr ? summaryValue : "");
-    const std::string description = Tidy(descriptionValue != nullptr ? descriptionValue : "");
-    if (description.empty() || description == summary) return summary;
-    if (summary.empty() || description.starts_with(summary + "\n")) return description;
-    return summary + "\n" + description;
-}
-
-struct LocalMoment {
-    int year = 0;
-    int monthIndex = 0;
-    int day = 0;
-    bool timed = false;
-    int hour = 0;
-    int minute = 0;
-};
-
-// Returns the local date (and time of day) of an iCalendar time: a date as it is, a time with a zone
-// (UTC included) moved to the local zone, a floating time as it is written.
-std::optional<LocalMoment> ToLocal(const icaltimetype& time) {
-    LocalMoment moment;
-    if (time.is_date || time.zone == nullptr) {
-        moment.year = time.year;
-        moment.monthIndex = time.month - 1;
-        moment.day = time.day;
-        moment.timed = !time.is_date;
-        moment.hour = time.hour;
-        moment.minute = time.minute;
-    } else {
-        const std::time_t instant = icaltime_as_timet_with_zone(time, time.zone);
-        std::tm local{};
-        if (::localtime_r(&instant, &local) == nullptr) return std::nullopt;
-        moment.year = local.tm_year + 1900;
-        moment.monthIndex = local.tm_mon;
-        moment.day = local.tm_mday;
-        moment.timed = true;
-        moment.hour = local.tm_hour;
-        moment.minute = local.tm_min;
-    }
-    if (moment.year < 1 || moment.monthIndex < 0 || moment.monthIndex > 11 || moment.day < 1 ||
-        moment.day > DaysInMonth(moment.year, moment.monthIndex))
-        return std::nullopt;
-    return moment;
-}
-
-// Returns true when two times of one event stand for the same occurrence.
-bool SameOccurrence(const icaltimetype& a, const icaltimetype& b) {
-    if (a.is_date || b.is_date) return icaltime_compare_date_only(a, b) == 0;
-    return icaltime_compare(a, b) == 0;
-}
-
-// A property's time, with the TZID it names looked up in the file's VTIMEZONEs or the system's zones.
-icaltimetype PropertyTime(icalproperty* property, icalcomponent* event) {
-    return icalproperty_get_datetime_with_component(property, event);
-}
-
-// Returns the first error libical noted on the event itself, or "" when there is none.
-std::string EventError(icalcomponent* event) {
-    icalproperty* error = icalcomponent_get_first_property(event, ICAL_XLICERROR_PROPERTY);
-    if (error == nullptr) return "";
-    const char* text = icalproperty_get_xlicerror(error);
-    return text != nullptr && *text != '\0' ? text : "unreadable property";
-}
-
-bool IsHoliday(icalcomponent* event) {
-    for (icalproperty* p = icalcomponent_get_first_property(event, ICAL_CATEGORIES_PROPERTY); p != nullptr;
-         p = icalcomponent_get_next_property(event, ICAL_CATEGORIES_PROPERTY)) {
-        const char* value = icalproperty_get_categories(p);
-        if (value == nullptr) continue;
-        std::string_view rest = value;
-        while (!rest.empty()) {
-            const std::size_t comma = rest.find(',');
-            if (rest.substr(0, comma) == "祝日") return true;
-            if (comma == std::string_view::npos) break;
-            rest.remove_prefix(comma + 1);
-        }
-    }
-    return false;
-}
-
-class EventReader {
-public:
-    EventReader(const ImportWindow& window, IcsReading& reading) : m_window(window), m_reading(reading) {}
-
-    // Notes the instances that events with a RECURRENCE-ID move or cancel, so that the expansion of
-    // their rule leaves them out.
-    void NoteOverride(icalcomponent* event) {
-        const icaltimetype id = icalcomponent_get_recurrenceid(event);
-        const char* uid = icalcomponent_get_uid(event);
-        if (icaltime_is_null_time(id) || uid == nullptr) return;
-        m_overridden[uid].push_back(id);
-    }
-
-    // Reads one event; `where` names it in a report ("line 12").
-    void Read(icalcomponent* event, const std::string& where) {
-        const std::string error = EventError(event);
-        if (!error.empty()) {
-            m_reading.skipped.push_back(where + ": " + error);
-            return;
-        }
-        const icaltimetype start = icalcomponent_get_dtstart(event);
-        if (icaltime_is_null_time(start) || !icaltime_is_valid_time(start)) {
-            m_reading.skipped.push_back(where + ": " + Tr("no start date (DTSTART)", "開始日（DTSTART）がありません"));
-            return;
-        }
-        if (IsHoliday(event)) {
-            ++m_reading.holidays;
-            return;
-        }
-        if (icalcomponent_get_status(event) == ICAL_STATUS_CANCELLED) {
-            ++m_reading.cancelled;
-            return;
-        }
-        const std::string text = EventText(event);
-        if (text.empty()) {
-            m_reading.skipped.push_back(where + ": " + Tr("no summary", "件名がありません"));
-            return;
-        }
-
-        std::vector<icaltimetype> times;
-        const bool recurring = icalcomponent_get_first_property(event, ICAL_RRULE_PROPERTY) != nullptr ||
-                               icalcomponent_get_first_property(event, ICAL_RDATE_PROPERTY) != nullptr;
-        // An instance moved by RECURRENCE-ID is an event of its own, not a rule.
-        if (!recurring || !icaltime_is_null_time(icalcomponent_get_recurrenceid(event)))
-            times.push_back(start);
-        else
-            Expand(event, start, times);
-
-        std::set<std::tuple<int, int, int, int, int, bool>> taken;
-        for (const icaltimetype& time : times) {
-            const std::optional<LocalMoment> moment = ToLocal(time);
-            if (!moment) {
-                m_reading.skipped.push_back(where + ": " + Tr("a date no calendar holds", "存在しない日付です"));
-                continue;
-            }
-            if ((recurring || m_window.boundsSingleEvents) &&
-                (moment->year < m_window.fromYear || moment->year > m_window.toYear))
-                continue;
-            if (!taken
-                     .insert(
-                         {moment->year, moment->monthIndex, moment->day, moment->hour, moment->minute, moment->timed})
-                     .second)
-                continue;
-            IcsEvent out;
-            out.year = moment->year;
-            out.monthIndex = moment->monthIndex;
-            out.day = moment->day;
-            if (moment->timed) {
-                char clock[16];
-                std::snprintf(clock, sizeof clock, "%02d:%02d ", moment->hour, moment->minute);
-                out.text = clock;
-            }
-            out.text += text;
-            m_reading.events.push_back(std::move(out));
-        }
-    }
-
-private:
-    // Collects the occurrences of a recurring event that may fall in the window: the start, each
-    // RRULE's repetitions and each RDATE, less each EXDATE and each instance overridden elsewhere.
-    void Expand(icalcomponent* event, const icaltimetype& start, std::vector<icaltimetype>& times) {
-        std::vector<icaltimetype> excluded;
-        for (icalproperty* p = icalcomponent_get_first_property(event, ICAL_EXDATE_PROPERTY); p != nullptr;
-             p = icalcomponent_get_next_property(event, ICAL_EXDATE_PROPERTY))
-            excluded.push_back(PropertyTime(p, event));
-        const char* uid = icalcomponent_get_uid(event);
-        if (uid != nullptr) {
-            const auto moved = m_overridden.find(uid);
-            if (moved != m_overridden.end())
-                excluded.insert(excluded.end(), moved->second.begin(), moved->second.end());
-        }
-
-        times.push_back(start);
-        for (icalproperty* p = icalcomponent_get_first_property(event, ICAL_RRULE_PROPERTY); p != nullptr;
-             p = icalcomponent_get_next_property(event, ICAL_RRULE_PROPERTY)) {
-            const icalrecurrencetype rule = icalproperty_get_rrule(p);
-            icalrecur_iterator* iterator = icalrecur_iterator_new(rule, start);
-            if (iterator == nullptr) continue;
-            // A rule without COUNT may start its walk a day before the window, in the start's own zone.
-            icaltimetype windowStart = start;
-            windowStart.year = m_window.fromYear;
-            windowStart.month = 1;
-            windowStart.day = 1;
-            icaltime_adjust(&windowStart, -1, 0, 0, 0);
-            if (rule.count == 0 && icaltime_compare(windowStart, start) > 0)
-                icalrecur_iterator_set_start(iterator, windowStart);
-            int steps = 0;
-            for (icaltimetype next = icalrecur_iterator_next(iterator); !icaltime_is_null_time(next);
-                 next = icalrecur_iterator_next(iterator)) {
-                // A day past the window's last year is enough for any zone to bring back into it.
-                if (next.year > m_window.toYear + 1 || (next.year == m_window.toYear + 1 && next.month > 1) ||
-                    (next.year == m_window.toYear + 1 && next.day > 2))
-                    break;
-                if (++steps > kMaxRuleSteps) {
-                    m_reading.stoppedLongRule = true;
-                    break;
-                }
-                times.push_back(next);
-            }
-            icalrecur_iterator_free(iterator);
-        }
-        for (icalproperty* p = icalcomponent_get_first_property(event, ICAL_RDATE_PROPERTY); p != nullptr;
-             p = icalcomponent_get_next_property(event, ICAL_RDATE_PROPERTY)) {
-            icaltimetype time = PropertyTime(p, event);
-            if (icaltime_is_null_time(time)) time = icalproperty_get_rdate(p).period.start;
-            if (!icaltime_is_null_time(time)) times.push_back(time);
-        }
-        std::erase_if(times, [&](const icaltimetype& time) {
-            return std::any_of(excluded.begin(), excluded.end(),
-                               [&](const icaltimetype& out) { return SameOccurrence(time, out); });
-        });
-    }
-
-    const ImportWindow& m_window;
-    IcsReading& m_reading;
-    std::map<std::string, std::vector<icaltimetype>> m_overridden;
-};
-
-// Returns the lines of a memo text (code page 932, CR LF or LF breaks), each without its break.
-std::vector<std::string_view> MemoLines(std::string_view text) { return PhysicalLines(text); }
-
-// Returns true when the lines of `part` stand one after another among the lines of `memo`.
-bool HoldsLines(std::string_view memo, std::string_view part) {
-    const std::vector<std::string_view> lines = MemoLines(memo);
-    const std::vector<std::string_view> wanted = MemoLines(part);
-    if (wanted.empty()) return true;
-    return std::search(lines.begin(), lines.end(), wanted.begin(), wanted.end()) != lines.end();
-}
-
-// Appends `addition` to the memo text on a new line unless the memo holds its lines already.
-bool AddToMemo(std::string& memo, const std::string& addition) {
-    if (HoldsLines(memo, addition)) return false;
-    if (!memo.empty()) memo += "\r\n";
-    memo += addition;
-    return true;
-}
-
-}  // namespace
-
-IcsReading ReadIcsEvents(const std::string& ics, const ImportWindow& window) {
-    IcsReading reading;
-    std::string_view text = ics;
-    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
-    // libical reads C strings: a NUL would end the text early, and UTF-16 text is full of them.
-    if (text.find('\0') != std::string_view::npos) return reading;
-    const std::vector<std::string_view> lines = PhysicalLines(text);
-    const auto firstLine = std::find_if(lines.begin(), lines.end(), [](std::string_view line) {
-        return line.find_first_not_of(" \t") != std::string_view::npos;
-    });
-    if (firstLine == lines.end() || !EqualsIgnoringCase(*firstLine, "BEGIN:VCALENDAR")) return reading;
-
-    // The line of each event's BEGIN, to name a broken event by it.
-    std::vector<std::size_t> eventLines;
-    for (std::size_t i = 0; i < lines.size(); ++i)
-        if (EqualsIgnoringCase(lines[i], "BEGIN:VEVENT")) eventLines.push_back(i + 1);
-
-    icalerror_set_errors_are_fatal(0);
-    const std::string owned(text);
-    const ComponentPtr root(icalparser_parse_string(owned.c_str()));
-    if (!root) return reading;
-    std::vector<icalcomponent*> calendars;
-    if (icalcomponent_isa(root.get()) == ICAL_VCALENDAR_COMPONENT) {
-        calendars.push_back(root.get());
-    } else {
-        for (icalcomponent* c = icalcomponent_get_first_component(root.get(), ICAL_VCALENDAR_COMPONENT); c != nullptr;
-             c = icalcomponent_get_next_component(root.get(), ICAL_VCALENDAR_COMPONENT))
-            calendars.push_back(c);
-    }
-    if (calendars.empty()) return reading;
-    reading.isCalendar = true;
-
-    std::vector<icalcomponent*> events;
-    for (icalcomponent* calendar : calendars)
-        for (icalcomponent* e = icalcomponent_get_first_component(calendar, ICAL_VEVENT_COMPONENT); e != nullptr;
-             e = icalcomponent_get_next_component(calendar, ICAL_VEVENT_COMPONENT))
-            events.push_back(e);
-    EventReader reader(window, reading);
-    for (icalcomponent* event : events) reader.NoteOverride(event);
-    for (std::size_t i = 0; i < events.size(); ++i) {
-        const std::string where = events.size() == eventLines.size()
-                                      ? Tr("line ", "") + std::to_string(eventLines[i]) + Tr("", " 行目")
-                                      : Tr("event ", "") + std::to_string(i + 1) + Tr("", " 件目の予定");
-        reader.Read(events[i], where);
-    }
-    return reading;
-}
-
-MergeResult MergeEvents(std::string& store, const std::vector<IcsEvent>& events) {
-    MergeResult result;
-    struct Addition {
-        std::string text;  // code page 932, CR LF breaks, no record delimiter
-        std::size_t replaced = 0;
-    };
-    std::map<std::tuple<int, int, int>, std::vector<Addition>> byDay;  // years since 1900, month 0..11, day
-    for (const IcsEvent& event : events) {
-        std::string crlf;
-        for (const char c : event.text) {
-            if (c == '\n') crlf += '\r';
-            crlf += c;
-        }
-        Addition addition;
-        addition.text = ReplaceRecordDelimiters(platform::Cp932FromUtf8(crlf, &addition.replaced));
-        byDay[{event.year - 1900, event.monthIndex, event.day}].push_back(std::move(addition));
-    }
-
-    // Adds the day's events to `memo`; returns true when it changed.
-    const auto addAll = [&result](std::string& memo, const std::vector<Addition>& additions) {
-        bool changed = false;
-        for (const Addition& addition : additions) {
-            if (AddToMemo(memo, addition.text)) {
-                ++result.added;
-                result.replacedCharacters += addition.replaced;
-                changed = true;
-            } else {
-                ++result.alreadyPresent;
-            }
-        }
-        if (changed) ++result.days;
-        return changed;
-    };
-
-    std::string merged;
-    merged.reserve(store.size() + events.size() * 32);
-    std::set<std::tuple<int, int, int>> done;
-    for (std::string_view rest = store; !rest.empty();) {
-        const std::string_view record = CutRecord(rest);
-        const MemoRecordFields fields = SplitMemoRecord(record);
-        const std::tuple<int, int, int> day{fields.year, fields.month, fields.day};
-        const auto wanted = byDay.find(day);
-        // Only the first record of a day is the day's memo: the day dialog opens that one.
-        if (wanted == byDay.end() || !done.insert(day).second) {
-            merged += CloseRecord(record);
-            continue;
-        }
-        std::string memo(fields.text);
-        if (addAll(memo, wanted->second))
-            merged += MakeMemoRecord(fields.year, fields.month, fields.day, memo);
-        else
-            merged += CloseRecord(record);
-    }
-    for (const auto& [day, additions] : byDay) {
-        if (done.contains(day)) continue;
-        std::string memo;
-        addAll(memo, additions);
-        merged += MakeMemoRecord(std::get<0>(day), std::get<1>(day), std::get<2>(day), memo);
-    }
-    if (result.added > 0) store = std::move(merged);
-    return result;
-}
-
-namespace {
 
 // Returns what an import did or, for a dry run, would do, naming the data folder.
 std::string ImportReport(const IcsReading& reading, const MergeResult& merged, bool dryRun, const std::string& folder) {
@@ -446,13 +73,23 @@ std::string ImportReport(const IcsReading& reading, const MergeResult& merged, b
             text += folder + " のメモに予定を " + std::to_string(merged.added) + " 件" +
                     (dryRun ? "追加します" : "追加しました") + "（" + std::to_string(merged.days) + " 日分）。";
         text += (dryRun ? "すでにある予定: " : "すでにあった予定: ") + std::to_string(merged.alreadyPresent) + " 件";
+        if (merged.replaced > 0)
+            text += std::string(dryRun ? "、置き換える前回の取り込み: " : "、置き換えた前回の取り込み: ") +
+                    std::to_string(merged.replaced) + " 件";
+        if (merged.keptEdited > 0)
+            text += "、書き換えられていたため残した前回の取り込み: " + std::to_string(merged.keptEdited) + " 件";
+        if (!merged.oversized.empty())
+            text += "、行が多すぎて除いた予定: " + std::to_string(merged.oversized.size()) + " 件";
         if (!reading.skipped.empty()) text += "、取り込めない予定: " + std::to_string(reading.skipped.size()) + " 件";
         if (reading.holidays > 0) text += "、除いた祝日: " + std::to_string(reading.holidays) + " 件";
+        if (reading.ignoredProperties > 0)
+            text += "、読めずに除いた項目: " + std::to_string(reading.ignoredProperties) + " 件";
+        if (reading.todos > 0) text += "、取り込まない ToDo: " + std::to_string(reading.todos) + " 件";
         text += "\n";
         if (merged.replacedCharacters > 0)
             text += "シフトJIS にない " + std::to_string(merged.replacedCharacters) + " 文字を「〓」に" +
                     (dryRun ? "置き換えます\n" : "置き換えました\n");
-        return text;
+        return text + EncodingLine(reading);
     }
     text += (dryRun ? "dry run: " : "") + Counted(merged.added, "event", "events") +
             (dryRun ? " would be added" : " added") + " to the ";
@@ -462,21 +99,74 @@ std::string ImportReport(const IcsReading& reading, const MergeResult& merged, b
         text += std::string(merged.days == 1 ? "memo of " : "memos of ") + Counted(merged.days, "day", "days") +
                 " in " + folder;
     text += "; " + std::to_string(merged.alreadyPresent) + " already present";
+    if (merged.replaced > 0)
+        text += "; " + Counted(merged.replaced, "earlier import", "earlier imports") +
+                (dryRun ? " of changed events would be replaced" : " of changed events replaced");
+    if (merged.keptEdited > 0)
+        text += "; " + Counted(merged.keptEdited, "earlier import", "earlier imports") + " edited since kept";
+    if (!merged.oversized.empty())
+        text += "; " + Counted(static_cast<long long>(merged.oversized.size()), "event", "events") +
+                " with too many lines left out";
     if (!reading.skipped.empty())
         text += "; " + Counted(static_cast<long long>(reading.skipped.size()), "broken event", "broken events") +
                 " skipped";
     if (reading.holidays > 0) text += "; " + Counted(reading.holidays, "holiday", "holidays") + " left out";
+    if (reading.ignoredProperties > 0)
+        text += "; " + Counted(reading.ignoredProperties, "unreadable property", "unreadable properties") + " ignored";
+    if (reading.todos > 0) text += "; " + Counted(reading.todos, "to-do", "to-dos") + " not imported";
     text += "\n";
     if (merged.replacedCharacters > 0)
         text += Counted(static_cast<long long>(merged.replacedCharacters), "character that code page 932 lacks",
                         "characters that code page 932 lacks") +
                 (dryRun ? " would become 〓\n" : " became 〓\n");
-    return text;
+    return text + EncodingLine(reading);
+}
+
+// "import --undo": the memo file the last import replaced, put back.
+int RunUndo(const Options& options) {
+    if (!options.operands.empty() || (options.given & (kOptionFrom | kOptionTo | kOptionDryRun | kOptionAll)) != 0)
+        return UsageProblem(Tr("import --undo takes no file and no other option",
+                               "import --undo にはファイルもほかのオプションも指定できません"),
+                            "import");
+    const CommandLock held;
+    if (!held.Lock().Held()) {
+        Complain(held.Lock().GetState() == FolderLock::State::Busy ? BusyRefusal(true) : LockRefusal(held.Lock()));
+        return kExitRefused;
+    }
+    const UndoOutcome undone = UndoLastImport();
+    const std::string where = options.folder + "/" + undone.backup;
+    switch (undone.kind) {
+    case UndoOutcome::Kind::Done:
+        std::printf(JapaneseMessages() ? "%s を %s の取り込みの前に戻しました\n"
+                                       : "%s put back as it was before the import of %s\n",
+                    kMemoFile, where.c_str());
+        return kExitOk;
+    case UndoOutcome::Kind::NoImport:
+        Complain(Tr("no import to undo in ", "元に戻せる取り込みがありません: ") + options.folder +
+                 Tr("; nothing changed", "。何も変更していません"));
+        return kExitRefused;
+    case UndoOutcome::Kind::ChangedSince:
+        Complain(std::string(kMemoFile) +
+                 Tr(" has changed since the last import; nothing changed (the file before it is in ",
+                    " は最後の取り込みの後に変更されています。何も変更していません（取り込みの前のファイルは ") +
+                 where + Tr(")", " にあります）"));
+        return kExitRefused;
+    case UndoOutcome::Kind::Unfinished:
+        Complain(Tr("the last import was stopped while writing; nothing changed (the file before it is in ",
+                    "最後の取り込みは書き込みの途中で止まりました。何も変更していません（取り込みの前のファイルは ") +
+                 where + Tr(")", " にあります）"));
+        return kExitRefused;
+    case UndoOutcome::Kind::Failed:
+        Complain(undone.error + Tr("; the copy is kept in ", "。コピーは次の場所に残っています: ") + where);
+        return kExitFailed;
+    }
+    return kExitFailed;
 }
 
 }  // namespace
 
 int RunImport(const Options& options) {
+    if (options.Has(kOptionUndo)) return RunUndo(options);
     if (options.operands.size() > 1)
         return UsageProblem(Tr("import takes one file", "import に指定できるファイルは一つだけです"), "import");
     if (options.operands.empty())
@@ -495,30 +185,66 @@ int RunImport(const Options& options) {
     if (window.fromYear > window.toYear)
         return UsageProblem(Tr("--from is after --to", "--from の年が --to の年より後です"), "import");
 
+    // Held from the start, so that a calendar started while the file is read and expanded says
+    // what holds the folder.
+    const CommandLock held;
+    const FolderLock& lock = held.Lock();
+    if (!lock.Held()) {
+        Complain(lock.GetState() == FolderLock::State::Busy ? BusyRefusal(true) : LockRefusal(lock));
+        return kExitRefused;
+    }
     std::string error;
     const std::optional<std::string> ics = ReadInputFile(ResolvePath(file, options.here), kMaxIcsBytes, error);
     if (!ics) {
         Complain(error);
         return kExitRefused;
     }
-    const IcsReading reading = ReadIcsEvents(*ics, window);
+    const IcsReading reading = ics::ReadIcsEvents(*ics, window);
     if (!reading.isCalendar) {
         Complain(file + Tr(": not an iCalendar file; nothing changed",
                            " は iCalendar ファイルではありません。何も変更していません"));
         return kExitRefused;
     }
-
-    const FolderLock lock;
-    if (!lock.Held()) {
-        Complain(
-            lock.GetState() == FolderLock::State::Busy
-                ? Tr("a copy of the calendar is running in this folder; close it and try again; nothing changed",
-                     "このフォルダでカレンダーが動いています。終了してからやり直してください。何も変更していません")
-                : LockRefusal(lock));
+    if (reading.undecodableLine != 0) {
+        Complain(file + ": " + EventPlace(reading.undecodableLine, 0) +
+                 Tr(": not UTF-8, and not in the character set it names, code page 932 or Windows-1252; nothing "
+                    "changed",
+                    ": UTF-8 でも、指定の文字コードでも、シフトJIS（コードページ 932）でも Windows-1252 でも読めませ"
+                    "ん。何も変更していません"));
         return kExitRefused;
     }
-    for (const std::string& skipped : reading.skipped)
-        Complain(file + ": " + skipped + Tr(" (event skipped)", "（この予定は取り込みません）"));
+    if (reading.exhaustedBudget) {
+        Complain(
+            file + ": " + EventPlace(reading.exhaustedAt.line, reading.exhaustedAt.number) +
+            Tr(": the file's repetitions go beyond what an import reads (", ": 繰り返しが多すぎて読み切れません（") +
+            std::to_string(window.budget.steps) + Tr(" repetitions or ", " 回または ") +
+            std::to_string(static_cast<int>(window.budget.seconds)) +
+            Tr(" seconds); nothing changed", " 秒まで）。何も変更していません"));
+        return kExitRefused;
+    }
+
+    for (const ics::SkippedEvent& skipped : reading.skipped)
+        Complain(file + ": " + SkipText(skipped) + Tr(" (event skipped)", "（この予定は取り込みません）"));
+    for (const ics::IgnoredProperty& ignored : reading.ignoredDates)
+        Complain(file + ": " + EventPlace(ignored.line, ignored.number) + ": " + ignored.property +
+                 Tr(" left out, the rest of the event taken (", " を除いて予定を取り込みます（") + ignored.detail +
+                 Tr(")", "）"));
+    for (const ics::UnknownZone& zone : reading.unknownZones)
+        Complain(
+            file + ": " + EventPlace(zone.line, zone.number) + ": " + Tr("unknown time zone \"", "タイムゾーン「") +
+            zone.zone +
+            Tr("\"; its times were read as local times", "」がわかりません。その時刻はこの地域の時刻として読みました"));
+    for (const ics::PreferredSystemZone& zone : reading.systemZones)
+        Complain(file + ": " +
+                 (JapaneseMessages()
+                      ? "ファイルのタイムゾーン「" + zone.zone + "」の定義がシステムのものと食い違うため、時刻 " +
+                            std::to_string(zone.times) + " 件をシステムの定義で読みました"
+                      : "the file's time zone \"" + zone.zone + "\" disagrees with the system's zone data; " +
+                            Counted(zone.times, "time was", "times were") + " read with the system's"));
+    if (reading.droppedZoneRules > 0)
+        Complain(file + ": " + std::to_string(reading.droppedZoneRules) +
+                 Tr(" time zone rules that change the offset more than once a year left out",
+                    " 件の、年に一度より頻繁に時差が変わるタイムゾーンの規則を除きました"));
     if (reading.stoppedLongRule)
         Complain(Tr("a rule repeats too often; only its first repetitions were taken",
                     "繰り返しが多すぎる予定があります。最初の分だけを取り込みました"));
@@ -529,11 +255,46 @@ int RunImport(const Options& options) {
                  Tr("; nothing changed", "。何も変更していません"));
         return kExitFailed;
     }
+    const std::string recordText = ReadTextFile(ics::kImportedEventsFile);
+    if (IsUnreadableFile(ics::kImportedEventsFile)) {
+        Complain(std::string(Tr("cannot read ", "読めません: ")) + ics::kImportedEventsFile +
+                 Tr("; nothing changed", "。何も変更していません"));
+        return kExitFailed;
+    }
+    std::optional<ics::ImportedEvents> record = ics::ParseImportedEvents(recordText);
+    if (!record)
+        Complain(std::string(ics::kImportedEventsFile) +
+                 Tr(" is not a record of imports: events are only added, and the file stays as it is",
+                    " は取り込みの記録ではありません。予定は追加するだけにし、このファイルはそのままにします"));
+    ics::MergeOptions mergeOptions;
+    mergeOptions.fromYear = window.fromYear;
+    mergeOptions.toYear = window.toYear;
+    if (!options.Has(kOptionAll)) mergeOptions.maxLinesPerEvent = kMaxLinesPerEvent;
     std::string store = g_strMemoData;
-    const MergeResult merged = MergeEvents(store, reading.events);
-    if (!dryRun && merged.added > 0) {
-        g_strMemoData = store;
-        const bool saved = SaveMemoData() != 0;
+    ics::ImportedEvents imported = record.value_or(ics::ImportedEvents{});
+    const MergeResult merged = ics::MergeEvents(store, reading.events, record ? &imported : nullptr, mergeOptions);
+    for (const ics::OversizedEvent& oversized : merged.oversized)
+        Complain(file + ": " + EventPlace(oversized.line, oversized.number) + Tr(": would add ", ": ") +
+                 std::to_string(oversized.lines) +
+                 Tr(" lines (event skipped; --all takes it)",
+                    " 行を追加することになります（この予定は取り込みません。--all で取り込めます）"));
+
+    const bool memosChange = store != g_strMemoData;
+    const bool recordChanges = record && imported != *record;
+    if (!dryRun && (memosChange || recordChanges)) {
+        const std::string backup = KeepBeforeImport();
+        if (backup.empty()) {
+            Complain(std::string(Tr("cannot keep a copy of ", "コピーを残せません: ")) + kMemoFile +
+                     Tr(" for --undo; nothing changed", "（--undo のため）。何も変更していません"));
+            return kExitFailed;
+        }
+        bool saved = true;
+        if (memosChange) {
+            g_strMemoData = store;
+            saved = SaveMemoData() != 0;
+        }
+        const bool recorded = saved && (!recordChanges || WriteTextFile(ics::kImportedEventsFile,
+                                                                        ics::FormatImportedEvents(imported)) != 0);
         for (const FileNotice& notice : TakeFileNotices())
             if (!notice.path.empty())
                 Complain(Tr("kept a copy of the old file: ", "元のファイルを残しました: ") + notice.path);
@@ -542,6 +303,19 @@ int RunImport(const Options& options) {
                      Tr("; nothing changed", "。何も変更していません"));
             return kExitFailed;
         }
+        NoteAfterImport(backup);
+        std::fputs(ImportReport(reading, merged, dryRun, options.folder).c_str(), stdout);
+        std::printf(JapaneseMessages() ? "元の %s を %s/%s/ に残しました（velmora-cal import --undo で戻せます）\n"
+                                       : "the old %s is kept in %s/%s/ (velmora-cal import --undo puts it back)\n",
+                    kMemoFile, options.folder.c_str(), backup.c_str());
+        if (!recorded) {
+            Complain(
+                std::string(Tr("cannot write ", "書き込めません: ")) + ics::kImportedEventsFile +
+                Tr(": the events were added, but importing them again adds their changed lines beside the old ones",
+                   "。予定は追加しましたが、次の取り込みでは変更された予定を置き換えずに追加します"));
+            return kExitFailed;
+        }
+        return kExitOk;
     }
 
     std::fputs(ImportReport(reading, merged, dryRun, options.folder).c_str(), stdout);

@@ -39,6 +39,10 @@ constexpr std::array kOptions = {
                    "the memos only, without the holidays", "祝日は書き出さず、メモだけにする"},
     OptionSpelling{kOptionDryRun, "dry-run", '\0', no_argument, "--dry-run", "", "",
                    "tell what would be added and change nothing", "追加する予定を示すだけで、何も変更しない"},
+    OptionSpelling{kOptionAll, "all", '\0', no_argument, "--all", "", "",
+                   "take even an event that would add more than 1,000 lines", "1,000 行を超えて追加する予定も取り込む"},
+    OptionSpelling{kOptionUndo, "undo", '\0', no_argument, "--undo", "", "",
+                   "put back the memo file as it was before the last import", "最後の取り込みの前のメモファイルに戻す"},
     OptionSpelling{kOptionHelp, "help", 'h', no_argument, "-h, --help", "", "", "show this text", "この説明を表示する"},
 };
 

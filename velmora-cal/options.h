@@ -21,6 +21,8 @@ enum Option : unsigned {
     kOptionTo = 1U << 7,
     kOptionNoHolidays = 1U << 8,
     kOptionDryRun = 1U << 9,
+    kOptionAll = 1U << 10,
+    kOptionUndo = 1U << 11,
 };
 
 // The options every command takes.

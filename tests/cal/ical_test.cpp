@@ -1,5 +1,9 @@
 // iCalendar export and import: the text an export writes (read back with libical), the events an
 // import takes from real-world files, the merge into the memo store, and the program run on a folder.
+#include "ical/ics_reading.h"
+#include "ical/ics_text.h"
+#include "ical/imported_events.h"
+#include "ical/memo_merge.h"
 #include "model/data_files.h"
 #include "model/file_system_calls.h"
 #include "model/model_state.h"
@@ -9,7 +13,6 @@
 #include "platform/code_page.h"
 #include "tests/cal/cal_run.h"
 #include "velmora-cal/ical_export.h"
-#include "velmora-cal/ical_import.h"
 #include "velmora-cal/input_file.h"
 #include "velmora-cal/output_file.h"
 
@@ -107,7 +110,7 @@ TEST(IcalText, EscapesWhatATextValueMayNotHold) {
         {"tab\tstays, bell\a goes", "tab\tstays\\, bell  goes"},
         {"\\n is not a break", "\\\\n is not a break"},
     };
-    for (const auto& row : rows) EXPECT_EQ(cal::EscapeIcalText(row.in), row.out) << row.in;
+    for (const auto& row : rows) EXPECT_EQ(ics::EscapeIcalText(row.in), row.out) << row.in;
 }
 
 TEST(IcalText, FoldsAt75OctetsNeverInsideACharacter) {
@@ -115,7 +118,7 @@ TEST(IcalText, FoldsAt75OctetsNeverInsideACharacter) {
     for (const std::string prefix : {"", "A", "AB", "ABC"}) {
         std::string line = "DESCRIPTION:" + prefix;
         for (int i = 0; i < 80; ++i) line += i % 2 == 0 ? "漢" : "字";
-        const std::string folded = cal::FoldContentLine(line);
+        const std::string folded = ics::FoldContentLine(line);
         ASSERT_TRUE(folded.ends_with("\r\n"));
         std::string unfolded;
         std::size_t start = 0;
@@ -143,8 +146,8 @@ TEST(IcalText, FoldsAt75OctetsNeverInsideACharacter) {
         EXPECT_EQ(unfolded, line);
         EXPECT_GE(pieces, 4);
     }
-    EXPECT_EQ(cal::FoldContentLine(std::string(75, 'x')), std::string(75, 'x') + "\r\n");
-    EXPECT_EQ(cal::FoldContentLine(std::string(76, 'x')), std::string(75, 'x') + "\r\n x\r\n");
+    EXPECT_EQ(ics::FoldContentLine(std::string(75, 'x')), std::string(75, 'x') + "\r\n");
+    EXPECT_EQ(ics::FoldContentLine(std::string(76, 'x')), std::string(75, 'x') + "\r\n x\r\n");
 }
 
 // The VEVENTs of an export as libical reads them back, by UID.
@@ -202,8 +205,8 @@ cal::ExportOptions Years(std::optional<int> from, std::optional<int> to, bool ho
     return options;
 }
 
-cal::ImportWindow Window(int from, int to, bool bounded = false) {
-    cal::ImportWindow window;
+ics::ImportWindow Window(int from, int to, bool bounded = false) {
+    ics::ImportWindow window;
     window.fromYear = from;
     window.toYear = to;
     window.boundsSingleEvents = bounded;
@@ -268,6 +271,13 @@ TEST_F(IcalTest, UidsStayTheSameAcrossExportsAndTellTwinMemosApart) {
         Memo(2026, 1, 1, "元日の予定") + store, Years(std::nullopt, std::nullopt, false), 86400, Today2026(), counts));
     EXPECT_EQ(first.size(), 3U);
     for (const auto& [uid, event] : first) EXPECT_TRUE(second.contains(uid)) << uid;
+    // A memo's UID does not depend on how its breaks are held.
+    const auto crlf = ParseBack(cal::ExportCalendar(Memo(2026, 12, 8, "会議\r\n資料"),
+                                                    Years(std::nullopt, std::nullopt, false), 0, Today2026(), counts));
+    const auto lf = ParseBack(cal::ExportCalendar(Memo(2026, 12, 8, "会議\n資料"),
+                                                  Years(std::nullopt, std::nullopt, false), 0, Today2026(), counts));
+    ASSERT_EQ(crlf.size(), 1U);
+    EXPECT_TRUE(lf.contains(crlf.begin()->first));
 }
 
 TEST_F(IcalTest, ExportsTheHolidaysOfTheHolidayPassForTheChosenYears) {
@@ -321,13 +331,17 @@ struct ReadCase {
     int fromYear;
     int toYear;
     bool bounded;
-    std::vector<std::string> events;  // "YYYY-MM-DD text", text lines joined by "|"
-    std::vector<std::string> skippedStarts;
+    std::vector<std::string> events;        // "YYYY-MM-DD text", text lines joined by "|"
+    std::vector<std::size_t> skippedLines;  // each skipped event's BEGIN line
+    std::vector<std::string> leftOut = {};  // "RRULE@4": a property left out of the event at line 4
+    const char* encoding = "UTF-8";
+    std::size_t undecodableLine = 0;
+    std::size_t exhaustedLine = 0;  // the event at which the budget ran out (and no events are kept)
 };
 
-std::vector<std::string> Shown(const std::vector<cal::IcsEvent>& events) {
+std::vector<std::string> Shown(const std::vector<ics::IcsEvent>& events) {
     std::vector<std::string> shown;
-    for (const cal::IcsEvent& event : events) {
+    for (const ics::IcsEvent& event : events) {
         char date[32];
         std::snprintf(date, sizeof date, "%04d-%02d-%02d ", event.year, event.monthIndex + 1, event.day);
         std::string text = event.text;
@@ -379,12 +393,26 @@ TEST_F(IcalTest, ReadsTheShapesRealCalendarsWrite) {
          {"2026-12-20 年末の大掃除：窓、床、台所、換気扇、風呂、玄関、ベランダ、押し入れ、本棚、冷蔵庫の中まで全部"},
          {}},
         // Broken events are skipped with their line; the rest goes in.
-        {"broken_event.ics",
+        {"broken_event.ics", 2026, 2027, false, {"2026-12-10 ちゃんとした予定", "2026-12-12 後の予定"}, {10, 16}},
+        // Unreadable properties the memo does not need cost nothing: an empty summary falls back to the
+        // description, and a malformed RDATE leaves the rest of the series.
+        {"harmless_errors.ics",
          2026,
-         2027,
+         2026,
          false,
-         {"2026-12-10 ちゃんとした予定", "2026-12-12 後の予定"},
-         {"line 10:", "line 16:"}},
+         {"2026-12-03 09:00 朝会", "2026-12-04 忘年会の下見", "2026-12-07 19:00 ヨガ", "2026-12-14 19:00 ヨガ",
+          "2026-12-21 19:00 ヨガ", "2026-12-30 19:00 ヨガ"},
+         {}},
+        // An event longer than a day shows on each day it touches (DTEND exclusive), the later days
+        // marked as its continuation; one ending at midnight stays on its day.
+        {"multi_day.ics",
+         2026,
+         2026,
+         false,
+         {"2026-08-03 北海道旅行|札幌から函館まで", "2026-08-04 （続き）北海道旅行", "2026-08-05 （続き）北海道旅行",
+          "2026-08-06 （続き）北海道旅行", "2026-08-07 （続き）北海道旅行", "2026-08-31 22:30 夜行バス",
+          "2026-09-01 （続き）夜行バス", "2026-09-10 20:00 夜の部"},
+         {}},
         // A monthly rule with a moved and a cancelled instance; a holiday event is left out.
         {"overrides.ics",
          2026,
@@ -394,10 +422,62 @@ TEST_F(IcalTest, ReadsTheShapesRealCalendarsWrite) {
          {}},
         // The window bounds a daily rule without end, and a bounded import leaves out what is outside it.
         {"daily_forever.ics", 2027, 2027, true, {}, {}},
+        // A cut definition of a well-known zone gives way to the system's, also in the later years of
+        // a series that began where the two agree; a vendor's prefix and a Windows name resolve; an
+        // unknown zone is local time.
+        {"zones_named_oddly.ics",
+         2026,
+         2026,
+         false,
+         {"2026-03-21 09:00 March call", "2026-07-02 09:00 July call", "2026-12-08 17:00 Berlin (old Thunderbird)",
+          "2026-12-10 17:00 Berlin (Outlook)", "2026-12-11 09:00 Somewhere", "2026-03-21 09:00 Yearly call"},
+         {}},
+        // A description in HTML is read as its text; one that only holds "<" and "&" is kept as it is.
+        {"google_html.ics",
+         2026,
+         2026,
+         false,
+         {"2026-12-05 遠足|持ち物|水筒&タオル、帽子|地図 (https://example.com/map)|https://meet.example.com/abc",
+          "2026-12-06 比較|a<b かつ c>d &amp; e"},
+         {}},
+        // Years after 3000, as dates, as times and as the start of a rule libical cannot repeat there.
+        {"far_years.ics",
+         5001,
+         9999,
+         false,
+         {"5001-06-15 五千年の祭り", "5001-06-16 （続き）五千年の祭り", "5001-06-17 （続き）五千年の祭り",
+          "9999-12-31 19:00 最後の夜", "5001-01-01 毎年"},
+         {},
+         {"RRULE@17"}},
+        // A zone defined after the event that names it, and a second calendar in the same file.
+        {"zone_after_events.ics",
+         2026,
+         2027,
+         false,
+         {"2026-12-08 14:00 Zone defined later", "2026-12-09 10:00 Second calendar"},
+         {}},
+        // Rules no date satisfies are left out; one of minutes on leap days only is walked day by day.
+        {"never_matches.ics",
+         2026,
+         2028,
+         false,
+         {"2026-12-01 18:00 Never", "2026-12-01 18:00 Never either", "2026-12-01 09:00 Leap", "2028-02-29 09:01 Leap",
+          "2028-02-29 09:02 Leap"},
+         {},
+         {"RRULE@4", "RRULE@11"}},
+        // A zone whose rules change every second keeps its offsets without them.
+        {"restless_zone.ics", 2026, 2027, false, {"2026-12-08 18:00 Restless"}, {}},
+        // One event of a hundred rules of every second spends the whole reading's budget: nothing is kept.
+        {"many_rules.ics", 2026, 2027, false, {}, {}, {}, "UTF-8", 0, 10},
+        // Text not in UTF-8: code page 932, Latin-1, a CHARSET named, and bytes no character set reads.
+        {"shift_jis.ics", 2026, 2027, false, {"2026-12-25 忘年会|駅前の居酒屋ｶﾝﾊﾟｲ"}, {}, {}, "CP932"},
+        {"latin1.ics", 2026, 2027, false, {"2026-12-10 Två dagar i Malmö"}, {}, {}, "WINDOWS-1252"},
+        {"charset_param.ics", 2026, 2027, false, {"2026-12-11 Встреча"}, {}, {}, "KOI8-R"},
+        {"undecodable.ics", 2026, 2027, false, {}, {}, {}, "", 9},
     };
     for (const ReadCase& row : cases) {
-        const cal::IcsReading reading =
-            cal::ReadIcsEvents(Fixture(row.file), Window(row.fromYear, row.toYear, row.bounded));
+        const ics::IcsReading reading =
+            ics::ReadIcsEvents(Fixture(row.file), Window(row.fromYear, row.toYear, row.bounded));
         ASSERT_TRUE(reading.isCalendar) << row.file;
         if (std::string(row.file) == "daily_forever.ics") {
             // One a day in 2027 only.
@@ -411,23 +491,46 @@ TEST_F(IcalTest, ReadsTheShapesRealCalendarsWrite) {
         std::sort(got.begin(), got.end());
         std::sort(want.begin(), want.end());
         EXPECT_EQ(got, want) << row.file;
-        ASSERT_EQ(reading.skipped.size(), row.skippedStarts.size()) << row.file;
-        for (std::size_t i = 0; i < row.skippedStarts.size(); ++i)
-            EXPECT_TRUE(reading.skipped[i].starts_with(row.skippedStarts[i])) << row.file << ": " << reading.skipped[i];
+        ASSERT_EQ(reading.skipped.size(), row.skippedLines.size()) << row.file;
+        for (std::size_t i = 0; i < row.skippedLines.size(); ++i)
+            EXPECT_EQ(reading.skipped[i].line, row.skippedLines[i]) << row.file;
+        std::vector<std::string> leftOut;
+        for (const ics::IgnoredProperty& ignored : reading.ignoredDates)
+            if (ignored.property == "RRULE") leftOut.push_back("RRULE@" + std::to_string(ignored.line));
+        EXPECT_EQ(leftOut, row.leftOut) << row.file;
+        EXPECT_EQ(reading.encoding, row.encoding) << row.file;
+        EXPECT_EQ(reading.undecodableLine, row.undecodableLine) << row.file;
+        EXPECT_EQ(reading.exhaustedBudget, row.exhaustedLine != 0) << row.file;
+        EXPECT_EQ(reading.exhaustedAt.line, row.exhaustedLine) << row.file;
     }
-    const cal::IcsReading overrides = cal::ReadIcsEvents(Fixture("overrides.ics"), Window(2026, 2026, true));
+    EXPECT_EQ(ics::ReadIcsEvents(Fixture("restless_zone.ics"), Window(2026, 2027)).droppedZoneRules, 2);
+    const ics::IcsReading overrides = ics::ReadIcsEvents(Fixture("overrides.ics"), Window(2026, 2026, true));
     EXPECT_EQ(overrides.holidays, 1);
     EXPECT_EQ(overrides.cancelled, 1);
+    const ics::IcsReading harmless = ics::ReadIcsEvents(Fixture("harmless_errors.ics"), Window(2026, 2026));
+    EXPECT_EQ(harmless.ignoredProperties, 9);
+    ASSERT_EQ(harmless.ignoredDates.size(), 2U);
+    EXPECT_EQ(harmless.ignoredDates[0].property, "DTEND");
+    EXPECT_EQ(harmless.ignoredDates[1].property, "RDATE");
+    EXPECT_EQ(harmless.ignoredDates[1].line, 24U);
+    const ics::IcsReading zones = ics::ReadIcsEvents(Fixture("zones_named_oddly.ics"), Window(2026, 2026));
+    ASSERT_EQ(zones.unknownZones.size(), 1U);
+    EXPECT_EQ(zones.unknownZones[0].zone, "Custom Zone");
+    EXPECT_EQ(zones.unknownZones[0].line, 45U);
+    ASSERT_EQ(zones.systemZones.size(), 1U);
+    EXPECT_EQ(zones.systemZones[0].zone, "America/New_York");
+    EXPECT_EQ(zones.systemZones[0].times, 1);
+    EXPECT_EQ(zones.todos, 1);
 }
 
 TEST_F(IcalTest, RecognisesWhatIsNotICalendar) {
     for (const std::string& text :
          {Fixture("not_calendar.txt"), Fixture("contact.vcf"), std::string(),
           std::string("BEGIN:VCALENDAR\r\n\0\r\nEND:VCALENDAR\r\n", 35), std::string("\x89PNG\r\n\x1a\n")}) {
-        EXPECT_FALSE(cal::ReadIcsEvents(text, Window(2026, 2027)).isCalendar) << text;
+        EXPECT_FALSE(ics::ReadIcsEvents(text, Window(2026, 2027)).isCalendar) << text;
     }
     // A byte-order mark and lower-case names are still iCalendar.
-    const cal::IcsReading marked = cal::ReadIcsEvents(
+    const ics::IcsReading marked = ics::ReadIcsEvents(
         "\xEF\xBB\xBF"
         "begin:vcalendar\r\nversion:2.0\r\nbegin:vevent\r\nuid:x\r\ndtstart;value=date:20261208\r\n"
         "summary:印\r\nend:vevent\r\nend:vcalendar\r\n",
@@ -438,12 +541,26 @@ TEST_F(IcalTest, RecognisesWhatIsNotICalendar) {
 
 // ---- The merge into the memo store ----
 
-cal::IcsEvent Event(int year, int month, int day, const std::string& text) {
-    cal::IcsEvent event;
+// An event as the reader gives it: a text starting "HH:MM " is a timed event's.
+ics::IcsEvent Event(int year, int month, int day, const std::string& text, const std::string& uid = "") {
+    ics::IcsEvent event;
     event.year = year;
     event.monthIndex = month - 1;
     event.day = day;
     event.text = text;
+    if (text.size() > 5 && text[2] == ':' && text[5] == ' ')
+        event.minuteOfDay = std::stoi(text.substr(0, 2)) * 60 + std::stoi(text.substr(3, 2));
+    event.uid = uid;
+    return event;
+}
+
+// An event that is a memo as Velmora exports it.
+ics::IcsEvent WholeMemo(int year, int month, int day, const std::string& text, const std::string& uid,
+                        bool bareLineFeeds = false) {
+    ics::IcsEvent event = Event(year, month, day, text);
+    event.wholeMemo = true;
+    event.uid = uid;
+    event.bareLineFeeds = bareLineFeeds;
     return event;
 }
 
@@ -451,7 +568,7 @@ TEST(IcalMerge, AppendsToTheFirstRecordOfTheDayAndAddsNothingTwice) {
     const struct {
         const char* name;
         std::string store;
-        std::vector<cal::IcsEvent> events;
+        std::vector<ics::IcsEvent> events;
         std::vector<std::string> memos;
         int added;
         int present;
@@ -494,6 +611,25 @@ TEST(IcalMerge, AppendsToTheFirstRecordOfTheDayAndAddsNothingTwice) {
          0,
          1},
         {"delimiters become full width", "", {Event(2026, 12, 8, "a^b~c")}, {"2026-12-08 a＾b～c"}, 1, 0},
+        {"by time, all-day first, the lines already there in place",
+         Memo(2026, 12, 8, "買い物\r\n12:00 昼食\r\n弁当"),
+         {Event(2026, 12, 8, "15:00 会議"), Event(2026, 12, 8, "誕生日"), Event(2026, 12, 8, "09:00 朝会|資料"),
+          Event(2026, 12, 8, "（続き）旅行")},
+         {"2026-12-08 買い物|誕生日|（続き）旅行|09:00 朝会|資料|12:00 昼食|弁当|15:00 会議"},
+         4,
+         0},
+        {"an exported memo of bare LF breaks joins a memo of CR LF breaks in its form",
+         Memo(2026, 12, 8, "買い物"),
+         {WholeMemo(2026, 12, 8, "会議|資料", "a", true)},
+         {"2026-12-08 買い物|会議|資料"},
+         1,
+         0},
+        {"an exported memo held by a later record of its day",
+         Memo(2026, 12, 8, "一つ目") + Memo(2026, 12, 8, "二つ目"),
+         {WholeMemo(2026, 12, 8, "二つ目", "a"), WholeMemo(2026, 12, 8, "三つ目", "b")},
+         {"2026-12-08 一つ目|三つ目", "2026-12-08 二つ目"},
+         1,
+         1},
         {"an unterminated last record stays a record",
          Unterminated(Memo(2026, 12, 1, "途中")),
          {Event(2026, 12, 2, "次")},
@@ -501,28 +637,86 @@ TEST(IcalMerge, AppendsToTheFirstRecordOfTheDayAndAddsNothingTwice) {
          1,
          0},
     };
+    // A memo of bare LF breaks gets its additions with LF breaks.
+    std::string bare = Memo(2026, 12, 8, "買い物\nメモ");
+    ics::MergeEvents(bare, {Event(2026, 12, 8, "会議\n資料")});
+    EXPECT_EQ(bare, Memo(2026, 12, 8, "買い物\nメモ\n会議\n資料"));
     for (const auto& row : rows) {
         std::string store = row.store;
-        std::vector<cal::IcsEvent> events = row.events;
-        for (cal::IcsEvent& event : events)
+        std::vector<ics::IcsEvent> events = row.events;
+        for (ics::IcsEvent& event : events)
             for (char& c : event.text)
                 if (c == '|') c = '\n';
-        const cal::MergeResult result = cal::MergeEvents(store, events);
+        const ics::MergeResult result = ics::MergeEvents(store, events);
         EXPECT_EQ(MemoLines(store), row.memos) << row.name;
+        // No row's store holds both kinds of break.
+        bool bareLineFeed = false;
+        for (std::size_t i = 0; i < store.size(); ++i)
+            bareLineFeed |= store[i] == '\n' && (i == 0 || store[i - 1] != '\r');
+        EXPECT_FALSE(bareLineFeed && store.find("\r\n") != std::string::npos) << row.name;
         EXPECT_EQ(result.added, row.added) << row.name;
         EXPECT_EQ(result.alreadyPresent, row.present) << row.name;
         // A second merge of the same events changes nothing.
         const std::string once = store;
-        const cal::MergeResult again = cal::MergeEvents(store, events);
+        const ics::MergeResult again = ics::MergeEvents(store, events);
         EXPECT_EQ(again.added, 0) << row.name;
         EXPECT_EQ(store, once) << row.name;
     }
 }
 
+TEST(IcalMerge, AnEventImportedAgainReplacesWhatItAddedUnlessTheUserChangedIt) {
+    ics::ImportedEvents imported;
+    std::string store = Memo(2026, 12, 8, "買い物");
+    const auto merge = [&store, &imported](std::vector<ics::IcsEvent> events) {
+        const ics::MergeResult result = ics::MergeEvents(store, events, &imported);
+        // What the record says survives its file.
+        EXPECT_EQ(ics::ParseImportedEvents(ics::FormatImportedEvents(imported)), imported);
+        return result;
+    };
+    EXPECT_EQ(
+        merge({Event(2026, 12, 8, "10:00 歯医者", "a@x"), Event(2026, 12, 8, "10:00 歯医者", "b\t\xE4\xBA\x88")}).added,
+        1);
+    EXPECT_EQ(merge({Event(2026, 12, 8, "11:00 歯医者\n保険証", "a@x")}).replaced, 1);
+    EXPECT_EQ(MemoLines(store), std::vector<std::string>{"2026-12-08 買い物|11:00 歯医者|保険証"});
+    // Moved to another day; an event of another UID on the old day is left alone.
+    EXPECT_EQ(merge({Event(2026, 12, 9, "11:00 歯医者\n保険証", "a@x")}).replaced, 1);
+    EXPECT_EQ(MemoLines(store), (std::vector<std::string>{"2026-12-08 買い物", "2026-12-09 11:00 歯医者|保険証"}));
+    // A day whose memo held only the event's lines loses its record when the event moves on.
+    merge({Event(2026, 12, 10, "11:00 歯医者\n保険証", "a@x")});
+    EXPECT_EQ(MemoLines(store), (std::vector<std::string>{"2026-12-08 買い物", "2026-12-10 11:00 歯医者|保険証"}));
+
+    // The user's edit since is kept, beside the event's new text.
+    store = Memo(2026, 12, 8, "買い物") + Memo(2026, 12, 10, "11:00 歯医者（駅前）\r\n保険証");
+    const ics::MergeResult edited = merge({Event(2026, 12, 10, "11:30 歯医者", "a@x")});
+    EXPECT_EQ(edited.keptEdited, 1);
+    EXPECT_EQ(MemoLines(store),
+              (std::vector<std::string>{"2026-12-08 買い物", "2026-12-10 11:00 歯医者（駅前）|保険証|11:30 歯医者"}));
+    ASSERT_EQ(imported.at("a@x").size(), 1U);
+    EXPECT_EQ(imported.at("a@x")[0].text, platform::Cp932FromUtf8("11:30 歯医者"));
+    EXPECT_FALSE(ics::ParseImportedEvents("velmora imported events 1\na\t2026-13-01\tx\n"));
+
+    // An event that would add more lines than allowed is left out whole, and named.
+    std::vector<ics::IcsEvent> flood;
+    for (int day = 1; day <= 3; ++day) {
+        flood.push_back(Event(2026, 11, day, "毎日", "flood"));
+        flood.back().line = 7;
+        flood.back().number = 2;
+    }
+    std::string empty;
+    ics::MergeOptions options;
+    options.maxLinesPerEvent = 2;
+    const ics::MergeResult left = ics::MergeEvents(empty, flood, &imported, options);
+    EXPECT_EQ(empty, "");
+    ASSERT_EQ(left.oversized.size(), 1U);
+    EXPECT_EQ(left.oversized[0].line, 7U);
+    EXPECT_EQ(left.oversized[0].lines, 3U);
+    EXPECT_FALSE(imported.contains("flood"));
+}
+
 TEST(IcalMerge, CountsTheCharactersCodePage932Lacks) {
     std::string store;
-    const cal::MergeResult result =
-        cal::MergeEvents(store, {Event(2026, 12, 8, "誕生日🎂🎉 ①"), Event(2026, 12, 9, "普通")});
+    const ics::MergeResult result =
+        ics::MergeEvents(store, {Event(2026, 12, 8, "誕生日🎂🎉 ①"), Event(2026, 12, 9, "普通")});
     EXPECT_EQ(result.replacedCharacters, 2U);
     EXPECT_EQ(MemoLines(store), (std::vector<std::string>{"2026-12-08 誕生日〓〓 ①", "2026-12-09 普通"}));
 }
@@ -550,22 +744,41 @@ protected:
 };
 
 TEST_F(IcalCommandTest, RoundTripIntoAnEmptyFolderGivesTheSameMemos) {
-    const std::string store = Memo(2026, 12, 8, "歯医者") +
+    // Memos in the order an import writes them (by day), whose text readers of iCalendar would
+    // change: blank lines and blanks at the ends, both kinds of break, several memos on one day,
+    // the first and the last year the calendar holds; the export carries the holidays as well.
+    const std::string store = Memo(1, 1, 1, "元日") + Memo(1999, 5, 5, std::string(120, 'a') + "端午") +
+                              Memo(2026, 12, 8, "\r\n会議\r\n資料") + Memo(2026, 12, 9, "  字下げ\t\r\n\t次の行  ") +
+                              Memo(2026, 12, 10, "LFだけ\n二行目\n") + Memo(2026, 12, 13, " \t") +
                               Memo(2026, 12, 24, "クリスマス\r\n買い物, パン; ケーキ\\ ＾～") +
-                              Memo(2027, 1, 1, "初詣") + Memo(1999, 5, 5, std::string(120, 'a') + "端午");
+                              Memo(2026, 12, 24, "二つ目") +
+                              Memo(2026, 12, 24, "クリスマス\r\n買い物, パン; ケーキ\\ ＾～") +
+                              Memo(5001, 6, 15, "五千年") + Memo(9999, 12, 31, "大晦日");
     WriteMemos(store);
     const CalRun exported = Cal("--dir data export cal.ics");
     ASSERT_EQ(exported.status, 0) << exported.err;
-    EXPECT_NE(exported.out.find("4 memos"), std::string::npos) << exported.out;
+    EXPECT_NE(exported.out.find("11 memos"), std::string::npos) << exported.out;
+    const std::string first = Bytes(m_folder / "cal.ics");
+    EXPECT_NE(first.find("SUMMARY:会議\r\n"), std::string::npos);
 
     fs::create_directories(m_folder / "empty");
     const CalRun imported = Cal("--dir empty import cal.ics");
     ASSERT_EQ(imported.status, 0) << imported.err;
-    std::vector<std::string> before = MemoLines(store);
-    std::vector<std::string> after = MemoLines(DecodeTextFile(Bytes(m_folder / "empty" / "MemoData.txt")));
-    std::sort(before.begin(), before.end());
-    std::sort(after.begin(), after.end());
-    EXPECT_EQ(after, before);
+    EXPECT_TRUE(imported.err.empty()) << imported.err.substr(0, 300);
+    EXPECT_EQ(DecodeTextFile(Bytes(m_folder / "empty" / "MemoData.txt")), store);
+    // The same file again adds nothing, and the second export is the first.
+    const CalRun again = Cal("--dir empty import cal.ics");
+    EXPECT_NE(again.out.find("0 events added"), std::string::npos) << again.out;
+    EXPECT_EQ(DecodeTextFile(Bytes(m_folder / "empty" / "MemoData.txt")), store);
+    ASSERT_EQ(Cal("--dir empty export again.ics").status, 0);
+    const auto withoutStamps = [](const std::string& text) {
+        std::string kept;
+        std::istringstream lines(text);
+        for (std::string line; std::getline(lines, line);)
+            if (!line.starts_with("DTSTAMP:")) kept += line + "\n";
+        return kept;
+    };
+    EXPECT_EQ(withoutStamps(Bytes(m_folder / "again.ics")), withoutStamps(first));
 }
 
 TEST_F(IcalCommandTest, ExportsTheBuiltInHolidaysOfAFolderWithoutHolidayFilesAndWritesNothingThere) {
@@ -596,6 +809,58 @@ TEST_F(IcalCommandTest, ImportingTwiceIsImportingOnce) {
     EXPECT_EQ(DataFiles(), once);
 }
 
+TEST_F(IcalCommandTest, UndoPutsBackTheFileTheLastImportReplaced) {
+    const std::string original = EncodeTextFile(Memo(2026, 12, 8, "買い物"));
+    WriteBytes(Data() / "MemoData.txt", original);
+    const CalRun first = Cal("--dir data import '" VELMORA_ICS_DIR "/google_export.ics'");
+    ASSERT_EQ(first.status, 0) << first.err;
+    EXPECT_NE(first.out.find("(velmora-cal import --undo puts it back)"), std::string::npos) << first.out;
+    const auto imported = DataFiles();
+    // A flood is left out and named, unless asked for.
+    std::string flood =
+        "BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nUID:f\r\nDTSTART:20261201T000000\r\n"
+        "RRULE:FREQ=MINUTELY;COUNT=1001\r\nSUMMARY:x\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
+    WriteBytes(m_folder / "flood.ics", flood);
+    const CalRun left = Cal("--dir data import --from 2026 --to 2026 flood.ics");
+    EXPECT_EQ(left.status, 0) << left.err;
+    EXPECT_NE(left.err.find("flood.ics: line 2: would add 1001 lines (event skipped; --all takes it)"),
+              std::string::npos)
+        << left.err;
+    EXPECT_EQ(DataFiles(), imported);
+    const CalRun all = Cal("--dir data import --all --from 2026 --to 2026 flood.ics");
+    EXPECT_NE(all.out.find("1001 events added"), std::string::npos) << all.out;
+
+    // Each undo takes back one import, newest first, and then there is none.
+    EXPECT_EQ(Cal("--dir data import --undo").status, 0);
+    EXPECT_EQ(DataFiles(), imported);
+    const CalRun undone = Cal("--dir data import --undo");
+    EXPECT_EQ(undone.status, 0) << undone.err;
+    EXPECT_EQ(Bytes(Data() / "MemoData.txt"), original);
+    EXPECT_EQ(DataFiles().size(), 1U);
+    EXPECT_EQ(Cal("--dir data import --undo").status, 2);
+
+    // Not over a change made since.
+    ASSERT_EQ(Cal("--dir data import '" VELMORA_ICS_DIR "/google_export.ics'").status, 0);
+    const std::string edited = EncodeTextFile(Memo(2026, 12, 8, "手で書いた"));
+    WriteBytes(Data() / "MemoData.txt", edited);
+    const CalRun refused = Cal("--dir data import --undo");
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.err.find("has changed since the last import"), std::string::npos) << refused.err;
+    EXPECT_EQ(Bytes(Data() / "MemoData.txt"), edited);
+
+    // Only the ten newest copies are kept.
+    for (int day = 1; day <= 12; ++day) {
+        WriteBytes(m_folder / "one.ics", "BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nDTSTART;VALUE=DATE:202601" +
+                                             std::string(day < 10 ? "0" : "") + std::to_string(day) +
+                                             "\r\nSUMMARY:x\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n");
+        ASSERT_EQ(Cal("--dir data import one.ics").status, 0);
+    }
+    int copies = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(Data()))
+        copies += entry.path().filename().string().starts_with("import-backup-") ? 1 : 0;
+    EXPECT_EQ(copies, 10);
+}
+
 TEST_F(IcalCommandTest, RefusesWithNothingChanged) {
     WriteMemos(Memo(2026, 12, 8, "買い物"));
     const auto before = DataFiles();
@@ -609,10 +874,17 @@ TEST_F(IcalCommandTest, RefusesWithNothingChanged) {
     EXPECT_NE(locked.err.find("running"), std::string::npos) << locked.err;
     EXPECT_EQ(std::count(locked.err.begin(), locked.err.end(), '\n'), 1) << locked.err;
     EXPECT_EQ(DataFiles(), before);
+    // Another velmora-cal, named by its note, holds it.
+    WriteBytes(Data() / ".velmora.holder", "velmora-cal\n" + std::to_string(::getpid()) + "\n");
+    const CalRun held = Cal("--dir data import '" VELMORA_ICS_DIR "/google_export.ics'");
+    EXPECT_NE(held.err.find("another velmora-cal (process " + std::to_string(::getpid()) + ")"), std::string::npos)
+        << held.err;
+    fs::remove(Data() / ".velmora.holder");
     ::close(lock);
 
-    // Files that are not iCalendar, or no file at all.
-    for (const char* file : {"not_calendar.txt", "contact.vcf", "missing.ics"}) {
+    // Files that are not iCalendar, no file at all, text in no character set, a file that asks for
+    // more repetitions than an import walks.
+    for (const char* file : {"not_calendar.txt", "contact.vcf", "missing.ics", "undecodable.ics", "many_rules.ics"}) {
         const CalRun run = Cal(std::string("--dir data import '" VELMORA_ICS_DIR "/") + file + "'");
         EXPECT_EQ(run.status, 2) << file;
         EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << file << ": " << run.err;
@@ -624,6 +896,8 @@ TEST_F(IcalCommandTest, RefusesWithNothingChanged) {
     EXPECT_EQ(dry.status, 0) << dry.err;
     EXPECT_NE(dry.out.find("2 events would be added"), std::string::npos) << dry.out;
     EXPECT_EQ(DataFiles(), before);
+    const CalRun sjis = Cal("--dir data import --dry-run '" VELMORA_ICS_DIR "/shift_jis.ics'");
+    EXPECT_NE(sjis.out.find("read as code page 932"), std::string::npos) << sjis.out;
 
     // A broken event is reported with its line; the rest goes in.
     const CalRun broken = Cal("--dir data import '" VELMORA_ICS_DIR "/broken_event.ics'");
@@ -631,6 +905,24 @@ TEST_F(IcalCommandTest, RefusesWithNothingChanged) {
     EXPECT_NE(broken.err.find("broken_event.ics: line 10:"), std::string::npos) << broken.err;
     EXPECT_NE(broken.err.find("broken_event.ics: line 16:"), std::string::npos) << broken.err;
     EXPECT_NE(broken.out.find("2 events added"), std::string::npos) << broken.out;
+
+    // Unreadable properties are counted, one that bears on the days is named.
+    const CalRun harmless =
+        Cal("--dir data import --dry-run --from 2026 --to 2026 '" VELMORA_ICS_DIR "/harmless_errors.ics'");
+    EXPECT_EQ(harmless.status, 0) << harmless.err;
+    EXPECT_NE(harmless.out.find("6 events would be added"), std::string::npos) << harmless.out;
+    EXPECT_NE(harmless.out.find("9 unreadable properties ignored"), std::string::npos) << harmless.out;
+    EXPECT_NE(harmless.err.find("harmless_errors.ics: line 24: RDATE left out"), std::string::npos) << harmless.err;
+
+    // A zone nothing resolves is named with its event, one the system corrects with its count; to-dos are counted.
+    const CalRun zones = Cal("--dir data import --dry-run '" VELMORA_ICS_DIR "/zones_named_oddly.ics'");
+    EXPECT_EQ(zones.status, 0) << zones.err;
+    EXPECT_NE(zones.out.find("1 to-do not imported"), std::string::npos) << zones.out;
+    EXPECT_NE(zones.err.find("zones_named_oddly.ics: line 45: unknown time zone \"Custom Zone\""), std::string::npos)
+        << zones.err;
+    EXPECT_NE(zones.err.find("\"America/New_York\" disagrees with the system's zone data; 1 time was read"),
+              std::string::npos)
+        << zones.err;
 }
 
 TEST_F(IcalCommandTest, UsageErrors) {
