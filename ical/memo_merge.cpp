@@ -164,8 +164,8 @@ MergeResult MergeEvents(std::string& store, const std::vector<IcsEvent>& events,
                         const MergeOptions& options) {
     MergeResult result;
 
-    // The events of the file, each counted once whatever number of days it has.
-    std::map<std::pair<std::size_t, std::size_t>, std::size_t> sourceOf;
+    // The events of the file, each counted once whatever number of days it has: a reading gives the
+    // occurrences of one event one after another.
     std::vector<std::pair<std::size_t, std::size_t>> sources;  // line, number
     std::vector<Addition> additions;
     additions.reserve(events.size());
@@ -182,11 +182,9 @@ MergeResult MergeEvents(std::string& store, const std::vector<IcsEvent>& events,
         addition.uid = event.uid.empty() ? nullptr : &event.uid;
         const std::pair<std::size_t, std::size_t> place{event.line, event.number};
         // Events made without a place (not read from a file) are each their own.
-        if (place == std::pair<std::size_t, std::size_t>{0, 0} || !sourceOf.contains(place)) {
-            if (place != std::pair<std::size_t, std::size_t>{0, 0}) sourceOf[place] = sources.size();
+        if (place == std::pair<std::size_t, std::size_t>{0, 0} || sources.empty() || sources.back() != place)
             sources.push_back(place);
-        }
-        addition.source = place == std::pair<std::size_t, std::size_t>{0, 0} ? sources.size() - 1 : sourceOf[place];
+        addition.source = sources.size() - 1;
         days[addition.day];
         additions.push_back(std::move(addition));
     }
@@ -196,14 +194,15 @@ MergeResult MergeEvents(std::string& store, const std::vector<IcsEvent>& events,
     if (imported != nullptr) {
         for (const Addition& addition : additions) {
             if (addition.uid == nullptr || earlier.contains(*addition.uid)) continue;
+            const auto found = imported->find(*addition.uid);
+            if (found == imported->end()) continue;
             std::vector<const ImportedBlock*>& blocks = earlier[*addition.uid];
-            if (const auto found = imported->find(*addition.uid); found != imported->end())
-                for (const ImportedBlock& block : found->second) {
-                    const int year = block.year + 1900;
-                    if (year < options.fromYear || year > options.toYear) continue;
-                    blocks.push_back(&block);
-                    days[{block.year, block.monthIndex, block.day}];
-                }
+            for (const ImportedBlock& block : found->second) {
+                const int year = block.year + 1900;
+                if (year < options.fromYear || year > options.toYear) continue;
+                blocks.push_back(&block);
+                days[{block.year, block.monthIndex, block.day}];
+            }
         }
     }
 
@@ -241,7 +240,8 @@ MergeResult MergeEvents(std::string& store, const std::vector<IcsEvent>& events,
     // holds them as added; ones the user has changed since stay, beside the event's new lines.
     std::set<std::tuple<std::string_view, Day, std::string_view>> wanted;
     for (const Addition& addition : additions)
-        if (addition.uid != nullptr) wanted.insert({*addition.uid, addition.day, addition.text});
+        if (addition.uid != nullptr && earlier.contains(*addition.uid))
+            wanted.insert({*addition.uid, addition.day, addition.text});
     std::set<std::tuple<std::string_view, Day, std::string_view>> keptEarlier;
     for (const auto& [uid, blocks] : earlier) {
         if (frozenUids.contains(uid)) continue;
@@ -264,7 +264,10 @@ MergeResult MergeEvents(std::string& store, const std::vector<IcsEvent>& events,
         }
     }
 
-    std::map<std::string_view, std::set<std::pair<Day, std::string_view>>> recorded;  // by UID
+    // What each UID holds after the merge, sorted and made unique below: a vector of small entries
+    // rather than a map of sets, the merge's largest part for a file of many events.
+    using Held = std::tuple<std::string_view, Day, std::string_view>;  // UID, day, text
+    std::vector<Held> recorded;
     for (std::size_t i = 0; i < additions.size(); ++i) {
         Addition& addition = additions[i];
         if (tooLarge[addition.source] != 0) continue;
@@ -283,7 +286,7 @@ MergeResult MergeEvents(std::string& store, const std::vector<IcsEvent>& events,
         if (present) {
             ++result.alreadyPresent;
             if (addition.uid != nullptr && keptEarlier.contains({*addition.uid, addition.day, addition.text}))
-                recorded[*addition.uid].insert({addition.day, addition.text});
+                recorded.emplace_back(*addition.uid, addition.day, addition.text);
             continue;
         }
         memo.addedTexts.insert(addition.text);
@@ -296,8 +299,19 @@ MergeResult MergeEvents(std::string& store, const std::vector<IcsEvent>& events,
         memo.changed = true;
         ++result.added;
         result.replacedCharacters += addition.replaced;
-        if (addition.uid != nullptr) recorded[*addition.uid].insert({addition.day, addition.text});
+        if (addition.uid != nullptr) recorded.emplace_back(*addition.uid, addition.day, addition.text);
     }
+    std::sort(recorded.begin(), recorded.end());
+    recorded.erase(std::unique(recorded.begin(), recorded.end()), recorded.end());
+    // Returns the entries of `recorded` for one UID.
+    const auto heldBy = [&recorded](std::string_view uid) {
+        const auto from =
+            std::lower_bound(recorded.begin(), recorded.end(), uid,
+                             [](const Held& held, std::string_view key) { return std::get<0>(held) < key; });
+        auto to = from;
+        while (to != recorded.end() && std::get<0>(*to) == uid) ++to;
+        return std::pair{from, to};
+    };
 
     if (imported != nullptr) {
         for (const auto& [uid, blocks] : earlier) {
@@ -316,12 +330,22 @@ MergeResult MergeEvents(std::string& store, const std::vector<IcsEvent>& events,
                 for (const ImportedBlock& block : found->second)
                     if (block.year + 1900 < options.fromYear || block.year + 1900 > options.toYear)
                         keep({block.year, block.monthIndex, block.day}, block.text);
-            if (const auto held = recorded.find(uid); held != recorded.end())
-                for (const auto& [day, text] : held->second) keep(day, text);
+            for (auto [at, to] = heldBy(uid); at != to; ++at) keep(std::get<1>(*at), std::get<2>(*at));
             if (now.empty())
                 imported->erase(std::string(uid));
             else
                 (*imported)[std::string(uid)] = std::move(now);
+        }
+        // UIDs no earlier import added anything for in the covered years.
+        std::vector<ImportedBlock>* now = nullptr;
+        std::string_view current;
+        for (const auto& [uid, day, text] : recorded) {
+            if (earlier.contains(uid)) continue;
+            if (now == nullptr || uid != current) {
+                now = &(*imported)[std::string(uid)];
+                current = uid;
+            }
+            now->push_back({std::get<0>(day), std::get<1>(day), std::get<2>(day), std::string(text)});
         }
     }
 

@@ -194,12 +194,14 @@ int RunImport(const Options& options) {
         return kExitRefused;
     }
     std::string error;
-    const std::optional<std::string> ics = ReadInputFile(ResolvePath(file, options.here), kMaxIcsBytes, error);
+    std::optional<std::string> ics = ReadInputFile(ResolvePath(file, options.here), kMaxIcsBytes, error);
     if (!ics) {
         Complain(error);
         return kExitRefused;
     }
     const IcsReading reading = ics::ReadIcsEvents(*ics, window);
+    // The file's text is not needed once read, and the merge that follows is the import's peak.
+    ics.reset();
     if (!reading.isCalendar) {
         Complain(file + Tr(": not an iCalendar file; nothing changed",
                            " は iCalendar ファイルではありません。何も変更していません"));
