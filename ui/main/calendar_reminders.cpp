@@ -14,7 +14,8 @@
 namespace {
 
 constexpr std::time_t kSnoozeSeconds = 10 * 60;
-const char* const kOpenAction = "open";
+// The notification's default action (a click on it, for most servers) is 「開く」.
+const char* const kOpenAction = "default";
 const char* const kSnoozeAction = "snooze";
 
 // "10:00  2026年12月8日(火)": the time first, since it is what the user is told.
