@@ -2,9 +2,9 @@
 
 #include "platform/code_page.h"
 #include "platform/notice_bus.h"
-#include "platform/tray.h"
 #include "platform/state.h"
 #include "platform/text_codec.h"
+#include "platform/tray.h"
 #include "platform/wnd.h"
 
 #include <QDBusMessage>
@@ -40,7 +40,8 @@ std::optional<uint> NotifyOnBus(const platform::DesktopNotice& notice) {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) return std::nullopt;
     QStringList actions;
-    for (const auto& [key, label] : notice.actions) actions << QString::fromStdString(key) << platform::ToQString(label);
+    for (const auto& [key, label] : notice.actions)
+        actions << QString::fromStdString(key) << platform::ToQString(label);
     QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Notify"));
     call << QStringLiteral("Velmora") << uint{0} << kDesktopEntry << platform::ToQString(notice.summary)
          << platform::ToQString(notice.body).toHtmlEscaped() << actions
@@ -108,9 +109,10 @@ void WatchSleep(std::function<void(bool)> handler) {
     if (bus.sleepWatched || !bus.sleepHandler || detail::State().testMode) return;
     QDBusConnection system = QDBusConnection::systemBus();
     if (!system.isConnected()) return;
-    bus.sleepWatched = system.connect(QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
-                                      QStringLiteral("org.freedesktop.login1.Manager"),
-                                      QStringLiteral("PrepareForSleep"), &bus, SLOT(OnPrepareForSleep(bool)));
+    bus.sleepWatched =
+        system.connect(QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
+                       QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PrepareForSleep"), &bus,
+                       SLOT(OnPrepareForSleep(bool)));
 }
 
 }  // namespace platform

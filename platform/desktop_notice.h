@@ -24,7 +24,8 @@ enum class NoticeShown { Server, TrayBalloon, Nowhere };
 // icon of `window`; where there is none either, writes it to stderr. An action the user picks
 // (the balloon's click is the first action) calls `onAction` with its key, from the event loop.
 // In test mode it shows nothing.
-NoticeShown ShowDesktopNotice(CWnd& window, const DesktopNotice& notice, std::function<void(const std::string&)> onAction);
+NoticeShown ShowDesktopNotice(CWnd& window, const DesktopNotice& notice,
+                              std::function<void(const std::string&)> onAction);
 
 // Calls `handler` with true when the machine is about to sleep and with false when it woke
 // (logind's PrepareForSleep on the system bus), from the event loop; nullptr stops it.

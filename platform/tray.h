@@ -29,4 +29,5 @@ BOOL IsTrayAvailable();
 HICON LoadIconResource(int id, int cx, int cy);
 // Shows a balloon of the tray icon of `window` with a code page 932 title and text; a click on it
 // calls `onClick`. Returns FALSE when the window has no icon or the desktop no notification area.
-BOOL ShowTrayBalloon(CWnd& window, std::string_view titleCp932, std::string_view textCp932, std::function<void()> onClick);
+BOOL ShowTrayBalloon(CWnd& window, std::string_view titleCp932, std::string_view textCp932,
+                     std::function<void()> onClick);

@@ -281,9 +281,11 @@ BOOL Shell_NotifyIcon(DWORD message, NOTIFYICONDATA* data) {
     return TRUE;
 }
 
-BOOL ShowTrayBalloon(CWnd& window, std::string_view titleCp932, std::string_view textCp932, std::function<void()> onClick) {
+BOOL ShowTrayBalloon(CWnd& window, std::string_view titleCp932, std::string_view textCp932,
+                     std::function<void()> onClick) {
     QSystemTrayIcon* icon = window.m_trayIcon.get();
-    if (icon == nullptr || !QSystemTrayIcon::isSystemTrayAvailable() || !QSystemTrayIcon::supportsMessages()) return FALSE;
+    if (icon == nullptr || !QSystemTrayIcon::isSystemTrayAvailable() || !QSystemTrayIcon::supportsMessages())
+        return FALSE;
     // One click answer at a time: the balloon shown last is the one a click means.
     QObject::disconnect(icon, &QSystemTrayIcon::messageClicked, nullptr, nullptr);
     if (onClick) QObject::connect(icon, &QSystemTrayIcon::messageClicked, icon, std::move(onClick));

@@ -49,7 +49,8 @@ bool WriteUserFile(const std::string& folder, const std::string& name, std::stri
     const FileSystemCalls& fs = CurrentFileSystemCalls();
     bool written = false;
     for (int attempt = 0; attempt < kTempTries && !written; ++attempt) {
-        const std::string temp = "." + name + "." + std::to_string(fs.processId()) + "-" + std::to_string(attempt) + ".tmp";
+        const std::string temp =
+            "." + name + "." + std::to_string(fs.processId()) + "-" + std::to_string(attempt) + ".tmp";
         if (!WriteNewFile(fd, temp, bytes, 0600)) {
             if (errno == EEXIST) continue;
             break;

@@ -1,7 +1,7 @@
 #include "reminders/reminder_clock.h"
 
+#include <algorithm>
 #include <cstdio>
-#include <map>
 
 std::time_t StartOfDay(std::time_t moment) {
     std::tm day{};
@@ -27,38 +27,32 @@ ReminderTick LookAtClock(const std::vector<Reminder>& reminders, std::string_vie
     ReminderTick tick;
     if (!settings.enabled) return tick;
     const std::time_t today = StartOfDay(now);
+    const std::time_t lead = static_cast<std::time_t>(settings.minutesBefore) * 60;
     const auto tell = [&](const Reminder& reminder, std::time_t due) {
-        if (due < today) return;
         const bool onTime = lastLook && due > *lastLook && now - due <= kOnTimeSeconds;
         (onTime ? tick.onTime : tick.missed).push_back(reminder);
     };
-    std::map<std::string, const Reminder*> byKey;
-    for (const Reminder& reminder : reminders) {
-        const std::string key = ReminderKey(folder, reminder);
-        byKey.emplace(key, &reminder);
-        if (memory.told.contains(key)) continue;
-        const std::time_t moment = ReminderMoment(reminder);
-        if (moment < 0) continue;
-        const std::time_t due = moment - static_cast<std::time_t>(settings.minutesBefore) * 60;
-        if (due > now) continue;
-        // Told or not, a reminder past is done: once today is over it could only be noise.
-        memory.told.insert(key);
+    // Only the reminders due from today's start to now: found by day and time, without a
+    // conversion of each reminder's time, so that a tick costs the same for any memo.
+    const auto first = std::lower_bound(reminders.begin(), reminders.end(), ReminderAtMinuteOf(today + lead), SoonerThan);
+    const auto last = std::upper_bound(first, reminders.end(), ReminderAtMinuteOf(now + lead), SoonerThan);
+    for (auto it = first; it != last; ++it) {
+        const std::time_t moment = ReminderMoment(*it);
+        const std::time_t due = moment - lead;
+        if (moment < 0 || due < today || due > now) continue;
+        const std::string key = ReminderKey(folder, *it);
+        if (!memory.told.insert(key).second) continue;
         tick.memoryChanged = true;
-        tell(reminder, due);
+        tell(*it, due);
     }
     for (auto it = memory.snoozes.begin(); it != memory.snoozes.end();) {
-        const auto found = byKey.find(it->first);
-        if (found == byKey.end()) {
-            // The line was changed or deleted since the snooze: nothing is left to tell.
-            it = memory.snoozes.erase(it);
-            tick.memoryChanged = true;
-            continue;
-        }
         if (it->second > now) {
             ++it;
             continue;
         }
-        tell(*found->second, it->second);
+        const auto found = std::find_if(reminders.begin(), reminders.end(),
+                                        [&](const Reminder& reminder) { return ReminderKey(folder, reminder) == it->first; });
+        if (found != reminders.end() && it->second >= today) tell(*found, it->second);
         it = memory.snoozes.erase(it);
         tick.memoryChanged = true;
     }

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <tuple>
 
 namespace {
 
@@ -19,7 +20,8 @@ void AddLineReminders(const MemoRecordFields& fields, std::vector<Reminder>& out
                            std::string(WithoutLeadingSpaces(line))});
         }
         if (end == std::string_view::npos) break;
-        const std::size_t next = rest[end] == '\r' && end + 1 < rest.size() && rest[end + 1] == '\n' ? end + 2 : end + 1;
+        const std::size_t next =
+            rest[end] == '\r' && end + 1 < rest.size() && rest[end + 1] == '\n' ? end + 2 : end + 1;
         rest.remove_prefix(next);
     }
 }
@@ -40,6 +42,15 @@ std::vector<Reminder> FindReminders(std::string_view store) {
     return out;
 }
 
+bool SoonerThan(const Reminder& a, const Reminder& b) {
+    return std::tie(a.year, a.month, a.day, a.hour, a.minute) < std::tie(b.year, b.month, b.day, b.hour, b.minute);
+}
+
+std::vector<Reminder> SoonestFirst(std::vector<Reminder> reminders) {
+    std::stable_sort(reminders.begin(), reminders.end(), SoonerThan);
+    return reminders;
+}
+
 std::time_t ReminderMoment(const Reminder& reminder) {
     std::tm moment{};
     moment.tm_year = reminder.year - 1900;
@@ -54,16 +65,22 @@ std::time_t ReminderMoment(const Reminder& reminder) {
     return when;
 }
 
+Reminder ReminderAtMinuteOf(std::time_t moment) {
+    std::tm local{};
+    localtime_r(&moment, &local);
+    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, {}};
+}
+
 std::vector<Reminder> RemindersBetween(const std::vector<Reminder>& all, std::time_t from, std::time_t until) {
-    std::vector<std::pair<std::time_t, const Reminder*>> found;
-    for (const Reminder& reminder : all) {
-        const std::time_t when = ReminderMoment(reminder);
-        if (when >= from && when < until) found.emplace_back(when, &reminder);
-    }
-    std::stable_sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    const std::vector<Reminder> sorted = SoonestFirst(all);
+    // By day and time first: only the reminders in range are converted to moments.
+    const auto first = std::lower_bound(sorted.begin(), sorted.end(), ReminderAtMinuteOf(from), SoonerThan);
+    const auto last = std::upper_bound(first, sorted.end(), ReminderAtMinuteOf(until), SoonerThan);
     std::vector<Reminder> out;
-    out.reserve(found.size());
-    for (const auto& [when, reminder] : found) out.push_back(*reminder);
+    for (auto it = first; it != last; ++it) {
+        const std::time_t when = ReminderMoment(*it);
+        if (when >= from && when < until) out.push_back(*it);
+    }
     return out;
 }
 

@@ -12,7 +12,9 @@ namespace {
 
 constexpr std::size_t kMaxMemoFile = std::size_t{256} << 20;
 
-long long Nanoseconds(const timespec& time) { return static_cast<long long>(time.tv_sec) * 1000000000LL + time.tv_nsec; }
+long long Nanoseconds(const timespec& time) {
+    return static_cast<long long>(time.tv_sec) * 1000000000LL + time.tv_nsec;
+}
 
 }  // namespace
 
@@ -45,4 +47,5 @@ void ReminderSource::Join() {
     for (const Reminder& reminder : m_fromFile) {
         if (seen.insert(ReminderKey({}, reminder)).second) m_all.push_back(reminder);
     }
+    m_all = SoonestFirst(std::move(m_all));
 }

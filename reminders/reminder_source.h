@@ -20,7 +20,7 @@ public:
     // Looks at the memo file's status and, when it changed since the last look, reads its
     // reminders again. Returns true when it read.
     bool LookAtFile();
-    // Returns the reminders of both, each once, in store order, then the file's own.
+    // Returns the reminders of both, each once, soonest first (of one time: the store's first).
     const std::vector<Reminder>& Reminders() const { return m_all; }
 
 private:

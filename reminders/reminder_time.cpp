@@ -2,10 +2,10 @@
 
 namespace {
 
-constexpr unsigned char kWideLead = 0x81;         // lead byte of the full-width space and colon
-constexpr unsigned char kWideSpace = 0x40;        // 0x81 0x40
-constexpr unsigned char kWideColon = 0x46;        // 0x81 0x46
-constexpr unsigned char kWideDigitLead = 0x82;    // full-width digits are 0x82 0x4F..0x82 0x58
+constexpr unsigned char kWideLead = 0x81;       // lead byte of the full-width space and colon
+constexpr unsigned char kWideSpace = 0x40;      // 0x81 0x40
+constexpr unsigned char kWideColon = 0x46;      // 0x81 0x46
+constexpr unsigned char kWideDigitLead = 0x82;  // full-width digits are 0x82 0x4F..0x82 0x58
 constexpr unsigned char kWideZero = 0x4F;
 constexpr unsigned char kWideNine = 0x58;
 

@@ -71,8 +71,9 @@ constexpr std::array kCommands = {
             0,
             false,
             RunAgenda,
-            {{{"agenda [DAYS]", "the coming reminders (memo lines that begin with a time) of the\n"
-                                "next DAYS days (default 7), soonest first",
+            {{{"agenda [DAYS]",
+               "the coming reminders (memo lines that begin with a time) of the\n"
+               "next DAYS days (default 7), soonest first",
                "これから DAYS 日間（省略時は7日）の予定（時刻で始まるメモの行）\nを近い順に表示する"}}}},
     Command{"export",
             kOptionFrom | kOptionTo | kOptionNoHolidays,

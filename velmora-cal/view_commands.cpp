@@ -253,7 +253,9 @@ int Agenda(const Options& options) {
     long long days = 7;
     if (!words.empty()) {
         const auto given = Number(words[0], 1, kMaxAgendaDays);
-        if (!given) throw UsageError(Tr("not a number of days (1..366): ", "日数は 1〜366 で指定してください: ") + Quoted(words[0]));
+        if (!given)
+            throw UsageError(Tr("not a number of days (1..366): ", "日数は 1〜366 で指定してください: ") +
+                             Quoted(words[0]));
         days = *given;
     }
     const std::vector<Reminder> all = FindReminders(MemoStore());

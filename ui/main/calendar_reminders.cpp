@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr std::time_t kSnoozeSeconds = 10 * 60;
+constexpr std::time_t kSnoozeSeconds = std::time_t{10} * 60;
 // The notification's default action (a click on it, for most servers) is 「開く」.
 const char* const kOpenAction = "default";
 const char* const kSnoozeAction = "snooze";
@@ -59,7 +59,7 @@ void CCalendarReminders::Look() {
 }
 
 void CCalendarReminders::Remember() {
-    ForgetToldBefore(m_memory, DayOf(StartOfDay(std::time(nullptr)) - 2 * 24 * 60 * 60));
+    ForgetToldBefore(m_memory, DayOf(StartOfDay(std::time(nullptr)) - std::time_t{2} * 24 * 60 * 60));
     SaveReminderMemory(m_memory, m_folder);
 }
 
@@ -69,9 +69,8 @@ void CCalendarReminders::Tell(const ReminderTick& tick) {
 }
 
 void CCalendarReminders::TellOne(const Reminder& reminder) {
-    platform::DesktopNotice notice{ReminderSummary(reminder),
-                                   reminder.line,
-                                   {{kOpenAction, Cp932("開く")}, {kSnoozeAction, Cp932("10分後")}}};
+    platform::DesktopNotice notice{
+        ReminderSummary(reminder), reminder.line, {{kOpenAction, Cp932("開く")}, {kSnoozeAction, Cp932("10分後")}}};
     platform::ShowDesktopNotice(m_window, notice, [this, reminder](const std::string& action) {
         if (action == kOpenAction) m_window.OpenDayFromReminder(reminder.year, reminder.month, reminder.day);
         if (action == kSnoozeAction) Snooze(reminder);
