@@ -34,7 +34,8 @@ ReminderTick LookAtClock(const std::vector<Reminder>& reminders, std::string_vie
     };
     // Only the reminders due from today's start to now: found by day and time, without a
     // conversion of each reminder's time, so that a tick costs the same for any memo.
-    const auto first = std::lower_bound(reminders.begin(), reminders.end(), ReminderAtMinuteOf(today + lead), SoonerThan);
+    const auto first =
+        std::lower_bound(reminders.begin(), reminders.end(), ReminderAtMinuteOf(today + lead), SoonerThan);
     const auto last = std::upper_bound(first, reminders.end(), ReminderAtMinuteOf(now + lead), SoonerThan);
     for (auto it = first; it != last; ++it) {
         const std::time_t moment = ReminderMoment(*it);
@@ -50,8 +51,9 @@ ReminderTick LookAtClock(const std::vector<Reminder>& reminders, std::string_vie
             ++it;
             continue;
         }
-        const auto found = std::find_if(reminders.begin(), reminders.end(),
-                                        [&](const Reminder& reminder) { return ReminderKey(folder, reminder) == it->first; });
+        const auto found = std::find_if(reminders.begin(), reminders.end(), [&](const Reminder& reminder) {
+            return ReminderKey(folder, reminder) == it->first;
+        });
         if (found != reminders.end() && it->second >= today) tell(*found, it->second);
         it = memory.snoozes.erase(it);
         tick.memoryChanged = true;

@@ -42,6 +42,11 @@ bool ReminderSource::LookAtFile() {
 
 void ReminderSource::Join() {
     m_all = m_fromStore;
+    // The file as the calendar last saved it: nothing to join.
+    if (m_fromFile == m_fromStore || m_fromFile.empty()) {
+        m_all = SoonestFirst(std::move(m_all));
+        return;
+    }
     std::set<std::string> seen;
     for (const Reminder& reminder : m_fromStore) seen.insert(ReminderKey({}, reminder));
     for (const Reminder& reminder : m_fromFile) {
