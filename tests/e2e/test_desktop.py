@@ -1012,10 +1012,18 @@ def reminders_are_told_once_at_their_time_and_missed_ones_together(d):
     dialog = d.wait_window(DAY_DIALOG)
     check(d.is_shown(dialog), "the day dialog did not show")
 
-    # A restart at 12:01 tells nothing: every reminder of today was told, and the memory says so.
     d.key("Escape")
     d.wait_gone(dialog, "the day dialog")
+
+    # A line that arrives in the memo file, as a sync writes it, is told at its time.
+    with open(os.path.join(d.data, "MemoData.txt"), "wb") as f:
+        f.write(memo_file("126^11^8^12:05 同期した予定~".encode("cp932")))
+    d.set_clock("2026-12-08 12:05:00")
+    calls = wait_until(lambda: d.notify_calls()[3:] or None, "the synced reminder", timeout=2.0)
+    check([c[2:4] for c in calls] == [("12:05  2026年12月8日(火)", "12:05 同期した予定")], f"the bus saw {calls}")
+
+    # A restart tells nothing: every reminder of today was told, and the memory says so.
     expect_exit(terminate(d))
-    d.start_program(clock="2026-12-08 12:01:00")
+    d.start_program(clock="2026-12-08 12:06:00")
     d.main_window()
-    check(holds_for(lambda: len(d.notify_calls()) == 3, 2.5), f"told after the restart: {d.notify_calls()[3:]}")
+    check(holds_for(lambda: len(d.notify_calls()) == 4, 2.5), f"told after the restart: {d.notify_calls()[4:]}")
