@@ -8,9 +8,9 @@
 #include "ui/resource_ids.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QDialog>
-#include <QAction>
 #include <QMenu>
 
 #include <sys/stat.h>
