@@ -97,11 +97,6 @@ void ForgetToldBefore(ReminderMemory& memory, std::string_view firstKept) {
     });
 }
 
-std::string ReminderMemoryPath() {
-    const std::string folder = UserFolder("XDG_STATE_HOME", ".local/state");
-    return folder.empty() ? folder : folder + "/" + kMemoryFile;
-}
-
 namespace {
 
 ReminderMemory WholeMemoryFile() {

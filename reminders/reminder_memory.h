@@ -30,8 +30,6 @@ ReminderMemory ParseReminderMemory(std::string_view bytes);
 // Drops what was told of days before `firstKept` ("YYYY-MM-DD"): it can never come due again.
 void ForgetToldBefore(ReminderMemory& memory, std::string_view firstKept);
 
-// Returns the memory file's path, or "" when neither XDG_STATE_HOME nor HOME is set.
-std::string ReminderMemoryPath();
 // Returns what the memory file holds of the data folder `folder` (nothing when it is missing or
 // unreadable).
 ReminderMemory LoadReminderMemory(std::string_view folder);

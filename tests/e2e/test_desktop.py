@@ -1023,6 +1023,8 @@ def reminders_are_told_once_at_their_time_and_missed_ones_together(d):
     check([c[2:4] for c in calls] == [("12:05  2026年12月8日(火)", "12:05 同期した予定")], f"the bus saw {calls}")
 
     # A restart tells nothing: every reminder of today was told, and the memory says so.
+    memory = os.path.join(d.env["XDG_STATE_HOME"], "velmora", "reminders")
+    check(os.stat(memory).st_mode & 0o777 == 0o600, f"{memory} is not the user's alone")
     expect_exit(terminate(d))
     d.start_program(clock="2026-12-08 12:06:00")
     d.main_window()
