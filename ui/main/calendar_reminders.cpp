@@ -4,6 +4,7 @@
 #include "model/data_files.h"
 #include "model/memo_draft_file.h"
 #include "model/record.h"
+#include "model/year_calendar.h"
 #include "platform/desktop_notice.h"
 #include "platform/text_codec.h"
 #include "ui/main/calendar_dlg.h"
@@ -25,6 +26,12 @@ std::string ReminderSummary(const Reminder& reminder) {
                   reminder.month, reminder.day);
     return Cp932(text) + calendar_texts::WeekdayName(WeekdayOf(reminder.year, reminder.month - 1, reminder.day)) +
            Cp932(")");
+}
+
+// The wall clock as the rest of the program reads it (tests fix it there).
+std::time_t WallClock() {
+    std::tm now = CurrentLocalTime();
+    return std::mktime(&now);
 }
 
 }  // namespace
@@ -50,7 +57,7 @@ void CCalendarReminders::StoreChanged() { m_source.StoreChanged(g_strMemoData); 
 
 void CCalendarReminders::Look() {
     m_source.LookAtFile();
-    const std::time_t now = std::time(nullptr);
+    const std::time_t now = WallClock();
     ReminderTick tick = LookAtClock(m_source.Reminders(), m_folder, m_settings, m_memory, now, m_lastLook);
     m_lastLook = now;
     // Remembered before it is told: a crash while telling must not tell it twice.
@@ -59,7 +66,7 @@ void CCalendarReminders::Look() {
 }
 
 void CCalendarReminders::Remember() {
-    ForgetToldBefore(m_memory, DayOf(StartOfDay(std::time(nullptr)) - std::time_t{2} * 24 * 60 * 60));
+    ForgetToldBefore(m_memory, DayOf(StartOfDay(WallClock()) - std::time_t{2} * 24 * 60 * 60));
     SaveReminderMemory(m_memory, m_folder);
 }
 
@@ -91,7 +98,7 @@ void CCalendarReminders::TellMissed(const std::vector<Reminder>& missed) {
 }
 
 void CCalendarReminders::Snooze(const Reminder& reminder) {
-    m_memory.snoozes[ReminderKey(m_folder, reminder)] = std::time(nullptr) + kSnoozeSeconds;
+    m_memory.snoozes[ReminderKey(m_folder, reminder)] = WallClock() + kSnoozeSeconds;
     Remember();
 }
 
