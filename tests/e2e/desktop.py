@@ -384,6 +384,15 @@ class Desktop:
         self.env["DBUS_SESSION_BUS_ADDRESS"] = address
         self._spawn("notify", ["dbus-monitor", "--session",
                                "type='method_call',interface='org.freedesktop.Notifications',member='Notify'"])
+        # dunst's menu of the shown notifications' actions, answered by a script instead of dmenu:
+        # it picks the first line that holds the text of the file `action` (see choose_action).
+        pick = os.path.join(self.root, "pick-action")
+        with open(pick, "w") as f:
+            f.write(f'#!/bin/sh\ngrep -m1 -F -- "$(cat {self.root}/action)"\n')
+        os.chmod(pick, 0o755)
+        os.makedirs(os.path.join(self.env["XDG_CONFIG_HOME"], "dunst"))
+        with open(os.path.join(self.env["XDG_CONFIG_HOME"], "dunst", "dunstrc"), "w") as f:
+            f.write(f"[global]\n    dmenu = {pick}\n")
         self._spawn("dunst", ["dunst"])
 
         def served():
@@ -392,6 +401,12 @@ class Desktop:
                               "string:org.freedesktop.Notifications"], check=False)
             return "boolean true" in reply
         wait_until(served, "dunst to serve org.freedesktop.Notifications")
+
+    def choose_action(self, label):
+        """Picks the action `label` of the shown notifications from dunst's menu, as a user does."""
+        with open(os.path.join(self.root, "action"), "w") as f:
+            f.write(label)
+        self.run(["dunstctl", "context"])
 
     def _log_text(self, name):
         with open(os.path.join(self.root, f"{name}.log"), "rb") as f:

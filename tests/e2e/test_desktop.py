@@ -1021,11 +1021,17 @@ def reminders_are_told_once_at_their_time_and_missed_ones_together(d):
     d.set_clock("2026-12-08 12:05:00")
     calls = wait_until(lambda: d.notify_calls()[3:] or None, "the synced reminder", timeout=2.0)
     check([c[2:4] for c in calls] == [("12:05  2026年12月8日(火)", "12:05 同期した予定")], f"the bus saw {calls}")
-
-    # A restart tells nothing: every reminder of today was told, and the memory says so.
+    d.choose_action("10分後")
     memory = os.path.join(d.env["XDG_STATE_HOME"], "velmora", "reminders")
+    wait_until(lambda: b"\nS\t" in open(memory, "rb").read(), "the snooze to be remembered")
     check(os.stat(memory).st_mode & 0o777 == 0o600, f"{memory} is not the user's alone")
+
+    # A restart tells nothing: every reminder of today was told, and the memory says so; the
+    # snooze is kept, and tells the line again ten minutes after it was chosen.
     expect_exit(terminate(d))
     d.start_program(clock="2026-12-08 12:06:00")
     d.main_window()
     check(holds_for(lambda: len(d.notify_calls()) == 4, 2.5), f"told after the restart: {d.notify_calls()[4:]}")
+    d.set_clock("2026-12-08 12:15:00")
+    calls = wait_until(lambda: d.notify_calls()[4:] or None, "the snoozed reminder", timeout=2.0)
+    check([c[2:4] for c in calls] == [("12:05  2026年12月8日(火)", "12:05 同期した予定")], f"the bus saw {calls}")
