@@ -105,6 +105,15 @@ UINT CMenu::EnableMenuItem(UINT id, UINT flags) {
     return previous;
 }
 
+UINT CMenu::CheckMenuItem(UINT id, UINT flags) {
+    QAction* item = ItemAction(id);
+    if (item == nullptr) return static_cast<UINT>(-1);
+    const UINT previous = item->isChecked() ? MF_CHECKED : MF_UNCHECKED;
+    item->setCheckable(true);
+    item->setChecked((flags & MF_CHECKED) != 0);
+    return previous;
+}
+
 UINT CMenu::GetMenuState(UINT id, UINT) const {
     const QAction* item = ItemAction(id);
     if (item == nullptr) return static_cast<UINT>(-1);

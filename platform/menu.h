@@ -34,6 +34,9 @@ public:
     // Enables (MF_ENABLED) or greys (MF_GRAYED) the item `id`; returns the previous state, or
     // (UINT)-1 when there is no such item.
     UINT EnableMenuItem(UINT id, UINT flags);
+    // Shows a check mark at the item `id` (MF_CHECKED) or none (MF_UNCHECKED); returns the previous
+    // state, or (UINT)-1 when there is no such item.
+    UINT CheckMenuItem(UINT id, UINT flags);
     // Returns MF_GRAYED or MF_ENABLED for the item `id`, or (UINT)-1 when there is none.
     UINT GetMenuState(UINT id, UINT flags = MF_BYCOMMAND) const;
     // Opens this popup at the screen point and sends the chosen command to `owner`; returns TRUE

@@ -19,6 +19,8 @@ class CWinApp;
 // The window layer's program-wide state, all of it: nothing else in the layer is static.
 namespace platform::detail {
 
+class NoticeBus;
+
 // What tests fix or record; platform::testing::Reset() puts it back to this.
 struct TestHooks {
     std::deque<std::function<void(CDialog&)>> modalHooks;
@@ -54,6 +56,7 @@ struct LayerState {
     bool terminationPending = false;  // a termination came while no handler was set
     std::function<void()> terminationHandler;
     bool testMode = false;
+    std::shared_ptr<NoticeBus> noticeBus;  // made at the first notice or sleep watch
     TestHooks hooks;
 };
 

@@ -4,6 +4,9 @@
 
 #include <QIcon>
 
+#include <functional>
+#include <string_view>
+
 class CWnd;
 
 using HICON = const QIcon*;
@@ -24,3 +27,7 @@ BOOL Shell_NotifyIcon(DWORD message, NOTIFYICONDATA* data);
 BOOL IsTrayAvailable();
 // Returns icon resource `id` drawn at the given size; the icon lives as long as the program.
 HICON LoadIconResource(int id, int cx, int cy);
+// Shows a balloon of the tray icon of `window` with a code page 932 title and text; a click on it
+// calls `onClick`. Returns FALSE when the window has no icon or the desktop no notification area.
+BOOL ShowTrayBalloon(CWnd& window, std::string_view titleCp932, std::string_view textCp932,
+                     std::function<void()> onClick);

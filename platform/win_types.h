@@ -68,6 +68,7 @@ inline constexpr int IDOK = 1, IDCANCEL = 2, IDYES = 6, IDNO = 7;
 
 // Menus and popup menus.
 inline constexpr UINT MF_BYCOMMAND = 0x0000, MF_ENABLED = 0x0000, MF_GRAYED = 0x0001;
+inline constexpr UINT MF_UNCHECKED = 0x0000, MF_CHECKED = 0x0008;
 inline constexpr UINT MF_STRING = 0x0000, MF_SEPARATOR = 0x0800;
 inline constexpr UINT TPM_RIGHTBUTTON = 0x0002, TPM_RIGHTALIGN = 0x0008, TPM_RETURNCMD = 0x0100;
 

@@ -281,6 +281,18 @@ BOOL Shell_NotifyIcon(DWORD message, NOTIFYICONDATA* data) {
     return TRUE;
 }
 
+BOOL ShowTrayBalloon(CWnd& window, std::string_view titleCp932, std::string_view textCp932,
+                     std::function<void()> onClick) {
+    QSystemTrayIcon* icon = window.m_trayIcon.get();
+    if (icon == nullptr || !QSystemTrayIcon::isSystemTrayAvailable() || !QSystemTrayIcon::supportsMessages())
+        return FALSE;
+    // One click answer at a time: the balloon shown last is the one a click means.
+    QObject::disconnect(icon, &QSystemTrayIcon::messageClicked, nullptr, nullptr);
+    if (onClick) QObject::connect(icon, &QSystemTrayIcon::messageClicked, icon, std::move(onClick));
+    icon->showMessage(platform::ToQString(titleCp932), platform::ToQString(textCp932));
+    return TRUE;
+}
+
 HICON LoadIconResource(int id, int cx, int cy) {
     auto& slot = platform::detail::State().icons[{id, cx, cy}];
     if (!slot) {

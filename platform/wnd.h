@@ -171,6 +171,8 @@ private:
     friend class platform::detail::DialogWidget;
     friend void DDX_Control(CDataExchange* dx, int id, CWnd& control);
     friend BOOL Shell_NotifyIcon(DWORD message, NOTIFYICONDATA* data);
+    friend BOOL ShowTrayBalloon(CWnd& window, std::string_view titleCp932, std::string_view textCp932,
+                                std::function<void()> onClick);
 
     QImage m_surface;
     QRegion m_invalid;

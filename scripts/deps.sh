@@ -9,7 +9,7 @@ packages=(
     qt6-base-dev qt6-qpa-plugins libgl-dev libx11-dev
     fonts-ipafont-mincho fonts-ipafont-gothic fontconfig poppler-utils
     xvfb xauth xdotool imagemagick trayer
-    openbox wmctrl x11-utils xclip faketime python3 dbus python3-icalendar python3-dateutil
+    openbox wmctrl x11-utils xclip faketime python3 dbus dunst python3-icalendar python3-dateutil
     fcitx5 fcitx5-mozc fcitx5-frontend-qt6 weston qt6-wayland
     at-spi2-core python3-pyatspi gir1.2-atspi-2.0
     dpkg-dev lintian desktop-file-utils appstream librsvg2-bin

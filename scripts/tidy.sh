@@ -8,8 +8,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 [ -f build/dev/compile_commands.json ] || cmake --preset dev >/dev/null
-folders='^(model|platform|ical|paper|ui|app|velmora-cal|bench)/'
-[ "${1:-}" = --all ] && folders='^(model|platform|ical|paper|ui|app|velmora-cal|bench|tests)/'
+folders='^(model|reminders|platform|ical|paper|ui|app|velmora-cal|bench)/'
+[ "${1:-}" = --all ] && folders='^(model|reminders|platform|ical|paper|ui|app|velmora-cal|bench|tests)/'
 # What the compile commands compile, as paths below the source folder or the build folder.
 mapfile -t files < <(python3 - "$folders" <<'PY'
 import json, os, re, sys
@@ -19,7 +19,7 @@ for entry in json.load(open("build/dev/compile_commands.json")):
     path = os.path.normpath(os.path.join(entry["directory"], entry["file"]))
     root = build if path.startswith(build + "/") else source
     relative = os.path.relpath(path, root)
-    if folders.search(relative) and not relative.startswith("tests/e2e/"):
+    if folders.search(relative) and not relative.startswith("tests/e2e/") and "/moc_" not in relative:
         print(path)
 PY
 )

@@ -52,6 +52,8 @@ inline constexpr UINT ID_VIEW_TOGGLE_VIEW = 32784;
 inline constexpr UINT ID_SETTINGS_HOLIDAYS = 32835;
 inline constexpr UINT ID_SETTINGS_OFFICIAL_HOLIDAYS = 32836;
 inline constexpr UINT ID_FILE_PRINT = 32837;
+inline constexpr UINT ID_SETTINGS_REMINDERS_ON = 32838;  // 予定の通知 on or off
+inline constexpr UINT ID_SETTINGS_REMIND_AT = 32839;     // how early: 32839..32843 for 0, 5, 10, 15, 30 minutes
 
 // Commands of the month schedule list (menu 131, toolbar 141).
 inline constexpr UINT ID_LIST_THIS_MONTH = 32785;

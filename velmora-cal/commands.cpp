@@ -67,6 +67,14 @@ constexpr std::array kCommands = {
                "width of letters, digits and katakana do not matter",
                "すべての語を含むメモを新しい順に表示する。英字の大文字と\n"
                "小文字、英数字とカタカナの全角と半角は区別しない"}}}},
+    Command{"agenda",
+            0,
+            false,
+            RunAgenda,
+            {{{"agenda [DAYS]",
+               "the coming reminders (memo lines that begin with a time) of the\n"
+               "next DAYS days (default 7), soonest first",
+               "これから DAYS 日間（省略時は7日）の予定（時刻で始まるメモの行）\nを近い順に表示する"}}}},
     Command{"export",
             kOptionFrom | kOptionTo | kOptionNoHolidays,
             false,

@@ -7,6 +7,7 @@
 #include "model/record.h"
 #include "model/year_calendar.h"
 #include "platform/code_page.h"
+#include "reminders/reminder_list.h"
 #include "velmora-cal/exit_status.h"
 #include "velmora-cal/holiday_stand_in.h"
 #include "velmora-cal/messages.h"
@@ -27,6 +28,7 @@ constexpr int kExitNoMatch = 1;
 
 constexpr long long kFirstYear = 1;
 constexpr long long kLastYear = 9999;
+constexpr long long kMaxAgendaDays = 366;
 
 // A refusal of the command line, with the line that says why.
 struct UsageError : std::runtime_error {
@@ -244,6 +246,39 @@ int Search(const Options& options) {
     return kExitOk;
 }
 
+// The coming reminders: from now to the end of the DAYS-th day, today the first.
+int Agenda(const Options& options) {
+    const std::vector<std::string>& words = options.operands;
+    if (words.size() > 1) throw TooManyWords(words[1]);
+    long long days = 7;
+    if (!words.empty()) {
+        const auto given = Number(words[0], 1, kMaxAgendaDays);
+        if (!given)
+            throw UsageError(Tr("not a number of days (1..366): ", "日数は 1〜366 で指定してください: ") +
+                             Quoted(words[0]));
+        days = *given;
+    }
+    const std::vector<Reminder> all = FindReminders(MemoStore());
+    std::tm now = CurrentLocalTime();
+    std::tm end = now;
+    end.tm_mday += static_cast<int>(days);
+    end.tm_hour = 0;
+    end.tm_min = 0;
+    end.tm_sec = 0;
+    end.tm_isdst = -1;
+    now.tm_isdst = -1;
+    // The minute now is still coming: a reminder of this minute is told within it.
+    now.tm_sec = 0;
+    std::string text;
+    for (const Reminder& reminder : RemindersBetween(all, std::mktime(&now), std::mktime(&end))) {
+        text += DateLabel(reminder.year, reminder.month, reminder.day,
+                          WeekdayOf(reminder.year, reminder.month - 1, reminder.day)) +
+                "  " + platform::Utf8FromCp932(reminder.line) + "\n";
+    }
+    Print(text);
+    return kExitOk;
+}
+
 // Runs one of the commands, VELMORA_TODAY taken first; a refusal or failure is one line on stderr.
 int Guarded(int (*command)(const Options&), const Options& options) {
     try {
@@ -264,5 +299,6 @@ int RunSheets(const Options& options) { return Guarded(Sheets, options); }
 int RunDay(const Options& options) { return Guarded(Day, options); }
 int RunList(const Options& options) { return Guarded(List, options); }
 int RunSearch(const Options& options) { return Guarded(Search, options); }
+int RunAgenda(const Options& options) { return Guarded(Agenda, options); }
 
 }  // namespace cal

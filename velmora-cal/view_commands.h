@@ -22,4 +22,8 @@ int RunList(const Options& options);
 // Runs "search [--year Y] WORD...": every memo holding all the words, newest first.
 int RunSearch(const Options& options);
 
+// Runs "agenda [DAYS]": the memo lines that begin with a time, from now to the end of the DAYS-th
+// day (default 7, today the first), soonest first: "2026-12-08 (火)  10:00 歯医者".
+int RunAgenda(const Options& options);
+
 }  // namespace cal

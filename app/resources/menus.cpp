@@ -39,6 +39,17 @@ std::vector<MenuTemplate> VelmoraMenus() {
                       {
                           {"休日... (&H)", ID_SETTINGS_HOLIDAYS},
                           {"祝日を最新にする...", ID_SETTINGS_OFFICIAL_HOLIDAYS},
+                          {"予定の通知(&N)",
+                           0,
+                           {
+                               {"通知する(&N)", ID_SETTINGS_REMINDERS_ON},
+                               {nullptr, 0},
+                               {"時刻ちょうど(&0)", ID_SETTINGS_REMIND_AT},
+                               {"5分前(&5)", ID_SETTINGS_REMIND_AT + 1},
+                               {"10分前(&1)", ID_SETTINGS_REMIND_AT + 2},
+                               {"15分前(&2)", ID_SETTINGS_REMIND_AT + 3},
+                               {"30分前(&3)", ID_SETTINGS_REMIND_AT + 4},
+                           }},
                       }},
                  }});
 

@@ -113,6 +113,7 @@ TEST_F(VelmoraCalTest, HelpAndBadUsage) {
     } helps[] = {
         {"--help", "holidays update [FILE]", "--dry-run  "},
         {"search --help", "--year Y ", "--dry-run"},
+        {"agenda --help", "agenda [DAYS]", "--year"},
         {"import a.ics -h", "--dry-run ", "--no-holidays"},
         {"--bogus holidays update --help", "Usage: velmora-cal [--dir DIR] holidays update [FILE]", "--color"},
     };

@@ -221,6 +221,18 @@ TEST_F(ViewCommandsTest, SearchFindsEveryMemoHoldingAllTheWordsNewestFirst) {
     }
 }
 
+// From now (VELMORA_TODAY stands at noon) to the end of the DAYS-th day, soonest first, of
+// every record; lines that only mention a time are left out.
+TEST_F(ViewCommandsTest, AgendaListsTheComingTimedLinesSoonestFirst) {
+    std::ofstream(Data() / "MemoData.txt", std::ios::binary)
+        << "126^11^9^18:00 \x89\xef\x8b\x63\r\n9:30 b~126^11^8^11:59 past\r\n12:00 now\r\nat 13:00 no~"
+           "126^11^10^8:00 third day~"
+        << '\0';
+    const CalRun run = Cal("agenda 2");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "2026-12-08 (火)  12:00 now\n2026-12-09 (水)  9:30 b\n2026-12-09 (水)  18:00 会議\n");
+}
+
 TEST_F(ViewCommandsTest, UsageErrorsExitTwoWithOneLine) {
     CopyFixture("memos");
     const char* cases[] = {
@@ -247,6 +259,9 @@ TEST_F(ViewCommandsTest, UsageErrorsExitTwoWithOneLine) {
         "search x --year 0",
         "day --color=never",
         "list --year 2026",
+        "agenda 0",
+        "agenda 367",
+        "agenda 7 x",
     };
     for (const char* arguments : cases) {
         SCOPED_TRACE(arguments);

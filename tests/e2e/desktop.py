@@ -237,6 +237,7 @@ class Desktop:
         for folder in (self.data, self.shots, self.refs):
             os.makedirs(folder)
         self.display = None
+        self.clock_file = None
         self.env = None
         self.program = None
         self._processes = []  # (name, Popen), in start order
@@ -374,10 +375,69 @@ class Desktop:
                 os.killpg(process.pid, signal.SIGKILL)
                 process.wait()
 
-    def start_program(self, files=None, launcher=False):
+    def start_session_bus(self):
+        """A session bus of the case's own with Debian's dunst serving notifications on it, and
+        dbus-monitor writing each Notify call to notify.log (see notify_calls)."""
+        self._spawn("dbus-daemon", ["dbus-daemon", "--session", "--nofork", "--print-address=1"])
+        address = wait_until(lambda: self._log_text("dbus-daemon").partition("\n")[0] if
+                             self._log_text("dbus-daemon").endswith("\n") else None, "the session bus's address")
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = address
+        self._spawn("notify", ["dbus-monitor", "--session",
+                               "type='method_call',interface='org.freedesktop.Notifications',member='Notify'"])
+        # dunst's menu of the shown notifications' actions, answered by a script instead of dmenu:
+        # it picks the first line that holds the text of the file `action` (see choose_action).
+        pick = os.path.join(self.root, "pick-action")
+        with open(pick, "w") as f:
+            f.write(f'#!/bin/sh\ngrep -m1 -F -- "$(cat {self.root}/action)"\n')
+        os.chmod(pick, 0o755)
+        os.makedirs(os.path.join(self.env["XDG_CONFIG_HOME"], "dunst"))
+        with open(os.path.join(self.env["XDG_CONFIG_HOME"], "dunst", "dunstrc"), "w") as f:
+            f.write(f"[global]\n    dmenu = {pick}\n")
+        self._spawn("dunst", ["dunst"])
+
+        def served():
+            reply = self.run(["dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus",
+                              "/org/freedesktop/DBus", "org.freedesktop.DBus.NameHasOwner",
+                              "string:org.freedesktop.Notifications"], check=False)
+            return "boolean true" in reply
+        wait_until(served, "dunst to serve org.freedesktop.Notifications")
+
+    def choose_action(self, label):
+        """Picks the action `label` of the shown notifications from dunst's menu, as a user does."""
+        with open(os.path.join(self.root, "action"), "w") as f:
+            f.write(label)
+        self.run(["dunstctl", "context"])
+
+    def _log_text(self, name):
+        with open(os.path.join(self.root, f"{name}.log"), "rb") as f:
+            return f.read().decode(errors="replace")
+
+    def notify_calls(self):
+        """Each Notify call seen on the bus so far: (app name, icon, summary, body, [actions], {hints})."""
+        calls = []
+        for block in self._log_text("notify").split("method call ")[1:]:
+            strings = re.findall(r'^\s*string "(.*?)"$', block, re.M | re.S)
+            if len(strings) < 4:
+                continue
+            actions_part = block.split("array [", 1)[1].split("]", 1)[0] if "array [" in block else ""
+            actions = re.findall(r'string "(.*?)"$', actions_part, re.M | re.S)
+            hints_part = block.split("array [", 2)[2] if block.count("array [") >= 2 else ""
+            hints = dict(re.findall(r'string "(.*?)"\s+variant\s+string "(.*?)"', hints_part, re.S))
+            calls.append((strings[0], strings[1], strings[2], strings[3], actions, hints))
+        return calls
+
+    def set_clock(self, moment):
+        """Moves the running program's wall clock to `moment` ("2026-12-08 10:00:00"), where it then
+        stands still (monotonic time runs on); only for a program started with clock_file."""
+        with open(self.clock_file + ".new", "w") as f:
+            f.write(moment + "\n")
+        os.replace(self.clock_file + ".new", self.clock_file)
+
+    def start_program(self, files=None, launcher=False, clock=None):
         """Starts the program in the data folder (holding `files`: name -> bytes) at FAKE_NOW; with
         `launcher`, as the desktop entry starts it: through velmora-launch beside it, from the case's
-        root, the data folder then being the launcher's default one."""
+        root, the data folder then being the launcher's default one. With `clock` ("2026-12-08
+        09:05:00"), its wall clock stands at that moment instead, and set_clock moves it."""
         if launcher:
             self.data = os.path.join(self.env["XDG_DATA_HOME"], "velmora")
         for name, content in (files or {}).items():
@@ -391,6 +451,13 @@ class Desktop:
         env["LD_PRELOAD"] = "/usr/$LIB/faketime/libfaketime.so.1"
         env["FAKETIME"] = FAKE_NOW
         env["FAKETIME_DONT_FAKE_MONOTONIC"] = "1"
+        if clock is not None:
+            # Read again at every call, so that set_clock moves the clock of the running program.
+            self.clock_file = os.path.join(self.root, "clock")
+            self.set_clock(clock)
+            del env["FAKETIME"]
+            env["FAKETIME_TIMESTAMP_FILE"] = self.clock_file
+            env["FAKETIME_NO_CACHE"] = "1"
         # Files keep their real times: libfaketime shifts what fstat says but not what fstatat
         # says, and the program compares the two to tell whether another program changed a file.
         env["NO_FAKE_STAT"] = "1"
@@ -403,11 +470,11 @@ class Desktop:
         self.program = self._spawn("velmora", argv, env=env, cwd=cwd)
         return self.program
 
-    def start(self, tray=True, files=None, launcher=False):
+    def start(self, tray=True, files=None, launcher=False, clock=None):
         """The usual beginning: notification area, program, its main window painted."""
         if tray:
             self.start_tray()
-        self.start_program(files=files, launcher=launcher)
+        self.start_program(files=files, launcher=launcher, clock=clock)
         main = self.main_window()
         cells = main.framed_cells(self.shot("started"))
         check(cells == [(2, 2)], f"the program opened with its cursor around cell {cells}, not around "

@@ -973,3 +973,77 @@ def velmora_cal_works_on_the_folder_the_desktop_entry_uses(d):
     check(os.listdir(downloads) == ["invitation.ics"], f"the import wrote in Downloads: {os.listdir(downloads)}")
     # The new line between the two is CR LF in the memo, CR CR LF in the file, as the calendar writes it.
     expect_file(d, "MemoData.txt", memo_file(b"126^11^8^dentist 10:00\r\r\nparty~"))
+
+
+# -- reminders --------------------------------------------------------------------------------
+
+def reminder_memos():
+    """Today's memo: a line of each kind that is a reminder (at 9:00, before the start; at 10:00,
+    with markup in it; full-width at 10:30; indented at 11:00) and lines that are none; yesterday's
+    line, which is never told."""
+    today = "\r\n".join(["9:00 朝会", "10:00 歯医者 <b>&</b>", "１０：３０ 会議", "  11:00 昼食",
+                         "25:00 遅すぎ", "10:60 変", "1000 数字だけ", "明日 12:00 の話"])
+    return memo_file(("126^11^8^" + today + "~").encode("cp932"), "126^11^7^20:00 昨日の予定~".encode("cp932"))
+
+
+# Before: no reminder was ever told; the program sent nothing on the session bus.
+@case()
+def reminders_are_told_once_at_their_time_and_missed_ones_together(d):
+    d.start_session_bus()
+    d.start(files={"MemoData.txt": reminder_memos()}, clock="2026-12-08 09:59:58")
+    # 9:00 passed before the start: told within two seconds as missed, yesterday's 20:00 not.
+    calls = wait_until(lambda: d.notify_calls() or None, "the missed reminders of the start", timeout=2.5)
+    check([c[2:4] for c in calls] == [("見逃した予定", "9:00 朝会")], f"at the start the bus saw {calls}")
+
+    d.set_clock("2026-12-08 10:00:00")
+    calls = wait_until(lambda: d.notify_calls()[1:] or None, "the 10:00 reminder", timeout=2.0)
+    app, icon, summary, body, actions, hints = calls[0]
+    check((app, icon, summary) == ("Velmora", "org.velmora.Velmora", "10:00  2026年12月8日(火)"),
+          f"the 10:00 reminder came as {calls[0]}")
+    check(body == "10:00 歯医者 &lt;b&gt;&amp;&lt;/b&gt;", f"its body is {body!r}, not the line escaped")
+    check(actions == ["default", "開く", "snooze", "10分後"], f"its actions are {actions}")
+    check(hints.get("desktop-entry") == "org.velmora.Velmora", f"its hints are {hints}")
+    check(holds_for(lambda: len(d.notify_calls()) == 2, 2.5), f"told again: {d.notify_calls()[2:]}")
+
+    # The clock set back and past 10:00 again: nothing is told twice.
+    d.set_clock("2026-12-08 09:59:00")
+    time.sleep(1.5)
+    d.set_clock("2026-12-08 10:00:05")
+    check(holds_for(lambda: len(d.notify_calls()) == 2, 2.5), f"told after the clock went back: {d.notify_calls()[2:]}")
+
+    # Two hours on at once (a suspend): 10:30 and 11:00 in one notification.
+    d.run(["dunstctl", "close-all"])
+    d.set_clock("2026-12-08 12:00:05")
+    calls = wait_until(lambda: d.notify_calls()[2:] or None, "the missed reminders", timeout=2.5)
+    check([c[2:4] for c in calls] == [("見逃した予定", "１０：３０ 会議\n11:00 昼食")],
+          f"two hours later the bus saw {calls}")
+    check(holds_for(lambda: len(d.notify_calls()) == 3, 1.5), f"more came: {d.notify_calls()[3:]}")
+
+    # 「開く」 invoked through the bus, as dunst does on a click: the day's dialog opens.
+    d.run(["dunstctl", "action", "0"])
+    dialog = d.wait_window(DAY_DIALOG)
+    check(d.is_shown(dialog), "the day dialog did not show")
+
+    d.key("Escape")
+    d.wait_gone(dialog, "the day dialog")
+
+    # A line that arrives in the memo file, as a sync writes it, is told at its time.
+    with open(os.path.join(d.data, "MemoData.txt"), "wb") as f:
+        f.write(memo_file("126^11^8^12:05 同期した予定~".encode("cp932")))
+    d.set_clock("2026-12-08 12:05:00")
+    calls = wait_until(lambda: d.notify_calls()[3:] or None, "the synced reminder", timeout=2.0)
+    check([c[2:4] for c in calls] == [("12:05  2026年12月8日(火)", "12:05 同期した予定")], f"the bus saw {calls}")
+    d.choose_action("10分後")
+    memory = os.path.join(d.env["XDG_STATE_HOME"], "velmora", "reminders")
+    wait_until(lambda: b"\nS\t" in open(memory, "rb").read(), "the snooze to be remembered")
+    check(os.stat(memory).st_mode & 0o777 == 0o600, f"{memory} is not the user's alone")
+
+    # A restart tells nothing: every reminder of today was told, and the memory says so; the
+    # snooze is kept, and tells the line again ten minutes after it was chosen.
+    expect_exit(terminate(d))
+    d.start_program(clock="2026-12-08 12:06:00")
+    d.main_window()
+    check(holds_for(lambda: len(d.notify_calls()) == 4, 2.5), f"told after the restart: {d.notify_calls()[4:]}")
+    d.set_clock("2026-12-08 12:15:00")
+    calls = wait_until(lambda: d.notify_calls()[4:] or None, "the snoozed reminder", timeout=2.0)
+    check([c[2:4] for c in calls] == [("12:05  2026年12月8日(火)", "12:05 同期した予定")], f"the bus saw {calls}")

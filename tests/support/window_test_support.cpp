@@ -43,6 +43,8 @@ void WindowTest::SetUp() {
     m_directory = std::make_unique<ScopedTempDirectory>("velmora-window");
     // Recovery copies go inside the test's folder, never into the user's own state folder.
     ::setenv("XDG_STATE_HOME", (m_directory->Path() + "/.state").c_str(), 1);
+    // So do the settings the windows keep.
+    ::setenv("XDG_CONFIG_HOME", (m_directory->Path() + "/.config").c_str(), 1);
     ResetProgramState();
 }
 

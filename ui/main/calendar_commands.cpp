@@ -61,6 +61,7 @@ BOOL CCalendarDlg::OnCommand(UINT id) {
         OnUpdateOfficialHolidays();
         return TRUE;
     default:
+        if (OnReminderCommand(id)) return TRUE;
         return CDialog::OnCommand(id);
     }
 }

@@ -9,6 +9,7 @@
 #include "platform/termination.h"
 #include "platform/text_codec.h"
 #include "ui/main/calendar_layout.h"
+#include "ui/main/calendar_reminders.h"
 #include "ui/main/calendar_texts.h"
 #include "ui/resource_ids.h"
 #include "ui/save_notices.h"
@@ -24,7 +25,8 @@ constexpr UINT kTrayIconId = 1;
 
 }  // namespace
 
-CCalendarDlg::CCalendarDlg(CWnd* parent) : CDialog(IDD_CALENDAR, parent) {
+CCalendarDlg::CCalendarDlg(CWnd* parent)
+    : CDialog(IDD_CALENDAR, parent), m_reminders(std::make_unique<CCalendarReminders>(*this)) {
     m_hIcon = LoadIconResource(IDI_CALENDAR, 32, 32);
 }
 
@@ -95,12 +97,17 @@ BOOL CCalendarDlg::OnInitDialog() {
     platform::SetTerminationHandler([this] { OnTrayExit(); });
     s_running = this;
     save_notices::TellStartUpNotices(*this);
+    m_reminders->Start();
+    UpdateReminderMenu();
     OfferLeftDraft();
+    m_reminders->StoreChanged();
     return TRUE;
 }
 
 void CCalendarDlg::OnTimer(UINT_PTR id) {
-    if (id == kClockTimer) UpdateClock();
+    if (id != kClockTimer) return;
+    UpdateClock();
+    m_reminders->Look();
 }
 
 void CCalendarDlg::OnDestroy() {

@@ -4,6 +4,10 @@
 #include "platform/tray.h"
 #include "ui/globals.h"
 
+#include <memory>
+
+class CCalendarReminders;
+
 // The main window: one month sheet in its normal size or the twelve sheets of the year maximised,
 // with its clock, toolbar, tray icon, cursor and commands.
 class CCalendarDlg : public CDialog {
@@ -75,6 +79,11 @@ public:
     void OnPrint();
     // Shows the tray's menu at the pointer.
     void ShowTrayMenu();
+    // A reminder's 「開く」: shows the day (year, month 1..12, day) and opens its dialog; while
+    // another dialog runs, brings that one to the front instead.
+    void OpenDayFromReminder(int year, int month, int day);
+    // Marks the reminder items of the 設定 menu as the settings are.
+    void UpdateReminderMenu();
 
     // Redraws the whole calendar area at once.
     void RepaintCalendar();
@@ -108,6 +117,10 @@ public:
 
 private:
     static CCalendarDlg* s_running;  // the main window between its start-up and its destruction
+    std::unique_ptr<CCalendarReminders> m_reminders;
+
+    // The reminder commands of the 設定 menu; returns FALSE for any other command.
+    BOOL OnReminderCommand(UINT id);
 
     void Repaint();
     // At start-up: offers a draft that an earlier run of this data folder left behind to its day's

@@ -1,4 +1,5 @@
 #include "ui/main/calendar_dlg.h"
+#include "ui/main/calendar_reminders.h"
 #include "ui/schedule/month_schedule_dlg.h"
 #include "ui/schedule/schedule_dlg.h"
 
@@ -6,6 +7,7 @@ void CCalendarDlg::OpenScheduleDialog(int showCode) {
     ShowWindow(SW_HIDE);
     CScheduleDlg dialog;
     dialog.DoModal();
+    m_reminders->StoreChanged();
     ShowWindow(showCode);
 }
 
@@ -13,5 +15,6 @@ void CCalendarDlg::OpenMonthScheduleDialog(int showCode) {
     ShowWindow(SW_HIDE);
     CMonthScheduleDlg dialog;
     dialog.DoModal();
+    m_reminders->StoreChanged();
     ShowWindow(showCode);
 }

@@ -81,6 +81,9 @@ const MenuItemTemplate* FindItem(const MenuTemplate& menu, UINT id) {
     for (const MenuItemTemplate& popup : menu.popups) {
         for (const MenuItemTemplate& item : popup.items) {
             if (item.id == id) return &item;
+            for (const MenuItemTemplate& inner : item.items) {
+                if (inner.id == id) return &inner;
+            }
         }
     }
     return nullptr;
@@ -185,7 +188,8 @@ TEST(MenuResources, PopupsAndItemsComeInOrderWithUniqueCommands) {
          {{"ファイル(&F)", {32837, 32771}},
           {"編集(&E)", {32781, 32782, 32783}},
           {"表示(&V)", {32775, 32776, 32777, 32778, 32779, 32774, 32784}},
-          {"設定(&H)", {32835, 32836}}}},
+          // 0: the 予定の通知 submenu, 0 among its items a separator.
+          {"設定(&H)", {32835, 32836, 0, 32838, 0, 32839, 32840, 32841, 32842, 32843}}}},
         {131, {{"ファイル(&F)", {32790}}, {"表示(&V)", {32785, 32786, 32787, 32788, 32789}}}},
         {133, {{"ファイル(&F)", {32791}}, {"編集(&E)", {32792, 32794}}}},
         {134, {{"", {32772}}}},
@@ -207,8 +211,12 @@ TEST(MenuResources, PopupsAndItemsComeInOrderWithUniqueCommands) {
             for (const MenuItemTemplate& item : popup.items) {
                 ids.push_back(item.id);
                 ASSERT_NE(item.text, nullptr);
-                EXPECT_TRUE(item.items.empty());
-                EXPECT_TRUE(seen.insert(item.id).second) << "command " << item.id << " twice";
+                EXPECT_TRUE(item.id == 0 || seen.insert(item.id).second) << "command " << item.id << " twice";
+                EXPECT_EQ(item.id == 0, !item.items.empty()) << "a submenu has items and no command";
+                for (const MenuItemTemplate& inner : item.items) {
+                    ids.push_back(inner.id);
+                    EXPECT_TRUE(inner.id == 0 || seen.insert(inner.id).second) << "command " << inner.id << " twice";
+                }
             }
             EXPECT_EQ(ids, c.popups[p].second);
         }
@@ -229,6 +237,8 @@ TEST(MenuResources, KeyItemsHaveTheirExactTexts) {
         {155, 32869, "追加... (&I)"},
         {129, 32836, "祝日を最新にする..."},
         {129, 32837, "印刷(&P)..."},
+        {129, 32838, "通知する(&N)"},
+        {129, 32841, "10分前(&1)"},
     };
     for (const auto& [menuId, command, text] : cases) {
         const MenuTemplate* menu = FindMenuTemplate(menuId);

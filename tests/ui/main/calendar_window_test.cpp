@@ -8,6 +8,7 @@
 #include "ui/resource_ids.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QDialog>
 #include <QMenu>
@@ -199,6 +200,22 @@ TEST_F(CalendarWindowTest, PrintMakesThePageOfTheShownMonthOrYearAndSaysWhenItCa
         const std::string text = FileBytes("text.txt");
         EXPECT_EQ(text.rfind(starts, 0), 0U) << text;
         EXPECT_NE(text.find(holds), std::string::npos) << text;
+    }
+}
+
+// 設定 → 予定の通知: the choice is kept in the config folder and the next start shows it checked.
+TEST_F(CalendarWindowTest, ReminderSettingsAreKeptAndShownChecked) {
+    CCalendarDlg& first = OpenWindow();
+    first.OnCommand(ID_SETTINGS_REMIND_AT + 2);
+    first.OnCommand(ID_SETTINGS_REMINDERS_ON);
+    EXPECT_EQ(FileBytes(".config/velmora/reminders.conf"), "enabled=no\nminutes-before=10\n");
+    m_dlg.reset();
+    CMenu* menu = OpenWindow().GetMenu();
+    ASSERT_NE(menu, nullptr);
+    EXPECT_FALSE(menu->ItemAction(ID_SETTINGS_REMINDERS_ON)->isChecked());
+    for (UINT i = 0; i < 5; ++i) {
+        EXPECT_EQ(menu->ItemAction(ID_SETTINGS_REMIND_AT + i)->isChecked(), i == 2) << i;
+        EXPECT_EQ(menu->GetMenuState(ID_SETTINGS_REMIND_AT + i), MF_GRAYED) << i;
     }
 }
 
