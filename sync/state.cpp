@@ -122,6 +122,12 @@ std::string FormatSyncState(const SyncState& state) {
         }
         out += '\n';
     }
+    for (const auto& [href, etag] : state.others) {
+        out += "other";
+        AppendStateField(out, href);
+        AppendStateField(out, etag);
+        out += '\n';
+    }
     return out;
 }
 
@@ -147,6 +153,8 @@ std::optional<SyncState> ParseSyncState(std::string_view text) {
             state.days[f[1]] = ItemState{.href = f[2], .etag = f[3], .base = f[4]};
         } else if (f[0] == "pending" && f.size() == 6 && IsStateDate(f[1])) {
             state.pending[f[1]] = PendingDay{.merged = f[5], .theirs = f[4], .etag = f[3], .href = f[2]};
+        } else if (f[0] == "other" && f.size() == 3) {
+            state.others[f[1]] = f[2];
         } else {
             return std::nullopt;
         }

@@ -28,6 +28,7 @@ struct SyncState {
     std::string token;                          // the collection's sync token, "" for none
     std::map<std::string, ItemState> days;      // by date "YYYYMMDD"
     std::map<std::string, PendingDay> pending;  // the journal, by date
+    std::map<std::string, std::string> others;  // href -> ETag of items no memo mirrors, seen already
 };
 
 // Returns the state as its file holds it (a first line naming the layout, then one line a field,
