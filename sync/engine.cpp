@@ -13,6 +13,8 @@
 namespace memosync {
 namespace {
 
+const std::string kNoMemo;
+
 // The first record of each day, by date (YYYYMMDD), as the calendar shows it; empty memos are none.
 using LocalDays = std::map<std::string, std::string>;
 // The days whose memo a pass changes: the new text (code page 932), std::nullopt to remove it.
@@ -142,7 +144,7 @@ void Pass::FinishJournal(const LocalDays& local) {
     // written; otherwise the old base still holds and the next merge does the work again.
     for (const auto& [date, day] : state_.pending) {
         const auto it = local.find(date);
-        const std::string_view now = it == local.end() ? std::string_view() : std::string_view(it->second);
+        const std::string& now = it == local.end() ? kNoMemo : it->second;
         if (now == day.merged) state_.days[date] = ItemState{day.href, day.etag, day.theirs};
     }
     state_.pending.clear();

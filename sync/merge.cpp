@@ -103,13 +103,13 @@ LineMerge MergeLines(std::string_view base, std::string_view ours, std::string_v
         const std::size_t tEnd = end ? theirLines.size() : static_cast<std::size_t>(toTheirs[stable]);
         const bool oursKept = SameLines(ourLines, o, oEnd, baseLines, b, stable);
         const bool theirsKept = SameLines(theirLines, t, tEnd, baseLines, b, stable);
-        if (oursKept) {
+        const bool same = SameLines(ourLines, o, oEnd, theirLines, t, tEnd);
+        // Removed on one side and edited on the other: the edit stays.
+        const bool oursRemoved = o == oEnd && stable > b;
+        const bool theirsRemoved = t == tEnd && stable > b;
+        if (oursKept || (oursRemoved && !theirsKept && !same)) {
             AppendMergedLines(out, theirLines, t, tEnd);
-        } else if (theirsKept || SameLines(ourLines, o, oEnd, theirLines, t, tEnd)) {
-            AppendMergedLines(out, ourLines, o, oEnd);
-        } else if (o == oEnd && stable > b) {
-            AppendMergedLines(out, theirLines, t, tEnd);  // removed here, edited there: the edit stays
-        } else if (t == tEnd && stable > b) {
+        } else if (theirsKept || same || theirsRemoved) {
             AppendMergedLines(out, ourLines, o, oEnd);
         } else {
             AppendMergedLines(out, ourLines, o, oEnd);

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <initializer_list>
 #include <vector>
 
 namespace memosync {
@@ -42,6 +43,12 @@ void AppendStateField(std::string& out, std::string_view field) {
             out += c;
         }
     }
+}
+
+// Appends the fields, each after a tab, and the line's end.
+void AppendStateFields(std::string& out, std::initializer_list<std::string_view> fields) {
+    for (const std::string_view field : fields) AppendStateField(out, field);
+    out += '\n';
 }
 
 std::optional<std::vector<std::string>> SplitStateLine(std::string_view line) {
@@ -83,6 +90,28 @@ bool IsStateDate(std::string_view date) {
     return true;
 }
 
+// Puts one line's fields into `state`; false when they are no line of a state file.
+bool TakeStateLine(const std::vector<std::string>& f, SyncState& state) {
+    const std::string& kind = f[0];
+    if (kind == "token" && f.size() == 2) {
+        state.token = f[1];
+        return true;
+    }
+    if (kind == "day" && f.size() == 5 && IsStateDate(f[1])) {
+        state.days[f[1]] = ItemState{.href = f[2], .etag = f[3], .base = f[4]};
+        return true;
+    }
+    if (kind == "pending" && f.size() == 6 && IsStateDate(f[1])) {
+        state.pending[f[1]] = PendingDay{.merged = f[5], .theirs = f[4], .etag = f[3], .href = f[2]};
+        return true;
+    }
+    if (kind == "other" && f.size() == 3) {
+        state.others[f[1]] = f[2];
+        return true;
+    }
+    return false;
+}
+
 std::string AbsoluteStateVariable(const char* name) {
     const char* value = std::getenv(name);
     return value != nullptr && value[0] == '/' ? std::string(value) : std::string();
@@ -103,30 +132,18 @@ std::uint64_t StableHash(std::string_view bytes) {
 std::string FormatSyncState(const SyncState& state) {
     std::string out(kStateLayout);
     out += "\ntoken";
-    AppendStateField(out, state.token);
-    out += '\n';
+    AppendStateFields(out, {state.token});
     for (const auto& [date, item] : state.days) {
         out += "day";
-        for (const std::string_view field : {std::string_view(date), std::string_view(item.href),
-                                             std::string_view(item.etag), std::string_view(item.base)}) {
-            AppendStateField(out, field);
-        }
-        out += '\n';
+        AppendStateFields(out, {date, item.href, item.etag, item.base});
     }
     for (const auto& [date, day] : state.pending) {
         out += "pending";
-        for (const std::string_view field :
-             {std::string_view(date), std::string_view(day.href), std::string_view(day.etag),
-              std::string_view(day.theirs), std::string_view(day.merged)}) {
-            AppendStateField(out, field);
-        }
-        out += '\n';
+        AppendStateFields(out, {date, day.href, day.etag, day.theirs, day.merged});
     }
     for (const auto& [href, etag] : state.others) {
         out += "other";
-        AppendStateField(out, href);
-        AppendStateField(out, etag);
-        out += '\n';
+        AppendStateFields(out, {href, etag});
     }
     return out;
 }
@@ -146,18 +163,7 @@ std::optional<SyncState> ParseSyncState(std::string_view text) {
         }
         const auto fields = SplitStateLine(line);
         if (!fields) return std::nullopt;
-        const auto& f = *fields;
-        if (f[0] == "token" && f.size() == 2) {
-            state.token = f[1];
-        } else if (f[0] == "day" && f.size() == 5 && IsStateDate(f[1])) {
-            state.days[f[1]] = ItemState{.href = f[2], .etag = f[3], .base = f[4]};
-        } else if (f[0] == "pending" && f.size() == 6 && IsStateDate(f[1])) {
-            state.pending[f[1]] = PendingDay{.merged = f[5], .theirs = f[4], .etag = f[3], .href = f[2]};
-        } else if (f[0] == "other" && f.size() == 3) {
-            state.others[f[1]] = f[2];
-        } else {
-            return std::nullopt;
-        }
+        if (!TakeStateLine(*fields, state)) return std::nullopt;
     }
     if (first) return std::nullopt;
     return state;

@@ -1,5 +1,7 @@
 #include "tests/sync/fake_collection.h"
 
+#include <utility>
+
 void FakeCollection::Count() {
     if (requests++ == killAt) throw Killed{};
 }
