@@ -14,6 +14,7 @@ namespace memosync {
 namespace {
 
 const std::string kNoMemo;
+constexpr int kRequestsPerSave = 64;
 
 // The first record of each day, by date (YYYYMMDD), as the calendar shows it; empty memos are none.
 using LocalDays = std::map<std::string, std::string>;
@@ -120,9 +121,14 @@ private:
         return false;
     }
     bool Save() {
+        unsaved_ = 0;
         std::string error;
         return sink_.SaveState(state_, error) || Fail("the sync state could not be saved: " + error);
     }
+    // A request whose answer the state has not kept yet costs the next pass a fetch, never a double
+    // (the item's UID is its date, and merging a text with itself changes nothing), so the state is
+    // saved every so many requests rather than after each.
+    bool SaveSoon() { return ++unsaved_ < kRequestsPerSave || Save(); }
     void FinishJournal(const LocalDays& local);
     bool TakeChanges(std::map<std::string, TheirDay>& theirs, std::set<std::string>& removed,
                      std::set<std::string>& frozen, std::string& token);
@@ -137,6 +143,7 @@ private:
     std::string store_;
     std::string marker_;
     SyncResult result_;
+    int unsaved_ = 0;
 };
 
 void Pass::FinishJournal(const LocalDays& local) {
@@ -279,7 +286,7 @@ bool Pass::Send(Outgoing request) {
                 state_.days[request.date] = ItemState{request.href, etag, request.text};
                 ++result_.up;
             }
-            return Save();
+            return SaveSoon();
         }
         if (attempt >= input_.maxRetries) return Fail(request.href + ": the server changed it again at each try");
         // 412: someone else wrote the item since; take their text and merge again.
@@ -418,8 +425,10 @@ SyncResult Pass::Run() {
     state_.token = token;
     if (!Save()) return result_;
     for (Outgoing& request : outgoing) {
-        if (!Send(std::move(request))) return result_;
+        if (!Send(std::move(request))) break;
     }
+    // A failure of the pass stays the one it tells: Fail keeps the first error.
+    if (unsaved_ > 0) Save();
     return result_;
 }
 
