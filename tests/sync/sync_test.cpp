@@ -73,6 +73,11 @@ TEST(SyncText, KeepsTheServersCharactersOnLinesNotEditedHere) {
     EXPECT_EQ(memosync::ServerTextOfMemo(memo, base), base);
     std::string edited = memo;
     edited.replace(edited.rfind("\r\n") + 2, std::string::npos, platform::Cp932FromUtf8("新しい行 〓"));
+    // The day's event gives back the memo exactly, or every pass would push it again.
+    for (const std::string& text : {std::string("a, b; c\\d"), std::string("  blank ends \t\n\nsecond  "),
+                                    std::string("first\n"), "長い行 " + std::string(200, 'x')}) {
+        EXPECT_EQ(memosync::ReadServerItem(memosync::DayCalendar("20261209", text, "20261209T000000Z")).text, text);
+    }
     EXPECT_EQ(memosync::ServerTextOfMemo(edited, base),
               "10:00 会議\u301C昼\nmeet \U0001F600\n1 \u2212 2 ~ 3\n新しい行 〓");
 }
