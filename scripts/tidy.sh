@@ -8,8 +8,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 [ -f build/dev/compile_commands.json ] || cmake --preset dev >/dev/null
-folders='^(model|reminders|platform|ical|paper|ui|app|velmora-cal|bench)/'
-[ "${1:-}" = --all ] && folders='^(model|reminders|platform|ical|paper|ui|app|velmora-cal|bench|tests)/'
+folders='^(model|reminders|platform|ical|sync|paper|ui|app|velmora-cal|bench)/'
+[ "${1:-}" = --all ] && folders='^(model|reminders|platform|ical|sync|paper|ui|app|velmora-cal|bench|tests)/'
 # What the compile commands compile, as paths below the source folder or the build folder.
 mapfile -t files < <(python3 - "$folders" <<'PY'
 import json, os, re, sys
