@@ -8,7 +8,7 @@ A fault is armed for the next request of a method: GET /__fault__?kind=K&method=
 Kinds: 412 (answered without forwarding), 500-after (forwarded, then answered 500), no-etag
 (forwarded, the ETag header dropped), multistatus (forwarded, the status given inside a 207), slow
 (waits S seconds, then forwards), cut (the connection closed without an answer), garbage (a 207 of
-broken XML), huge (an endless 207). GET /__fault__/log answers the requests forwarded so far, one
+broken XML), huge (an endless 207), redirect (a 307 to the same path). GET /__fault__/log answers the requests forwarded so far, one
 "METHOD PATH" a line; /__fault__/reset clears the log and the faults."""
 
 import http.client
@@ -84,6 +84,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         kind = fault["kind"] if fault else None
         if kind == "412":
             return self.answer(412)
+        if kind == "redirect":
+            return self.answer(307, headers=[("Location", self.path)])
         if kind == "cut":
             self.close_connection = True
             return None
