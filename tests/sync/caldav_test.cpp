@@ -164,6 +164,22 @@ TEST(CalDavErrors, WrongPasswordAndNoCalDavServerAreOneLineEach) {
     EXPECT_NE(error.find("is not a CalDAV server"), std::string::npos) << error;
 }
 
+// TLS is always verified: a private server's certificate is refused until it is given as the CA.
+TEST(CalDavErrors, TlsIsVerifiedAndAPrivateCaTrusted) {
+    const Helper server({Script("servers.py"), "radicale-tls"});
+    const auto space = server.url.find(' ');
+    ASSERT_NE(space, std::string::npos) << server.url;
+    const std::string url = server.url.substr(0, space);
+    HttpClient unknown(Login());
+    std::string error;
+    EXPECT_FALSE(DiscoverCalendar(unknown, url, "Velmora", error));
+    EXPECT_NE(error.find("certificate"), std::string::npos) << error;
+    HttpOptions withCa = Login();
+    withCa.caFile = server.url.substr(space + 1);
+    HttpClient trusted(withCa);
+    EXPECT_TRUE(DiscoverCalendar(trusted, url, "Velmora", error)) << error;
+}
+
 struct Fault {
     const char* name;
     const char* kind;

@@ -1,9 +1,11 @@
 #!/usr/bin/python3
-"""Real CalDAV servers for the tests: Radicale or Xandikos (or, as a server that is none, Python's plain one) on 127.0.0.1, a free port and a storage
-of their own in a temporary folder, stopped by their pid.
+"""Real CalDAV servers for the tests: Radicale (over http or https) or Xandikos on 127.0.0.1, or
+Python's plain web server as one that is no CalDAV server; a free port and a storage of their own
+in a temporary folder, stopped by their pid.
 
-As a program: `servers.py radicale|xandikos|plain [USER PASSWORD]` prints the server's base URL on one
-line once it answers, and stops it when its standard input closes or it gets SIGTERM.
+As a program: `servers.py radicale|radicale-tls|xandikos|plain [USER PASSWORD]` prints the base URL
+(for radicale-tls, then a space and the server's certificate) on one line once it answers, and
+stops the server when its standard input closes or it gets SIGTERM.
 As a module: `with Server("radicale", "anna", "pw") as server: server.url`."""
 
 import os
@@ -28,7 +30,9 @@ class Server:
         self.kind, self.user, self.password = kind, user, password
         self.folder = tempfile.mkdtemp(prefix=f"velmora-{kind}-")
         self.port = free_port()
-        self.url = f"http://127.0.0.1:{self.port}/"
+        self.tls = kind == "radicale-tls"
+        self.url = f"{'https' if self.tls else 'http'}://127.0.0.1:{self.port}/"
+        self.certificate = os.path.join(self.folder, "cert.pem")
         self.process = None
 
     def command(self):
@@ -41,9 +45,17 @@ class Server:
         users = os.path.join(self.folder, "users")
         with open(users, "w", encoding="utf-8") as out:
             out.write(f"{self.user}:{self.password}\n")
+        server = f"hosts = 127.0.0.1:{self.port}\n"
+        if self.tls:
+            # A certificate of its own, which the tests then give as the CA to trust.
+            key = os.path.join(self.folder, "key.pem")
+            subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj",
+                            "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1", "-keyout", key, "-out",
+                            self.certificate], check=True, capture_output=True)
+            server += f"ssl = True\ncertificate = {self.certificate}\nkey = {key}\n"
         config = os.path.join(self.folder, "config")
         with open(config, "w", encoding="utf-8") as out:
-            out.write(f"[server]\nhosts = 127.0.0.1:{self.port}\n"
+            out.write(f"[server]\n{server}"
                       f"[auth]\ntype = htpasswd\nhtpasswd_filename = {users}\nhtpasswd_encryption = plain\n"
                       f"[storage]\nfilesystem_folder = {os.path.join(self.folder, 'collections')}\n"
                       "[rights]\ntype = owner_only\n[logging]\nlevel = warning\n")
@@ -86,7 +98,7 @@ def main():
     credentials = sys.argv[2:4] if len(sys.argv) >= 4 else ["velmora", "secret"]
     with Server(kind, *credentials) as server:
         signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))
-        print(server.url, flush=True)
+        print(server.url + (" " + server.certificate if server.tls else ""), flush=True)
         sys.stdin.read()
 
 
