@@ -148,6 +148,11 @@ TEST_P(CalDavServer, DiscoversWritesConditionallyAndFollowsChanges) {
     ASSERT_TRUE(refused) << error;
     EXPECT_TRUE(refused->full);
     EXPECT_EQ(refused->changedHrefs.size(), 25U);
+
+    // A calendar deleted on the server is said to be gone, not taken for an emptied one.
+    ASSERT_EQ(http.Send({"DELETE", calendar.Url(), {}, {}}).status / 100, 2);
+    EXPECT_FALSE(calendar.Changes(refused->newToken, error));
+    EXPECT_NE(error.find("not on the server (404)"), std::string::npos) << error;
 }
 
 INSTANTIATE_TEST_SUITE_P(RealServers, CalDavServer, testing::Values("radicale", "xandikos"));
