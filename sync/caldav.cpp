@@ -39,7 +39,7 @@ bool IsUnreservedInPath(unsigned char c) {
     }
 }
 
-int HexValue(char c) {
+int HrefHexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
@@ -70,7 +70,7 @@ HttpRequest DavRequest(const std::string& method, const std::string& url, const 
 }
 
 // One line saying what went wrong with `what`.
-std::string Failure(const std::string& what, const HttpResponse& response) {
+std::string DavFailure(const std::string& what, const HttpResponse& response) {
     if (response.status == 0) return response.error;
     switch (response.status) {
     case 401:
@@ -97,14 +97,14 @@ int InnerStatus(const std::string& body, const std::string& href) {
     return multistatus->responses.front().status;
 }
 
-std::string LastSegment(const std::string& path) {
+std::string LastHrefSegment(const std::string& path) {
     std::string trimmed = path;
     while (!trimmed.empty() && trimmed.back() == '/') trimmed.pop_back();
     const auto slash = trimmed.rfind('/');
     return slash == std::string::npos ? trimmed : trimmed.substr(slash + 1);
 }
 
-std::string WithSlash(std::string url) {
+std::string WithTrailingSlash(std::string url) {
     if (url.empty() || url.back() != '/') url += '/';
     return url;
 }
@@ -121,8 +121,8 @@ std::string CanonicalHref(const std::string& href) {
     for (std::size_t i = 0; i < path.size(); ++i) {
         auto c = static_cast<unsigned char>(path[i]);
         if (c == '%' && i + 2 < path.size()) {
-            const int high = HexValue(path[i + 1]);
-            const int low = HexValue(path[i + 2]);
+            const int high = HrefHexDigit(path[i + 1]);
+            const int low = HrefHexDigit(path[i + 2]);
             if (high >= 0 && low >= 0) {
                 c = static_cast<unsigned char>(high * 16 + low);
                 i += 2;
@@ -138,9 +138,9 @@ std::string CanonicalHref(const std::string& href) {
 
 CalDavCollection::CalDavCollection(HttpClient& http, const std::string& collectionUrl, std::size_t multigetBatch)
     : http_(http),
-      url_(WithSlash(collectionUrl)),
+      url_(WithTrailingSlash(collectionUrl)),
       origin_(url_.substr(0, url_.find('/', url_.find("//") + 2))),
-      path_(WithSlash(CanonicalHref(url_))),
+      path_(WithTrailingSlash(CanonicalHref(url_))),
       batch_(std::max<std::size_t>(multigetBatch, 1)) {}
 
 std::string CalDavCollection::UrlOf(const std::string& href) const { return origin_ + CanonicalHref(href); }
@@ -167,7 +167,7 @@ std::optional<ChangeSet> CalDavCollection::SyncReport(const std::string& token, 
             const long s = response.status;
             refused = s == 400 || s == 403 || s == 405 || s == 409 || s == 415 || s == 422 || s == 500 || s == 501 ||
                       ErrorCondition(response.body) == "valid-sync-token";
-            error = Failure("the calendar " + url_, response);
+            error = DavFailure("the calendar " + url_, response);
             return std::nullopt;
         }
         const auto multistatus = ParseMultistatus(response.body, error);
@@ -178,7 +178,7 @@ std::optional<ChangeSet> CalDavCollection::SyncReport(const std::string& token, 
         bool truncated = false;
         for (const auto& item : multistatus->responses) {
             const std::string href = CanonicalHref(item.href);
-            if (WithSlash(href) == path_) {
+            if (WithTrailingSlash(href) == path_) {
                 truncated = truncated || item.status == 507;
                 continue;
             }
@@ -200,7 +200,7 @@ std::optional<ChangeSet> CalDavCollection::SyncReport(const std::string& token, 
 std::optional<ChangeSet> CalDavCollection::ListEtags(std::string& error) {
     const HttpResponse response = http_.Send(DavRequest("PROPFIND", url_, "1", PropfindEtagsBody()));
     if (response.status != 207) {
-        error = Failure("the calendar " + url_, response);
+        error = DavFailure("the calendar " + url_, response);
         return std::nullopt;
     }
     const auto multistatus = ParseMultistatus(response.body, error);
@@ -212,7 +212,7 @@ std::optional<ChangeSet> CalDavCollection::ListEtags(std::string& error) {
     changes.full = true;
     for (const auto& item : multistatus->responses) {
         const std::string href = CanonicalHref(item.href);
-        if (WithSlash(href) == path_) {
+        if (WithTrailingSlash(href) == path_) {
             changes.newToken = item.syncToken;
             continue;
         }
@@ -244,7 +244,7 @@ std::optional<std::vector<RemoteItem>> CalDavCollection::FetchBatch(const std::v
     for (const auto& href : hrefs) canonical.push_back(CanonicalHref(href));
     const HttpResponse response = http_.Send(DavRequest("REPORT", url_, "1", MultigetBody(canonical)));
     if (response.status != 207) {
-        error = Failure("the calendar " + url_, response);
+        error = DavFailure("the calendar " + url_, response);
         return std::nullopt;
     }
     const auto multistatus = ParseMultistatus(response.body, error);
@@ -291,7 +291,7 @@ PutResult CalDavCollection::Put(const std::string& href, const std::string& ical
     if (status / 100 != 2) {
         HttpResponse shown = response;
         shown.status = status;
-        return {PutOutcome::Failed, {}, Failure("storing " + canonical, shown)};
+        return {PutOutcome::Failed, {}, DavFailure("storing " + canonical, shown)};
     }
     // A server that changed the item as it stored it gives no ETag (or a weak one, which If-Match
     // never matches): the ETag is read back so that the next write is conditional on what is there.
@@ -311,7 +311,7 @@ PutOutcome CalDavCollection::Delete(const std::string& href, const std::string& 
     if (status / 100 == 2 || status == 404) return PutOutcome::Stored;
     HttpResponse shown = response;
     shown.status = status;
-    error = Failure("deleting " + canonical, shown);
+    error = DavFailure("deleting " + canonical, shown);
     return PutOutcome::Failed;
 }
 
@@ -326,11 +326,11 @@ std::optional<Discovery> DiscoverCalendar(HttpClient& http, const std::string& u
     for (const std::string& candidate : {ResolveUrl(url, "/.well-known/caldav"), url}) {
         const HttpResponse response = http.Send(DavRequest("PROPFIND", candidate, "0", PropfindPrincipalBody()));
         if (response.status == 401) {
-            error = Failure(url, response);
+            error = DavFailure(url, response);
             return std::nullopt;
         }
         if (response.status != 207) {
-            lastError = Failure(candidate, response);
+            lastError = DavFailure(candidate, response);
             continue;
         }
         const auto multistatus = ParseMultistatus(response.body, lastError);
@@ -351,7 +351,7 @@ std::optional<Discovery> DiscoverCalendar(HttpClient& http, const std::string& u
         const HttpResponse response =
             http.Send(DavRequest("PROPFIND", found.principalUrl, "0", PropfindPrincipalBody()));
         if (response.status != 207) {
-            error = Failure(found.principalUrl, response);
+            error = DavFailure(found.principalUrl, response);
             return std::nullopt;
         }
         const auto multistatus = ParseMultistatus(response.body, error);
@@ -367,11 +367,11 @@ std::optional<Discovery> DiscoverCalendar(HttpClient& http, const std::string& u
             return std::nullopt;
         }
     }
-    found.homeSetUrl = WithSlash(found.homeSetUrl);
+    found.homeSetUrl = WithTrailingSlash(found.homeSetUrl);
 
     const HttpResponse listing = http.Send(DavRequest("PROPFIND", found.homeSetUrl, "1", PropfindCalendarsBody()));
     if (listing.status != 207) {
-        error = Failure(found.homeSetUrl, listing);
+        error = DavFailure(found.homeSetUrl, listing);
         return std::nullopt;
     }
     const auto calendars = ParseMultistatus(listing.body, error);
@@ -384,10 +384,10 @@ std::optional<Discovery> DiscoverCalendar(HttpClient& http, const std::string& u
         bool events = answer.components.empty();
         for (const auto& component : answer.components) events = events || component == "VEVENT";
         if (!events) continue;
-        CalendarInfo info{WithSlash(ResolveUrl(listing.url, CanonicalHref(answer.href))), answer.displayName};
+        CalendarInfo info{WithTrailingSlash(ResolveUrl(listing.url, CanonicalHref(answer.href))), answer.displayName};
         if (found.calendarUrl.empty() &&
             (info.displayName == name ||
-             (info.displayName.empty() && LastSegment(CanonicalHref(answer.href)) == SegmentEscape(name)))) {
+             (info.displayName.empty() && LastHrefSegment(CanonicalHref(answer.href)) == SegmentEscape(name)))) {
             found.calendarUrl = info.url;
         }
         found.calendars.push_back(std::move(info));
@@ -397,7 +397,7 @@ std::optional<Discovery> DiscoverCalendar(HttpClient& http, const std::string& u
     const std::string made = found.homeSetUrl + SegmentEscape(name) + "/";
     const HttpResponse response = http.Send(DavRequest("MKCALENDAR", made, nullptr, MkcalendarBody(name)));
     if (response.status != 201 && response.status != 200) {
-        error = Failure("making the calendar " + made, response);
+        error = DavFailure("making the calendar " + made, response);
         return std::nullopt;
     }
     found.calendarUrl = made;

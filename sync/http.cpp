@@ -10,7 +10,7 @@
 namespace memosync {
 namespace {
 
-std::string LowerAscii(std::string text) {
+std::string HeaderLower(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return text;
@@ -37,7 +37,7 @@ std::string UrlPart(CURLU* url, CURLUPart part, unsigned flags = 0) {
 std::string SchemeOf(const std::string& url) {
     const UrlHandle handle(curl_url());
     if (!handle || curl_url_set(handle.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK) return {};
-    return LowerAscii(UrlPart(handle.get(), CURLUPART_SCHEME));
+    return HeaderLower(UrlPart(handle.get(), CURLUPART_SCHEME));
 }
 
 // What the callbacks fill while one answer comes in.
@@ -78,7 +78,7 @@ std::size_t TakeHeader(char* data, std::size_t size, std::size_t count, void* us
     }
     const auto colon = line.find(':');
     if (colon == std::string::npos) return bytes;
-    const std::string name = LowerAscii(line.substr(0, colon));
+    const std::string name = HeaderLower(line.substr(0, colon));
     std::string value = line.substr(colon + 1);
     const auto first = value.find_first_not_of(" \t");
     value = first == std::string::npos ? std::string() : value.substr(first);
@@ -105,9 +105,9 @@ std::string HttpResponse::Header(const std::string& name) const {
 std::string OriginOf(const std::string& url) {
     const UrlHandle handle(curl_url());
     if (!handle || curl_url_set(handle.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK) return {};
-    const std::string scheme = LowerAscii(UrlPart(handle.get(), CURLUPART_SCHEME));
+    const std::string scheme = HeaderLower(UrlPart(handle.get(), CURLUPART_SCHEME));
     if (scheme != "http" && scheme != "https") return {};
-    return scheme + "://" + LowerAscii(UrlPart(handle.get(), CURLUPART_HOST)) + ":" +
+    return scheme + "://" + HeaderLower(UrlPart(handle.get(), CURLUPART_HOST)) + ":" +
            UrlPart(handle.get(), CURLUPART_PORT, CURLU_DEFAULT_PORT);
 }
 
@@ -140,7 +140,7 @@ HttpResponse HttpClient::Send(const HttpRequest& request) {
         const bool credentials = !options_.user.empty() && OriginOf(current.url) == credentialOrigin;
         HttpResponse response = SendOnce(current, credentials);
         if (response.status == 401 && credentials && !digest_) {
-            const std::string challenge = LowerAscii(response.Header("www-authenticate"));
+            const std::string challenge = HeaderLower(response.Header("www-authenticate"));
             if (challenge.find("digest") != std::string::npos && challenge.find("basic") == std::string::npos) {
                 digest_ = true;
                 response = SendOnce(current, credentials);

@@ -14,30 +14,30 @@ constexpr const char* kCalDav = "urn:ietf:params:xml:ns:caldav";
 // A multistatus is six or seven levels deep; anything far deeper is not one.
 constexpr int kMaxDepth = 32;
 
-struct DocDeleter {
+struct XmlDocDeleter {
     void operator()(xmlDoc* doc) const { xmlFreeDoc(doc); }
 };
-using Doc = std::unique_ptr<xmlDoc, DocDeleter>;
+using XmlDocument = std::unique_ptr<xmlDoc, XmlDocDeleter>;
 
 // libxml2's text is unsigned char; copied through iterators it needs no cast.
-std::string AsText(const xmlChar* text) {
+std::string XmlText(const xmlChar* text) {
     return text == nullptr ? std::string() : std::string(text, text + xmlStrlen(text));
 }
 
 bool IsElement(const xmlNode* node, const char* ns, const char* name) {
-    return node != nullptr && node->type == XML_ELEMENT_NODE && node->ns != nullptr && AsText(node->ns->href) == ns &&
-           AsText(node->name) == name;
+    return node != nullptr && node->type == XML_ELEMENT_NODE && node->ns != nullptr && XmlText(node->ns->href) == ns &&
+           XmlText(node->name) == name;
 }
 
-std::string TextOf(const xmlNode* node) {
+std::string XmlTextOf(const xmlNode* node) {
     xmlChar* content = xmlNodeGetContent(node);
     if (content == nullptr) return {};
-    std::string text = AsText(content);
+    std::string text = XmlText(content);
     xmlFree(content);
     return text;
 }
 
-std::string Trimmed(std::string text) {
+std::string XmlTrimmed(std::string text) {
     const auto first = text.find_first_not_of(" \t\r\n");
     if (first == std::string::npos) return {};
     const auto last = text.find_last_not_of(" \t\r\n");
@@ -59,7 +59,7 @@ int DepthBelow(const xmlNode* node, int depth) {
 std::vector<std::string> HrefsIn(const xmlNode* node) {
     std::vector<std::string> hrefs;
     for (const xmlNode* child = node->children; child != nullptr; child = child->next) {
-        if (IsElement(child, kDav, "href")) hrefs.push_back(Trimmed(TextOf(child)));
+        if (IsElement(child, kDav, "href")) hrefs.push_back(XmlTrimmed(XmlTextOf(child)));
     }
     return hrefs;
 }
@@ -67,11 +67,11 @@ std::vector<std::string> HrefsIn(const xmlNode* node) {
 void ReadProp(const xmlNode* prop, DavResponse& response) {
     for (const xmlNode* p = prop->children; p != nullptr; p = p->next) {
         if (IsElement(p, kDav, "getetag")) {
-            response.etag = Trimmed(TextOf(p));
+            response.etag = XmlTrimmed(XmlTextOf(p));
         } else if (IsElement(p, kDav, "displayname")) {
-            response.displayName = Trimmed(TextOf(p));
+            response.displayName = XmlTrimmed(XmlTextOf(p));
         } else if (IsElement(p, kDav, "sync-token")) {
-            response.syncToken = Trimmed(TextOf(p));
+            response.syncToken = XmlTrimmed(XmlTextOf(p));
         } else if (IsElement(p, kDav, "resourcetype")) {
             for (const xmlNode* kind = p->children; kind != nullptr; kind = kind->next) {
                 if (IsElement(kind, kDav, "collection")) response.isCollection = true;
@@ -81,13 +81,13 @@ void ReadProp(const xmlNode* prop, DavResponse& response) {
             for (const xmlNode* comp = p->children; comp != nullptr; comp = comp->next) {
                 if (!IsElement(comp, kCalDav, "comp")) continue;
                 for (const xmlAttr* attribute = comp->properties; attribute != nullptr; attribute = attribute->next) {
-                    if (AsText(attribute->name) == "name" && attribute->children != nullptr) {
-                        response.components.push_back(AsText(attribute->children->content));
+                    if (XmlText(attribute->name) == "name" && attribute->children != nullptr) {
+                        response.components.push_back(XmlText(attribute->children->content));
                     }
                 }
             }
         } else if (IsElement(p, kCalDav, "calendar-data")) {
-            response.calendarData = TextOf(p);
+            response.calendarData = XmlTextOf(p);
         } else if (IsElement(p, kDav, "current-user-principal")) {
             const auto hrefs = HrefsIn(p);
             if (!hrefs.empty()) response.currentUserPrincipal = hrefs.front();
@@ -103,14 +103,14 @@ DavResponse ReadResponse(const xmlNode* node) {
     bool okPropstat = false;
     for (const xmlNode* child = node->children; child != nullptr; child = child->next) {
         if (IsElement(child, kDav, "href") && response.href.empty()) {
-            response.href = Trimmed(TextOf(child));
+            response.href = XmlTrimmed(XmlTextOf(child));
         } else if (IsElement(child, kDav, "status")) {
-            response.status = StatusCodeOf(TextOf(child));
+            response.status = StatusCodeOf(XmlTextOf(child));
         } else if (IsElement(child, kDav, "propstat")) {
             int status = 0;
             const xmlNode* prop = nullptr;
             for (const xmlNode* part = child->children; part != nullptr; part = part->next) {
-                if (IsElement(part, kDav, "status")) status = StatusCodeOf(TextOf(part));
+                if (IsElement(part, kDav, "status")) status = StatusCodeOf(XmlTextOf(part));
                 if (IsElement(part, kDav, "prop")) prop = part;
             }
             if (firstPropstatStatus == 0) firstPropstatStatus = status;
@@ -125,14 +125,14 @@ DavResponse ReadResponse(const xmlNode* node) {
     return response;
 }
 
-Doc ReadXml(std::string_view xml, std::string& error) {
+XmlDocument ReadXml(std::string_view xml, std::string& error) {
     if (xml.size() > static_cast<std::size_t>(INT_MAX)) {
         error = "the XML answer is too large";
         return nullptr;
     }
     // No network, no entity substitution, no DTD loaded; libxml2's own limits on names and text stay on.
-    Doc doc(xmlReadMemory(xml.data(), static_cast<int>(xml.size()), "answer.xml", nullptr,
-                          XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
+    XmlDocument doc(xmlReadMemory(xml.data(), static_cast<int>(xml.size()), "answer.xml", nullptr,
+                                  XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
     if (!doc) {
         error = "the server's answer is not XML";
         return nullptr;
@@ -165,7 +165,7 @@ int StatusCodeOf(std::string_view statusLine) {
 }
 
 std::optional<Multistatus> ParseMultistatus(std::string_view xml, std::string& error) {
-    const Doc doc = ReadXml(xml, error);
+    const XmlDocument doc = ReadXml(xml, error);
     if (!doc) return std::nullopt;
     const xmlNode* root = xmlDocGetRootElement(doc.get());
     if (!IsElement(root, kDav, "multistatus")) {
@@ -177,7 +177,7 @@ std::optional<Multistatus> ParseMultistatus(std::string_view xml, std::string& e
         if (IsElement(child, kDav, "response")) {
             result.responses.push_back(ReadResponse(child));
         } else if (IsElement(child, kDav, "sync-token")) {
-            result.syncToken = Trimmed(TextOf(child));
+            result.syncToken = XmlTrimmed(XmlTextOf(child));
         }
     }
     return result;
@@ -185,12 +185,12 @@ std::optional<Multistatus> ParseMultistatus(std::string_view xml, std::string& e
 
 std::string ErrorCondition(std::string_view xml) {
     std::string ignored;
-    const Doc doc = ReadXml(xml, ignored);
+    const XmlDocument doc = ReadXml(xml, ignored);
     if (!doc) return {};
     const xmlNode* root = xmlDocGetRootElement(doc.get());
     if (!IsElement(root, kDav, "error")) return {};
     for (const xmlNode* child = root->children; child != nullptr; child = child->next) {
-        if (child->type == XML_ELEMENT_NODE) return AsText(child->name);
+        if (child->type == XML_ELEMENT_NODE) return XmlText(child->name);
     }
     return {};
 }
