@@ -116,8 +116,10 @@ TEST_P(CalDavServer, DiscoversWritesConditionallyAndFollowsChanges) {
     ASSERT_TRUE(changed) << error;
     EXPECT_EQ(changed->changedHrefs, std::vector<std::string>{href});
     EXPECT_EQ(changed->etags.at(href), second.etag);
+    const int asked = http.RequestCount();
     const auto unchanged = calendar.Changes(changed->newToken, error);
     ASSERT_TRUE(unchanged) << error;
+    EXPECT_EQ(http.RequestCount() - asked, 1);
     EXPECT_TRUE(unchanged->changedHrefs.empty() && unchanged->removedHrefs.empty());
 
     // 25 more items come back in three multigets of at most 10, each with its exact characters.
