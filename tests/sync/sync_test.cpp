@@ -1,5 +1,6 @@
 #include "model/memo_store.h"
 #include "platform/code_page.h"
+#include "sync/event_lines.h"
 #include "sync/mapping.h"
 #include "sync/merge.h"
 #include "sync/text.h"
@@ -35,6 +36,24 @@ std::string MemoOf(const FakeDevice& device, int day) {
 std::string ServerText(const FakeCollection& server, const std::string& href = kHref) {
     const auto it = server.items.find(href);
     return it == server.items.end() ? "" : memosync::ReadServerItem(it->second.ical).text;
+}
+
+// Returns an event as a phone writes it: floating local times, `rule` an RRULE or "".
+std::string PhoneEvent(const std::string& uid, const std::string& start, const std::string& summary,
+                       const std::string& rule = "") {
+    return "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//phone//EN\r\nBEGIN:VEVENT\r\nUID:" + uid +
+           "\r\nDTSTAMP:20261201T000000Z\r\nDTSTART:" + start + "\r\nDURATION:PT1H\r\nSUMMARY:" + summary + "\r\n" +
+           (rule.empty() ? "" : "RRULE:" + rule + "\r\n") + "END:VEVENT\r\nEND:VCALENDAR\r\n";
+}
+
+// Returns the lines the server's event at `href` shows, one text per line, "" when it holds none.
+std::string EventLinesOf(const FakeCollection& server, const std::string& href) {
+    const auto it = server.items.find(href);
+    if (it == server.items.end()) return "";
+    std::string out;
+    const auto event = memosync::ReadEventLines(it->second.ical, 2025, 2027);
+    for (const auto& line : event->lines) out += line.date + " " + line.text + ";";
+    return out;
 }
 
 struct MergeRow {
@@ -88,11 +107,15 @@ TEST(SyncState, SurvivesItsFileAndRefusesOthers) {
     state.days["20261209"] = {"/cal/a b.ics", "\"x\\y\"", "tab\there\nline \U0001F600\\"};
     state.pending["20261210"] = {platform::Cp932FromUtf8("表\r\n"), "表", "\"e\"", "/cal/c.ics"};  // 表 ends in 0x5C
     state.others["/cal/phone.ics"] = "\"p\"";
+    state.events["/cal/a.ics"] = {"\"a\"", true, {{"20261209", "10:00 歯医者\t\\"}, {"20261216", "10:00 歯医者"}}};
+    state.pendingEvents["/cal/b.ics"] = {true, {"\"b\"", false, {}}};
     const auto back = memosync::ParseSyncState(memosync::FormatSyncState(state));
     ASSERT_TRUE(back);
     EXPECT_EQ(memosync::FormatSyncState(*back), memosync::FormatSyncState(state));
     EXPECT_EQ(back->days.at("20261209").base, state.days["20261209"].base);
     EXPECT_EQ(back->pending.at("20261210").merged, state.pending["20261210"].merged);
+    EXPECT_EQ(back->events.at("/cal/a.ics").lines[0].text, "10:00 歯医者\t\\");
+    EXPECT_TRUE(back->pendingEvents.at("/cal/b.ics").gone);
     const std::string text = memosync::FormatSyncState(state);
     EXPECT_FALSE(memosync::ParseSyncState(text.substr(0, text.size() - 3)));  // cut off mid-line
     EXPECT_FALSE(memosync::ParseSyncState("day\t20261209\n"));
@@ -155,6 +178,62 @@ TEST(SyncPass, TwoDevicesMergeAndNeverDouble) {
     ASSERT_TRUE(desk.Sync(server).ok);
     EXPECT_EQ(MemoOf(desk, 10), "休み 一日");
     EXPECT_EQ(server.items.size(), 2U);
+}
+
+TEST(SyncPass, EventsMadeElsewhereAreLinesOfTheirDays) {
+    FakeCollection server;
+    FakeDevice desk;
+    server.Store("/cal/dentist.ics", PhoneEvent("phone-1", "20261209T100000", "歯医者"));
+    server.Store("/cal/standup.ics", PhoneEvent("phone-2", "20261207T090000", "朝会", "FREQ=WEEKLY;COUNT=3"));
+    desk.store = WithMemo("", 9, "買い物");
+    auto result = desk.Sync(server);
+    ASSERT_TRUE(result.ok) << result.error;
+    EXPECT_EQ(MemoOf(desk, 9), "買い物\n10:00 歯医者");
+    EXPECT_EQ(MemoOf(desk, 14), "09:00 朝会");
+    EXPECT_EQ(MemoOf(desk, 21), "09:00 朝会");
+    // The day's own item holds only its own lines; a day of event lines only has none.
+    EXPECT_EQ(ServerText(server), "買い物");
+    EXPECT_EQ(server.items.size(), 3U);
+    EXPECT_EQ(desk.Sync(server).puts, 0);
+
+    // Edited on the phone: the line follows.
+    server.Store("/cal/dentist.ics", PhoneEvent("phone-1", "20261209T100000", "歯医者 再診"));
+    ASSERT_TRUE(desk.Sync(server).ok);
+    EXPECT_EQ(MemoOf(desk, 9), "買い物\n10:00 歯医者 再診");
+
+    // Edited here, its time too: the event moves and is retitled, and nothing is sent again.
+    desk.store = WithMemo(WithMemo(WithMemo("", 9, "買い物\n11:30 歯科"), 14, "09:00 朝会 休む"), 21, "");
+    result = desk.Sync(server);
+    ASSERT_TRUE(result.ok) << result.error;
+    EXPECT_EQ(result.eventsUp, 1);
+    EXPECT_EQ(EventLinesOf(server, "/cal/dentist.ics"), "20261209 11:30 歯科;");
+    EXPECT_EQ(ServerText(server), "買い物");
+    // A line of a repeating event edited or deleted here leaves the event alone: the edit stays as
+    // the day's own line and the event's line comes back.
+    EXPECT_EQ(EventLinesOf(server, "/cal/standup.ics"), "20261207 09:00 朝会;20261214 09:00 朝会;20261221 09:00 朝会;");
+    EXPECT_EQ(MemoOf(desk, 14), "09:00 朝会 休む\n09:00 朝会");
+    EXPECT_EQ(ServerText(server, "/cal/velmora-day-20261214.ics"), "09:00 朝会 休む");
+    EXPECT_EQ(MemoOf(desk, 21), "09:00 朝会");
+    const std::string settled = desk.store;
+    result = desk.Sync(server);
+    EXPECT_EQ(result.puts + result.deletes, 0);
+    EXPECT_EQ(desk.store, settled);
+
+    // Deleted here: the event is deleted. Deleted on the phone: its lines go, the own line stays.
+    desk.store =
+        WithMemo(WithMemo(WithMemo(WithMemo("", 7, "09:00 朝会"), 9, "買い物"), 14, "09:00 朝会 休む\n09:00 朝会"), 21,
+                 "09:00 朝会");
+    result = desk.Sync(server);
+    ASSERT_TRUE(result.ok) << result.error;
+    EXPECT_EQ(result.eventsDeleted, 1);
+    EXPECT_FALSE(server.items.contains("/cal/dentist.ics"));
+    std::string error;
+    server.Delete("/cal/standup.ics", "", error);
+    ASSERT_TRUE(desk.Sync(server).ok);
+    EXPECT_EQ(MemoOf(desk, 7), "");
+    EXPECT_EQ(MemoOf(desk, 14), "09:00 朝会 休む");
+    EXPECT_EQ(MemoOf(desk, 9), "買い物");
+    EXPECT_EQ(desk.Sync(server).puts, 0);
 }
 
 TEST(SyncPass, AKillAnywhereLosesAndDoublesNothing) {
