@@ -68,6 +68,16 @@ std::vector<std::string> HeldMemoLines(std::string_view memo) {
     return lines;
 }
 
+// Returns how many bytes two lines share at their start and at their end together.
+std::size_t Alike(std::string_view a, std::string_view b) {
+    const std::size_t most = std::min(a.size(), b.size());
+    std::size_t front = 0;
+    while (front < most && a[front] == b[front]) ++front;
+    std::size_t back = 0;
+    while (back < most - front && a[a.size() - 1 - back] == b[b.size() - 1 - back]) ++back;
+    return front + back;
+}
+
 }  // namespace
 
 std::optional<EventItem> ReadEventLines(const std::string& ical, int fromYear, int toYear) {
@@ -167,11 +177,26 @@ DayLines SplitDay(std::string_view memo, const std::vector<ExpectedLine>& expect
             const auto u = static_cast<std::size_t>(j);
             if (!claimed[u] && !matched[u] && !lines[u].empty()) candidates.push_back(u);
         }
-        if (candidates.empty()) {
+        // The new line most like the old one is its edit; with none alike, a line in its very
+        // place is, where the stretch swapped its lines one for one.
+        const std::string old = MemoOfServerText(expected[i].text);
+        std::size_t best = 0;
+        std::optional<std::size_t> chosen;
+        for (const std::size_t j : candidates) {
+            const std::size_t alike = Alike(old, lines[j]);
+            if (alike > best) {
+                best = alike;
+                chosen = j;
+            }
+        }
+        std::size_t unmatchedView = 0;
+        for (std::size_t k = at - before; k < view.size() && (k == at || match[k] < 0); ++k) ++unmatchedView;
+        if (!chosen && before < candidates.size() && candidates.size() == unmatchedView) chosen = candidates[before];
+        if (!chosen) {
             out.edited[expected[i].href] = std::nullopt;
             continue;
         }
-        const std::size_t j = candidates[std::min(before, candidates.size() - 1)];
+        const std::size_t j = *chosen;
         claimed[j] = true;
         out.edited[expected[i].href] = ServerTextOfMemo(lines[j], "");
     }

@@ -237,22 +237,26 @@ TEST(SyncPass, EventsMadeElsewhereAreLinesOfTheirDays) {
 }
 
 TEST(SyncPass, AKillAnywhereLosesAndDoublesNothing) {
-    // Both sides changed two days (one line on both) and each made a new one; the pass is killed at
+    // Both sides changed two days (one line on both) and each made a new one; the phone made an
+    // event and a repeating one, and the desk retimed the line of an event; the pass is killed at
     // each request and each write in turn, then runs again to its end.
     std::map<bool, int> killed;
-    for (int kill = 0; kill < 24; ++kill) {
+    for (int kill = 0; kill < 30; ++kill) {
         for (const bool inRequest : {true, false}) {
             FakeCollection server;
             server.offersToken = kill % 2 == 0;
             FakeDevice desk;
             desk.store = WithMemo(WithMemo("", 9, "a\nb\nc"), 12, "x");
+            server.Store("/cal/dentist.ics", PhoneEvent("phone-1", "20261210T100000", "歯医者"));
             ASSERT_TRUE(desk.Sync(server).ok);
+            server.Store("/cal/gym.ics", PhoneEvent("phone-2", "20261211T080000", "ジム"));
+            server.Store("/cal/walk.ics", PhoneEvent("phone-3", "20261211T070000", "散歩", "FREQ=DAILY;COUNT=2"));
             server.Store("/cal/velmora-day-20261212.ics",
                          memosync::DayCalendar("20261212", "x theirs", "20261209T000000Z"));
             server.Store(kHref, memosync::DayCalendar("20261209", "a\nb\nC", "20261209T000000Z"));
             server.Store("/cal/velmora-day-20261211.ics",
                          memosync::DayCalendar("20261211", "phone", "20261209T000000Z"));
-            desk.store = WithMemo(WithMemo(WithMemo("", 9, "A\nb\nc"), 10, "desk"), 12, "x mine");
+            desk.store = WithMemo(WithMemo(WithMemo("", 9, "A\nb\nc"), 10, "desk\n10:30 歯医者"), 12, "x mine");
             (inRequest ? server.killAt : desk.killAt) = (inRequest ? server.requests : desk.writes) + kill;
             try {
                 desk.Sync(server);
@@ -263,21 +267,25 @@ TEST(SyncPass, AKillAnywhereLosesAndDoublesNothing) {
             const auto result = desk.Sync(server);
             const std::string at = (inRequest ? "request " : "write ") + std::to_string(kill);
             ASSERT_TRUE(result.ok) << at << ": " << result.error;
-            EXPECT_EQ(server.items.size(), 4U) << at;
-            for (const int day : {9, 10, 11, 12}) {
+            EXPECT_EQ(server.items.size(), 7U) << at;
+            const std::map<int, std::string> own = {
+                {9, "A\nb\nC"}, {10, "desk"}, {11, "phone"}, {12, "x mine\n" + kMarker + "\nx theirs"}};
+            for (const auto& [day, text] : own) {
                 const std::string href = "/cal/velmora-day-202612" + std::to_string(day + 100).substr(1) + ".ics";
-                EXPECT_EQ(ServerText(server, href), MemoOf(desk, day)) << at << ", day " << day;
+                EXPECT_EQ(ServerText(server, href), text) << at << ", day " << day;
             }
             EXPECT_EQ(MemoOf(desk, 9), "A\nb\nC") << at;
-            EXPECT_EQ(MemoOf(desk, 11), "phone") << at;
-            EXPECT_EQ(MemoOf(desk, 12), "x mine\n" + kMarker + "\nx theirs") << at;
+            EXPECT_EQ(MemoOf(desk, 10), "desk\n10:30 歯医者") << at;
+            EXPECT_EQ(MemoOf(desk, 11), "phone\n07:00 散歩\n08:00 ジム") << at;
+            EXPECT_EQ(MemoOf(desk, 12), "x mine\n" + kMarker + "\nx theirs\n07:00 散歩") << at;
+            EXPECT_EQ(EventLinesOf(server, "/cal/dentist.ics"), "20261210 10:30 歯医者;") << at;
             EXPECT_EQ(desk.Sync(server).puts, 0) << at;
         }
     }
     // Each kind of kill point was met, and the last ones lay past the pass's end.
     EXPECT_GT(killed[true], 3);
     EXPECT_GT(killed[false], 3);
-    EXPECT_LT(killed[true] + killed[false], 48);
+    EXPECT_LT(killed[true] + killed[false], 60);
 }
 
 TEST(SyncPass, ServerFaultsAndBadItems) {
