@@ -549,6 +549,36 @@ SyncResult Pass::Run() {
     // Each day's memo without the lines that mirror events: those are the events' own business.
     std::set<std::string> recompose;
     LocalDays local = OwnDays(whole, recompose);
+    // A side that lost every item at once was more likely emptied by mistake than by hand. The
+    // events count with the days: those that show lines here, on the memo file's side.
+    std::size_t shownEvents = 0;
+    bool localKept = false;
+    for (const auto& [date, item] : state_.days) localKept = localKept || local.contains(date);
+    for (const auto& [href, item] : state_.events) {
+        shownEvents += item.lines.empty() ? 0 : 1;
+        for (const EventLine& line : item.lines) localKept = localKept || whole.contains(line.date);
+    }
+    const std::size_t knownItems = state_.days.size() + state_.events.size();
+    if (!input_.acceptEmpty && knownItems >= 2) {
+        const bool serverEmptied =
+            theirs.empty() && theirEvents_.empty() && removed.size() + goneEvents_.size() == knownItems;
+        if (serverEmptied || (!localKept && state_.days.size() + shownEvents >= 2)) {
+            result_.refusedEmpty = true;
+            Fail(serverEmptied ? "every memo is gone from the server at once: nothing was changed"
+                               : "every memo is gone from the memo file at once: nothing was changed");
+            return result_;
+        }
+    }
+    // A line the memo holds already as its own that a new event shows is that event's from now on,
+    // rather than shown twice (an import of the same event, or a first sync of a second device).
+    for (const auto& [href, item] : theirEvents_) {
+        if (state_.events.contains(href)) continue;
+        for (const EventLine& line : item.lines) {
+            const auto own = local.find(line.date);
+            if (own == local.end() || !TakeLine(own->second, line.text)) continue;
+            if (own->second.empty()) local.erase(own);
+        }
+    }
     if (!PrepareLineEdits(local, recompose)) return result_;
     finalEvents_ = state_.events;
     for (const auto& [href, item] : theirEvents_) {
@@ -577,19 +607,6 @@ SyncResult Pass::Run() {
         finalEvents_[href] = item;
     }
     for (const std::string& href : lineDeletes_) finalEvents_.erase(href);
-
-    // A side that lost every item at once was more likely emptied by mistake than by hand.
-    if (!input_.acceptEmpty && state_.days.size() >= 2) {
-        bool localKept = false;
-        for (const auto& [date, item] : state_.days) localKept = localKept || local.contains(date);
-        const bool serverEmptied = theirs.empty() && removed.size() == state_.days.size();
-        if (serverEmptied || !localKept) {
-            result_.refusedEmpty = true;
-            Fail(serverEmptied ? "every memo is gone from the server at once: nothing was changed"
-                               : "every memo is gone from the memo file at once: nothing was changed");
-            return result_;
-        }
-    }
 
     std::set<std::string> dates;
     for (const auto& [date, text] : local) dates.insert(date);

@@ -7,6 +7,7 @@
 
 #include <libical/ical.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -216,6 +217,17 @@ bool MemoHoldsLine(std::string_view memo, std::string_view line) {
         if (held == cp932) return true;
     }
     return false;
+}
+
+bool TakeLine(std::string& memo, std::string_view line) {
+    const std::string cp932 = MemoOfServerText(line);
+    std::vector<std::string> lines = HeldMemoLines(memo);
+    const auto it = std::ranges::find(lines, cp932);
+    if (it == lines.end()) return false;
+    lines.erase(it);
+    memo.clear();
+    for (std::size_t i = 0; i < lines.size(); ++i) memo += (i == 0 ? "" : "\r\n") + lines[i];
+    return true;
 }
 
 std::string ComposeDay(std::string_view own, const std::vector<std::string>& lines) {

@@ -47,6 +47,9 @@ DayLines SplitDay(std::string_view memo, const std::vector<ExpectedLine>& expect
 // Returns true when one of the lines of `memo` (code page 932) is `line` (UTF-8) as the memo holds it.
 bool MemoHoldsLine(std::string_view memo, std::string_view line);
 
+// Removes the first of the lines of `memo` (code page 932) that is `line` (UTF-8); false when none is.
+bool TakeLine(std::string& memo, std::string_view line);
+
 // Returns the memo (code page 932, CR LF) of own lines `own` followed by the mirrored `lines`.
 std::string ComposeDay(std::string_view own, const std::vector<std::string>& lines);
 

@@ -185,7 +185,8 @@ TEST(SyncPass, EventsMadeElsewhereAreLinesOfTheirDays) {
     FakeDevice desk;
     server.Store("/cal/dentist.ics", PhoneEvent("phone-1", "20261209T100000", "歯医者"));
     server.Store("/cal/standup.ics", PhoneEvent("phone-2", "20261207T090000", "朝会", "FREQ=WEEKLY;COUNT=3"));
-    desk.store = WithMemo("", 9, "買い物");
+    // The memo holds the dentist's line already, as an import wrote it: it becomes the event's line.
+    desk.store = WithMemo("", 9, "10:00 歯医者\n買い物");
     auto result = desk.Sync(server);
     ASSERT_TRUE(result.ok) << result.error;
     EXPECT_EQ(MemoOf(desk, 9), "買い物\n10:00 歯医者");
@@ -350,6 +351,16 @@ TEST(SyncPass, AnEmptiedSideIsNotMirroredUnasked) {
     for (const auto& [href, item] : FakeCollection(server).items) server.Delete(href, "", error);
     EXPECT_TRUE(desk.Sync(server).refusedEmpty);
     EXPECT_EQ(MemoOf(desk, 9), "a");
+
+    // A memo file emptied that showed only events' lines deletes no event unasked.
+    FakeCollection phone;
+    FakeDevice laptop;
+    phone.Store("/cal/a.ics", PhoneEvent("a", "20261209T100000", "歯医者"));
+    phone.Store("/cal/b.ics", PhoneEvent("b", "20261210T100000", "会議"));
+    ASSERT_TRUE(laptop.Sync(phone).ok);
+    laptop.store.clear();
+    EXPECT_TRUE(laptop.Sync(phone).refusedEmpty);
+    EXPECT_EQ(phone.deletes, 0);
 }
 
 }  // namespace
