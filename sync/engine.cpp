@@ -110,9 +110,10 @@ std::map<std::string, std::vector<DatedLine>> LinesByDate(const Events& events) 
     return out;
 }
 
-std::vector<std::string> TextsOn(const Events& events, const std::string& date) {
+using LinesOfDates = std::map<std::string, std::vector<DatedLine>>;
+
+std::vector<std::string> TextsOn(const LinesOfDates& byDate, const std::string& date) {
     std::vector<std::string> out;
-    const auto byDate = LinesByDate(events);
     const auto it = byDate.find(date);
     if (it == byDate.end()) return out;
     for (const DatedLine& line : it->second) out.push_back(line.text);
@@ -178,7 +179,7 @@ private:
     bool PrepareLineEdits(LocalDays& local, std::set<std::string>& recompose);
     bool SendEvents();
     std::string Compose(const std::string& date, const std::string& own) const {
-        return ComposeDay(own, TextsOn(finalEvents_, date));
+        return ComposeDay(own, TextsOn(finalLines_, date));
     }
     bool Apply(const StoreEdits& edits, const std::map<std::string, TheirDay>& newBases);
     bool Send(Outgoing request);
@@ -199,10 +200,11 @@ private:
     Events theirEvents_;
     std::set<std::string> goneEvents_;
     Events finalEvents_;
-    std::map<std::string, std::string> lineEdits_;   // href -> the line as edited here (UTF-8)
-    std::set<std::string> lineDeletes_;              // hrefs whose line was deleted here
-    std::map<std::string, std::string> editedIcal_;  // href -> the event as it is to be stored
-    Events editedItems_;                             // href -> its lines once stored
+    std::map<std::string, std::vector<DatedLine>> finalLines_;  // finalEvents_'s lines by date
+    std::map<std::string, std::string> lineEdits_;              // href -> the line as edited here (UTF-8)
+    std::set<std::string> lineDeletes_;                         // hrefs whose line was deleted here
+    std::map<std::string, std::string> editedIcal_;             // href -> the event as it is to be stored
+    Events editedItems_;                                        // href -> its lines once stored
 };
 
 void Pass::FinishJournal(const LocalDays& local) {
@@ -607,6 +609,7 @@ SyncResult Pass::Run() {
         finalEvents_[href] = item;
     }
     for (const std::string& href : lineDeletes_) finalEvents_.erase(href);
+    finalLines_ = LinesByDate(finalEvents_);
 
     std::set<std::string> dates;
     for (const auto& [date, text] : local) dates.insert(date);
