@@ -318,6 +318,17 @@ TEST(SyncPass, ServerFaultsAndBadItems) {
     desk.Sync(server);
     EXPECT_EQ(MemoOf(desk, 9), "title\na\nb\nmine");
 
+    // A phone retitles an event while the line's edit here is on its way (412): the next pass shows
+    // the phone's title and keeps the edit made here as a line of the day's own.
+    server.Store("/cal/p.ics", PhoneEvent("p", "20261210T100000", "歯医者"));
+    desk.Sync(server);
+    desk.store = WithMemo(WithMemo("", 9, "title\na\nb\nmine"), 10, "10:00 歯医者 再診");
+    server.beforePut = [](FakeCollection& s) { s.Store("/cal/p.ics", PhoneEvent("p", "20261210T100000", "歯科")); };
+    EXPECT_EQ(desk.Sync(server).eventsUp, 0);
+    ASSERT_TRUE(desk.Sync(server).ok);
+    EXPECT_EQ(MemoOf(desk, 10), "10:00 歯医者 再診\n10:00 歯科");
+    EXPECT_EQ(ServerText(server, "/cal/velmora-day-20261210.ics"), "10:00 歯医者 再診");
+
     // An item libical cannot read is named, left on the server, and its day left alone.
     const std::string before = desk.store;
     server.Store(kHref, "BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nDTSTART;VALUE=DATE:2026");
