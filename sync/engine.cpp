@@ -178,6 +178,7 @@ private:
     LocalDays OwnDays(const LocalDays& whole, std::set<std::string>& recompose);
     bool PrepareLineEdits(LocalDays& local, std::set<std::string>& recompose);
     bool SendEvents();
+    std::string EventYears() const { return std::to_string(fromYear_) + "-" + std::to_string(toYear_); }
     std::string Compose(const std::string& date, const std::string& own) const {
         return ComposeDay(own, TextsOn(finalLines_, date));
     }
@@ -280,6 +281,13 @@ bool Pass::TakeChanges(std::map<std::string, TheirDay>& theirs, std::set<std::st
         if (state_.events.contains(href)) goneEvents_.insert(href);
         const auto date = dateOfHref.find(href);
         if (date != dateOfHref.end()) removed.insert(date->second);
+    }
+    // Other years than last time: every event is read again for its lines in those years.
+    if (state_.eventYears != EventYears()) {
+        const std::set<std::string> asked(wanted.begin(), wanted.end());
+        for (const auto& [href, item] : state_.events) {
+            if (!asked.contains(href) && !gone.contains(href)) wanted.push_back(href);
+        }
     }
     if (wanted.empty()) return true;
     const auto items = collection_.Fetch(wanted, error);
@@ -710,6 +718,7 @@ SyncResult Pass::Run() {
 
     if (!Apply(memos, newBases)) return result_;
     state_.token = token;
+    state_.eventYears = EventYears();
     if (!Save()) return result_;
     bool sent = true;
     for (Outgoing& request : outgoing) {

@@ -114,6 +114,10 @@ bool TakeStateLine(const std::vector<std::string>& f, SyncState& state) {
         state.token = f[1];
         return true;
     }
+    if (kind == "event-years" && f.size() == 2) {
+        state.eventYears = f[1];
+        return true;
+    }
     if (kind == "day" && f.size() == 5 && IsStateDate(f[1])) {
         state.days[f[1]] = ItemState{.href = f[2], .etag = f[3], .base = f[4]};
         return true;
@@ -171,6 +175,10 @@ std::string FormatSyncState(const SyncState& state) {
     std::string out(kStateLayout);
     out += "\ntoken";
     AppendStateFields(out, {state.token});
+    if (!state.eventYears.empty()) {
+        out += "event-years";
+        AppendStateFields(out, {state.eventYears});
+    }
     for (const auto& [date, item] : state.days) {
         out += "day";
         AppendStateFields(out, {date, item.href, item.etag, item.base});

@@ -52,6 +52,7 @@ struct SyncState {
     std::map<std::string, std::string> others;          // href -> ETag of items no memo mirrors, seen already
     std::map<std::string, EventItem> events;            // by href: events made elsewhere that memo lines mirror
     std::map<std::string, PendingEvent> pendingEvents;  // the journal of their lines, by href
+    std::string eventYears;  // the years their lines were read for ("2025-2027"), "" before any
 };
 
 // Returns the state as its file holds it (a first line naming the layout, then one line a field,

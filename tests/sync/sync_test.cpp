@@ -235,6 +235,14 @@ TEST(SyncPass, EventsMadeElsewhereAreLinesOfTheirDays) {
     EXPECT_EQ(MemoOf(desk, 14), "09:00 朝会 休む");
     EXPECT_EQ(MemoOf(desk, 9), "買い物");
     EXPECT_EQ(desk.Sync(server).puts, 0);
+
+    // A yearly event shows in the years synced; when they move on, it shows in the new ones too.
+    server.Store("/cal/birthday.ics", PhoneEvent("phone-3", "20261209T000000", "誕生日", "FREQ=YEARLY"));
+    ASSERT_TRUE(desk.Sync(server).ok);
+    EXPECT_FALSE(FindMonthMemos(desk.store, 128, 11)[8]);
+    desk.toYear = 2028;
+    ASSERT_TRUE(desk.Sync(server).ok);
+    EXPECT_EQ(FindMonthMemos(desk.store, 128, 11)[8].value_or(""), platform::Cp932FromUtf8("00:00 誕生日"));
 }
 
 TEST(SyncPass, AKillAnywhereLosesAndDoublesNothing) {
