@@ -138,6 +138,17 @@ DayLines SplitDay(std::string_view memo, const std::vector<ExpectedLine>& expect
         }
     }
     DayLines out;
+    const auto own = [&] {
+        bool first = true;
+        for (std::size_t j = 0; j < lines.size(); ++j) {
+            if (claimed[j]) continue;
+            if (!first) out.own += "\r\n";
+            out.own += lines[j];
+            first = false;
+        }
+        return out;
+    };
+    if (std::ranges::all_of(found, [](bool f) { return f; })) return own();
     std::vector<std::string> view = HeldMemoLines(MemoOfServerText(ownBase));
     const std::size_t ownCount = view.size();
     for (const ExpectedLine& line : expected) view.push_back(MemoOfServerText(line.text));
@@ -201,14 +212,7 @@ DayLines SplitDay(std::string_view memo, const std::vector<ExpectedLine>& expect
         claimed[j] = true;
         out.edited[expected[i].href] = ServerTextOfMemo(lines[j], "");
     }
-    bool first = true;
-    for (std::size_t j = 0; j < lines.size(); ++j) {
-        if (claimed[j]) continue;
-        if (!first) out.own += "\r\n";
-        out.own += lines[j];
-        first = false;
-    }
-    return out;
+    return own();
 }
 
 bool MemoHoldsLine(std::string_view memo, std::string_view line) {
