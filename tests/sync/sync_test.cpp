@@ -247,8 +247,9 @@ TEST(SyncPass, EventsMadeElsewhereAreLinesOfTheirDays) {
 
 TEST(SyncPass, AKillAnywhereLosesAndDoublesNothing) {
     // Both sides changed two days (one line on both) and each made a new one; the phone made an
-    // event and a repeating one, and the desk retimed the line of an event; the pass is killed at
-    // each request and each write in turn, then runs again to its end.
+    // event (an emoji in its title, 〓 in the memo) and a repeating one, and the desk retimed the
+    // line of an event; the pass is killed at each request and each write in turn, then runs again
+    // to its end.
     std::map<bool, int> killed;
     for (int kill = 0; kill < 30; ++kill) {
         for (const bool inRequest : {true, false}) {
@@ -258,7 +259,7 @@ TEST(SyncPass, AKillAnywhereLosesAndDoublesNothing) {
             desk.store = WithMemo(WithMemo("", 9, "a\nb\nc"), 12, "x");
             server.Store("/cal/dentist.ics", PhoneEvent("phone-1", "20261210T100000", "歯医者"));
             ASSERT_TRUE(desk.Sync(server).ok);
-            server.Store("/cal/gym.ics", PhoneEvent("phone-2", "20261211T080000", "ジム"));
+            server.Store("/cal/gym.ics", PhoneEvent("phone-2", "20261211T080000", "ジム \U0001F4AA"));
             server.Store("/cal/walk.ics", PhoneEvent("phone-3", "20261211T070000", "散歩", "FREQ=DAILY;COUNT=2"));
             server.Store("/cal/velmora-day-20261212.ics",
                          memosync::DayCalendar("20261212", "x theirs", "20261209T000000Z"));
@@ -285,7 +286,7 @@ TEST(SyncPass, AKillAnywhereLosesAndDoublesNothing) {
             }
             EXPECT_EQ(MemoOf(desk, 9), "A\nb\nC") << at;
             EXPECT_EQ(MemoOf(desk, 10), "desk\n10:30 歯医者") << at;
-            EXPECT_EQ(MemoOf(desk, 11), "phone\n07:00 散歩\n08:00 ジム") << at;
+            EXPECT_EQ(MemoOf(desk, 11), "phone\n07:00 散歩\n08:00 ジム 〓") << at;
             EXPECT_EQ(MemoOf(desk, 12), "x mine\n" + kMarker + "\nx theirs\n07:00 散歩") << at;
             EXPECT_EQ(EventLinesOf(server, "/cal/dentist.ics"), "20261210 10:30 歯医者;") << at;
             EXPECT_EQ(desk.Sync(server).puts, 0) << at;
