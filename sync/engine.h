@@ -10,10 +10,10 @@
 namespace memosync {
 
 struct SyncInput {
-    std::string store;  // the memo store as the memo file holds it (code page 932 records)
-    std::string now;    // local time "YYYY-MM-DD HH:MM", for the marker above the other side's lines
-    int fromYear = 0;   // the calendar years synced, as 2025..2027
-    int toYear = 0;
+    std::string store;         // the memo store as the memo file holds it (code page 932 records)
+    std::string now;           // local time "YYYY-MM-DD HH:MM", for the marker above the other side's lines
+    int fromYear = 0;          // the calendar years whose days events made elsewhere show on, as 2025..2027;
+    int toYear = 0;            // both 0: the year of `now`, the one before and the one after
     bool acceptEmpty = false;  // mirror a side that looks emptied (every item gone at once)
     int maxRetries = 3;        // 412 answers one item may get before the pass gives up on it
 };
@@ -48,7 +48,10 @@ struct SyncResult {
     int deletes = 0;
     bool refusedEmpty = false;  // a side looked emptied and acceptEmpty was not given: nothing moved
     std::vector<SkippedItem> skipped;
-    int otherEvents = 0;  // events of other UIDs (made elsewhere), left as they are
+    int otherEvents = 0;    // events of other UIDs (made elsewhere) read from the server
+    int eventsDown = 0;     // of them, those whose memo lines this pass changed
+    int eventsUp = 0;       // events edited on the server because their line was edited here
+    int eventsDeleted = 0;  // events deleted on the server because their line was deleted here
 };
 
 // Runs one pass: finishes what an interrupted pass journalled, takes the server's changes, merges

@@ -51,6 +51,23 @@ void AppendStateFields(std::string& out, std::initializer_list<std::string_view>
     out += '\n';
 }
 
+// Appends an event's href, ETag, whether it is whole, then date and text of each line; a pending
+// one's first pair says whether it is gone.
+void AppendEventFields(std::string& out, const std::string& href, const EventItem& item, const bool* gone) {
+    AppendStateField(out, href);
+    AppendStateField(out, item.etag);
+    AppendStateField(out, item.whole ? "1" : "0");
+    if (gone != nullptr) {
+        AppendStateField(out, "00000000");
+        AppendStateField(out, *gone ? "gone" : "kept");
+    }
+    for (const EventLine& line : item.lines) {
+        AppendStateField(out, line.date);
+        AppendStateField(out, line.text);
+    }
+    out += '\n';
+}
+
 std::optional<std::vector<std::string>> SplitStateLine(std::string_view line) {
     std::vector<std::string> fields(1);
     for (std::size_t i = 0; i < line.size(); ++i) {
@@ -97,12 +114,37 @@ bool TakeStateLine(const std::vector<std::string>& f, SyncState& state) {
         state.token = f[1];
         return true;
     }
+    if (kind == "event-years" && f.size() == 2) {
+        state.eventYears = f[1];
+        return true;
+    }
     if (kind == "day" && f.size() == 5 && IsStateDate(f[1])) {
         state.days[f[1]] = ItemState{.href = f[2], .etag = f[3], .base = f[4]};
         return true;
     }
     if (kind == "pending" && f.size() == 6 && IsStateDate(f[1])) {
         state.pending[f[1]] = PendingDay{.merged = f[5], .theirs = f[4], .etag = f[3], .href = f[2]};
+        return true;
+    }
+    if ((kind == "event" || kind == "pending-event") && f.size() >= 4 && f.size() % 2 == 0 &&
+        (f[3] == "0" || f[3] == "1")) {
+        const bool pending = kind == "pending-event";
+        EventItem item{.etag = f[2], .whole = f[3] == "1", .lines = {}};
+        for (std::size_t i = 4; i < f.size(); i += 2) {
+            if (!IsStateDate(f[i]) || f[i + 1].find('\n') != std::string::npos) return false;
+            item.lines.push_back({f[i], f[i + 1]});
+        }
+        if (!pending) {
+            state.events[f[1]] = std::move(item);
+            return true;
+        }
+        // A pending event's first line field holds whether it is gone, ahead of its lines.
+        if (item.lines.empty() || item.lines[0].date != "00000000" ||
+            (item.lines[0].text != "gone" && item.lines[0].text != "kept"))
+            return false;
+        const bool gone = item.lines[0].text == "gone";
+        item.lines.erase(item.lines.begin());
+        state.pendingEvents[f[1]] = PendingEvent{gone, std::move(item)};
         return true;
     }
     if (kind == "other" && f.size() == 3) {
@@ -133,6 +175,10 @@ std::string FormatSyncState(const SyncState& state) {
     std::string out(kStateLayout);
     out += "\ntoken";
     AppendStateFields(out, {state.token});
+    if (!state.eventYears.empty()) {
+        out += "event-years";
+        AppendStateFields(out, {state.eventYears});
+    }
     for (const auto& [date, item] : state.days) {
         out += "day";
         AppendStateFields(out, {date, item.href, item.etag, item.base});
@@ -140,6 +186,14 @@ std::string FormatSyncState(const SyncState& state) {
     for (const auto& [date, day] : state.pending) {
         out += "pending";
         AppendStateFields(out, {date, day.href, day.etag, day.theirs, day.merged});
+    }
+    for (const auto& [href, item] : state.events) {
+        out += "event";
+        AppendEventFields(out, href, item, nullptr);
+    }
+    for (const auto& [href, pending] : state.pendingEvents) {
+        out += "pending-event";
+        AppendEventFields(out, href, pending.item, &pending.gone);
     }
     for (const auto& [href, etag] : state.others) {
         out += "other";

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // What the last pass left for the next one, per collection.
 namespace memosync {
@@ -24,11 +25,34 @@ struct PendingDay {
     std::string href;
 };
 
+// One memo line that mirrors an event made elsewhere.
+struct EventLine {
+    std::string date;  // YYYYMMDD
+    std::string text;  // UTF-8, one line, as the event was last read ("10:00 歯医者")
+};
+
+// An event made elsewhere (a UID of another calendar), as both sides last agreed on it.
+struct EventItem {
+    std::string etag;
+    bool whole = false;            // shows on more than one day: edited only from its own calendar
+    std::vector<EventLine> lines;  // within the synced years, in the order the event gives them
+};
+
+// An event's lines journalled before the memo store was written: once the store holds them (or,
+// when `gone`, no longer holds the old ones), they are the event's state.
+struct PendingEvent {
+    bool gone = false;
+    EventItem item;
+};
+
 struct SyncState {
-    std::string token;                          // the collection's sync token, "" for none
-    std::map<std::string, ItemState> days;      // by date "YYYYMMDD"
-    std::map<std::string, PendingDay> pending;  // the journal, by date
-    std::map<std::string, std::string> others;  // href -> ETag of items no memo mirrors, seen already
+    std::string token;                                  // the collection's sync token, "" for none
+    std::map<std::string, ItemState> days;              // by date "YYYYMMDD"
+    std::map<std::string, PendingDay> pending;          // the journal, by date
+    std::map<std::string, std::string> others;          // href -> ETag of items no memo mirrors, seen already
+    std::map<std::string, EventItem> events;            // by href: events made elsewhere that memo lines mirror
+    std::map<std::string, PendingEvent> pendingEvents;  // the journal of their lines, by href
+    std::string eventYears;  // the years their lines were read for ("2025-2027"), "" before any
 };
 
 // Returns the state as its file holds it (a first line naming the layout, then one line a field,

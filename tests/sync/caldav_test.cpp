@@ -9,8 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "model/memo_store.h"
 #include "sync/caldav.h"
+#include "sync/event_lines.h"
+#include "sync/text.h"
 #include "sync/webdav_xml.h"
+#include "tests/sync/fake_collection.h"
 
 namespace {
 
@@ -155,6 +159,61 @@ TEST_P(CalDavServer, DiscoversWritesConditionallyAndFollowsChanges) {
     ASSERT_EQ(http.Send({"DELETE", calendar.Url(), {}, {}}).status / 100, 2);
     EXPECT_FALSE(calendar.Changes(refused->newToken, error));
     EXPECT_NE(error.find("not on the server (404)"), std::string::npos) << error;
+}
+
+// A phone's event as a line of the day's memo, through the pass and each real server: the phone's
+// edit changes the line, an edit of the line here moves and retitles the event, its deletion
+// deletes it, and no pass in between sends anything again.
+TEST_P(CalDavServer, AnEventMadeElsewhereIsALineOfItsDay) {
+    const Helper server({Script("servers.py"), GetParam()});
+    ASSERT_FALSE(server.url.empty());
+    HttpClient http(Login());
+    std::string error;
+    const auto made = DiscoverCalendar(http, server.url, "Velmora", error);
+    ASSERT_TRUE(made) << error;
+    CalDavCollection calendar(http, made->calendarUrl);
+    const std::string href = calendar.HrefFor("phone-1");
+    const auto phoneEvent = [](const std::string& start, const std::string& summary) {
+        return "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//phone//EN\r\nBEGIN:VEVENT\r\nUID:phone-1\r\n"
+               "DTSTAMP:20261201T000000Z\r\nDTSTART:" +
+               start + "\r\nDTEND:20261209T120000\r\nSUMMARY:" + summary + "\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
+    };
+    ASSERT_EQ(calendar.Put(href, phoneEvent("20261209T100000", "歯医者"), "").outcome, PutOutcome::Stored);
+    FakeDevice desk;
+    AppendMemoRecord(desk.store, 126, 11, 9, MemoOfServerText("買い物"));
+    const auto memo = [&] { return ServerTextOfMemo(FindMonthMemos(desk.store, 126, 11)[8].value_or(""), ""); };
+    const auto phoneLines = [&] {
+        const auto items = calendar.Fetch({href}, error);
+        if (!items || items->empty()) return std::string("none");
+        return ReadEventLines(items->front().ical, 2026, 2026)->lines.at(0).text;
+    };
+    auto result = desk.Sync(calendar);
+    ASSERT_TRUE(result.ok) << result.error;
+    EXPECT_EQ(memo(), "買い物\n10:00 歯医者");
+
+    const auto items = calendar.Fetch({href}, error);
+    ASSERT_TRUE(items && items->size() == 1) << error;
+    ASSERT_EQ(calendar.Put(href, phoneEvent("20261209T100000", "歯医者 再診"), items->front().etag).outcome,
+              PutOutcome::Stored);
+    ASSERT_TRUE(desk.Sync(calendar).ok);
+    EXPECT_EQ(memo(), "買い物\n10:00 歯医者 再診");
+
+    desk.store.clear();
+    AppendMemoRecord(desk.store, 126, 11, 9, MemoOfServerText("買い物\n11:30 歯科"));
+    result = desk.Sync(calendar);
+    ASSERT_TRUE(result.ok) << result.error;
+    EXPECT_EQ(result.eventsUp, 1);
+    EXPECT_EQ(phoneLines(), "11:30 歯科");
+    result = desk.Sync(calendar);
+    EXPECT_EQ(result.puts + result.deletes, 0);
+    EXPECT_EQ(memo(), "買い物\n11:30 歯科");
+
+    desk.store.clear();
+    AppendMemoRecord(desk.store, 126, 11, 9, MemoOfServerText("買い物"));
+    result = desk.Sync(calendar);
+    ASSERT_TRUE(result.ok) << result.error;
+    EXPECT_EQ(result.eventsDeleted, 1);
+    EXPECT_EQ(phoneLines(), "none");
 }
 
 INSTANTIATE_TEST_SUITE_P(RealServers, CalDavServer, testing::Values("radicale", "xandikos"));

@@ -82,8 +82,8 @@ memosync::SyncResult FakeDevice::Sync(memosync::Collection& collection, bool acc
     memosync::SyncState state = saved;
     const memosync::SyncInput input{.store = store,
                                     .now = "2026-12-09 10:12",
-                                    .fromYear = 2025,
-                                    .toYear = 2027,
+                                    .fromYear = fromYear,
+                                    .toYear = toYear,
                                     .acceptEmpty = acceptEmpty,
                                     .maxRetries = 3};
     return memosync::Sync(input, collection, state, *this);

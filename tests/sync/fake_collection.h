@@ -52,6 +52,8 @@ public:
     memosync::SyncState saved;
     int writes = 0;
     int killAt = -1;  // the write that never happens (throws Killed)
+    int fromYear = 2025;
+    int toYear = 2027;
 
     bool WriteStore(const std::string& bytes, std::string& error) override;
     bool SaveState(const memosync::SyncState& state, std::string& error) override;

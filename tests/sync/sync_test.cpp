@@ -1,5 +1,6 @@
 #include "model/memo_store.h"
 #include "platform/code_page.h"
+#include "sync/event_lines.h"
 #include "sync/mapping.h"
 #include "sync/merge.h"
 #include "sync/text.h"
@@ -35,6 +36,24 @@ std::string MemoOf(const FakeDevice& device, int day) {
 std::string ServerText(const FakeCollection& server, const std::string& href = kHref) {
     const auto it = server.items.find(href);
     return it == server.items.end() ? "" : memosync::ReadServerItem(it->second.ical).text;
+}
+
+// Returns an event as a phone writes it: floating local times, `rule` an RRULE or "".
+std::string PhoneEvent(const std::string& uid, const std::string& start, const std::string& summary,
+                       const std::string& rule = "") {
+    return "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//phone//EN\r\nBEGIN:VEVENT\r\nUID:" + uid +
+           "\r\nDTSTAMP:20261201T000000Z\r\nDTSTART:" + start + "\r\nDURATION:PT1H\r\nSUMMARY:" + summary + "\r\n" +
+           (rule.empty() ? "" : "RRULE:" + rule + "\r\n") + "END:VEVENT\r\nEND:VCALENDAR\r\n";
+}
+
+// Returns the lines the server's event at `href` shows, one text per line, "" when it holds none.
+std::string EventLinesOf(const FakeCollection& server, const std::string& href) {
+    const auto it = server.items.find(href);
+    if (it == server.items.end()) return "";
+    std::string out;
+    const auto event = memosync::ReadEventLines(it->second.ical, 2025, 2027);
+    for (const auto& line : event->lines) out += line.date + " " + line.text + ";";
+    return out;
 }
 
 struct MergeRow {
@@ -88,11 +107,15 @@ TEST(SyncState, SurvivesItsFileAndRefusesOthers) {
     state.days["20261209"] = {"/cal/a b.ics", "\"x\\y\"", "tab\there\nline \U0001F600\\"};
     state.pending["20261210"] = {platform::Cp932FromUtf8("表\r\n"), "表", "\"e\"", "/cal/c.ics"};  // 表 ends in 0x5C
     state.others["/cal/phone.ics"] = "\"p\"";
+    state.events["/cal/a.ics"] = {"\"a\"", true, {{"20261209", "10:00 歯医者\t\\"}, {"20261216", "10:00 歯医者"}}};
+    state.pendingEvents["/cal/b.ics"] = {true, {"\"b\"", false, {}}};
     const auto back = memosync::ParseSyncState(memosync::FormatSyncState(state));
     ASSERT_TRUE(back);
     EXPECT_EQ(memosync::FormatSyncState(*back), memosync::FormatSyncState(state));
     EXPECT_EQ(back->days.at("20261209").base, state.days["20261209"].base);
     EXPECT_EQ(back->pending.at("20261210").merged, state.pending["20261210"].merged);
+    EXPECT_EQ(back->events.at("/cal/a.ics").lines[0].text, "10:00 歯医者\t\\");
+    EXPECT_TRUE(back->pendingEvents.at("/cal/b.ics").gone);
     const std::string text = memosync::FormatSyncState(state);
     EXPECT_FALSE(memosync::ParseSyncState(text.substr(0, text.size() - 3)));  // cut off mid-line
     EXPECT_FALSE(memosync::ParseSyncState("day\t20261209\n"));
@@ -157,23 +180,93 @@ TEST(SyncPass, TwoDevicesMergeAndNeverDouble) {
     EXPECT_EQ(server.items.size(), 2U);
 }
 
+TEST(SyncPass, EventsMadeElsewhereAreLinesOfTheirDays) {
+    FakeCollection server;
+    FakeDevice desk;
+    server.Store("/cal/dentist.ics", PhoneEvent("phone-1", "20261209T100000", "歯医者"));
+    server.Store("/cal/standup.ics", PhoneEvent("phone-2", "20261207T090000", "朝会", "FREQ=WEEKLY;COUNT=3"));
+    // The memo holds the dentist's line already, as an import wrote it: it becomes the event's line.
+    desk.store = WithMemo("", 9, "10:00 歯医者\n買い物");
+    auto result = desk.Sync(server);
+    ASSERT_TRUE(result.ok) << result.error;
+    EXPECT_EQ(MemoOf(desk, 9), "買い物\n10:00 歯医者");
+    EXPECT_EQ(MemoOf(desk, 14), "09:00 朝会");
+    EXPECT_EQ(MemoOf(desk, 21), "09:00 朝会");
+    // The day's own item holds only its own lines; a day of event lines only has none.
+    EXPECT_EQ(ServerText(server), "買い物");
+    EXPECT_EQ(server.items.size(), 3U);
+    EXPECT_EQ(desk.Sync(server).puts, 0);
+
+    // Edited on the phone: the line follows.
+    server.Store("/cal/dentist.ics", PhoneEvent("phone-1", "20261209T100000", "歯医者 再診"));
+    ASSERT_TRUE(desk.Sync(server).ok);
+    EXPECT_EQ(MemoOf(desk, 9), "買い物\n10:00 歯医者 再診");
+
+    // Edited here, its time too: the event moves and is retitled, and nothing is sent again.
+    desk.store = WithMemo(WithMemo(WithMemo("", 9, "買い物\n11:30 歯科"), 14, "09:00 朝会 休む"), 21, "");
+    result = desk.Sync(server);
+    ASSERT_TRUE(result.ok) << result.error;
+    EXPECT_EQ(result.eventsUp, 1);
+    EXPECT_EQ(EventLinesOf(server, "/cal/dentist.ics"), "20261209 11:30 歯科;");
+    EXPECT_EQ(ServerText(server), "買い物");
+    // A line of a repeating event edited or deleted here leaves the event alone: the edit stays as
+    // the day's own line and the event's line comes back.
+    EXPECT_EQ(EventLinesOf(server, "/cal/standup.ics"), "20261207 09:00 朝会;20261214 09:00 朝会;20261221 09:00 朝会;");
+    EXPECT_EQ(MemoOf(desk, 14), "09:00 朝会 休む\n09:00 朝会");
+    EXPECT_EQ(ServerText(server, "/cal/velmora-day-20261214.ics"), "09:00 朝会 休む");
+    EXPECT_EQ(MemoOf(desk, 21), "09:00 朝会");
+    const std::string settled = desk.store;
+    result = desk.Sync(server);
+    EXPECT_EQ(result.puts + result.deletes, 0);
+    EXPECT_EQ(desk.store, settled);
+
+    // Deleted here: the event is deleted. Deleted on the phone: its lines go, the own line stays.
+    desk.store =
+        WithMemo(WithMemo(WithMemo(WithMemo("", 7, "09:00 朝会"), 9, "買い物"), 14, "09:00 朝会 休む\n09:00 朝会"), 21,
+                 "09:00 朝会");
+    result = desk.Sync(server);
+    ASSERT_TRUE(result.ok) << result.error;
+    EXPECT_EQ(result.eventsDeleted, 1);
+    EXPECT_FALSE(server.items.contains("/cal/dentist.ics"));
+    std::string error;
+    server.Delete("/cal/standup.ics", "", error);
+    ASSERT_TRUE(desk.Sync(server).ok);
+    EXPECT_EQ(MemoOf(desk, 7), "");
+    EXPECT_EQ(MemoOf(desk, 14), "09:00 朝会 休む");
+    EXPECT_EQ(MemoOf(desk, 9), "買い物");
+    EXPECT_EQ(desk.Sync(server).puts, 0);
+
+    // A yearly event shows in the years synced; when they move on, it shows in the new ones too.
+    server.Store("/cal/birthday.ics", PhoneEvent("phone-3", "20261209T000000", "誕生日", "FREQ=YEARLY"));
+    ASSERT_TRUE(desk.Sync(server).ok);
+    EXPECT_FALSE(FindMonthMemos(desk.store, 128, 11)[8]);
+    desk.toYear = 2028;
+    ASSERT_TRUE(desk.Sync(server).ok);
+    EXPECT_EQ(FindMonthMemos(desk.store, 128, 11)[8].value_or(""), platform::Cp932FromUtf8("00:00 誕生日"));
+}
+
 TEST(SyncPass, AKillAnywhereLosesAndDoublesNothing) {
-    // Both sides changed two days (one line on both) and each made a new one; the pass is killed at
-    // each request and each write in turn, then runs again to its end.
+    // Both sides changed two days (one line on both) and each made a new one; the phone made an
+    // event (an emoji in its title, 〓 in the memo) and a repeating one, and the desk retimed the
+    // line of an event; the pass is killed at each request and each write in turn, then runs again
+    // to its end.
     std::map<bool, int> killed;
-    for (int kill = 0; kill < 24; ++kill) {
+    for (int kill = 0; kill < 30; ++kill) {
         for (const bool inRequest : {true, false}) {
             FakeCollection server;
             server.offersToken = kill % 2 == 0;
             FakeDevice desk;
             desk.store = WithMemo(WithMemo("", 9, "a\nb\nc"), 12, "x");
+            server.Store("/cal/dentist.ics", PhoneEvent("phone-1", "20261210T100000", "歯医者"));
             ASSERT_TRUE(desk.Sync(server).ok);
+            server.Store("/cal/gym.ics", PhoneEvent("phone-2", "20261211T080000", "ジム \U0001F4AA"));
+            server.Store("/cal/walk.ics", PhoneEvent("phone-3", "20261211T070000", "散歩", "FREQ=DAILY;COUNT=2"));
             server.Store("/cal/velmora-day-20261212.ics",
                          memosync::DayCalendar("20261212", "x theirs", "20261209T000000Z"));
             server.Store(kHref, memosync::DayCalendar("20261209", "a\nb\nC", "20261209T000000Z"));
             server.Store("/cal/velmora-day-20261211.ics",
                          memosync::DayCalendar("20261211", "phone", "20261209T000000Z"));
-            desk.store = WithMemo(WithMemo(WithMemo("", 9, "A\nb\nc"), 10, "desk"), 12, "x mine");
+            desk.store = WithMemo(WithMemo(WithMemo("", 9, "A\nb\nc"), 10, "desk\n10:30 歯医者"), 12, "x mine");
             (inRequest ? server.killAt : desk.killAt) = (inRequest ? server.requests : desk.writes) + kill;
             try {
                 desk.Sync(server);
@@ -184,21 +277,25 @@ TEST(SyncPass, AKillAnywhereLosesAndDoublesNothing) {
             const auto result = desk.Sync(server);
             const std::string at = (inRequest ? "request " : "write ") + std::to_string(kill);
             ASSERT_TRUE(result.ok) << at << ": " << result.error;
-            EXPECT_EQ(server.items.size(), 4U) << at;
-            for (const int day : {9, 10, 11, 12}) {
+            EXPECT_EQ(server.items.size(), 7U) << at;
+            const std::map<int, std::string> own = {
+                {9, "A\nb\nC"}, {10, "desk"}, {11, "phone"}, {12, "x mine\n" + kMarker + "\nx theirs"}};
+            for (const auto& [day, text] : own) {
                 const std::string href = "/cal/velmora-day-202612" + std::to_string(day + 100).substr(1) + ".ics";
-                EXPECT_EQ(ServerText(server, href), MemoOf(desk, day)) << at << ", day " << day;
+                EXPECT_EQ(ServerText(server, href), text) << at << ", day " << day;
             }
             EXPECT_EQ(MemoOf(desk, 9), "A\nb\nC") << at;
-            EXPECT_EQ(MemoOf(desk, 11), "phone") << at;
-            EXPECT_EQ(MemoOf(desk, 12), "x mine\n" + kMarker + "\nx theirs") << at;
+            EXPECT_EQ(MemoOf(desk, 10), "desk\n10:30 歯医者") << at;
+            EXPECT_EQ(MemoOf(desk, 11), "phone\n07:00 散歩\n08:00 ジム 〓") << at;
+            EXPECT_EQ(MemoOf(desk, 12), "x mine\n" + kMarker + "\nx theirs\n07:00 散歩") << at;
+            EXPECT_EQ(EventLinesOf(server, "/cal/dentist.ics"), "20261210 10:30 歯医者;") << at;
             EXPECT_EQ(desk.Sync(server).puts, 0) << at;
         }
     }
     // Each kind of kill point was met, and the last ones lay past the pass's end.
     EXPECT_GT(killed[true], 3);
     EXPECT_GT(killed[false], 3);
-    EXPECT_LT(killed[true] + killed[false], 48);
+    EXPECT_LT(killed[true] + killed[false], 60);
 }
 
 TEST(SyncPass, ServerFaultsAndBadItems) {
@@ -229,6 +326,17 @@ TEST(SyncPass, ServerFaultsAndBadItems) {
     server.Store(kHref, ical);
     desk.Sync(server);
     EXPECT_EQ(MemoOf(desk, 9), "title\na\nb\nmine");
+
+    // A phone retitles an event while the line's edit here is on its way (412): the next pass shows
+    // the phone's title and keeps the edit made here as a line of the day's own.
+    server.Store("/cal/p.ics", PhoneEvent("p", "20261210T100000", "歯医者"));
+    desk.Sync(server);
+    desk.store = WithMemo(WithMemo("", 9, "title\na\nb\nmine"), 10, "10:00 歯医者 再診");
+    server.beforePut = [](FakeCollection& s) { s.Store("/cal/p.ics", PhoneEvent("p", "20261210T100000", "歯科")); };
+    EXPECT_EQ(desk.Sync(server).eventsUp, 0);
+    ASSERT_TRUE(desk.Sync(server).ok);
+    EXPECT_EQ(MemoOf(desk, 10), "10:00 歯医者 再診\n10:00 歯科");
+    EXPECT_EQ(ServerText(server, "/cal/velmora-day-20261210.ics"), "10:00 歯医者 再診");
 
     // An item libical cannot read is named, left on the server, and its day left alone.
     const std::string before = desk.store;
@@ -263,6 +371,16 @@ TEST(SyncPass, AnEmptiedSideIsNotMirroredUnasked) {
     for (const auto& [href, item] : FakeCollection(server).items) server.Delete(href, "", error);
     EXPECT_TRUE(desk.Sync(server).refusedEmpty);
     EXPECT_EQ(MemoOf(desk, 9), "a");
+
+    // A memo file emptied that showed only events' lines deletes no event unasked.
+    FakeCollection phone;
+    FakeDevice laptop;
+    phone.Store("/cal/a.ics", PhoneEvent("a", "20261209T100000", "歯医者"));
+    phone.Store("/cal/b.ics", PhoneEvent("b", "20261210T100000", "会議"));
+    ASSERT_TRUE(laptop.Sync(phone).ok);
+    laptop.store.clear();
+    EXPECT_TRUE(laptop.Sync(phone).refusedEmpty);
+    EXPECT_EQ(phone.deletes, 0);
 }
 
 }  // namespace
