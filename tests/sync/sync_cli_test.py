@@ -92,8 +92,9 @@ def set_description(event, text):
 
 def commands():
     with tempfile.TemporaryDirectory(prefix="velmora-sync-cli-") as root, Server("radicale") as server, \
-            Server("plain") as plain:
-        f = Folder(root)
+            Server("plain") as plain, Server("radicale-tls") as tls:
+        f = Folder(os.path.join(root, "desktop"))
+        laptop = Folder(os.path.join(root, "laptop"))
         password_file = os.path.join(root, "password")
         with open(password_file, "w") as out:
             out.write("secret\nsecond line\n")
@@ -109,6 +110,8 @@ def commands():
         one_error_line(f.cal("sync", "setup", server.url, "--ca", "missing.pem"), 2, "cannot read the CA file",
                        "a missing CA file")
         one_error_line(f.cal("sync", "setup", "ftp://127.0.0.1/"), 2, "not an http or https URL", "an ftp URL")
+        one_error_line(f.cal("sync", "setup", tls.url, "--user", "velmora", "--password-command", "echo secret"), 1,
+                       "certificate", "a private server's certificate without --ca")
         check(f.config_files() == [] and f.memos() == before, "a refused set-up keeps nothing and changes no memo")
 
         code, out, err = f.cal("sync", "setup", server.url, "--user", "velmora", "--password-command",
@@ -138,6 +141,28 @@ def commands():
         code, out, _ = f.cal("sync")
         check(code == 0 and "up 0, down 0, merged 0, kept both 0, deleted on the server 0, deleted here 0" in out,
               f"a pass with nothing changed: {out!r}")
+
+        # A second computer set up on the same calendar takes every memo down.
+        code, out, _ = laptop.cal("sync", "setup", tls.url, "--user", "velmora", "--password-command", "echo secret",
+                                  "--ca", tls.certificate)
+        check(code == 0, f"set-up with --ca: {out!r}")
+        laptop.cal("sync", "forget")
+        code, out, _ = laptop.cal("sync", "setup", server.url, "--user", "velmora", "--password-command",
+                                  "echo secret")
+        check(code == 0 and "(found on the server)" in out, f"a second computer's set-up: {out!r}")
+        code, out, _ = laptop.cal("sync")
+        check(code == 0 and "up 0, down 2," in out, f"a second computer's first pass: {out!r}")
+        _, day, _ = laptop.cal("day", "2026-12-09")
+        check("持ち物: 保険証\n11:30 薬局" in day, f"the second computer's day: {day!r}")
+
+        # The password changed on the server since the set-up: told, nothing changed.
+        with open(password_file, "w") as out_file:
+            out_file.write("old\n")
+        held = f.memos()
+        one_error_line(f.cal("sync"), 1, "refused the user name or password", "a pass with a wrong password")
+        check(f.memos() == held, "a pass refused by the server changes no memo")
+        with open(password_file, "w") as out_file:
+            out_file.write("secret\n")
 
         # Both change the same line: both versions kept.
         set_description(phone_event(phone, "20261210"), "会議 16:00")
