@@ -179,6 +179,12 @@ int RunSyncSetup(const Options& options) {
     if (url.rfind("https://", 0) != 0 && url.rfind("http://", 0) != 0)
         return UsageProblem(Tr("not an http or https URL: ", "http か https の URL ではありません: ") + Quoted(url),
                             "sync setup");
+    // A password written into the URL would end up in the set-up file, which never holds one.
+    const std::size_t authority = url.find("//") + 2;
+    if (url.substr(authority, url.find('/', authority) - authority).find('@') != std::string::npos)
+        return UsageProblem(Tr("the URL holds a user name or password; give the user with --user",
+                               "URL にユーザー名かパスワードが含まれています。ユーザー名は --user で指定してください"),
+                            "sync setup");
     SyncConfig config;
     switch (memosync::LoadSyncConfig(options.folder, config)) {
     case ConfigLoad::Loaded:

@@ -110,6 +110,8 @@ def commands():
         one_error_line(f.cal("sync", "setup", server.url, "--ca", "missing.pem"), 2, "cannot read the CA file",
                        "a missing CA file")
         one_error_line(f.cal("sync", "setup", "ftp://127.0.0.1/"), 2, "not an http or https URL", "an ftp URL")
+        one_error_line(f.cal("sync", "setup", server.url.replace("//", "//velmora:secret@")), 2,
+                       "give the user with --user", "a password in the URL")
         one_error_line(f.cal("sync", "setup", tls.url, "--user", "velmora", "--password-command", "echo secret"), 1,
                        "certificate", "a private server's certificate without --ca")
         check(f.config_files() == [] and f.memos() == before, "a refused set-up keeps nothing and changes no memo")
@@ -218,7 +220,7 @@ def typed_on_a_terminal(f, args, password):
             break
         shown += chunk
         if not typed and b"Password for" in shown:
-            time.sleep(0.2)  # the prompt is written before echo is off only if the program is wrong
+            # Echo is off before the prompt is written: what is typed now shows only if it stays on.
             os.write(fd, password.encode() + b"\n")
             typed = True
     _, status = os.waitpid(pid, 0)
