@@ -100,15 +100,18 @@ private:
     std::string m_stateFolder;
 };
 
-std::string PassReport(const memosync::SyncResult& result, const std::string& calendar) {
+// Returns what a pass moved; `stopped`: it failed after moving that much.
+std::string PassReport(const memosync::SyncResult& result, const std::string& calendar, bool stopped) {
     const auto n = [](int count) { return std::to_string(count); };
     if (JapaneseMessages())
-        return calendar + " と同期しました: 送信 " + n(result.up) + "、受信 " + n(result.down) + "、統合 " +
-               n(result.merged) + "、両方を残した日 " + n(result.keptBoth) + "、サーバーで削除 " + n(result.deletedUp) +
-               "、ここで削除 " + n(result.deletedDown) + "\n";
-    return "synced with " + calendar + ": up " + n(result.up) + ", down " + n(result.down) + ", merged " +
-           n(result.merged) + ", kept both " + n(result.keptBoth) + ", deleted on the server " + n(result.deletedUp) +
-           ", deleted here " + n(result.deletedDown) + "\n";
+        return calendar + (stopped ? " との同期は途中で止まりました。それまでに: 送信 " : " と同期しました: 送信 ") +
+               n(result.up) + "、受信 " + n(result.down) + "、統合 " + n(result.merged) + "、両方を残した日 " +
+               n(result.keptBoth) + "、サーバーで削除 " + n(result.deletedUp) + "、ここで削除 " +
+               n(result.deletedDown) + "\n";
+    return (stopped ? "the sync with " + calendar + " stopped after: up " : "synced with " + calendar + ": up ") +
+           n(result.up) + ", down " + n(result.down) + ", merged " + n(result.merged) + ", kept both " +
+           n(result.keptBoth) + ", deleted on the server " + n(result.deletedUp) + ", deleted here " +
+           n(result.deletedDown) + "\n";
 }
 
 }  // namespace
@@ -164,10 +167,11 @@ int RunSync(const Options& options) {
     if (!result.ok) {
         // What had moved before the failure is kept on both sides; the next pass goes on from there.
         Complain(result.error);
-        std::fputs(PassReport(result, config.calendarUrl).c_str(), stdout);
+        if (result.up + result.down + result.merged + result.keptBoth + result.deletedUp + result.deletedDown > 0)
+            std::fputs(PassReport(result, config.calendarUrl, true).c_str(), stdout);
         return kExitFailed;
     }
-    std::fputs(PassReport(result, config.calendarUrl).c_str(), stdout);
+    std::fputs(PassReport(result, config.calendarUrl, false).c_str(), stdout);
     return kExitOk;
 }
 

@@ -148,6 +148,12 @@ def commands():
         code, out, _ = laptop.cal("sync", "setup", tls.url, "--user", "velmora", "--password-command", "echo secret",
                                   "--ca", tls.certificate)
         check(code == 0, f"set-up with --ca: {out!r}")
+        code, out, err = laptop.cal("sync")
+        check(code == 0 and "up 0, down 0," in out, f"a pass over https with --ca: {out!r} {err!r}")
+        tls.stop()
+        gone = laptop.cal("sync")
+        one_error_line(gone, 1, tls.url, "a pass with the server gone")
+        check(gone[1] == "", f"a pass that moved nothing and failed says no sync: {gone[1]!r}")
         laptop.cal("sync", "forget")
         code, out, _ = laptop.cal("sync", "setup", server.url, "--user", "velmora", "--password-command",
                                   "echo secret")
