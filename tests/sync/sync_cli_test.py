@@ -11,10 +11,12 @@ import fcntl
 import os
 import pty
 import select
+import signal
 import subprocess
 import sys
 import tempfile
 import time
+import urllib.request
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from servers import Server  # noqa: E402
@@ -204,6 +206,55 @@ def commands():
         check(code == 0 and "no longer syncs" in out, f"forget: {out!r}")
         check(f.config_files() == [] and f.state_files() == [], "forget leaves no set-up and no state")
         one_error_line(f.cal("sync", "status"), 2, "is not set up for sync", "status after forget")
+        interrupted(server, root)
+
+
+def interrupted(server, root):
+    """A pass answered 500 after the server stored an item, then one killed between two PUTs: the next
+    passes finish the job with each memo once on the server and the memo file as it was."""
+    f = Folder(os.path.join(root, "interrupted"))
+    days = range(1, 31)
+    f.memos("".join(f"126^11^{day}^メモ {day}\r\n二行目~\r\n" for day in days))
+    before = f.memos()
+    proxy = subprocess.Popen(["/usr/bin/python3", os.path.join(os.path.dirname(__file__), "fault_proxy.py"),
+                              server.url], stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                             text=True)
+    try:
+        url = proxy.stdout.readline().strip()
+
+        def fault(query):
+            return urllib.request.urlopen(url + "__fault__" + query, timeout=10).read().decode()
+
+        code, out, err = f.cal("sync", "setup", url, "--user", "velmora", "--password-command", "echo secret",
+                               "--calendar", "Killed")
+        check(code == 0, f"set-up behind the proxy: {out!r} {err!r}")
+        fault("?kind=500-after&method=PUT")
+        one_error_line(f.cal("sync"), 1, "the server answered 500", "a 500 after the server stored the item")
+        fault("?kind=slow&method=PUT&count=1000&seconds=0.15")
+        pass_ = subprocess.Popen([CAL, "--dir", f.data, "sync"], env=f.env, stdout=subprocess.DEVNULL,
+                                 stderr=subprocess.DEVNULL)
+        time.sleep(1.5)
+        os.kill(pass_.pid, signal.SIGKILL)
+        pass_.wait()
+        puts = fault("/log").count("PUT ")
+        print(f"killed after {puts} PUTs", flush=True)
+        check(2 < puts < 31, f"the pass was killed between its PUTs ({puts} sent)")
+        fault("/reset")
+        code, out, err = f.cal("sync")
+        check(code == 0, f"the pass after the kill: {out!r} {err!r}")
+        fault("/reset")
+        code, out, _ = f.cal("sync")
+        check(code == 0 and "up 0, down 0, merged 0, kept both 0, deleted on the server 0, deleted here 0" in out,
+              f"then nothing moves: {out!r}")
+        check("PUT " not in fault("/log") and "DELETE " not in fault("/log"), "a pass with no change writes nothing")
+    finally:
+        proxy.stdin.close()
+        proxy.wait(timeout=10)
+    client = caldav.DAVClient(server.url, username=server.user, password=server.password)
+    events = client.calendar(url=server.url + server.user + "/Killed/").events()
+    texts = sorted(str(e.vobject_instance.vevent.description.value) for e in events)
+    check(texts == sorted(f"メモ {day}\n二行目" for day in days), f"each memo once on the server: {texts}")
+    check(f.memos() == before, "the memo file as it was, no line doubled")
 
 
 def typed_on_a_terminal(f, args, password):
