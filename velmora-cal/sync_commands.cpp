@@ -3,6 +3,7 @@
 #include "model/data_files.h"
 #include "model/file_notices.h"
 #include "model/record.h"
+#include "model/text_file_format.h"
 #include "model/year_calendar.h"
 #include "sync/caldav.h"
 #include "sync/config.h"
@@ -79,13 +80,21 @@ std::string LocalMinute() {
     return text;
 }
 
+// Returns the store as the memo file holds it, CR LF breaks and all, which is the form the pass
+// reads and writes; the store in memory has LF breaks (DecodeTextFile gives it back).
+std::string FileFormOfStore(const std::string& store) {
+    std::string bytes = EncodeTextFile(store);
+    bytes.pop_back();  // the NUL that ends the file
+    return bytes;
+}
+
 // Where a pass writes: the memo file of the folder entered, and the collection's state.
 class FolderSink final : public memosync::SyncSink {
 public:
     explicit FolderSink(std::string stateFolder) : m_stateFolder(std::move(stateFolder)) {}
 
     bool WriteStore(const std::string& store, std::string& error) override {
-        g_strMemoData = store;
+        g_strMemoData = DecodeTextFile(store);
         if (SaveMemoData() != 0) return true;
         error = std::string("cannot write ") + kMemoFile;
         return false;
@@ -142,7 +151,7 @@ int RunSync(const Options& options) {
         return kExitFailed;
     }
     memosync::SyncInput input;
-    input.store = g_strMemoData;
+    input.store = FileFormOfStore(g_strMemoData);
     input.now = LocalMinute();
     const int thisYear = CurrentLocalTime().tm_year + 1900;
     input.fromYear = thisYear - 1;

@@ -164,6 +164,9 @@ def commands():
         check(code == 0 and "up 0, down 2," in out, f"a second computer's first pass: {out!r}")
         _, day, _ = laptop.cal("day", "2026-12-09")
         check("持ち物: 保険証\n11:30 薬局" in day, f"the second computer's day: {day!r}")
+        memo = laptop.memos()
+        check("持ち物: 保険証\r\n11:30 薬局".encode("cp932") in memo and b"\r\r" not in memo,
+              f"the memo file keeps its CR LF breaks: {memo!r}")
 
         # The password changed on the server since the set-up: told, nothing changed.
         with open(password_file, "w") as out_file:
@@ -247,14 +250,34 @@ def interrupted(server, root):
         check(code == 0 and "up 0, down 0, merged 0, kept both 0, deleted on the server 0, deleted here 0" in out,
               f"then nothing moves: {out!r}")
         check("PUT " not in fault("/log") and "DELETE " not in fault("/log"), "a pass with no change writes nothing")
+        # Another computer stores the same new day while this pass's PUT is on its way: a 412,
+        # and the day merged with itself, once on both sides.
+        f.memos(f.memos().decode("cp932") + "126^11^31^大晦日の準備\r\n買い物~\r\n")
+        before = f.memos()
+        fault("?kind=slow&method=PUT&seconds=1.5")
+        pass_ = subprocess.Popen([CAL, "--dir", f.data, "sync"], env=f.env, stdout=subprocess.PIPE, text=True)
+        time.sleep(0.5)
+        ics = "\r\n".join(["BEGIN:VCALENDAR", "VERSION:2.0", "PRODID:-//other//EN", "BEGIN:VEVENT",
+                             "UID:velmora-day-20261231", "DTSTAMP:20261231T000000Z", "DTSTART;VALUE=DATE:20261231",
+                             "DTEND;VALUE=DATE:20270101", "SUMMARY:大晦日の準備", "DESCRIPTION:大晦日の準備\\n買い物",
+                             "END:VEVENT", "END:VCALENDAR", ""])
+        stored = caldav.DAVClient(server.url, username=server.user, password=server.password).put(
+            server.url + server.user + "/Killed/velmora-day-20261231.ics", ics,
+            {"Content-Type": "text/calendar", "If-None-Match": "*"})
+        out, _ = pass_.communicate(timeout=30)
+        check(stored.status == 201 and pass_.returncode == 0 and "up 0, down 1," in out,
+              f"the same day from two computers at once: {stored.status} {out!r}")
     finally:
         proxy.stdin.close()
         proxy.wait(timeout=10)
     client = caldav.DAVClient(server.url, username=server.user, password=server.password)
     events = client.calendar(url=server.url + server.user + "/Killed/").events()
     texts = sorted(str(e.vobject_instance.vevent.description.value) for e in events)
-    check(texts == sorted(f"メモ {day}\n二行目" for day in days), f"each memo once on the server: {texts}")
-    check(f.memos() == before, "the memo file as it was, no line doubled")
+    check(texts == sorted([f"メモ {day}\n二行目" for day in days] + ["大晦日の準備\n買い物"]),
+          f"each memo once on the server: {texts}")
+    after = f.memos()
+    check(after == before, "the memo file as it was, no line doubled: " +
+          repr([line for line in after.decode("cp932").split("~\r\n") if line not in before.decode("cp932")]))
 
 
 def typed_on_a_terminal(f, args, password):
