@@ -290,13 +290,14 @@ int RunSyncStatus(const Options& options) {
     if (state->days.empty() && state->token.empty())
         text += Tr("state:    never synced\n", "状態:           まだ同期していません\n");
     else
-        text += Tr("state:    ", "状態:           ") +
-                Counted(static_cast<long long>(state->days.size()), "memo", "memos") +
-                Tr(" in sync", " 件のメモが同期済み") +
-                (state->pending.empty() ? std::string()
-                                        : Tr(", ", "、") + std::to_string(state->pending.size()) +
-                                              Tr(" left by a pass that was stopped", " 件は中断された同期の続き")) +
-                "\n";
+        text +=
+            Tr("state:    ", "状態:           ") +
+            (JapaneseMessages() ? std::to_string(state->days.size()) + " 件のメモが同期済み"
+                                : Counted(static_cast<long long>(state->days.size()), "memo", "memos") + " in sync") +
+            (state->pending.empty() ? std::string()
+                                    : Tr(", ", "、") + std::to_string(state->pending.size()) +
+                                          Tr(" left by a pass that was stopped", " 件は中断された同期の続き")) +
+            "\n";
     std::fputs(text.c_str(), stdout);
     return kExitOk;
 }
