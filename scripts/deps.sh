@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ pkg-config clang libclang-rt-14-dev clang-tidy
     libgtest-dev libgmock-dev libbenchmark-dev libical-dev libicu-dev libcurl4-openssl-dev libxml2-dev
-    radicale xandikos
+    radicale xandikos libsecret-1-dev gnome-keyring python3-caldav
     qt6-base-dev qt6-qpa-plugins libgl-dev libx11-dev
     fonts-ipafont-mincho fonts-ipafont-gothic fontconfig poppler-utils
     xvfb xauth xdotool imagemagick trayer

@@ -8,6 +8,7 @@
 #ifdef VELMORA_CAL_PDF
 #include "velmora-cal/pdf_command.h"
 #endif
+#include "velmora-cal/sync_commands.h"
 #include "velmora-cal/view_commands.h"
 
 #include <algorithm>
@@ -102,6 +103,36 @@ constexpr std::array kCommands = {
                "今月または MONTH YEAR の月（-y か年だけなら年）のページを\n"
                "印刷用の A4 の PDF に書き出す（- なら標準出力）"}}}},
 #endif
+    // "sync" comes before the rows that begin with it: the last row a command line names wins.
+    Command{"sync",
+            kOptionAcceptEmpty,
+            true,
+            RunSync,
+            {{{"sync [--accept-empty]",
+               "sync the memos with the folder's CalDAV calendar now and say what\n"
+               "moved; --accept-empty mirrors a side whose memos are all gone",
+               "メモをフォルダの CalDAV カレンダーと今すぐ同期し、動いたものを示す。\n"
+               "--accept-empty ならメモがすべて消えた側も反映する"}}}},
+    Command{"sync setup",
+            kOptionUser | kOptionCalendar | kOptionCa | kOptionPasswordCommand,
+            true,
+            RunSyncSetup,
+            {{{"sync setup URL [--user NAME] [--calendar NAME] [--ca FILE] [--password-command CMD]",
+               "find or make the calendar on the server and keep the set-up; the\n"
+               "password goes to the Secret Service",
+               "サーバーのカレンダーを探す（なければ作る）設定を保存する。\n"
+               "パスワードはシークレットサービスに保存する"}}}},
+    Command{"sync status",
+            0,
+            false,
+            RunSyncStatus,
+            {{{"sync status", "the folder's sync set-up and state", "フォルダの同期の設定と状態"}}}},
+    Command{"sync forget",
+            0,
+            false,
+            RunSyncForget,
+            {{{"sync forget", "remove the set-up, its state and the stored password",
+               "同期の設定、状態、保存したパスワードを削除する"}}}},
     Command{"holidays update",
             0,
             true,

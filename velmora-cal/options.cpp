@@ -43,6 +43,21 @@ constexpr std::array kOptions = {
                    "take even an event that would add more than 1,000 lines", "1,000 行を超えて追加する予定も取り込む"},
     OptionSpelling{kOptionUndo, "undo", '\0', no_argument, "--undo", "", "",
                    "put back the memo file as it was before the last import", "最後の取り込みの前のメモファイルに戻す"},
+    OptionSpelling{kOptionUser, "user", '\0', required_argument, "--user NAME", "a name", "名前",
+                   "the user name on the server", "サーバーのユーザー名"},
+    OptionSpelling{kOptionCalendar, "calendar", '\0', required_argument, "--calendar NAME", "a name", "名前",
+                   "the calendar to sync with, made when missing (default: Velmora)",
+                   "同期するカレンダー（なければ作る。省略時は Velmora）"},
+    OptionSpelling{kOptionCa, "ca", '\0', required_argument, "--ca FILE", "a file", "ファイル",
+                   "a CA certificate to trust besides the system's (a private server)",
+                   "システムの証明書のほかに信頼する CA 証明書（自前のサーバー）"},
+    OptionSpelling{kOptionPasswordCommand, "password-command", '\0', required_argument, "--password-command CMD",
+                   "a command", "コマンド",
+                   "take the password from the first line CMD prints, not from the\n"
+                   "Secret Service",
+                   "パスワードをシークレットサービスからではなく、CMD が出力する\n最初の行から取る"},
+    OptionSpelling{kOptionAcceptEmpty, "accept-empty", '\0', no_argument, "--accept-empty", "", "",
+                   "mirror a side whose memos are all gone at once", "メモがすべて一度に消えた側も反映する"},
     OptionSpelling{kOptionHelp, "help", 'h', no_argument, "-h, --help", "", "", "show this text", "この説明を表示する"},
 };
 
@@ -92,6 +107,19 @@ std::string Take(const OptionSpelling& option, const char* value, Options& optio
                                          : options.toYear) = year;
         return {};
     }
+    case kOptionUser:
+    case kOptionCalendar:
+    case kOptionCa:
+    case kOptionPasswordCommand:
+        // The set-up file keeps one value a line.
+        if (text.empty() || text.find_first_of("\n\r") != std::string::npos)
+            return Spelt(option) + Tr(" needs ", " には") + Tr(option.needs, option.needsJa) +
+                   Tr(" on one line", "を一行で指定してください");
+        (option.bit == kOptionUser       ? options.user
+         : option.bit == kOptionCalendar ? options.calendar
+         : option.bit == kOptionCa       ? options.caFile
+                                         : options.passwordCommand) = text;
+        return {};
     default:
         return {};
     }

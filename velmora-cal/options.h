@@ -23,6 +23,11 @@ enum Option : unsigned {
     kOptionDryRun = 1U << 9,
     kOptionAll = 1U << 10,
     kOptionUndo = 1U << 11,
+    kOptionUser = 1U << 12,
+    kOptionCalendar = 1U << 13,
+    kOptionCa = 1U << 14,
+    kOptionPasswordCommand = 1U << 15,
+    kOptionAcceptEmpty = 1U << 16,
 };
 
 // The options every command takes.
@@ -40,6 +45,10 @@ struct Options {
     std::optional<int> searchYear;      // --year: calendar years, as 2026
     std::optional<int> fromYear;        // --from
     std::optional<int> toYear;          // --to
+    std::string user;                   // --user
+    std::string calendar;               // --calendar
+    std::string caFile;                 // --ca
+    std::string passwordCommand;        // --password-command
     std::string here;                   // the working directory velmora-cal was started in
     std::string folder;                 // the absolute path of the data folder, once entered
 

@@ -116,6 +116,7 @@ TEST_F(VelmoraCalTest, HelpAndBadUsage) {
         {"agenda --help", "agenda [DAYS]", "--year"},
         {"import a.ics -h", "--dry-run ", "--no-holidays"},
         {"--bogus holidays update --help", "Usage: velmora-cal [--dir DIR] holidays update [FILE]", "--color"},
+        {"sync setup --help", "--password-command CMD ", "--accept-empty"},
     };
     for (const auto& row : helps) {
         const CalRun help = Cal(row.arguments);
@@ -124,7 +125,8 @@ TEST_F(VelmoraCalTest, HelpAndBadUsage) {
         EXPECT_EQ(help.out.find(row.lacks), std::string::npos) << row.arguments << ": " << help.out;
     }
     for (const char* arguments : {"holidays", "holidays remove", "--bogus holidays update", "--dir", "--dir= day",
-                                  "day --year 2026", "list -3", "export --no-holidays=1 a.ics"}) {
+                                  "day --year 2026", "list -3", "export --no-holidays=1 a.ics", "sync --user anna",
+                                  "--dir . sync setup", "--dir . sync status now", "sync setup --user= x"}) {
         const CalRun run = Cal(arguments);
         EXPECT_EQ(run.status, 2) << arguments;
         // One line that says what is wrong and where the commands are told, not the whole help.
