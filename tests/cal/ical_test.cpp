@@ -765,6 +765,7 @@ TEST_F(IcalCommandTest, RoundTripIntoAnEmptyFolderGivesTheSameMemos) {
     const CalRun imported = Cal("--dir empty import cal.ics");
     ASSERT_EQ(imported.status, 0) << imported.err;
     EXPECT_TRUE(imported.err.empty()) << imported.err.substr(0, 300);
+    EXPECT_NE(imported.out.find("MemoData.txt is new"), std::string::npos) << imported.out;
     EXPECT_EQ(DecodeTextFile(Bytes(m_folder / "empty" / "MemoData.txt")), store);
     // The same file again adds nothing, and the second export is the first.
     const CalRun again = Cal("--dir empty import cal.ics");
