@@ -1,5 +1,7 @@
 #include "ical/html_text.h"
 
+#include "platform/code_page.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -82,24 +84,6 @@ std::string HrefOf(std::string_view attributes) {
     return std::string(attributes.substr(at, end == std::string_view::npos ? end : end - at));
 }
 
-void AppendUtf8(std::string& out, std::uint32_t code) {
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (code >> 18));
-        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-}
-
 // Appends the character the reference at the start of `text` ("&amp;", "&#10;") stands for and
 // returns its length, or 0 when it is no reference this reading knows.
 std::size_t AppendReference(std::string& out, std::string_view text) {
@@ -121,7 +105,7 @@ std::size_t AppendReference(std::string& out, std::string_view text) {
     if (error != std::errc() || rest != digits.data() + digits.size() || code == 0 || code > 0x10FFFF ||
         (code >= 0xD800 && code <= 0xDFFF))
         return 0;
-    AppendUtf8(out, code);
+    platform::AppendUtf8(out, static_cast<char32_t>(code));
     return end + 1;
 }
 

@@ -1,5 +1,7 @@
 #include "ical/ics_input.h"
 
+#include "model/utf8_lead.h"
+
 #include <iconv.h>
 
 #include <algorithm>
@@ -29,22 +31,11 @@ std::size_t FirstNonUtf8(std::string_view text) {
             ++i;
             continue;
         }
-        std::size_t length = 0;
-        unsigned char low = 0x80;
-        unsigned char high = 0xBF;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            if (lead == 0xE0) low = 0xA0;
-            if (lead == 0xED) high = 0x9F;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            if (lead == 0xF0) low = 0x90;
-            if (lead == 0xF4) high = 0x8F;
-        } else {
-            return i;
-        }
+        const Utf8Lead shape = Utf8LeadOf(lead);
+        if (shape.length == 0) return i;
+        const auto length = static_cast<std::size_t>(shape.length);
+        const unsigned char low = shape.low;
+        const unsigned char high = shape.high;
         // A fold may fall inside a character (writers fold at 75 octets): the character goes on
         // after the line break and its space.
         std::size_t at = i + 1;

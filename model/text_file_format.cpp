@@ -1,5 +1,7 @@
 #include "model/text_file_format.h"
 
+#include "model/utf8_lead.h"
+
 #include <algorithm>
 
 namespace {
@@ -44,22 +46,8 @@ int LongestUtf8Sequence(std::string_view text) {
             ++i;
             continue;
         }
-        int length = 0;
-        unsigned char low = 0x80;
-        unsigned char high = 0xBF;
-        if (byte >= 0xC2 && byte <= 0xDF) {
-            length = 2;
-        } else if (byte >= 0xE0 && byte <= 0xEF) {
-            length = 3;
-            if (byte == 0xE0) low = 0xA0;
-            if (byte == 0xED) high = 0x9F;
-        } else if (byte >= 0xF0 && byte <= 0xF4) {
-            length = 4;
-            if (byte == 0xF0) low = 0x90;
-            if (byte == 0xF4) high = 0x8F;
-        } else {
-            return 0;
-        }
+        const auto [length, low, high] = Utf8LeadOf(byte);
+        if (length == 0) return 0;
         if (i + static_cast<std::size_t>(length) > text.size()) return 0;
         for (int k = 1; k < length; ++k) {
             const auto next = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);

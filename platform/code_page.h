@@ -15,4 +15,7 @@ std::string Utf8FromCp932(std::string_view cp932);
 // that is not UTF-8) becomes "〓", and `replaced`, when given, is raised by the number of them.
 std::string Cp932FromUtf8(std::string_view utf8, std::size_t* replaced = nullptr);
 
+// Appends the UTF-8 form of one code point (below U+110000) to `out`.
+void AppendUtf8(std::string& out, char32_t code);
+
 }  // namespace platform

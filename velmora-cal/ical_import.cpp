@@ -5,6 +5,7 @@
 #include "ical/memo_merge.h"
 #include "model/data_files.h"
 #include "model/file_notices.h"
+#include "model/file_system_calls.h"
 #include "model/record.h"
 #include "model/year_calendar.h"
 #include "velmora-cal/exit_status.h"
@@ -12,6 +13,9 @@
 #include "velmora-cal/import_backup.h"
 #include "velmora-cal/input_file.h"
 #include "velmora-cal/messages.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -284,6 +288,8 @@ int RunImport(const Options& options) {
     const bool memosChange = store != g_strMemoData;
     const bool recordChanges = record && imported != *record;
     if (!dryRun && (memosChange || recordChanges)) {
+        struct stat status {};
+        const bool hadMemoFile = CurrentFileSystemCalls().statAt(AT_FDCWD, kMemoFile, &status, 0) == 0;
         const std::string backup = KeepBeforeImport();
         if (backup.empty()) {
             Complain(std::string(Tr("cannot keep a copy of ", "コピーを残せません: ")) + kMemoFile +
@@ -307,9 +313,14 @@ int RunImport(const Options& options) {
         }
         NoteAfterImport(backup);
         std::fputs(ImportReport(reading, merged, dryRun, options.folder).c_str(), stdout);
-        std::printf(JapaneseMessages() ? "元の %s を %s/%s/ に残しました（velmora-cal import --undo で戻せます）\n"
-                                       : "the old %s is kept in %s/%s/ (velmora-cal import --undo puts it back)\n",
-                    kMemoFile, options.folder.c_str(), backup.c_str());
+        if (hadMemoFile)
+            std::printf(JapaneseMessages() ? "元の %s を %s/%s/ に残しました（velmora-cal import --undo で戻せます）\n"
+                                           : "the old %s is kept in %s/%s/ (velmora-cal import --undo puts it back)\n",
+                        kMemoFile, options.folder.c_str(), backup.c_str());
+        else
+            std::printf(JapaneseMessages() ? "%s は新しく作りました（velmora-cal import --undo で取り消せます）\n"
+                                           : "%s is new (velmora-cal import --undo takes it away again)\n",
+                        kMemoFile);
         if (!recorded) {
             Complain(
                 std::string(Tr("cannot write ", "書き込めません: ")) + ics::kImportedEventsFile +

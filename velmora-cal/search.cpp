@@ -68,24 +68,6 @@ std::size_t DecodeUtf8(std::string_view text, std::size_t at, char32_t& out) {
     return length;
 }
 
-void EncodeUtf8(char32_t c, std::string& out) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
 // The one form that a character is matched in (before the sound marks are joined).
 char32_t FoldCharacter(char32_t c) {
     if (c >= 0xFF01 && c <= 0xFF5E) c -= 0xFEE0;  // full-width ASCII
@@ -125,7 +107,7 @@ std::string FoldForSearch(std::string_view utf8) {
             const char32_t joined = last == 0 ? 0 : (c == kHalfVoicedMark ? Voiced(last) : SemiVoiced(last));
             if (joined != 0) {
                 out.resize(lastAt);
-                EncodeUtf8(joined, out);
+                platform::AppendUtf8(out, joined);
                 last = 0;
                 continue;
             }
@@ -133,11 +115,11 @@ std::string FoldForSearch(std::string_view utf8) {
         if (c >= 0xFF61 && c <= 0xFF9F) {
             lastAt = out.size();
             last = kHalfWidthKana[c - 0xFF61];
-            EncodeUtf8(last, out);
+            platform::AppendUtf8(out, last);
             continue;
         }
         last = 0;
-        EncodeUtf8(FoldCharacter(c), out);
+        platform::AppendUtf8(out, FoldCharacter(c));
     }
     return out;
 }

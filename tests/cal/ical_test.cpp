@@ -150,6 +150,15 @@ TEST(IcalText, FoldsAt75OctetsNeverInsideACharacter) {
     EXPECT_EQ(ics::FoldContentLine(std::string(76, 'x')), std::string(75, 'x') + "\r\n x\r\n");
 }
 
+// Returns an export's text without its DTSTAMP lines, the one part two exports of the same memos differ in.
+std::string WithoutStamps(const std::string& text) {
+    std::string kept;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);)
+        if (!line.starts_with("DTSTAMP:")) kept += line + "\n";
+    return kept;
+}
+
 // The VEVENTs of an export as libical reads them back, by UID.
 struct ParsedEvent {
     std::string summary;
@@ -765,20 +774,14 @@ TEST_F(IcalCommandTest, RoundTripIntoAnEmptyFolderGivesTheSameMemos) {
     const CalRun imported = Cal("--dir empty import cal.ics");
     ASSERT_EQ(imported.status, 0) << imported.err;
     EXPECT_TRUE(imported.err.empty()) << imported.err.substr(0, 300);
+    EXPECT_NE(imported.out.find("MemoData.txt is new"), std::string::npos) << imported.out;
     EXPECT_EQ(DecodeTextFile(Bytes(m_folder / "empty" / "MemoData.txt")), store);
     // The same file again adds nothing, and the second export is the first.
     const CalRun again = Cal("--dir empty import cal.ics");
     EXPECT_NE(again.out.find("0 events added"), std::string::npos) << again.out;
     EXPECT_EQ(DecodeTextFile(Bytes(m_folder / "empty" / "MemoData.txt")), store);
     ASSERT_EQ(Cal("--dir empty export again.ics").status, 0);
-    const auto withoutStamps = [](const std::string& text) {
-        std::string kept;
-        std::istringstream lines(text);
-        for (std::string line; std::getline(lines, line);)
-            if (!line.starts_with("DTSTAMP:")) kept += line + "\n";
-        return kept;
-    };
-    EXPECT_EQ(withoutStamps(Bytes(m_folder / "again.ics")), withoutStamps(first));
+    EXPECT_EQ(WithoutStamps(Bytes(m_folder / "again.ics")), WithoutStamps(first));
 }
 
 TEST_F(IcalCommandTest, ExportsTheBuiltInHolidaysOfAFolderWithoutHolidayFilesAndWritesNothingThere) {
@@ -954,14 +957,7 @@ TEST_F(IcalCommandTest, ExportWritesAtomicallyOrToTheOutput) {
     ASSERT_EQ(toOutput.status, 0) << toOutput.err;
     EXPECT_EQ(ParseBack(toOutput.out).size(), 1U);
     // The two differ only in their DTSTAMP lines.
-    const auto withoutStamps = [](const std::string& text) {
-        std::string kept;
-        std::istringstream lines(text);
-        for (std::string line; std::getline(lines, line);)
-            if (!line.starts_with("DTSTAMP:")) kept += line + "\n";
-        return kept;
-    };
-    EXPECT_EQ(withoutStamps(toOutput.out), withoutStamps(written));
+    EXPECT_EQ(WithoutStamps(toOutput.out), WithoutStamps(written));
 
     // The calendar's own files are never overwritten, whatever name leads to them.
     SetDefaultStaticHolidays();
