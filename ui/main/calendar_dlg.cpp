@@ -10,9 +10,11 @@
 #include "platform/text_codec.h"
 #include "ui/main/calendar_layout.h"
 #include "ui/main/calendar_reminders.h"
+#include "ui/main/calendar_sync.h"
 #include "ui/main/calendar_texts.h"
 #include "ui/resource_ids.h"
 #include "ui/save_notices.h"
+#include "ui/schedule/month_schedule_dlg.h"
 
 #include <cstring>
 
@@ -22,11 +24,15 @@ namespace {
 
 constexpr UINT_PTR kClockTimer = 1;
 constexpr UINT kTrayIconId = 1;
+// How long the end of the program waits for the last sync pass.
+constexpr std::chrono::seconds kLastPassLimit{10};
 
 }  // namespace
 
 CCalendarDlg::CCalendarDlg(CWnd* parent)
-    : CDialog(IDD_CALENDAR, parent), m_reminders(std::make_unique<CCalendarReminders>(*this)) {
+    : CDialog(IDD_CALENDAR, parent),
+      m_reminders(std::make_unique<CCalendarReminders>(*this)),
+      m_sync(std::make_unique<CCalendarSync>(*this)) {
     m_hIcon = LoadIconResource(IDI_CALENDAR, 32, 32);
 }
 
@@ -101,6 +107,7 @@ BOOL CCalendarDlg::OnInitDialog() {
     UpdateReminderMenu();
     OfferLeftDraft();
     m_reminders->StoreChanged();
+    m_sync->Start();
     return TRUE;
 }
 
@@ -108,6 +115,7 @@ void CCalendarDlg::OnTimer(UINT_PTR id) {
     if (id != kClockTimer) return;
     UpdateClock();
     m_reminders->Look();
+    m_sync->Look();
 }
 
 void CCalendarDlg::OnDestroy() {
@@ -241,6 +249,7 @@ void CCalendarDlg::OnFileExit() {
         ShowWindow(SW_HIDE);
         return;
     }
+    m_sync->End(kLastPassLimit);
     // Ending with a store unsaved: the user said so, but what it holds is still kept aside.
     if (!memoSaved) SaveMemoDataOrRecover();
     if (!holidaysSaved) SaveHolidayDataOrRecover();
@@ -254,8 +263,26 @@ void CCalendarDlg::OnTrayExit() {
     // What cannot be written where it belongs is kept as a recovery copy; the status says so.
     const int memoSaved = SaveMemoDataOrRecover();
     const int holidaysSaved = SaveHolidayDataOrRecover();
+    // The last pass takes what this run changed to the server; what it brings is saved by it.
+    m_sync->End(kLastPassLimit);
     save_notices::LogNotices();
     PostQuitMessage(memoSaved && holidaysSaved ? 0 : 1);
+}
+
+void CCalendarDlg::StoreArrived() {
+    Repaint();
+    if (CMonthScheduleDlg* list = CMonthScheduleDlg::Open()) list->StoreChanged();
+    m_reminders->StoreChanged();
+}
+
+void CCalendarDlg::SyncForCommand(bool acceptEmpty, std::function<void(const memosync::SyncResult&)> done) {
+    if (s_running == nullptr) {
+        memosync::SyncResult result;
+        result.error = "the calendar has no window yet";
+        done(result);
+        return;
+    }
+    s_running->m_sync->PassForCommand(acceptEmpty, std::move(done));
 }
 
 void CCalendarDlg::ToggleView() {

@@ -4,9 +4,13 @@
 #include "platform/tray.h"
 #include "ui/globals.h"
 
+#include "sync/engine.h"
+
+#include <functional>
 #include <memory>
 
 class CCalendarReminders;
+class CCalendarSync;
 
 // The main window: one month sheet in its normal size or the twelve sheets of the year maximised,
 // with its clock, toolbar, tray icon, cursor and commands.
@@ -85,6 +89,13 @@ public:
     // Marks the reminder items of the 設定 menu as the settings are.
     void UpdateReminderMenu();
 
+    // A sync put memos into the store: repaints, fills an open month list again and finds the
+    // reminders again.
+    void StoreArrived();
+    // A sync pass for velmora-cal through the running main window; `done` gets its result on the
+    // window's thread (at once, with an error, when no main window runs).
+    static void SyncForCommand(bool acceptEmpty, std::function<void(const memosync::SyncResult&)> done);
+
     // Redraws the whole calendar area at once.
     void RepaintCalendar();
     // Draws one month sheet with its origin at (ox, oy) on `dc`.
@@ -118,6 +129,7 @@ public:
 private:
     static CCalendarDlg* s_running;  // the main window between its start-up and its destruction
     std::unique_ptr<CCalendarReminders> m_reminders;
+    std::unique_ptr<CCalendarSync> m_sync;
 
     // The reminder commands of the 設定 menu; returns FALSE for any other command.
     BOOL OnReminderCommand(UINT id);

@@ -12,9 +12,13 @@
 #include "ui/schedule/schedule_texts.h"
 #include "ui/tool_tips.h"
 
+CMonthScheduleDlg* CMonthScheduleDlg::s_open = nullptr;
+
 CMonthScheduleDlg::CMonthScheduleDlg(CWnd* parent) : CDialog(IDD_MONTH_SCHEDULE, parent) {}
 
-CMonthScheduleDlg::~CMonthScheduleDlg() = default;
+CMonthScheduleDlg::~CMonthScheduleDlg() {
+    if (s_open == this) s_open = nullptr;
+}
 
 void CMonthScheduleDlg::DoDataExchange(CDataExchange* dx) {
     CDialog::DoDataExchange(dx);
@@ -29,11 +33,19 @@ BOOL CMonthScheduleDlg::OnInitDialog() {
     }
     RepositionBars(AFX_IDW_CONTROLBAR_FIRST, AFX_IDW_CONTROLBAR_LAST, 0);
     FillList();
+    s_open = this;
     return TRUE;
 }
 
 void CMonthScheduleDlg::FillList() {
     for (const std::string& line : MonthListLines(g_strMemoData, g_YearCalendar)) m_listDays.AddString(line);
+}
+
+void CMonthScheduleDlg::StoreChanged() {
+    const int selected = m_listDays.GetCurSel();
+    m_listDays.ResetContent();
+    FillList();
+    if (selected != LB_ERR) m_listDays.SetCurSel(selected);
 }
 
 void CMonthScheduleDlg::Refresh() {

@@ -27,9 +27,17 @@ public:
     void FillList();
     // Redraws the caption band at once, then empties and fills the list again.
     void Refresh();
+    // The memo store changed under the open list (a sync brought memos): fills it again, the
+    // selected line kept.
+    void StoreChanged();
+    // Returns the month list open now, or nullptr.
+    static CMonthScheduleDlg* Open() { return s_open; }
     // Opens the day schedule dialog for the selected line's day; nothing when no line is selected.
     void OpenSelectedDay();
     // Draws the caption band below the toolbar at once.
     void DrawCaptionBand();
     // Returns the band below the toolbar, 20 pixels high across the client area.
+
+private:
+    static CMonthScheduleDlg* s_open;
 };

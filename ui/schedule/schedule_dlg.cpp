@@ -22,9 +22,17 @@ void AppendDayRecord(const std::string& memo) {
 
 }  // namespace
 
+int CScheduleDlg::s_memosOut = 0;
+
 CScheduleDlg::CScheduleDlg(CWnd* parent) : CDialog(IDD_SCHEDULE, parent) {}
 
-CScheduleDlg::~CScheduleDlg() = default;
+CScheduleDlg::~CScheduleDlg() { MemoBack(); }
+
+void CScheduleDlg::MemoBack() {
+    if (!m_memoOut) return;
+    m_memoOut = false;
+    --s_memosOut;
+}
 
 void CScheduleDlg::DoDataExchange(CDataExchange* dx) {
     CDialog::DoDataExchange(dx);
@@ -41,6 +49,8 @@ BOOL CScheduleDlg::OnInitDialog() {
     RepositionBars(AFX_IDW_CONTROLBAR_FIRST, AFX_IDW_CONTROLBAR_LAST, 0);
 
     m_strMemo = TakeMemoRecord(g_strMemoData, g_YearCalendar.year, g_YearCalendar.month, g_nSelDay).value_or("");
+    m_memoOut = true;
+    ++s_memosOut;
     UpdateData(FALSE);
     return TRUE;
 }
@@ -81,6 +91,7 @@ void CScheduleDlg::OnCancel() {
 // written: a crash while the dialog is open finds the day's old memo in the file.
 void CScheduleDlg::SaveAndEnd(bool registered) {
     KillTimer(kDraftTimer);
+    MemoBack();
     const bool saved = save_notices::SaveMemoDataAndTell(*this) != 0;
     // At the end a store that cannot be saved goes to a recovery copy, which holds the text.
     if (saved || !registered || g_bEnding) {

@@ -42,10 +42,18 @@ public:
     // Draws the date band below the toolbar at once.
     void DrawDateBand();
 
+    // Returns true while a day dialog holds its day's record out of the memo store.
+    static bool IsMemoOut() { return s_memosOut > 0; }
+
 private:
+    static int s_memosOut;
+
     // Saves the store as the way out left it and ends; the draft goes, or keeps a registered text
     // that could not be saved.
     void SaveAndEnd(bool registered);
 
     bool m_draftFailureLogged = false;
+    bool m_memoOut = false;  // this dialog's record is out of the store
+    // The record is back in the store (or deleted on purpose).
+    void MemoBack();
 };

@@ -1,0 +1,263 @@
+#include "ui/main/calendar_sync.h"
+
+#include "model/memo_draft_file.h"
+#include "model/record.h"
+#include "model/stores.h"
+#include "model/text_file_format.h"
+#include "model/year_calendar.h"
+#include "platform/text_codec.h"
+#include "platform/tray.h"
+#include "sync/folder_pass.h"
+#include "ui/main/calendar_dlg.h"
+#include "ui/schedule/schedule_dlg.h"
+
+#include <condition_variable>
+#include <cstdio>
+#include <mutex>
+#include <utility>
+
+struct CCalendarSync::Shared {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::optional<std::string> offered;  // a store the pass asks to have written
+    bool answered = false;               // the window has answered the offer
+    bool written = false;
+    std::string error;
+    std::optional<memosync::SyncResult> finished;
+    bool closed = false;  // the window answers no more offers
+};
+
+namespace {
+
+constexpr const char* kEnding = "the calendar is ending";
+
+memosync::SyncResult Refused(std::string error) {
+    memosync::SyncResult result;
+    result.error = std::move(error);
+    return result;
+}
+
+void Answer(std::vector<CCalendarSync::Done>& waiting, const memosync::SyncResult& result) {
+    std::vector<CCalendarSync::Done> answered = std::move(waiting);
+    waiting.clear();
+    for (const CCalendarSync::Done& done : answered) done(result);
+}
+
+}  // namespace
+
+CCalendarSync::CCalendarSync(CCalendarDlg& window) : m_window(window), m_shared(std::make_shared<Shared>()) {}
+
+CCalendarSync::~CCalendarSync() {
+    if (!m_worker.joinable()) return;
+    {
+        const std::lock_guard lock(m_shared->mutex);
+        m_shared->closed = true;
+    }
+    m_shared->changed.notify_all();
+    m_worker.join();
+}
+
+void CCalendarSync::RunPass(const std::shared_ptr<Shared>& shared, const memosync::SyncConfig& config,
+                            const memosync::SyncInput& input) {
+    const memosync::StoreWriter write = [&shared](const std::string& store, std::string& error) {
+        std::unique_lock lock(shared->mutex);
+        if (shared->closed) {
+            error = kEnding;
+            return false;
+        }
+        shared->offered = store;
+        shared->answered = false;
+        shared->changed.notify_all();
+        shared->changed.wait(lock, [&shared] { return shared->answered || shared->closed; });
+        if (!shared->answered) {
+            error = kEnding;
+            return false;
+        }
+        error = shared->error;
+        return shared->written;
+    };
+    memosync::SyncResult result = memosync::RunFolderPass(config, input, write);
+    const std::lock_guard lock(shared->mutex);
+    shared->finished = std::move(result);
+    shared->changed.notify_all();
+}
+
+void CCalendarSync::Start() {
+    m_folder = CurrentDataFolderPath();
+    m_lastStore = g_strMemoData;
+    StartPass();
+}
+
+void CCalendarSync::Look() {
+    if (m_ending) return;
+    if (m_worker.joinable() && !Serve()) return;
+    const Clock::time_point now = Clock::now();
+    // While a day's memo is out in its dialog the store lacks that day: no pass may read it.
+    if (CScheduleDlg::IsMemoOut()) return;
+    if (g_strMemoData != m_lastStore) {
+        m_lastStore = g_strMemoData;
+        m_changedAt = now;
+    }
+    if (!m_waiting.empty() || (m_changedAt && now - *m_changedAt >= kAfterChange) || now >= m_nextPass) StartPass();
+}
+
+void CCalendarSync::PassForCommand(bool acceptEmpty, Done done) {
+    if (m_ending) {
+        done(Refused(kEnding));
+        return;
+    }
+    m_waiting.push_back(std::move(done));
+    m_acceptEmptyNext = m_acceptEmptyNext || acceptEmpty;
+}
+
+void CCalendarSync::StartPass() {
+    m_nextPass = Clock::now() + kEvery;
+    m_changedAt.reset();
+    memosync::SyncConfig config;
+    switch (memosync::LoadSyncConfig(m_folder, config)) {
+    case memosync::ConfigLoad::Loaded:
+        break;
+    case memosync::ConfigLoad::Missing:
+        Answer(m_waiting, Refused(m_folder + " is not set up for sync"));
+        return;
+    case memosync::ConfigLoad::Unreadable: {
+        const memosync::SyncResult result =
+            Refused("cannot read the sync set-up " + memosync::SyncConfigPath(m_folder));
+        Tell(result.error);
+        Answer(m_waiting, result);
+        return;
+    }
+    }
+    const bool acceptEmpty = m_acceptEmptyNext;
+    m_acceptEmptyNext = false;
+    m_inThisPass = std::move(m_waiting);
+    m_waiting.clear();
+    m_passBase = g_strMemoData;
+    m_lastStore = g_strMemoData;
+    m_superseded = false;
+    {
+        const std::lock_guard lock(m_shared->mutex);
+        m_shared->offered.reset();
+        m_shared->answered = false;
+        m_shared->finished.reset();
+    }
+    // The pass reads and writes the memo file's own bytes, CR LF breaks and all.
+    std::string bytes = EncodeTextFile(g_strMemoData);
+    bytes.pop_back();  // the NUL that ends the file
+    memosync::SyncInput input = memosync::PassInputAt(std::move(bytes), CurrentLocalTime(), acceptEmpty);
+    m_worker = std::thread(RunPass, m_shared, std::move(config), std::move(input));
+}
+
+bool CCalendarSync::Serve() {
+    std::optional<std::string> offered;
+    {
+        const std::lock_guard lock(m_shared->mutex);
+        if (m_shared->finished) {
+            memosync::SyncResult result = std::move(*m_shared->finished);
+            m_shared->finished.reset();
+            m_worker.join();
+            Finished(result);
+            return true;
+        }
+        if (!m_shared->offered || m_shared->answered) return false;
+        offered = std::move(m_shared->offered);
+        m_shared->offered.reset();
+    }
+    // The worker waits for the answer; the window's store is touched only here, on its thread.
+    std::string error;
+    const bool written = PutStore(*offered, error);
+    {
+        const std::lock_guard lock(m_shared->mutex);
+        m_shared->written = written;
+        m_shared->error = error;
+        m_shared->answered = true;
+    }
+    m_shared->changed.notify_all();
+    return false;
+}
+
+bool CCalendarSync::PutStore(const std::string& store, std::string& error) {
+    if (CScheduleDlg::IsMemoOut() || g_strMemoData != m_passBase) {
+        m_superseded = true;
+        error = "the memos changed during the pass";
+        return false;
+    }
+    std::string before = std::move(g_strMemoData);
+    g_strMemoData = DecodeTextFile(store);
+    if (SaveMemoData() == 0) {
+        // The pass counts the store as not written: the memos stay as the file holds them.
+        g_strMemoData = std::move(before);
+        error = std::string("cannot write ") + kMemoFile;
+        return false;
+    }
+    m_passBase = g_strMemoData;
+    m_lastStore = g_strMemoData;
+    m_window.StoreArrived();
+    return true;
+}
+
+void CCalendarSync::Finished(const memosync::SyncResult& result) {
+    if (m_superseded && !result.ok) {
+        // The memos changed under the pass; the pass a few seconds on takes the change in, and
+        // the commands that waited for this one get that one's result.
+        m_waiting.insert(m_waiting.begin(), m_inThisPass.begin(), m_inThisPass.end());
+        m_inThisPass.clear();
+        return;
+    }
+    for (const memosync::SkippedItem& skipped : result.skipped)
+        if (m_toldSkipped.insert(skipped.href).second)
+            std::fprintf(stderr, "velmora: %s: %s (left as it is on the server)\n", skipped.href.c_str(),
+                         skipped.reason.c_str());
+    if (result.ok) {
+        if (m_told) std::fputs("velmora: the memos sync with the calendar server again\n", stderr);
+        m_told = false;
+    } else {
+        Tell(result.refusedEmpty ? result.error + "; velmora-cal sync --accept-empty mirrors it" : result.error);
+    }
+    Answer(m_inThisPass, result);
+}
+
+void CCalendarSync::Tell(const std::string& what) {
+    // Told once: a server that stays away is tried again at every pass, quietly.
+    if (m_told) return;
+    m_told = true;
+    std::fprintf(stderr,
+                 "velmora: cannot sync the memos with the calendar server (%s); they stay here and sync later\n",
+                 what.c_str());
+    if (m_ending) return;
+    const std::string text =
+        "カレンダーサーバーと同期できませんでした。メモはこのまま使えます。"
+        "あとで同期します。\r\n（" +
+        what + "）";
+    ShowTrayBalloon(m_window, Cp932("Velmora"), Cp932(text), nullptr);
+}
+
+void CCalendarSync::End(std::chrono::milliseconds limit) {
+    const Clock::time_point deadline = Clock::now() + limit;
+    // Serves the running pass until it ends; false when the time ran out first.
+    const auto finish = [this, deadline] {
+        while (m_worker.joinable()) {
+            if (Serve()) return true;
+            std::unique_lock lock(m_shared->mutex);
+            const bool woken = m_shared->changed.wait_until(lock, deadline, [this] {
+                return m_shared->finished.has_value() || (m_shared->offered.has_value() && !m_shared->answered);
+            });
+            if (!woken) return false;
+        }
+        return true;
+    };
+    m_ending = true;
+    if (finish() && !CScheduleDlg::IsMemoOut() && g_strMemoData != m_passBase && Clock::now() < deadline) {
+        StartPass();
+        finish();
+    }
+    Answer(m_waiting, Refused(kEnding));
+    if (!m_worker.joinable()) return;
+    // Out of time: the pass is left to the kill that ends it; its journal makes the next start go on.
+    {
+        const std::lock_guard lock(m_shared->mutex);
+        m_shared->closed = true;
+    }
+    m_shared->changed.notify_all();
+    m_worker.detach();
+}
