@@ -10,11 +10,12 @@
 // One pass of a data folder set up for sync, as both programs run it.
 namespace memosync {
 
-// Writes the memo store a pass gives (the memo file's bytes); false and `error` set when it could not.
+// Writes the memo store a pass gives; false and `error` set when it could not.
 using StoreWriter = std::function<bool(const std::string& store, std::string& error)>;
 
-// Returns the input of a pass over `store` (the memo file's bytes) at the local time `now`: the
-// marker's minute, and the year before `now`'s to the year after as the synced years.
+// Returns the input of a pass over the memo store `store` (a memo's lines end in CR LF, as in
+// memory) at the local time `now`: the marker's minute, and the year before `now`'s to the year
+// after as the synced years.
 SyncInput PassInputAt(std::string store, const std::tm& now, bool acceptEmpty);
 
 // Runs one pass for `config`: its password (command or Secret Service), its collection's state,

@@ -1047,3 +1047,132 @@ def reminders_are_told_once_at_their_time_and_missed_ones_together(d):
     d.set_clock("2026-12-08 12:15:00")
     calls = wait_until(lambda: d.notify_calls()[4:] or None, "the snoozed reminder", timeout=2.0)
     check([c[2:4] for c in calls] == [("12:05  2026年12月8日(火)", "12:05 同期した予定")], f"the bus saw {calls}")
+
+
+# -- sync with a calendar server --------------------------------------------------------------
+
+import sys  # noqa: E402
+import urllib.request  # noqa: E402
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "sync"))
+from servers import Server  # noqa: E402
+
+PHONE_EVENT = """BEGIN:VCALENDAR
+VERSION:2.0
+PRODID:-//Phone//EN
+BEGIN:VEVENT
+UID:phone-dentist@example.org
+DTSTAMP:20261201T000000Z
+DTSTART:20261208T100000
+DTEND:20261208T110000
+SUMMARY:{title}
+END:VEVENT
+END:VCALENDAR
+"""
+
+
+PHONE = """
+import caldav, sys
+url, user, password, op, arg = sys.argv[1:6]
+calendar = caldav.DAVClient(url, username=user, password=password).calendar(url=url + user + "/Velmora/")
+if op == "save":
+    calendar.save_event(arg)
+else:
+    try:
+        event = calendar.event_by_url(str(calendar.url) + "velmora-day-" + arg + ".ics")
+        sys.stdout.write(str(event.vobject_instance.vevent.description.value))
+    except caldav.error.NotFoundError:
+        sys.exit(3)
+"""
+
+
+class Phone:
+    """A second device on the same calendar: python3-caldav (Debian's, so /usr/bin/python3), as a
+    phone's CalDAV client."""
+
+    def __init__(self, server):
+        self.server = server
+
+    def _run(self, op, arg):
+        s = self.server
+        return subprocess.run(["/usr/bin/python3", "-c", PHONE, s.url, s.user, s.password, op, arg],
+                              capture_output=True, text=True, timeout=20)
+
+    def save(self, text):
+        run = self._run("save", text)
+        check(run.returncode == 0, f"the phone could not save: {run.stderr}")
+
+    def day(self, date):
+        """The description of the day's memo event, or None while there is none."""
+        run = self._run("day", date)
+        return run.stdout if run.returncode == 0 else None
+
+
+class FaultProxy:
+    """tests/sync/fault_proxy.py in front of the server: `arm("kind=cut&method=REPORT&count=50")`."""
+
+    def __init__(self, target):
+        script = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "sync", "fault_proxy.py")
+        self.process = subprocess.Popen(["/usr/bin/python3", script, target], stdin=subprocess.PIPE,
+                                        stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        self.url = self.process.stdout.readline().strip()
+
+    def arm(self, query):
+        return urllib.request.urlopen(self.url + "__fault__" + query, timeout=10).read().decode()
+
+    def close(self):
+        self.process.stdin.close()
+        self.process.wait(timeout=10)
+
+
+def memo_text(d):
+    return d.file("MemoData.txt").decode("cp932")
+
+
+# Before: a folder set up for sync synced only when velmora-cal sync ran, and velmora-cal sync
+# refused to run beside the calendar: what the phone wrote never reached the running calendar.
+@case()
+def memos_sync_with_a_calendar_server_while_the_calendar_runs(d):
+    with Server("radicale") as server:
+        proxy = FaultProxy(server.url)
+        try:
+            status, out, err = d.run_cal(["--dir", d.data, "sync", "setup", proxy.url, "--user", server.user,
+                                          "--password-command", "echo " + server.password], d.root)
+            check(status == 0, f"sync setup: {status}, {out!r}, {err!r}")
+            phone = Phone(server)
+            phone.save(PHONE_EVENT.format(title="歯医者"))
+
+            # At the start the phone's appointment becomes a line of its day.
+            main = d.start()
+            wait_until(lambda: memo_text(d) == "126^11^8^10:00 歯医者~\0", "the phone's event in MemoData.txt", 10)
+
+            # A line typed here is on the phone a few seconds after 登録.
+            dialog = open_day_dialog(d, main)
+            d.key("ctrl+End", "Return")
+            d.type("lunch")
+            d.key("Tab", "Return")
+            d.wait_gone(dialog.wid, "the day dialog, on 登録,")
+            wait_until(lambda: phone.day("20261208") == "lunch", "the memo on the phone", 10)
+
+            # The server away: a change fails to sync, and the user is told once, not at every try.
+            proxy.arm("?kind=cut&method=REPORT&count=1000")
+            for text in ("tea", "dinner"):
+                dialog = open_day_dialog(d, d.main_window())
+                d.key("ctrl+End", "Return")
+                d.type(text)
+                d.key("Tab", "Return")
+                d.wait_gone(dialog.wid, "the day dialog, on 登録,")
+                time.sleep(4.5)
+            told = d._log_text("velmora").count("cannot sync the memos with the calendar server")
+            check(told == 1, f"the failure was told {told} times")
+
+            # Back again: the last pass at the tray's 終了 takes what was typed meanwhile.
+            proxy.arm("/reset")
+            expect_exit(d.choose_tray_exit())
+            check(phone.day("20261208") == "lunch\ntea\ndinner",
+                  f"the phone holds {phone.day('20261208')!r} after the calendar ended")
+            # The lines where the user put them, each break CR LF in the memo as the dialog writes it.
+            check(memo_text(d) == "126^11^8^10:00 歯医者\r\r\nlunch\r\r\ntea\r\r\ndinner~\0",
+                  f"MemoData.txt holds {memo_text(d)!r}")
+        finally:
+            proxy.close()

@@ -3,7 +3,6 @@
 #include "model/memo_draft_file.h"
 #include "model/record.h"
 #include "model/stores.h"
-#include "model/text_file_format.h"
 #include "model/year_calendar.h"
 #include "platform/text_codec.h"
 #include "platform/tray.h"
@@ -141,10 +140,9 @@ void CCalendarSync::StartPass() {
         m_shared->answered = false;
         m_shared->finished.reset();
     }
-    // The pass reads and writes the memo file's own bytes, CR LF breaks and all.
-    std::string bytes = EncodeTextFile(g_strMemoData);
-    bytes.pop_back();  // the NUL that ends the file
-    memosync::SyncInput input = memosync::PassInputAt(std::move(bytes), CurrentLocalTime(), acceptEmpty);
+    // The pass reads and writes the store as it is in memory: a memo's lines end in CR LF there,
+    // as its dialog writes them.
+    memosync::SyncInput input = memosync::PassInputAt(g_strMemoData, CurrentLocalTime(), acceptEmpty);
     m_worker = std::thread(RunPass, m_shared, std::move(config), std::move(input));
 }
 
@@ -183,7 +181,7 @@ bool CCalendarSync::PutStore(const std::string& store, std::string& error) {
         return false;
     }
     std::string before = std::move(g_strMemoData);
-    g_strMemoData = DecodeTextFile(store);
+    g_strMemoData = store;
     if (SaveMemoData() == 0) {
         // The pass counts the store as not written: the memos stay as the file holds them.
         g_strMemoData = std::move(before);
@@ -209,6 +207,7 @@ void CCalendarSync::Finished(const memosync::SyncResult& result) {
             std::fprintf(stderr, "velmora: %s: %s (left as it is on the server)\n", skipped.href.c_str(),
                          skipped.reason.c_str());
     if (result.ok) {
+        m_synced = m_passBase;
         if (m_told) std::fputs("velmora: the memos sync with the calendar server again\n", stderr);
         m_told = false;
     } else {
@@ -247,7 +246,7 @@ void CCalendarSync::End(std::chrono::milliseconds limit) {
         return true;
     };
     m_ending = true;
-    if (finish() && !CScheduleDlg::IsMemoOut() && g_strMemoData != m_passBase && Clock::now() < deadline) {
+    if (finish() && !CScheduleDlg::IsMemoOut() && g_strMemoData != m_synced && Clock::now() < deadline) {
         StartPass();
         finish();
     }

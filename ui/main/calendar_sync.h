@@ -65,6 +65,7 @@ private:
     std::thread m_worker;
     std::string m_passBase;   // the memo store the running pass began from, or last put in
     std::string m_lastStore;  // the memo store as the last look saw it
+    std::string m_synced;     // the memo store as the last pass that succeeded left it
     std::optional<Clock::time_point> m_changedAt;
     Clock::time_point m_nextPass;
     bool m_ending = false;
