@@ -3,6 +3,7 @@
 #include "model/whole_file.h"
 
 #include <libsecret/secret.h>
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 

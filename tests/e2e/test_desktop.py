@@ -1163,6 +1163,7 @@ def memos_sync_with_a_calendar_server_while_the_calendar_runs(d):
                 d.key("Tab", "Return")
                 d.wait_gone(dialog.wid, "the day dialog, on 登録,")
                 time.sleep(4.5)
+            d.shot("told-once")
             told = d._log_text("velmora").count("cannot sync the memos with the calendar server")
             check(told == 1, f"the failure was told {told} times")
 

@@ -6,12 +6,22 @@
 #include "model/year_calendar.h"
 #include "platform/text_codec.h"
 #include "platform/tray.h"
-#include "sync/folder_pass.h"
+#include "sync/config.h"
+#include "sync/pass_answer.h"
+#include "sync/worker_frames.h"
 #include "ui/main/calendar_dlg.h"
 #include "ui/schedule/schedule_dlg.h"
 
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <condition_variable>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <mutex>
 #include <utility>
 
@@ -24,6 +34,7 @@ struct CCalendarSync::Shared {
     std::string error;
     std::optional<memosync::SyncResult> finished;
     bool closed = false;  // the window answers no more offers
+    pid_t worker = 0;     // the worker process of the running pass
 };
 
 namespace {
@@ -34,6 +45,18 @@ memosync::SyncResult Refused(std::string error) {
     memosync::SyncResult result;
     result.error = std::move(error);
     return result;
+}
+
+// The worker beside the program (the build tree), else in the installation's libexec folder.
+std::string WorkerPath() {
+    std::string self(4096, '\0');
+    const ssize_t length = ::readlink("/proc/self/exe", self.data(), self.size() - 1);
+    if (length <= 0) return "velmora-sync-pass";
+    self.resize(static_cast<std::size_t>(length));
+    const std::string folder = self.substr(0, self.rfind('/'));
+    const std::string beside = folder + "/velmora-sync-pass";
+    if (::access(beside.c_str(), X_OK) == 0) return beside;
+    return folder + "/../libexec/velmora/velmora-sync-pass";
 }
 
 void Answer(std::vector<CCalendarSync::Done>& waiting, const memosync::SyncResult& result) {
@@ -47,38 +70,74 @@ void Answer(std::vector<CCalendarSync::Done>& waiting, const memosync::SyncResul
 CCalendarSync::CCalendarSync(CCalendarDlg& window) : m_window(window), m_shared(std::make_shared<Shared>()) {}
 
 CCalendarSync::~CCalendarSync() {
-    if (!m_worker.joinable()) return;
-    {
-        const std::lock_guard lock(m_shared->mutex);
-        m_shared->closed = true;
-    }
-    m_shared->changed.notify_all();
-    m_worker.join();
+    if (m_worker.joinable()) Stop();
 }
 
-void CCalendarSync::RunPass(const std::shared_ptr<Shared>& shared, const memosync::SyncConfig& config,
-                            const memosync::SyncInput& input) {
-    const memosync::StoreWriter write = [&shared](const std::string& store, std::string& error) {
-        std::unique_lock lock(shared->mutex);
-        if (shared->closed) {
-            error = kEnding;
-            return false;
-        }
-        shared->offered = store;
-        shared->answered = false;
-        shared->changed.notify_all();
-        shared->changed.wait(lock, [&shared] { return shared->answered || shared->closed; });
-        if (!shared->answered) {
-            error = kEnding;
-            return false;
-        }
-        error = shared->error;
-        return shared->written;
-    };
-    memosync::SyncResult result = memosync::RunFolderPass(config, input, write);
+void CCalendarSync::RunPass(const std::shared_ptr<Shared>& shared, const std::string& store, bool acceptEmpty) {
+    memosync::SyncResult result = RunWorker(shared, store, acceptEmpty);
     const std::lock_guard lock(shared->mutex);
     shared->finished = std::move(result);
     shared->changed.notify_all();
+}
+
+memosync::SyncResult CCalendarSync::RunWorker(const std::shared_ptr<Shared>& shared, const std::string& store,
+                                              bool acceptEmpty) {
+    int ends[2];
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0)
+        return Refused(std::string("cannot start the sync worker: ") + std::strerror(errno));
+    const std::string program = WorkerPath();
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, ends[1], STDIN_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, ends[1], STDOUT_FILENO);
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    if (acceptEmpty) argv.push_back(const_cast<char*>("--accept-empty"));
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    const int spawned = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(ends[1]);
+    const int socket = ends[0];
+    if (spawned != 0) {
+        ::close(socket);
+        return Refused("cannot start " + program + ": " + std::strerror(spawned));
+    }
+    {
+        const std::lock_guard lock(shared->mutex);
+        shared->worker = pid;
+    }
+    memosync::SyncResult result = Refused("the sync worker ended without an answer");
+    std::string tag;
+    std::string bytes;
+    bool sent = memosync::SendFrame(socket, "store", store);
+    while (sent && memosync::ReadFrame(socket, tag, bytes)) {
+        if (tag == "result") {
+            if (std::optional<memosync::PassAnswer> answer = memosync::DecodePassAnswer(bytes))
+                result = std::move(answer->result);
+            else
+                result = Refused("the sync worker's answer cannot be read");
+            break;
+        }
+        if (tag != "write") break;
+        // The window answers at its next tick; the worker waits for it meanwhile.
+        std::unique_lock lock(shared->mutex);
+        shared->offered = std::move(bytes);
+        shared->answered = false;
+        shared->changed.notify_all();
+        shared->changed.wait(lock, [&shared] { return shared->answered || shared->closed; });
+        const bool written = shared->answered && shared->written;
+        const std::string refusal = shared->answered ? shared->error : kEnding;
+        lock.unlock();
+        sent = written ? memosync::SendFrame(socket, "ok", "") : memosync::SendFrame(socket, "no", refusal);
+    }
+    ::close(socket);
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
+    {
+        const std::lock_guard lock(shared->mutex);
+        shared->worker = 0;
+    }
+    return result;
 }
 
 void CCalendarSync::Start() {
@@ -112,6 +171,7 @@ void CCalendarSync::PassForCommand(bool acceptEmpty, Done done) {
 void CCalendarSync::StartPass() {
     m_nextPass = Clock::now() + kEvery;
     m_changedAt.reset();
+    // Only a folder set up for sync starts a worker; the worker reads the set-up itself.
     memosync::SyncConfig config;
     switch (memosync::LoadSyncConfig(m_folder, config)) {
     case memosync::ConfigLoad::Loaded:
@@ -142,8 +202,7 @@ void CCalendarSync::StartPass() {
     }
     // The pass reads and writes the store as it is in memory: a memo's lines end in CR LF there,
     // as its dialog writes them.
-    memosync::SyncInput input = memosync::PassInputAt(g_strMemoData, CurrentLocalTime(), acceptEmpty);
-    m_worker = std::thread(RunPass, m_shared, std::move(config), std::move(input));
+    m_worker = std::thread(RunPass, m_shared, g_strMemoData, acceptEmpty);
 }
 
 bool CCalendarSync::Serve() {
@@ -251,12 +310,17 @@ void CCalendarSync::End(std::chrono::milliseconds limit) {
         finish();
     }
     Answer(m_waiting, Refused(kEnding));
-    if (!m_worker.joinable()) return;
-    // Out of time: the pass is left to the kill that ends it; its journal makes the next start go on.
+    if (m_worker.joinable()) Stop();
+}
+
+void CCalendarSync::Stop() {
+    // Out of time, or the window goes: the worker is killed, which its journal makes safe; the
+    // next start goes on from there.
     {
         const std::lock_guard lock(m_shared->mutex);
         m_shared->closed = true;
+        if (m_shared->worker > 0) ::kill(m_shared->worker, SIGKILL);
     }
     m_shared->changed.notify_all();
-    m_worker.detach();
+    m_worker.join();
 }

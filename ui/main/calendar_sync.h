@@ -1,6 +1,5 @@
 #pragma once
 
-#include "sync/config.h"
 #include "sync/engine.h"
 
 #include <chrono>
@@ -15,7 +14,8 @@
 class CCalendarDlg;
 
 // The main window's sync with the CalDAV calendar its data folder is set up for. Each pass runs
-// on a worker thread, so the window never waits for the network; the store a pass brings is put
+// in a worker process (velmora-sync-pass), watched by a thread of ours, so that the window never
+// waits for the network and the calendar never loads its libraries; the store a pass brings is put
 // in on the window's thread at its clock's next tick, and only when the memos have not changed
 // since the pass began and no day's memo is out in its dialog (else the pass stops and the next
 // one, a few seconds later, merges again).
@@ -48,9 +48,13 @@ private:
     struct Shared;  // what the worker and the window share, under its mutex
     using Clock = std::chrono::steady_clock;
 
-    // The worker: one pass, each store it brings offered to the window, which answers at its tick.
-    static void RunPass(const std::shared_ptr<Shared>& shared, const memosync::SyncConfig& config,
-                        const memosync::SyncInput& input);
+    // The worker thread: one pass in a worker process, each store it brings offered to the window,
+    // which answers at its tick.
+    static void RunPass(const std::shared_ptr<Shared>& shared, const std::string& store, bool acceptEmpty);
+    static memosync::SyncResult RunWorker(const std::shared_ptr<Shared>& shared, const std::string& store,
+                                          bool acceptEmpty);
+    // Kills the worker process of a pass under way and waits for its thread.
+    void Stop();
     void StartPass();
     // Puts a store the worker offers into the memo store; returns false and why when it may not.
     bool PutStore(const std::string& store, std::string& error);
