@@ -1,5 +1,6 @@
 #include "ui/main/calendar_sync.h"
 
+#include "model/data_files.h"
 #include "model/memo_draft_file.h"
 #include "model/record.h"
 #include "model/stores.h"
@@ -90,8 +91,10 @@ memosync::SyncResult CCalendarSync::RunWorker(const std::shared_ptr<Shared>& sha
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, ends[1], STDIN_FILENO);
     posix_spawn_file_actions_adddup2(&actions, ends[1], STDOUT_FILENO);
-    std::vector<char*> argv{const_cast<char*>(program.c_str())};
-    if (acceptEmpty) argv.push_back(const_cast<char*>("--accept-empty"));
+    std::vector<std::string> arguments{program};
+    if (acceptEmpty) arguments.emplace_back("--accept-empty");
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) argv.push_back(argument.data());
     argv.push_back(nullptr);
     pid_t pid = 0;
     const int spawned = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
