@@ -90,10 +90,11 @@ appstreamcli validate-tree --no-net "$root" >"$scratch/tree.txt" 2>&1 ||
 # The programs start from where they are unpacked: every library they link is found, velmora-cal
 # answers --help, and velmora-launch, called by a relative path, makes the data folder and runs the
 # velmora beside it, which says in one line that there is no display.
-for program in velmora velmora-cal; do
-    [ -x "$usr/bin/$program" ] || continue
-    if ldd "$usr/bin/$program" | grep -q 'not found'; then
-        fail "$program links a library that is not found: $(ldd "$usr/bin/$program" | grep 'not found')"
+[ -x "$usr/libexec/velmora/velmora-sync-pass" ] || fail "usr/libexec/velmora/velmora-sync-pass is missing"
+for program in bin/velmora bin/velmora-cal libexec/velmora/velmora-sync-pass; do
+    [ -x "$usr/$program" ] || continue
+    if ldd "$usr/$program" | grep -q 'not found'; then
+        fail "$program links a library that is not found: $(ldd "$usr/$program" | grep 'not found')"
     fi
 done
 if [ -x "$usr/bin/velmora-cal" ]; then
