@@ -210,18 +210,21 @@ void CCalendarSync::StartPass() {
 
 bool CCalendarSync::Serve() {
     std::optional<std::string> offered;
+    std::optional<memosync::SyncResult> finished;
     {
         const std::lock_guard lock(m_shared->mutex);
-        if (m_shared->finished) {
-            memosync::SyncResult result = std::move(*m_shared->finished);
-            m_shared->finished.reset();
-            m_worker.join();
-            Finished(result);
-            return true;
+        finished = std::move(m_shared->finished);
+        m_shared->finished.reset();
+        if (!finished) {
+            if (!m_shared->offered || m_shared->answered) return false;
+            offered = std::move(m_shared->offered);
+            m_shared->offered.reset();
         }
-        if (!m_shared->offered || m_shared->answered) return false;
-        offered = std::move(m_shared->offered);
-        m_shared->offered.reset();
+    }
+    if (finished) {
+        m_worker.join();
+        Finished(*finished);
+        return true;
     }
     // The worker waits for the answer; the window's store is touched only here, on its thread.
     std::string error;
