@@ -3,6 +3,7 @@
 #include "sync/event_lines.h"
 #include "sync/mapping.h"
 #include "sync/merge.h"
+#include "sync/pass_answer.h"
 #include "sync/text.h"
 #include "tests/sync/fake_collection.h"
 
@@ -381,6 +382,62 @@ TEST(SyncPass, AnEmptiedSideIsNotMirroredUnasked) {
     laptop.store.clear();
     EXPECT_TRUE(laptop.Sync(phone).refusedEmpty);
     EXPECT_EQ(phone.deletes, 0);
+}
+
+// What the calendar answers velmora-cal for a pass, back as it was sent: any error text, within the cap.
+TEST(SyncPassAnswer, CarriesWhatVelmoraCalReports) {
+    using memosync::SyncResult;
+    const auto result = [](bool ok, std::vector<int> counts, std::string error, bool refusedEmpty,
+                           std::vector<memosync::SkippedItem> skipped) {
+        SyncResult r;
+        r.ok = ok;
+        r.up = counts[0], r.down = counts[1], r.merged = counts[2], r.keptBoth = counts[3];
+        r.deletedUp = counts[4], r.deletedDown = counts[5];
+        r.error = std::move(error), r.refusedEmpty = refusedEmpty, r.skipped = std::move(skipped);
+        return r;
+    };
+    const struct {
+        const char* name;
+        SyncResult sent;
+    } rows[] = {
+        {"a pass that moved each kind", result(true, {3, 2, 1, 1, 4, 5}, "", false, {})},
+        {"a failure after moving some, its error with every separator",
+         result(false, {1, 0, 0, 0, 0, 0}, "line one\nline\ttwo \\n not an escape\r\n\xE6\x97\xA5", false, {})},
+        {"an emptied side refused", result(false, {0, 0, 0, 0, 0, 0}, "every memo is gone from the server", true, {})},
+        {"items left alone",
+         result(true, {0, 1, 0, 0, 0, 0}, "", false, {{"/cal/a b.ics", "no VEVENT"}, {"/x\t", ""}})},
+    };
+    for (const auto& row : rows) {
+        const std::string line = memosync::EncodePassAnswer(row.sent);
+        EXPECT_EQ(line.find('\n'), line.size() - 1) << row.name << ": not one line";
+        const auto back = memosync::DecodePassAnswer(line);
+        ASSERT_TRUE(back) << row.name << ": " << line;
+        const SyncResult& got = back->result;
+        EXPECT_EQ(std::vector<int>({got.up, got.down, got.merged, got.keptBoth, got.deletedUp, got.deletedDown}),
+                  std::vector<int>({row.sent.up, row.sent.down, row.sent.merged, row.sent.keptBoth, row.sent.deletedUp,
+                                    row.sent.deletedDown}))
+            << row.name;
+        EXPECT_EQ(std::tie(got.ok, got.refusedEmpty, got.error),
+                  std::tie(row.sent.ok, row.sent.refusedEmpty, row.sent.error))
+            << row.name;
+        ASSERT_EQ(got.skipped.size(), row.sent.skipped.size()) << row.name;
+        for (std::size_t i = 0; i < got.skipped.size(); ++i)
+            EXPECT_EQ(std::tie(got.skipped[i].href, got.skipped[i].reason),
+                      std::tie(row.sent.skipped[i].href, row.sent.skipped[i].reason))
+                << row.name;
+    }
+    // A server full of unreadable items and an endless error still give one line within the cap.
+    const std::vector<memosync::SkippedItem> many(5000, {"/cal/" + std::string(100, 'h') + ".ics", "no VEVENT"});
+    const std::string big =
+        memosync::EncodePassAnswer(result(false, {0, 0, 0, 0, 0, 0}, std::string(1 << 20, '\n'), false, many));
+    EXPECT_LE(big.size(), memosync::kMaxPassAnswerBytes);
+    const auto cut = memosync::DecodePassAnswer(big);
+    ASSERT_TRUE(cut);
+    EXPECT_GT(cut->result.skipped.size(), 100U);
+    EXPECT_EQ(cut->result.skipped.size() + static_cast<std::size_t>(cut->skippedLeftOff), many.size());
+    for (const char* garbage : {"", "ok\n", "not-syncing\n", "pass\tup=1\n", "pass\tok=1\tup=-1\n",
+                                "pass\tok=1\terror=\\q\n", "pass\tok=1\tskipped=/a\n", "pass\tok=1\n\tup=2\n"})
+        EXPECT_FALSE(memosync::DecodePassAnswer(garbage)) << ::testing::PrintToString(std::string(garbage));
 }
 
 }  // namespace
