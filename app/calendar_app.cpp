@@ -85,6 +85,9 @@ BOOL CCalendarApp::InitInstance() {
         PostQuitMessage(1);
         return FALSE;
     }
+    // velmora-cal's sync requests: the main window's own pass answers them once it syncs the folder
+    // (connect single.SetSyncHandler to CCalendarDlg::SyncForCommand here, its result through
+    // memosync::EncodePassAnswer). Until then velmora-cal is told that this copy does not sync.
     g_pfnShowAboutBox = ShowAboutBox;
     CHostDlg host;
     m_pMainWnd = &host;
