@@ -34,8 +34,10 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <string>
 #include <thread>
@@ -508,6 +510,42 @@ TEST_F(SingleInstanceTest, APeerFloodingTheSocketIsDroppedWithMemoryBounded) {
     EXPECT_GT(sent, 0U);
     EXPECT_LT(sent, kTotal) << "the running copy read all of it";
     EXPECT_LT(PeakKiB() - before, 32L * 1024) << "peak memory grew by " << (PeakKiB() - before) << " KiB";
+}
+
+// A pass replies from its worker, and may outlive its peer or the copy: only a peer still there
+// gets the answer.
+TEST_F(SingleInstanceTest, APassRepliesFromAnyThreadOnlyToAPeerStillThere) {
+    std::optional<CSingleInstance> running;
+    running.emplace(m_dir.path(), nullptr);
+    ASSERT_EQ(running->Start(), CSingleInstance::Role::First);
+    std::vector<bool> asked;
+    std::vector<std::thread> workers;
+    std::function<void(const std::string&)> first;
+    running->SetSyncHandler([&](bool acceptEmpty, std::function<void(const std::string&)> reply) {
+        asked.push_back(acceptEmpty);
+        if (!first) first = reply;
+        workers.emplace_back([reply, acceptEmpty] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            reply(acceptEmpty ? "pass for the one that waits" : "pass for the one that went\n");
+        });
+    });
+    std::optional<std::string> received;
+    RunWhileServing([&] {
+        const int gone = Connect(SocketPath(), 5);
+        ::send(gone, "sync\n", 5, MSG_NOSIGNAL);
+        ::close(gone);
+        const int waits = Connect(SocketPath(), 5);
+        ::send(waits, "sync accept-empty\n", 18, MSG_NOSIGNAL);
+        received = ReadUntilClosed(waits);
+        ::close(waits);
+    });
+    for (std::thread& worker : workers) worker.join();
+    EXPECT_EQ(asked, (std::vector<bool>{false, true}));
+    EXPECT_EQ(received, "pass for the one that waits\n");
+    running.reset();
+    ASSERT_TRUE(first);
+    first("after the copy ended\n");
+    QCoreApplication::processEvents();
 }
 
 // velmora-cal sync in the folder of a running copy: the copy's pass answers it, reported as a pass
