@@ -6,6 +6,7 @@
 #include "model/stores.h"
 #include "platform/text_codec.h"
 #include "platform/wnd.h"
+#include "sync/pass_answer.h"
 #include "ui/globals.h"
 #include "ui/main/calendar_dlg.h"
 #include "ui/resource_ids.h"
@@ -85,6 +86,12 @@ BOOL CCalendarApp::InitInstance() {
         PostQuitMessage(1);
         return FALSE;
     }
+    // velmora-cal's sync in this folder goes through the main window's own pass: one writer only.
+    single.SetSyncHandler([](bool acceptEmpty, std::function<void(const std::string&)> reply) {
+        CCalendarDlg::SyncForCommand(acceptEmpty, [reply = std::move(reply)](const memosync::SyncResult& result) {
+            reply(memosync::EncodePassAnswer(result));
+        });
+    });
     g_pfnShowAboutBox = ShowAboutBox;
     CHostDlg host;
     m_pMainWnd = &host;

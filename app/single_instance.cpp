@@ -1,73 +1,73 @@
 #include "app/single_instance.h"
 
-#include "app/local_socket.h"
+#include "model/copy_socket.h"
 #include "model/folder_holder.h"
+#include "model/local_socket.h"
 
 #include <QByteArray>
-#include <QCryptographicHash>
-#include <QDeadlineTimer>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QObject>
+#include <QPointer>
 #include <QSocketNotifier>
 #include <QThread>
 #include <QTimer>
 
-#include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
+#include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
-namespace {
-
-constexpr char kShowRequest[] = "show\n";
-constexpr char kShowAnswer[] = "ok\n";
-
-// One connected peer: its socket, closed when the object goes, and what it has sent so far.
-class Peer : public QObject {
+// One connected peer: its socket, closed when the object goes, what it has sent so far, and the
+// time it has left.
+class CSingleInstance::Peer : public QObject {
 public:
-    Peer(int descriptor, QObject* parent) : QObject(parent), m_descriptor(descriptor) {}
+    Peer(int descriptor, QObject* parent)
+        : QObject(parent),
+          m_descriptor(descriptor),
+          m_readable(descriptor, QSocketNotifier::Read, this),
+          m_deadline(this) {
+        m_deadline.setSingleShot(true);
+        QObject::connect(&m_deadline, &QTimer::timeout, this, [this] { Drop(); });
+    }
     ~Peer() override { ::close(m_descriptor); }
     Peer(const Peer&) = delete;
     Peer& operator=(const Peer&) = delete;
 
     int Descriptor() const { return m_descriptor; }
     std::string& Received() { return m_received; }
+    QSocketNotifier& Readable() { return m_readable; }
+    // Gives the peer `ms` more to live.
+    void Allow(int ms) { m_deadline.start(ms); }
+    // Whether the peer has sent its request and waits for a pass.
+    bool Waiting() const { return m_waiting; }
+    void SetWaiting() { m_waiting = true; }
+    // Closes the peer without an answer (or after its answer) once control is back in the loop.
+    void Drop() {
+        m_readable.setEnabled(false);
+        m_deadline.stop();
+        deleteLater();
+    }
+    // Sends `answer` and drops the peer; only the first answer goes.
+    void Answer(const std::string& answer) {
+        if (m_answered) return;
+        m_answered = true;
+        Drop();
+        local_socket::SendAll(m_descriptor, answer, kPeerTimeoutMs);
+    }
 
 private:
     int m_descriptor;
     std::string m_received;
+    QSocketNotifier m_readable;
+    QTimer m_deadline;
+    bool m_waiting = false;
+    bool m_answered = false;
 };
-
-// What makes `path` unfit to hold our sockets, or an empty string when it is a folder of ours
-// that no one else may enter.
-std::string PrivateFolderProblem(const std::string& path) {
-    struct stat info {};
-    if (::lstat(path.c_str(), &info) != 0) return std::strerror(errno);
-    if (S_ISLNK(info.st_mode)) return "it is a symbolic link";
-    if (!S_ISDIR(info.st_mode)) return "it is not a folder";
-    if (info.st_uid != ::geteuid()) return "it belongs to user id " + std::to_string(info.st_uid);
-    if ((info.st_mode & 0777) != 0700) {
-        char mode[8];
-        std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(info.st_mode & 07777));
-        return std::string("its mode is ") + mode + ", not 0700";
-    }
-    return {};
-}
-
-// Whether a socket named `name` fits in `folder`: the kernel's socket addresses are short.
-bool SocketFits(const std::string& folder, const QString& name) {
-    return folder.size() + 1 + static_cast<std::size_t>(name.size()) < sizeof(sockaddr_un::sun_path);
-}
-
-}  // namespace
 
 CSingleInstance::CSingleInstance(const QString& directory, std::function<void()> onShow, int askTimeoutMs)
     : m_directory(directory), m_onShow(std::move(onShow)), m_askTimeoutMs(askTimeoutMs) {}
@@ -77,39 +77,14 @@ CSingleInstance::~CSingleInstance() { StopListening(); }
 QString CSingleInstance::LockFileName() { return QString::fromLatin1(kFolderLockFile); }
 
 QString CSingleInstance::SocketName(const QString& directory) {
-    QString path = QFileInfo(directory).canonicalFilePath();
-    if (path.isEmpty()) path = QDir(directory).absolutePath();
-    const QByteArray hash = QCryptographicHash::hash(path.toUtf8(), QCryptographicHash::Sha256).toHex().left(16);
-    return QStringLiteral("velmora-%1").arg(QString::fromLatin1(hash));
+    return QString::fromLatin1(copy_socket::SocketName(QFile::encodeName(directory).toStdString()));
 }
 
 QString CSingleInstance::SocketFolder() {
-    const QString sampleName = SocketName(QStringLiteral("/"));
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    if (runtime != nullptr && runtime[0] == '/' && SocketFits(runtime, sampleName) &&
-        PrivateFolderProblem(runtime).empty()) {
-        return QFile::decodeName(runtime);
-    }
-    // No private runtime folder: one of our own in the temporary folder (or in /tmp when that one's
-    // path is too long for a socket). Others may have made it first to catch our sockets, so it is
-    // checked after making it.
-    const std::string own = "/velmora-" + std::to_string(::geteuid());
-    const char* temporary = std::getenv("TMPDIR");
-    std::string folder = temporary != nullptr && temporary[0] == '/' ? temporary : "/tmp";
-    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-    folder += own;
-    if (!SocketFits(folder, sampleName)) folder = "/tmp" + own;
     std::string problem;
-    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-        problem = std::strerror(errno);
-    } else {
-        problem = PrivateFolderProblem(folder);
-    }
-    if (problem.empty()) return QFile::decodeName(folder.c_str());
-    std::fprintf(stderr,
-                 "velmora: %s cannot hold the socket that finds a running copy (%s); this copy cannot be found\n",
-                 folder.c_str(), problem.c_str());
-    return {};
+    const std::string folder = copy_socket::SocketFolder(problem);
+    if (folder.empty()) std::fprintf(stderr, "velmora: %s; this copy cannot be found\n", problem.c_str());
+    return QFile::decodeName(folder.c_str());
 }
 
 QString CSingleInstance::SocketPath(const QString& directory) {
@@ -215,54 +190,75 @@ void CSingleInstance::OnConnection() {
             delete peer;
             continue;
         }
-        auto* readable = new QSocketNotifier(descriptor, QSocketNotifier::Read, peer);
-        const auto drop = [peer, readable] {
-            readable->setEnabled(false);
-            peer->deleteLater();
-        };
         // The request is one short line: more than that, or nothing in time, and the peer goes.
-        // Reading at most that much keeps a peer that floods the socket from growing our memory.
-        QTimer::singleShot(kPeerTimeoutMs, peer, drop);
-        QObject::connect(readable, &QSocketNotifier::activated, peer, [this, peer, drop] {
-            std::string& received = peer->Received();
-            const ssize_t count =
-                local_socket::ReadSome(peer->Descriptor(), received, kMaxRequestBytes - received.size());
-            if (count == -1) return;  // woken with nothing to read
-            const std::size_t end = received.find('\n');
-            if (end == std::string::npos) {
-                if (count <= 0 || received.size() >= static_cast<std::size_t>(kMaxRequestBytes)) drop();
-                return;
-            }
-            // Answered once: whatever else the peer sends is not read.
-            drop();
-            if (received.compare(0, end + 1, kShowRequest) != 0) return;
-            if (m_onShow) m_onShow();
-            local_socket::SendAll(peer->Descriptor(), kShowAnswer, kPeerTimeoutMs);
-        });
+        peer->Allow(kPeerTimeoutMs);
+        QObject::connect(&peer->Readable(), &QSocketNotifier::activated, peer, [this, peer] { OnRequest(peer); });
     }
 }
 
-bool CSingleInstance::AskToShow(const QString& socketPath, int timeoutMs) {
-    const std::string path = QFile::encodeName(socketPath).toStdString();
-    const QDeadlineTimer deadline(timeoutMs);
-    const auto remaining = [&deadline] { return static_cast<int>(std::max<qint64>(0, deadline.remainingTime())); };
-    do {
-        const int descriptor = local_socket::Connect(path, std::min(500, remaining()));
-        if (descriptor >= 0) {
-            // Whoever else listens at this path may answer anything: no answer of theirs counts.
-            std::string answer;
-            if (local_socket::PeerIsThisUser(descriptor) &&
-                local_socket::SendAll(descriptor, kShowRequest, remaining())) {
-                while (answer.find('\n') == std::string::npos && answer.size() < kMaxRequestBytes) {
-                    const ssize_t count = local_socket::ReadSome(descriptor, answer, kMaxRequestBytes - answer.size());
-                    if (count == 0 || count == -2) break;
-                    if (count == -1 && !local_socket::WaitReadable(descriptor, remaining())) break;
-                }
-            }
-            ::close(descriptor);
-            return answer == kShowAnswer;
+void CSingleInstance::OnRequest(Peer* peer) {
+    if (peer->Waiting()) {
+        // A peer waiting for its pass has nothing more to say: its end, or anything it sends,
+        // and it goes; its pass still runs, and the answer is dropped.
+        std::string ignored;
+        if (local_socket::ReadSome(peer->Descriptor(), ignored, kMaxRequestBytes) != -1) peer->Drop();
+        return;
+    }
+    // Reading at most a request's length keeps a peer that floods the socket from growing our memory.
+    std::string& received = peer->Received();
+    const ssize_t count = local_socket::ReadSome(peer->Descriptor(), received, kMaxRequestBytes - received.size());
+    if (count == -1) return;  // woken with nothing to read
+    const std::size_t end = received.find('\n');
+    if (end == std::string::npos) {
+        if (count <= 0 || received.size() >= static_cast<std::size_t>(kMaxRequestBytes)) peer->Drop();
+        return;
+    }
+    // Answered once: whatever else the peer sends is not read.
+    const std::string request = received.substr(0, end + 1);
+    if (request == copy_socket::kShowRequest) {
+        // Showing the window may run a loop of its own: the peer is not read meanwhile.
+        peer->Readable().setEnabled(false);
+        if (m_onShow) m_onShow();
+        peer->Answer(copy_socket::kShowAnswer);
+        return;
+    }
+    if (request != copy_socket::kSyncRequest && request != copy_socket::kSyncAcceptEmptyRequest) {
+        peer->Drop();
+        return;
+    }
+    if (!m_onSync) {
+        peer->Answer(copy_socket::kNotSyncingAnswer);
+        return;
+    }
+    // A pass may take minutes: the peer waits for it, within a bound, while the loop runs on.
+    peer->SetWaiting();
+    peer->Allow(copy_socket::kPassWaitMs);
+    QPointer<Peer> waiting(peer);
+    m_onSync(request == copy_socket::kSyncAcceptEmptyRequest, [waiting](const std::string& answer) {
+        std::string line = answer;
+        if (line.empty() || line.back() != '\n') line += '\n';
+        // The peer lives on the GUI thread and may be gone by now: it is looked at only there.
+        const auto send = [waiting, line] {
+            if (waiting) waiting->Answer(line);
+        };
+        QCoreApplication* app = QCoreApplication::instance();
+        if (app == nullptr || QThread::currentThread() == app->thread()) {
+            send();
+        } else {
+            QMetaObject::invokeMethod(app, send, Qt::QueuedConnection);
         }
-        QThread::msleep(100);
-    } while (!deadline.hasExpired());
-    return false;
+    });
+}
+
+bool CSingleInstance::AskToShow(const QString& socketPath, int timeoutMs) {
+    const auto started = std::chrono::steady_clock::now();
+    const int descriptor =
+        copy_socket::SendRequest(QFile::encodeName(socketPath).toStdString(), copy_socket::kShowRequest, timeoutMs);
+    if (descriptor < 0) return false;
+    const auto spent =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count();
+    const std::optional<std::string> answer = copy_socket::ReadAnswer(
+        descriptor, kMaxRequestBytes, static_cast<int>(std::max<long long>(0, timeoutMs - spent)));
+    ::close(descriptor);
+    return answer == std::string(copy_socket::kShowAnswer);
 }

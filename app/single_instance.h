@@ -7,14 +7,21 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 
 class QSocketNotifier;
 
 // One running copy per data directory. The first copy holds a kernel lock on a file in the
 // directory and listens on a local socket in a folder only its user can enter; a later copy finds
-// the lock taken, asks the running copy through the socket to show its window, and ends.
+// the lock taken, asks the running copy through the socket to show its window, and ends. velmora-cal
+// asks the running copy through the same socket for a sync pass, so that the files keep one writer.
 class CSingleInstance {
 public:
+    // Runs a pass for velmora-cal (`acceptEmpty`: an emptied side is mirrored) and calls `reply`
+    // once with its answer line, on any thread, at any later time; a reply after the peer went is
+    // dropped.
+    using SyncHandler = std::function<void(bool acceptEmpty, std::function<void(const std::string& answer)> reply)>;
+
     enum class Role {
         First,          // this copy runs: it holds the lock, or no lock can be had and no copy answers
         Second,         // another copy runs in the directory and has been asked to show itself
@@ -25,7 +32,8 @@ public:
 
     // How long a later copy waits for the running one, which may itself still be starting.
     static constexpr int kAskTimeoutMs = 10000;
-    // How long a connected peer may take to send its request before it is dropped.
+    // How long a connected peer may take to send its request before it is dropped (one that asked
+    // for a pass waits for it at most copy_socket::kPassWaitMs).
     static constexpr int kPeerTimeoutMs = 2000;
     // The longest request a peer may send, its newline included.
     static constexpr int kMaxRequestBytes = 64;
@@ -40,6 +48,9 @@ public:
     // Takes the lock and listens, or asks the copy that holds the lock to show itself; returns
     // which of these this copy is. A copy that died holds no lock, whatever its file says.
     Role Start();
+    // Makes `handler` run the passes velmora-cal asks for; without one the answer is that this copy
+    // does not sync its directory.
+    void SetSyncHandler(SyncHandler handler) { m_onSync = std::move(handler); }
     // Returns TRUE while this copy holds the directory's lock.
     bool HoldsLock() const;
     // Returns TRUE while this copy listens for later copies.
@@ -69,11 +80,14 @@ private:
     LockResult TakeLock();
     void Listen();
     void OnConnection();
+    class Peer;
+    void OnRequest(Peer* peer);
     void StopListening();
 
     QString m_directory;
     QString m_socketPath;
     std::function<void()> m_onShow;
+    SyncHandler m_onSync;
     int m_askTimeoutMs;
     std::optional<FolderLock> m_lock;
     QString m_lockProblem;

@@ -12,7 +12,7 @@
 namespace memosync {
 
 // The longest answer line, its newline included.
-inline constexpr std::size_t kMaxPassAnswerBytes = std::size_t{64} * 1024;
+inline constexpr std::size_t kMaxPassAnswerBytes = std::size_t{64} << 10;
 
 // What the line carries: what velmora-cal reports of a pass.
 struct PassAnswer {

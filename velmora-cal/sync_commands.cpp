@@ -1,7 +1,9 @@
 #include "velmora-cal/sync_commands.h"
 
+#include "model/copy_socket.h"
 #include "model/data_files.h"
 #include "model/file_notices.h"
+#include "model/folder_holder.h"
 #include "model/record.h"
 #include "model/text_file_format.h"
 #include "model/year_calendar.h"
@@ -9,6 +11,7 @@
 #include "sync/config.h"
 #include "sync/engine.h"
 #include "sync/http.h"
+#include "sync/pass_answer.h"
 #include "sync/secret.h"
 #include "sync/state.h"
 #include "velmora-cal/exit_status.h"
@@ -18,9 +21,11 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <thread>
 
 namespace cal {
 namespace {
@@ -30,6 +35,10 @@ using memosync::SyncConfig;
 
 constexpr const char* kDefaultCalendar = "Velmora";
 constexpr const char* kStateFileName = "state.txt";
+// How long the calendar holding the folder may take to take the request, and how long a calendar
+// that does not answer is waited for before the command gives up.
+constexpr int kReachCalendarMs = 2000;
+constexpr int kLockWaitMs = 60000;
 
 std::string NothingChanged() { return Tr("; nothing changed", "。何も変更していません"); }
 
@@ -123,20 +132,34 @@ std::string PassReport(const memosync::SyncResult& result, const std::string& ca
            n(result.deletedDown) + "\n";
 }
 
-}  // namespace
-
-int RunSync(const Options& options) {
-    if (!options.operands.empty())
-        return UsageProblem(Tr("unknown sync command: ", "不明な sync のコマンドです: ") + options.operands[0], "sync");
-    SyncConfig config;
-    if (const std::optional<int> refused = LoadConfig(options, config)) return *refused;
-    // Held for the whole pass: a calendar started meanwhile stays out, and one running keeps us out.
-    const CommandLock held;
-    const FolderLock& lock = held.Lock();
-    if (!lock.Held()) {
-        Complain(lock.GetState() == FolderLock::State::Busy ? BusyRefusal(true) : LockRefusal(lock));
+// Reports a pass, velmora-cal's own or the running calendar's: what it left alone, why it stopped
+// and what moved; returns the exit status.
+int ReportPass(const memosync::SyncResult& result, int skippedLeftOff, const std::string& calendar) {
+    for (const memosync::SkippedItem& skipped : result.skipped)
+        Complain(skipped.href + ": " + skipped.reason +
+                 Tr(" (left as it is on the server)", "（サーバーのものはそのままにします）"));
+    if (skippedLeftOff > 0)
+        Complain(Tr("and ", "ほかに ") + std::to_string(skippedLeftOff) +
+                 Tr(" more items that could not be read (left as they are on the server)",
+                    " 件の読めない項目があります（サーバーのものはそのままにします）"));
+    if (result.refusedEmpty) {
+        Complain(result.error +
+                 Tr("; velmora-cal sync --accept-empty mirrors it", "。velmora-cal sync --accept-empty で反映します"));
         return kExitRefused;
     }
+    if (!result.ok) {
+        // What had moved before the failure is kept on both sides; the next pass goes on from there.
+        Complain(result.error);
+        if (result.up + result.down + result.merged + result.keptBoth + result.deletedUp + result.deletedDown > 0)
+            std::fputs(PassReport(result, calendar, true).c_str(), stdout);
+        return kExitFailed;
+    }
+    std::fputs(PassReport(result, calendar, false).c_str(), stdout);
+    return kExitOk;
+}
+
+// One pass of velmora-cal's own, while it holds the folder's lock; returns the exit status.
+int OwnPass(const Options& options, const SyncConfig& config) {
     const std::optional<std::string> password = PasswordOf(config);
     if (!password) return kExitFailed;
     LoadMemoData();
@@ -165,23 +188,82 @@ int RunSync(const Options& options) {
     for (const FileNotice& notice : TakeFileNotices())
         if (!notice.path.empty())
             Complain(Tr("kept a copy of the old file: ", "元のファイルを残しました: ") + notice.path);
-    for (const memosync::SkippedItem& skipped : result.skipped)
-        Complain(skipped.href + ": " + skipped.reason +
-                 Tr(" (left as it is on the server)", "（サーバーのものはそのままにします）"));
-    if (result.refusedEmpty) {
-        Complain(result.error +
-                 Tr("; velmora-cal sync --accept-empty mirrors it", "。velmora-cal sync --accept-empty で反映します"));
+    return ReportPass(result, 0, config.calendarUrl);
+}
+
+// Asks the calendar that holds the folder for a pass and reports it; returns the exit status, or
+// std::nullopt when the calendar cannot be reached or ends the request without an answer.
+std::optional<int> PassThroughCalendar(const Options& options, const SyncConfig& config) {
+    std::string problem;
+    const std::string socket = copy_socket::SocketPath(options.folder, problem);
+    if (socket.empty()) {
+        Complain(problem);
+        return std::nullopt;
+    }
+    // A calendar that has just taken the lock may not listen yet.
+    const int descriptor = copy_socket::SendRequest(
+        socket, options.Has(kOptionAcceptEmpty) ? copy_socket::kSyncAcceptEmptyRequest : copy_socket::kSyncRequest,
+        kReachCalendarMs);
+    if (descriptor < 0) return std::nullopt;
+    Complain(Tr("the calendar running in ", "") + options.folder +
+             Tr(" syncs it; waiting for its pass", " で動いているカレンダーが同期します。その同期を待っています"));
+    // The calendar drops a peer it has kept waiting this long; the answer comes before that or never.
+    const std::optional<std::string> answer =
+        copy_socket::ReadAnswer(descriptor, memosync::kMaxPassAnswerBytes, copy_socket::kPassWaitMs + kReachCalendarMs);
+    ::close(descriptor);
+    if (!answer) return std::nullopt;
+    if (*answer == copy_socket::kNotSyncingAnswer) {
+        Complain(Tr("the calendar running in ", "") + options.folder +
+                 Tr(" does not sync it; close the calendar and try again",
+                    " で動いているカレンダーは同期しません。カレンダーを終了してからやり直してください") +
+                 NothingChanged());
         return kExitRefused;
     }
-    if (!result.ok) {
-        // What had moved before the failure is kept on both sides; the next pass goes on from there.
-        Complain(result.error);
-        if (result.up + result.down + result.merged + result.keptBoth + result.deletedUp + result.deletedDown > 0)
-            std::fputs(PassReport(result, config.calendarUrl, true).c_str(), stdout);
+    const std::optional<memosync::PassAnswer> pass = memosync::DecodePassAnswer(*answer);
+    if (!pass) {
+        Complain(Tr("the calendar running in ", "") + options.folder +
+                 Tr(" gave an answer velmora-cal cannot read", " で動いているカレンダーの答えを読めません"));
         return kExitFailed;
     }
-    std::fputs(PassReport(result, config.calendarUrl, false).c_str(), stdout);
-    return kExitOk;
+    return ReportPass(pass->result, pass->skippedLeftOff, config.calendarUrl);
+}
+
+// Takes the folder's lock into `held`, trying again while another process holds it, for at most
+// kLockWaitMs; returns once it is held, the time is up or the lock cannot be had at all.
+void WaitForLock(std::optional<CommandLock>& held) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kLockWaitMs);
+    while (!held->Lock().Held() && held->Lock().GetState() == FolderLock::State::Busy &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        held.emplace();
+    }
+}
+
+}  // namespace
+
+int RunSync(const Options& options) {
+    if (!options.operands.empty())
+        return UsageProblem(Tr("unknown sync command: ", "不明な sync のコマンドです: ") + options.operands[0], "sync");
+    SyncConfig config;
+    if (const std::optional<int> refused = LoadConfig(options, config)) return *refused;
+    // Held for the whole pass: a calendar started meanwhile stays out, and one running keeps us out.
+    std::optional<CommandLock> held;
+    held.emplace();
+    if (!held->Lock().Held() && held->Lock().GetState() == FolderLock::State::Busy && !ReadFolderHolder({})) {
+        // The calendar holds the folder and is its only writer: its pass is the one that runs. One
+        // that cannot be asked is waited for, briefly, as it may be ending.
+        if (const std::optional<int> status = PassThroughCalendar(options, config)) return *status;
+        Complain(
+            Tr("the calendar running in ", "") + options.folder +
+            Tr(" does not answer; waiting for it to end", " で動いているカレンダーが応答しません。終了を待っています"));
+        WaitForLock(held);
+    }
+    const FolderLock& lock = held->Lock();
+    if (!lock.Held()) {
+        Complain(lock.GetState() == FolderLock::State::Busy ? BusyRefusal(true) : LockRefusal(lock));
+        return kExitRefused;
+    }
+    return OwnPass(options, config);
 }
 
 int RunSyncSetup(const Options& options) {
@@ -307,11 +389,17 @@ int RunSyncForget(const Options& options) {
         return UsageProblem(Tr("sync forget takes no operand", "sync forget には引数を指定できません"), "sync forget");
     SyncConfig config;
     if (const std::optional<int> refused = LoadConfig(options, config)) return *refused;
-    // A pass under way keeps its state: the set-up goes only when none runs.
+    // A pass under way keeps its state: the set-up goes only when none runs, and never from under
+    // a calendar that syncs with it.
     const CommandLock held;
     const FolderLock& lock = held.Lock();
     if (!lock.Held()) {
-        Complain(lock.GetState() == FolderLock::State::Busy ? BusyRefusal(true) : LockRefusal(lock));
+        const bool calendar = lock.GetState() == FolderLock::State::Busy && !ReadFolderHolder({});
+        Complain(calendar ? Tr("the calendar running in this folder syncs it; close the calendar first",
+                               "このフォルダで動いているカレンダーが同期しています。先にカレンダーを終了してください") +
+                                NothingChanged()
+                 : lock.GetState() == FolderLock::State::Busy ? BusyRefusal(true)
+                                                              : LockRefusal(lock));
         return kExitRefused;
     }
     std::string error;

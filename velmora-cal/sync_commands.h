@@ -7,7 +7,7 @@
 namespace cal {
 
 // "sync [--accept-empty]": one pass between the memo file and the folder's calendar, under the
-// folder's lock; says what moved.
+// folder's lock, or the pass of the calendar that runs in the folder; says what moved.
 int RunSync(const Options& options);
 // "sync setup URL": finds or makes the calendar, asks for the password and keeps the set-up.
 int RunSyncSetup(const Options& options);

@@ -5,6 +5,9 @@
 #include "model/present_time.h"
 #include "model/record.h"
 #include "platform/testing.h"
+#include "sync/config.h"
+#include "sync/pass_answer.h"
+#include "tests/cal/cal_run.h"
 #include "ui/main/calendar_dlg.h"
 
 #include <QCoreApplication>
@@ -13,6 +16,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -30,8 +34,10 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <string>
 #include <thread>
@@ -134,7 +140,8 @@ std::optional<std::string> ReadUntilClosed(int fd) {
 // A process of this test that holds `path`'s lock until it is ended, as a live copy does.
 class LockHolder {
 public:
-    explicit LockHolder(const std::string& path) {
+    // `holdMs` < 0: until the object goes; else the process ends after that long.
+    explicit LockHolder(const std::string& path, int holdMs = -1) {
         int ready[2];
         if (::pipe(ready) != 0) return;
         m_pid = ::fork();
@@ -142,7 +149,11 @@ public:
             const int fd = ::open(path.c_str(), O_RDWR | O_CREAT, 0600);
             const char held = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0 ? 'y' : 'n';
             (void)!::write(ready[1], &held, 1);
-            ::pause();
+            if (holdMs < 0) {
+                ::pause();
+            } else {
+                ::usleep(static_cast<useconds_t>(holdMs) * 1000);
+            }
             ::_exit(0);
         }
         ::close(ready[1]);
@@ -499,6 +510,114 @@ TEST_F(SingleInstanceTest, APeerFloodingTheSocketIsDroppedWithMemoryBounded) {
     EXPECT_GT(sent, 0U);
     EXPECT_LT(sent, kTotal) << "the running copy read all of it";
     EXPECT_LT(PeakKiB() - before, 32L * 1024) << "peak memory grew by " << (PeakKiB() - before) << " KiB";
+}
+
+// A pass replies from its worker, and may outlive its peer or the copy: only a peer still there
+// gets the answer.
+TEST_F(SingleInstanceTest, APassRepliesFromAnyThreadOnlyToAPeerStillThere) {
+    std::optional<CSingleInstance> running;
+    running.emplace(m_dir.path(), nullptr);
+    ASSERT_EQ(running->Start(), CSingleInstance::Role::First);
+    std::vector<bool> asked;
+    std::vector<std::thread> workers;
+    std::function<void(const std::string&)> first;
+    running->SetSyncHandler([&](bool acceptEmpty, std::function<void(const std::string&)> reply) {
+        asked.push_back(acceptEmpty);
+        if (!first) first = reply;
+        workers.emplace_back([reply, acceptEmpty] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            reply(acceptEmpty ? "pass for the one that waits" : "pass for the one that went\n");
+        });
+    });
+    std::optional<std::string> received;
+    RunWhileServing([&] {
+        const int gone = Connect(SocketPath(), 5);
+        ::send(gone, "sync\n", 5, MSG_NOSIGNAL);
+        ::close(gone);
+        const int waits = Connect(SocketPath(), 5);
+        ::send(waits, "sync accept-empty\n", 18, MSG_NOSIGNAL);
+        received = ReadUntilClosed(waits);
+        ::close(waits);
+    });
+    for (std::thread& worker : workers) worker.join();
+    EXPECT_EQ(asked, (std::vector<bool>{false, true}));
+    EXPECT_EQ(received, "pass for the one that waits\n");
+    running.reset();
+    ASSERT_TRUE(first);
+    first("after the copy ended\n");
+    QCoreApplication::processEvents();
+}
+
+// velmora-cal sync in the folder of a running copy: the copy's pass answers it, reported as a pass
+// of velmora-cal's own; with no copy to ask, it waits for the lock and runs its own pass.
+TEST_F(SingleInstanceTest, VelmoraCalSyncGoesThroughTheRunningCopyOrWaitsForIt) {
+    QTemporaryDir home;
+    ScopedEnv config("XDG_CONFIG_HOME", Path(home.filePath("config")));
+    ScopedEnv state("XDG_STATE_HOME", Path(home.filePath("state")));
+    const std::string folder = Path(QFileInfo(m_dir.path()).canonicalFilePath());
+    memosync::SyncConfig setUp;
+    setUp.folder = folder;
+    setUp.url = "http://127.0.0.1:1/";
+    setUp.user = "anna";
+    setUp.calendarUrl = "http://127.0.0.1:1/anna/velmora/";
+    setUp.passwordCommand = "echo secret";
+    ASSERT_TRUE(memosync::SaveSyncConfig(setUp));
+    memosync::SyncResult moved;
+    moved.ok = true;
+    moved.up = 2, moved.down = 1, moved.keptBoth = 1, moved.deletedDown = 3;
+    memosync::SyncResult refused;
+    refused.refusedEmpty = true;
+    refused.error = "every memo is gone from the server";
+    const std::string waiting = "the calendar running in " + folder + " syncs it; waiting for its pass";
+    const struct {
+        const char* name;
+        std::optional<memosync::SyncResult> pass;  // the running copy's; none: no copy, the lock held a moment
+        const char* options;
+        int status;
+        std::string out;
+        std::string err;  // a part of stderr
+    } rows[] = {
+        {"the copy's pass is reported as velmora-cal's own", moved, " --accept-empty", 0,
+         "synced with http://127.0.0.1:1/anna/velmora/: up 2, down 1, merged 0, kept both 1, deleted on the server "
+         "0, deleted here 3\n",
+         waiting},
+        {"the copy refused an emptied side", refused, "", 2, "",
+         waiting + "\nvelmora-cal: every memo is gone from the server; velmora-cal sync --accept-empty mirrors it\n"},
+        {"no copy answers: the lock is waited for, then velmora-cal's own pass finds no server", std::nullopt, "", 1,
+         "", "does not answer; waiting for it to end\nvelmora-cal: http://127.0.0.1:1/anna/velmora/: "},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::optional<CSingleInstance> running;
+        std::optional<LockHolder> ending;
+        std::vector<bool> asked;  // acceptEmpty of each request
+        if (row.pass) {
+            running.emplace(m_dir.path(), nullptr);
+            ASSERT_EQ(running->Start(), CSingleInstance::Role::First);
+            // The pass answers later, as a real one does, while the loop runs on.
+            running->SetSyncHandler([&asked, pass = *row.pass](bool acceptEmpty, auto reply) {
+                asked.push_back(acceptEmpty);
+                QTimer::singleShot(300, [reply, pass] { reply(memosync::EncodePassAnswer(pass)); });
+            });
+        } else {
+            ending.emplace(LockPath(), 1500);
+            ASSERT_TRUE(ending->Holds());
+        }
+        QElapsedTimer elapsed;
+        elapsed.start();
+        CalRun run;
+        RunWhileServing([&] {
+            run = RunCal(folder, "LANG=C", std::string("sync --dir '") + folder + "'" + row.options, Path(home.path()));
+        });
+        EXPECT_EQ(run.status, row.status) << run.err;
+        EXPECT_EQ(run.out, row.out);
+        EXPECT_NE(run.err.find(row.err), std::string::npos) << run.err;
+        EXPECT_EQ(asked, row.pass ? std::vector<bool>{*row.options != '\0'} : std::vector<bool>{});
+        if (!row.pass) {
+            EXPECT_EQ(run.err.find(waiting), std::string::npos) << run.err;
+            EXPECT_GE(elapsed.elapsed(), 1000) << "velmora-cal ran before the lock was free";
+        }
+    }
 }
 
 // -- another user -------------------------------------------------------------------------------

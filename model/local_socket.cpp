@@ -1,4 +1,4 @@
-#include "app/local_socket.h"
+#include "model/local_socket.h"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -4,7 +4,7 @@
 
 #include <string>
 
-// Unix stream sockets for the one-copy guard, on plain POSIX calls. Every descriptor returned is
+// Unix stream sockets between a running calendar and its later copies and commands, on plain POSIX calls. Every descriptor returned is
 // non-blocking and closed on exec; the caller closes it.
 namespace local_socket {
 
