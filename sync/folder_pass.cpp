@@ -2,7 +2,6 @@
 
 #include "sync/caldav.h"
 #include "sync/http.h"
-#include "sync/secret.h"
 #include "sync/state.h"
 
 #include <cstdio>
@@ -51,14 +50,8 @@ SyncInput PassInputAt(std::string store, const std::tm& now, bool acceptEmpty) {
     return input;
 }
 
-SyncResult RunFolderPass(const SyncConfig& config, const SyncInput& input, const StoreWriter& writeStore) {
-    std::string password;
-    if (!config.user.empty()) {
-        std::string error;
-        std::optional<std::string> found = LookUpPassword(config, error);
-        if (!found) return Failed(error);
-        password = std::move(*found);
-    }
+SyncResult RunFolderPass(const SyncConfig& config, const std::string& password, const SyncInput& input,
+                         const StoreWriter& writeStore) {
     const std::string stateFolder = StateFolder(config.folder, config.calendarUrl);
     std::optional<SyncState> state = LoadSyncState(stateFolder);
     if (!state) return Failed("cannot read the sync state in " + stateFolder);

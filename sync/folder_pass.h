@@ -18,9 +18,10 @@ using StoreWriter = std::function<bool(const std::string& store, std::string& er
 // after as the synced years.
 SyncInput PassInputAt(std::string store, const std::tm& now, bool acceptEmpty);
 
-// Runs one pass for `config`: its password (command or Secret Service), its collection's state,
-// the pass over the calendar server with the state saved after each step and the store written
-// through `writeStore`. What keeps the pass from starting is the result's error.
-SyncResult RunFolderPass(const SyncConfig& config, const SyncInput& input, const StoreWriter& writeStore);
+// Runs one pass for `config` with `password` ("" for a server without credentials): its
+// collection's state, the pass over the calendar server with the state saved after each step and
+// the store written through `writeStore`. What keeps the pass from starting is the result's error.
+SyncResult RunFolderPass(const SyncConfig& config, const std::string& password, const SyncInput& input,
+                         const StoreWriter& writeStore);
 
 }  // namespace memosync

@@ -6,6 +6,7 @@
 #include "sync/config.h"
 #include "sync/folder_pass.h"
 #include "sync/pass_answer.h"
+#include "sync/secret.h"
 #include "sync/worker_frames.h"
 
 #include <sys/prctl.h>
@@ -13,6 +14,7 @@
 
 #include <csignal>
 #include <cstring>
+#include <optional>
 #include <string>
 
 namespace {
@@ -52,7 +54,15 @@ memosync::SyncResult Pass(bool acceptEmpty) {
         error = refusal.empty() ? "the calendar refused the memos" : refusal;
         return false;
     };
-    return memosync::RunFolderPass(config, memosync::PassInputAt(store, CurrentLocalTime(), acceptEmpty), write);
+    std::string password;
+    if (!config.user.empty()) {
+        std::string error;
+        std::optional<std::string> found = memosync::LookUpPassword(config, error);
+        if (!found) return NotStarted(error);
+        password = std::move(*found);
+    }
+    return memosync::RunFolderPass(config, password, memosync::PassInputAt(store, CurrentLocalTime(), acceptEmpty),
+                                   write);
 }
 
 }  // namespace

@@ -5,11 +5,11 @@
 #include "model/file_notices.h"
 #include "model/folder_holder.h"
 #include "model/record.h"
-#include "model/text_file_format.h"
 #include "model/year_calendar.h"
 #include "sync/caldav.h"
 #include "sync/config.h"
 #include "sync/engine.h"
+#include "sync/folder_pass.h"
 #include "sync/http.h"
 #include "sync/pass_answer.h"
 #include "sync/secret.h"
@@ -81,43 +81,6 @@ std::optional<std::string> PasswordOf(const SyncConfig& config) {
     return password;
 }
 
-std::string LocalMinute() {
-    const std::tm now = CurrentLocalTime();
-    char text[64];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d", now.tm_year + 1900, now.tm_mon + 1, now.tm_mday,
-                  now.tm_hour, now.tm_min);
-    return text;
-}
-
-// Returns the store as the memo file holds it, CR LF breaks and all, which is the form the pass
-// reads and writes; the store in memory has LF breaks (DecodeTextFile gives it back).
-std::string FileFormOfStore(const std::string& store) {
-    std::string bytes = EncodeTextFile(store);
-    bytes.pop_back();  // the NUL that ends the file
-    return bytes;
-}
-
-// Where a pass writes: the memo file of the folder entered, and the collection's state.
-class FolderSink final : public memosync::SyncSink {
-public:
-    explicit FolderSink(std::string stateFolder) : m_stateFolder(std::move(stateFolder)) {}
-
-    bool WriteStore(const std::string& store, std::string& error) override {
-        g_strMemoData = DecodeTextFile(store);
-        if (SaveMemoData() != 0) return true;
-        error = std::string("cannot write ") + kMemoFile;
-        return false;
-    }
-    bool SaveState(const memosync::SyncState& state, std::string& error) override {
-        if (memosync::SaveSyncState(m_stateFolder, state)) return true;
-        error = "cannot write the sync state in " + m_stateFolder;
-        return false;
-    }
-
-private:
-    std::string m_stateFolder;
-};
-
 // Returns what a pass moved; `stopped`: it failed after moving that much.
 std::string PassReport(const memosync::SyncResult& result, const std::string& calendar, bool stopped) {
     const auto n = [](int count) { return std::to_string(count); };
@@ -167,24 +130,17 @@ int OwnPass(const Options& options, const SyncConfig& config) {
         Complain(std::string(Tr("cannot read ", "読めません: ")) + kMemoFile + NothingChanged());
         return kExitFailed;
     }
-    const std::string stateFolder = memosync::StateFolder(options.folder, config.calendarUrl);
-    std::optional<memosync::SyncState> state = memosync::LoadSyncState(stateFolder);
-    if (!state) {
-        Complain(Tr("cannot read the sync state in ", "同期の状態を読めません: ") + stateFolder + NothingChanged());
-        return kExitFailed;
-    }
-    memosync::SyncInput input;
-    input.store = FileFormOfStore(g_strMemoData);
-    input.now = LocalMinute();
-    const int thisYear = CurrentLocalTime().tm_year + 1900;
-    input.fromYear = thisYear - 1;
-    input.toYear = thisYear + 1;
-    input.acceptEmpty = options.Has(kOptionAcceptEmpty);
-
-    memosync::HttpClient http(HttpOptionsOf(config, *password));
-    memosync::CalDavCollection collection(http, config.calendarUrl);
-    FolderSink sink(stateFolder);
-    const memosync::SyncResult result = memosync::Sync(input, collection, *state, sink);
+    // The pass reads and writes the store as it is in memory: a memo's lines end in CR LF there,
+    // as the calendar's day dialog writes them.
+    const memosync::StoreWriter write = [](const std::string& store, std::string& error) {
+        g_strMemoData = store;
+        if (SaveMemoData() != 0) return true;
+        error = std::string("cannot write ") + kMemoFile;
+        return false;
+    };
+    const memosync::SyncResult result = memosync::RunFolderPass(
+        config, *password, memosync::PassInputAt(g_strMemoData, CurrentLocalTime(), options.Has(kOptionAcceptEmpty)),
+        write);
     for (const FileNotice& notice : TakeFileNotices())
         if (!notice.path.empty())
             Complain(Tr("kept a copy of the old file: ", "元のファイルを残しました: ") + notice.path);

@@ -1057,6 +1057,21 @@ import urllib.request  # noqa: E402
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "sync"))
 from servers import Server  # noqa: E402
 
+# The day's memo as another computer of the user's stores it.
+DAY_EVENT = """BEGIN:VCALENDAR
+VERSION:2.0
+PRODID:-//Laptop//EN
+BEGIN:VEVENT
+UID:velmora-day-20261208
+DTSTAMP:20261201T000000Z
+DTSTART;VALUE=DATE:20261208
+DTEND;VALUE=DATE:20261209
+SUMMARY:breakfast
+DESCRIPTION:{text}
+END:VEVENT
+END:VCALENDAR
+"""
+
 PHONE_EVENT = """BEGIN:VCALENDAR
 VERSION:2.0
 PRODID:-//Phone//EN
@@ -1126,7 +1141,9 @@ class FaultProxy:
 
 
 def memo_text(d):
-    return d.file("MemoData.txt").decode("cp932")
+    """MemoData.txt as text; "" while there is none."""
+    path = os.path.join(d.data, "MemoData.txt")
+    return d.file("MemoData.txt").decode("cp932") if os.path.exists(path) else ""
 
 
 # Before: a folder set up for sync synced only when velmora-cal sync ran, and velmora-cal sync
@@ -1154,9 +1171,40 @@ def memos_sync_with_a_calendar_server_while_the_calendar_runs(d):
             d.wait_gone(dialog.wid, "the day dialog, on 登録,")
             wait_until(lambda: phone.day("20261208") == "lunch", "the memo on the phone", 10)
 
+            # velmora-cal sync goes through the running calendar's own pass, and what it brings
+            # shows at once in the open month list.
+            phone.save(PHONE_EVENT.replace("dentist", "barber").replace("20261208T1", "20261209T1")
+                       .format(title="散髪"))
+            listing = open_month_list(d, d.main_window())
+            status, out, err = d.run_cal(["--dir", d.data, "sync"], d.root)
+            check(status == 0 and out.startswith("synced with ") and "the calendar running in" in err,
+                  f"velmora-cal sync beside the calendar: {status}, {out!r}, {err!r}")
+            row = list_row(d, " 9日(水)    10:00 散髪")
+            wait_until(lambda: len(row.find_in(d.shot("month-list"), listing.geometry().rect)) == 1,
+                       "the month list to show the phone's new event")
+            d.key("Escape")
+            d.wait_gone(listing.wid, "the month list")
+
+            # While the day's dialog is open no pass runs: velmora-cal waits, the memo file and the
+            # dialog stay as they are; the phone's edit merges with the typed one when it closes.
+            dialog = open_day_dialog(d, d.main_window())
+            phone.save(DAY_EVENT.format(text="breakfast\\nlunch"))
+            waiting = subprocess.Popen([d.cal_path, "--dir", d.data, "sync"], env=dict(d.env, LANG="C"),
+                                       stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+            held = d.file("MemoData.txt")
+            check(holds_for(lambda: waiting.poll() is None and d.file("MemoData.txt") == held, 4),
+                  "velmora-cal sync or the file did not wait for the open day dialog")
+            d.key("ctrl+End", "Return")
+            d.type("tea")
+            d.key("Tab", "Return")
+            d.wait_gone(dialog.wid, "the day dialog, on 登録,")
+            out, err = waiting.communicate(timeout=15)
+            check(waiting.returncode == 0 and "merged 1," in out, f"the waiting sync: {out!r}, {err!r}")
+            check(phone.day("20261208") == "breakfast\nlunch\ntea", f"the phone holds {phone.day('20261208')!r}")
+
             # The server away: a change fails to sync, and the user is told once, not at every try.
             proxy.arm("?kind=cut&method=REPORT&count=1000")
-            for text in ("tea", "dinner"):
+            for text in ("dinner", "snack"):
                 dialog = open_day_dialog(d, d.main_window())
                 d.key("ctrl+End", "Return")
                 d.type(text)
@@ -1170,10 +1218,13 @@ def memos_sync_with_a_calendar_server_while_the_calendar_runs(d):
             # Back again: the last pass at the tray's 終了 takes what was typed meanwhile.
             proxy.arm("/reset")
             expect_exit(d.choose_tray_exit())
-            check(phone.day("20261208") == "lunch\ntea\ndinner",
+            check(phone.day("20261208") == "breakfast\nlunch\ntea\ndinner\nsnack",
                   f"the phone holds {phone.day('20261208')!r} after the calendar ended")
-            # The lines where the user put them, each break CR LF in the memo as the dialog writes it.
-            check(memo_text(d) == "126^11^8^10:00 歯医者\r\r\nlunch\r\r\ntea\r\r\ndinner~\0",
+            # A day merged with another device's lines is written with its own lines first and its
+            # events' after them; lines typed later stay where they were typed. Each break is CR LF
+            # in the memo as the dialog writes it.
+            check(memo_text(d) == "126^11^9^10:00 散髪~126^11^8^breakfast\r\r\nlunch\r\r\ntea\r\r\n"
+                  "10:00 歯医者\r\r\ndinner\r\r\nsnack~\0",
                   f"MemoData.txt holds {memo_text(d)!r}")
         finally:
             proxy.close()
