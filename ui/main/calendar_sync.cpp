@@ -106,8 +106,10 @@ memosync::SyncResult CCalendarSync::RunWorker(const std::shared_ptr<Shared>& sha
         return Refused("cannot start " + program + ": " + std::strerror(spawned));
     }
     {
+        // A window that went meanwhile found no worker to kill: this one goes at once.
         const std::lock_guard lock(shared->mutex);
         shared->worker = pid;
+        if (shared->closed) ::kill(pid, SIGKILL);
     }
     memosync::SyncResult result = Refused("the sync worker ended without an answer");
     std::string tag;
