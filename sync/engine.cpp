@@ -73,12 +73,18 @@ std::string EditedStore(std::string_view store, const StoreEdits& edits) {
         const std::string_view record = CutRecord(rest);
         const RecordDate date = DateOfRecord(SplitMemoRecord(record));
         const auto edit = date.date.empty() || done.contains(date.date) ? edits.end() : edits.find(date.date);
+        // What stands before a record's year (the line break a hand-edited file puts after each
+        // "~") belongs to the file's layout, not to the record: it stays when the record changes.
+        const std::size_t year = record.find_first_not_of(" \t\r\n");
         if (edit == edits.end()) {
-            out += rest.empty() ? CloseRecord(record) : std::string(record);
+            // Blanks after the last record stay blanks; a last record cut short is closed.
+            out += rest.empty() && year != std::string_view::npos ? CloseRecord(record) : std::string(record);
             continue;
         }
         done.insert(date.date);
-        if (edit->second) AppendMemoRecord(out, date.year, date.month, date.day, *edit->second);
+        if (!edit->second) continue;
+        out += record.substr(0, year);
+        AppendMemoRecord(out, date.year, date.month, date.day, *edit->second);
     }
     for (const auto& [day, text] : edits) {
         if (done.contains(day) || !text) continue;
