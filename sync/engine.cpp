@@ -431,14 +431,16 @@ bool Pass::Send(Outgoing request) {
         const std::string memo = Compose(request.date, MemoOfServerText(merged.text));
         const LocalDays local = ReadLocalDays(store_);
         const auto current = local.find(request.date);
-        if (current == local.end() || current->second != memo) {
+        // A memo that already says what the merge says keeps its bytes, its line breaks among them.
+        if (current == local.end() || ServerTextOfMemo(current->second, base) != ServerTextOfMemo(memo, base)) {
             if (!Apply({{request.date, memo}}, {{request.date, *now}})) return false;
         } else {
             state_.days[request.date] = ItemState{now->href, now->etag, now->text};
             if (!Save()) return false;
         }
         if (merged.text == now->text) {
-            ++result_.down;
+            // Only what differed from ours came down; the same text stored by both moved nothing.
+            if (merged.text != request.text) ++result_.down;
             return true;
         }
         request = Outgoing{request.date, now->href, merged.text, now->etag, false};
