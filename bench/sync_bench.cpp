@@ -5,6 +5,7 @@
 // side sent, by method, per pass.
 #include "model/data_files.h"
 #include "model/memo_store.h"
+#include "model/model_state.h"
 #include "model/record.h"
 #include "model/text_file_format.h"
 #include "sync/caldav.h"
@@ -138,7 +139,14 @@ public:
     memosync::SyncState state;
 
     bool WriteStore(const std::string& bytes, std::string& error) override {
-        fs::current_path(folder_ / "data");
+        // The model writes in one data folder, the one current at its first write, as velmora-cal
+        // has it: another device's folder is taken afresh.
+        static int modelDevice = 0;
+        if (modelDevice != id_) {
+            ResetModelState();
+            fs::current_path(folder_ / "data");
+            modelDevice = id_;
+        }
         g_strMemoData = DecodeTextFile(bytes);
         if (SaveMemoData() == 0) {
             error = std::string("cannot write ") + kMemoFile;
@@ -167,6 +175,8 @@ public:
 
 private:
     fs::path folder_;
+    int id_ = ++devices_;
+    static inline int devices_ = 0;
 };
 
 // Ten years of memos of one to four lines, Japanese and not, ending on 2026-12-08: the memo file's
