@@ -128,6 +128,11 @@ HttpClient::~HttpClient() {
     if (curl_ != nullptr) curl_easy_cleanup(static_cast<CURL*>(curl_));
 }
 
+int HttpClient::RequestCount(const std::string& method) const {
+    const auto found = requestsByMethod_.find(method);
+    return found == requestsByMethod_.end() ? 0 : found->second;
+}
+
 HttpResponse HttpClient::Send(const HttpRequest& request) {
     HttpRequest current = request;
     const std::string credentialOrigin = OriginOf(request.url);
@@ -233,6 +238,7 @@ HttpResponse HttpClient::SendOnce(const HttpRequest& request, bool withCredentia
     }
 
     ++requests_;
+    ++requestsByMethod_[request.method];
     const CURLcode code = curl_easy_perform(curl);
     if (code != CURLE_OK) {
         response.status = 0;

@@ -51,6 +51,8 @@ public:
     HttpResponse Send(const HttpRequest& request);
     // Returns how many requests went to the network since the client was made.
     [[nodiscard]] int RequestCount() const { return requests_; }
+    // Returns how many of them had the method `method` ("PUT", "REPORT", ...).
+    [[nodiscard]] int RequestCount(const std::string& method) const;
 
 private:
     HttpResponse SendOnce(const HttpRequest& request, bool withCredentials);
@@ -59,6 +61,7 @@ private:
     void* curl_ = nullptr;  // one handle, so that its connections are kept alive between requests
     bool digest_ = false;   // the server asked for Digest instead of Basic
     int requests_ = 0;
+    std::map<std::string, int> requestsByMethod_;
 };
 
 // Returns the scheme, host and port of `url` ("https://host:443"), "" when it is no http(s) URL.

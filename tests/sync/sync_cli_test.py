@@ -3,7 +3,10 @@
 with python3-caldav as a second device editing the same calendar.
 
 `sync_cli_test.py VELMORA_CAL commands`: set-up with --password-command, bad input, a pass each
-way, a conflict kept both, the folder's lock, an emptied calendar, forget.
+way, a conflict kept both, the phone's characters the memo file lacks, the folder's lock, an
+emptied calendar, forget.
+`sync_cli_test.py VELMORA_CAL xandikos`: the set-up, the passes, the conflict and the characters
+against Xandikos (no authentication, its calendars under /user/calendars/).
 `sync_cli_test.py VELMORA_CAL keyring`: run inside dbus-run-session; the password typed on a
 terminal without echo, kept in gnome-keyring and removed again by forget."""
 
@@ -67,9 +70,19 @@ def one_error_line(run, status, says, what):
     check(err.count("\n") == 1 and err.startswith("velmora-cal: ") and says in err, f"{what}: said {err!r}")
 
 
+def calendar_url(server, name="Velmora"):
+    home = "user/calendars/" if server.kind == "xandikos" else server.user + "/"
+    return server.url + home + name + "/"
+
+
+def login(server, password_command="echo secret"):
+    """velmora-cal's set-up options for the server: Xandikos asks for no credentials."""
+    return [] if server.kind == "xandikos" else ["--user", server.user, "--password-command", password_command]
+
+
 def phone_calendar(server):
-    client = caldav.DAVClient(server.url, username=server.user, password=server.password)
-    return client.calendar(url=server.url + server.user + "/Velmora/")
+    credentials = {} if server.kind == "xandikos" else {"username": server.user, "password": server.password}
+    return caldav.DAVClient(server.url, **credentials).calendar(url=calendar_url(server))
 
 
 def phone_event(calendar, date):
@@ -81,6 +94,85 @@ def set_description(event, text):
     vevent.description.value = text
     vevent.summary.value = text.split("\n")[0]
     event.save()
+
+
+def two_devices(server, f, setup_args):
+    """The set-up on the memos f holds (two days), a first pass, a change each side, a pass with nothing
+    changed, and both changing the same line (both kept)."""
+    code, out, err = f.cal("sync", "setup", server.url, *setup_args)
+    check(code == 0 and calendar_url(server) + " (made now)" in out, f"set-up: {code} {out!r} {err!r}")
+    code, out, err = f.cal("sync")
+    check(code == 0 and "up 2, down 0, merged 0, kept both 0" in out, f"first pass: {code} {out!r} {err!r}")
+    phone = phone_calendar(server)
+    event = phone_event(phone, "20261209")
+    check(event.vobject_instance.vevent.description.value == "10:00 歯医者\n持ち物: 保険証",
+          "the phone reads the memo")
+
+    # One change on each side: each goes across.
+    set_description(event, "10:00 歯医者\n持ち物: 保険証\n11:30 薬局 〜 駅前")
+    f.memos(f.memos().decode("cp932").replace("会議", "会議 15:00"))
+    code, out, _ = f.cal("sync")
+    check(code == 0 and "up 1, down 1, merged 0, kept both 0" in out, f"a change each side: {out!r}")
+    _, day, _ = f.cal("day", "2026-12-09")
+    check("11:30 薬局" in day, f"the phone's line is in the day: {day!r}")
+    check(phone_event(phone, "20261210").vobject_instance.vevent.description.value == "会議 15:00",
+          "the desktop's edit is on the phone")
+    code, out, _ = f.cal("sync")
+    check(code == 0 and "up 0, down 0, merged 0, kept both 0, deleted on the server 0, deleted here 0" in out,
+          f"a pass with nothing changed: {out!r}")
+
+    # Both change the same line: both versions kept.
+    set_description(phone_event(phone, "20261210"), "会議 16:00")
+    f.memos(f.memos().decode("cp932").replace("会議 15:00", "会議 14:00"))
+    code, out, _ = f.cal("sync")
+    check(code == 0 and "kept both 1" in out, f"a conflict: {out!r}")
+    _, day, _ = f.cal("day", "2026-12-10")
+    check("会議 14:00" in day and "会議 16:00" in day and "別の端末での変更" in day, f"both versions: {day!r}")
+
+
+# The phone's characters that code page 932 lacks or holds in another form: the line the phone
+# wrote, its bytes in the memo file, and what `velmora-cal day` shows of it.
+PHONE_LINES = [
+    ("波\u301cダッシュ", "波".encode("cp932") + b"\x81\x60" + "ダッシュ".encode("cp932"), "波～ダッシュ"),
+    ("1\u22122", b"1\x81\x7c2", "1－2"),
+    ("全角\uff5e", "全角".encode("cp932") + b"\x81\x60", "全角～"),
+    ("寿司 \U0001f363", "寿司 ".encode("cp932") + b"\x81\xac", "寿司 〓"),
+    ("\U00020bb7野家", b"\x81\xac" + "野家".encode("cp932"), "〓野家"),
+]
+
+
+def characters(server, f):
+    """A day the phone wrote with characters the memo file lacks: what the file holds and the day shows;
+    a pass from Velmora leaves the server's item as it was; a line edited here goes up as edited while
+    the lines around it keep the phone's characters."""
+    phone = phone_calendar(server)
+    written = "\n".join(line for line, _, _ in PHONE_LINES) + "\nメモ"
+    phone.save_event("\r\n".join(["BEGIN:VCALENDAR", "VERSION:2.0", "PRODID:-//phone//EN", "BEGIN:VEVENT",
+                                    "UID:velmora-day-20261211", "DTSTAMP:20261201T000000Z",
+                                    "DTSTART;VALUE=DATE:20261211", "DTEND;VALUE=DATE:20261212",
+                                    "SUMMARY:" + PHONE_LINES[0][0],
+                                    "DESCRIPTION:" + written.replace("\n", "\\n"), "END:VEVENT", "END:VCALENDAR",
+                                    ""]))
+    code, out, _ = f.cal("sync")
+    check(code == 0 and "down 1," in out, f"the phone's day comes down: {out!r}")
+    memo = f.memos()
+    for line, held, shown in PHONE_LINES:
+        check(held + b"\r\n" in memo, f"{line!r} is held as {held!r} in {memo!r}")
+    _, day, _ = f.cal("day", "2026-12-11")
+    check(all(shown in day for _, _, shown in PHONE_LINES), f"the day shows {day!r}")
+    before = phone_event(phone, "20261211")
+    code, out, _ = f.cal("sync")
+    after = phone_event(phone, "20261211")
+    check(code == 0 and "up 0, down 0," in out and after.data == before.data and
+          after.vobject_instance.vevent.description.value == written,
+          f"a pass leaves the phone's characters on the server: {out!r} {after.data!r}")
+
+    f.memos(f.memos().decode("cp932").replace("寿司 〓", "寿司 〓 予約済").replace("\r\nメモ~", "\r\nメモ 編集~"))
+    code, out, _ = f.cal("sync")
+    pushed = phone_event(phone, "20261211").vobject_instance.vevent.description.value
+    expected = written.replace("寿司 \U0001f363", "寿司 〓 予約済").replace("メモ", "メモ 編集")
+    check(code == 0 and "up 1, down 0," in out and pushed == expected,
+          f"the edited lines go up as edited, the others as the phone wrote them: {out!r} {pushed!r}")
 
 
 def commands():
@@ -108,33 +200,12 @@ def commands():
                        "certificate", "a private server's certificate without --ca")
         check(f.config_files() == [] and f.memos() == before, "a refused set-up keeps nothing and changes no memo")
 
-        code, out, err = f.cal("sync", "setup", server.url, "--user", "velmora", "--password-command",
-                               f"cat '{password_file}'")
-        check(code == 0 and "/velmora/Velmora/ (made now)" in out, f"set-up: {code} {out!r} {err!r}")
+        two_devices(server, f, login(server, f"cat '{password_file}'"))
         configs = f.config_files()
         check(len(configs) == 1 and os.stat(configs[0]).st_mode & 0o777 == 0o600, f"one 0600 set-up: {configs}")
         check("secret" not in open(configs[0]).read().replace(password_file, ""), "the set-up holds no password")
         one_error_line(f.cal("sync", "setup", server.url), 2, "is set up already", "a second set-up")
-
-        code, out, err = f.cal("sync")
-        check(code == 0 and "up 2, down 0, merged 0, kept both 0" in out, f"first pass: {code} {out!r} {err!r}")
         phone = phone_calendar(server)
-        event = phone_event(phone, "20261209")
-        check(event.vobject_instance.vevent.description.value == "10:00 歯医者\n持ち物: 保険証",
-              "the phone reads the memo")
-
-        # One change on each side: each goes across.
-        set_description(event, "10:00 歯医者\n持ち物: 保険証\n11:30 薬局 〜 駅前")
-        f.memos(f.memos().decode("cp932").replace("会議", "会議 15:00"))
-        code, out, _ = f.cal("sync")
-        check(code == 0 and "up 1, down 1, merged 0, kept both 0" in out, f"a change each side: {out!r}")
-        _, day, _ = f.cal("day", "2026-12-09")
-        check("11:30 薬局" in day, f"the phone's line is in the day: {day!r}")
-        check(phone_event(phone, "20261210").vobject_instance.vevent.description.value == "会議 15:00",
-              "the desktop's edit is on the phone")
-        code, out, _ = f.cal("sync")
-        check(code == 0 and "up 0, down 0, merged 0, kept both 0, deleted on the server 0, deleted here 0" in out,
-              f"a pass with nothing changed: {out!r}")
 
         # A second computer set up on the same calendar takes every memo down.
         code, out, _ = laptop.cal("sync", "setup", tls.url, "--user", "velmora", "--password-command", "echo secret",
@@ -165,14 +236,6 @@ def commands():
         check(f.memos() == held, "a pass refused by the server changes no memo")
         open(password_file, "w").write("secret\n")
 
-        # Both change the same line: both versions kept.
-        set_description(phone_event(phone, "20261210"), "会議 16:00")
-        f.memos(f.memos().decode("cp932").replace("会議 15:00", "会議 14:00"))
-        code, out, _ = f.cal("sync")
-        check(code == 0 and "kept both 1" in out, f"a conflict: {out!r}")
-        _, day, _ = f.cal("day", "2026-12-10")
-        check("会議 14:00" in day and "会議 16:00" in day and "別の端末での変更" in day, f"both versions: {day!r}")
-
         # The folder's lock held by a calendar that does not answer: the pass waits for it to end,
         # changing nothing meanwhile, and then runs.
         with open(os.path.join(f.data, ".velmora.lock"), "a+") as lock:
@@ -186,6 +249,8 @@ def commands():
         check(waiting.returncode == 0 and "waiting for it to end" in err and out.startswith("synced with "),
               f"the pass after the lock: {waiting.returncode} {out!r} {err!r}")
 
+        characters(server, f)
+
         # Every item gone on the server at once is not mirrored without --accept-empty.
         for item in phone.events():
             item.delete()
@@ -193,7 +258,7 @@ def commands():
         one_error_line(f.cal("sync"), 2, "--accept-empty", "an emptied calendar")
         check(f.memos() == held, "an emptied calendar refused changes no memo")
         code, out, _ = f.cal("sync", "--accept-empty")
-        check(code == 0 and "deleted here 2" in out, f"--accept-empty: {out!r}")
+        check(code == 0 and "deleted here 3" in out, f"--accept-empty: {out!r}")
         _, day, _ = f.cal("day", "2026-12-09")
         check("歯医者" not in day, f"the day emptied: {day!r}")
 
@@ -298,6 +363,14 @@ def typed_on_a_terminal(f, args, password):
     return os.waitstatus_to_exitcode(status), shown.decode(errors="replace")
 
 
+def xandikos():
+    with tempfile.TemporaryDirectory(prefix="velmora-sync-xandikos-") as root, Server("xandikos") as server:
+        f = Folder(root)
+        f.memos("126^11^9^10:00 歯医者\r\n持ち物: 保険証~\r\n126^11^10^会議~\r\n")
+        two_devices(server, f, login(server))
+        characters(server, f)
+
+
 def keyring():
     with tempfile.TemporaryDirectory(prefix="velmora-sync-key-") as root, Server("radicale") as server:
         f = Folder(root)
@@ -331,6 +404,6 @@ def keyring():
 
 if __name__ == "__main__":
     started = time.monotonic()
-    {"commands": commands, "keyring": keyring}[sys.argv[2]]()
+    {"commands": commands, "xandikos": xandikos, "keyring": keyring}[sys.argv[2]]()
     print(f"{sys.argv[2]}: {len(failures)} failures, {time.monotonic() - started:.1f} s")
     sys.exit(1 if failures else 0)
