@@ -160,7 +160,8 @@ std::optional<ChangeSet> CalDavCollection::SyncReport(const std::string& token, 
     changes.full = token.empty();
     std::string from = token;
     for (int round = 0; round < kMaxSyncRounds; ++round) {
-        const HttpResponse response = http_.Send(DavRequest("REPORT", url_, "1", SyncCollectionBody(from)));
+        // RFC 6578 defines the report for Depth 0 alone; its sync-level says how deep it reaches.
+        const HttpResponse response = http_.Send(DavRequest("REPORT", url_, "0", SyncCollectionBody(from)));
         if (response.status != 207) {
             // A token the server no longer knows, or no sync-collection at all: Radicale answers 403,
             // Xandikos 500, others 409 or 400 with valid-sync-token, or 405/501.

@@ -157,7 +157,7 @@ def characters(server, f):
     check(code == 0 and "down 1," in out, f"the phone's day comes down: {out!r}")
     memo = f.memos()
     for line, held, shown in PHONE_LINES:
-        check(held + b"\r\n" in memo, f"{line!r} is held as {held!r} in {memo!r}")
+        check(held + b"\r\r\n" in memo, f"{line!r} is held as {held!r} in {memo!r}")
     _, day, _ = f.cal("day", "2026-12-11")
     check(all(shown in day for _, _, shown in PHONE_LINES), f"the day shows {day!r}")
     before = phone_event(phone, "20261211")
