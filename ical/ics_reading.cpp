@@ -66,17 +66,6 @@ std::string Tidy(std::string_view text) {
     return out.substr(first, out.find_last_not_of(" \t\n") - first + 1);
 }
 
-// Returns the value of the event's first X- property of the name, or "" without one.
-std::string XPropertyValue(icalcomponent* event, std::string_view name) {
-    for (icalproperty* p = icalcomponent_get_first_property(event, ICAL_X_PROPERTY); p != nullptr;
-         p = icalcomponent_get_next_property(event, ICAL_X_PROPERTY)) {
-        const char* xName = icalproperty_get_x_name(p);
-        const char* value = icalproperty_get_x(p);
-        if (xName != nullptr && EqualsIgnoringCase(xName, name)) return value != nullptr ? value : "";
-    }
-    return "";
-}
-
 // The text a memo gets for an event: its summary, and a description that says more than the summary
 // on the lines after it; a description that begins with the summary's line is the whole memo already.
 // A memo Velmora exported comes back as it was, its description being the whole memo.
@@ -614,6 +603,16 @@ private:
 };
 
 }  // namespace
+
+std::string XPropertyValue(icalcomponent* event, std::string_view name) {
+    for (icalproperty* p = icalcomponent_get_first_property(event, ICAL_X_PROPERTY); p != nullptr;
+         p = icalcomponent_get_next_property(event, ICAL_X_PROPERTY)) {
+        const char* xName = icalproperty_get_x_name(p);
+        const char* value = icalproperty_get_x(p);
+        if (xName != nullptr && EqualsIgnoringCase(xName, name)) return value != nullptr ? value : "";
+    }
+    return "";
+}
 
 IcsReading ReadIcsEvents(const std::string& ics, const ImportWindow& window) {
     IcsReading reading;

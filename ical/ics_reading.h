@@ -2,7 +2,10 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include <libical/ical.h>
 
 // iCalendar events read with libical, as the memos take them: one day and one text each.
 namespace ics {
@@ -102,5 +105,8 @@ struct IcsReading {
 // the years 1 to 9999;
 // RRULE, RDATE and EXDATE, and instances moved or cancelled by RECURRENCE-ID, within the window.
 IcsReading ReadIcsEvents(const std::string& ics, const ImportWindow& window);
+
+// Returns the value of the event's first X- property named `name` (in any case), or "" without one.
+std::string XPropertyValue(icalcomponent* event, std::string_view name);
 
 }  // namespace ics

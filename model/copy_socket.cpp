@@ -1,6 +1,7 @@
 #include "model/copy_socket.h"
 
 #include "model/local_socket.h"
+#include "model/stable_hash.h"
 
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -68,14 +69,7 @@ int RemainingMs(Clock::time_point deadline) {
 std::string SocketName(const std::string& directory) {
     // The name only has to be the same for every process of this build that looks for the folder;
     // it is never stored.
-    std::uint64_t hash = 0xcbf29ce484222325ULL;
-    for (const char byte : KnownPath(directory)) {
-        hash ^= static_cast<unsigned char>(byte);
-        hash *= 0x100000001b3ULL;
-    }
-    char name[kSocketNameLength + 1];
-    std::snprintf(name, sizeof name, "velmora-%016llx", static_cast<unsigned long long>(hash));
-    return name;
+    return "velmora-" + StableHashHex(KnownPath(directory));
 }
 
 std::string SocketFolder(std::string& problem) {

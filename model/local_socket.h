@@ -4,8 +4,8 @@
 
 #include <string>
 
-// Unix stream sockets between a running calendar and its later copies and commands, on plain POSIX calls. Every descriptor returned is
-// non-blocking and closed on exec; the caller closes it.
+// Unix stream sockets between a running calendar and its later copies and commands, on plain POSIX calls. Every
+// descriptor returned is non-blocking and closed on exec; the caller closes it.
 namespace local_socket {
 
 // Binds and listens at `path` (removing whatever file is there) with the socket file readable and

@@ -3,6 +3,7 @@
 #include "model/field_text.h"
 #include "model/memo_store.h"
 #include "model/record.h"
+#include "model/stable_hash.h"
 
 #include <charconv>
 #include <cstdint>
@@ -64,14 +65,7 @@ std::optional<std::string> DayMemo(std::string_view store, int year, int month, 
 std::string DraftFileName(std::string_view folder) {
     // FNV-1a: a short name of fixed length for a path of any length; the path itself is in the
     // file, so two folders that happened to share a name would still never take each other's.
-    std::uint64_t hash = 14695981039346656037ull;
-    for (const char c : folder) {
-        hash ^= static_cast<unsigned char>(c);
-        hash *= 1099511628211ull;
-    }
-    char name[48];
-    std::snprintf(name, sizeof name, "memo-draft-%016llx", static_cast<unsigned long long>(hash));
-    return name;
+    return "memo-draft-" + StableHashHex(folder);
 }
 
 std::string DraftFileBytes(const MemoDraft& draft) {

@@ -1,6 +1,7 @@
 #include "reminders/reminder_memory.h"
 
-#include "reminders/private_file.h"
+#include "model/field_escape.h"
+#include "model/private_file.h"
 
 #include <cstdlib>
 #include <vector>
@@ -9,27 +10,6 @@ namespace {
 
 constexpr std::string_view kMemoryHeader = "velmora reminders 1\n";
 constexpr const char* kMemoryFile = "reminders";
-
-void AppendEscaped(std::string& out, std::string_view text) {
-    for (const char c : text) {
-        switch (c) {
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        default:
-            out += c;
-        }
-    }
-}
 
 std::vector<std::string_view> SplitTabs(std::string_view line) {
     std::vector<std::string_view> fields;
@@ -44,7 +24,7 @@ std::vector<std::string_view> SplitTabs(std::string_view line) {
 // The folder field, the first of a key: keys of one folder begin with it and a tab.
 std::string FolderPrefix(std::string_view folder) {
     std::string prefix;
-    AppendEscaped(prefix, folder);
+    AppendFieldEscaped(prefix, folder);
     return prefix + '\t';
 }
 
@@ -56,7 +36,7 @@ std::string ReminderKey(std::string_view folder, const Reminder& reminder) {
     key += '\t';
     key += ReminderClock(reminder);
     key += '\t';
-    AppendEscaped(key, reminder.line);
+    AppendFieldEscaped(key, reminder.line);
     return key;
 }
 

@@ -1,6 +1,6 @@
 #include "reminders/reminder_settings.h"
 
-#include "reminders/private_file.h"
+#include "model/private_file.h"
 
 #include <algorithm>
 

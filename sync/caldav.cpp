@@ -84,6 +84,19 @@ std::string DavFailure(const std::string& what, const HttpResponse& response) {
     }
 }
 
+// The multistatus of a calendar's 207 answer; std::nullopt and a one-line `error` for any other
+// answer or one that cannot be read.
+std::optional<Multistatus> CalendarMultistatus(const std::string& url, const HttpResponse& response,
+                                               std::string& error) {
+    if (response.status != 207) {
+        error = DavFailure("the calendar " + url, response);
+        return std::nullopt;
+    }
+    auto multistatus = ParseMultistatus(response.body, error);
+    if (!multistatus) error = url + ": " + error;
+    return multistatus;
+}
+
 bool IsWeakEtag(const std::string& etag) { return etag.rfind("W/", 0) == 0; }
 
 // The status the server gave `href` inside a multistatus that answers a PUT or DELETE.
@@ -199,16 +212,9 @@ std::optional<ChangeSet> CalDavCollection::SyncReport(const std::string& token, 
 }
 
 std::optional<ChangeSet> CalDavCollection::ListEtags(std::string& error) {
-    const HttpResponse response = http_.Send(DavRequest("PROPFIND", url_, "1", PropfindEtagsBody()));
-    if (response.status != 207) {
-        error = DavFailure("the calendar " + url_, response);
-        return std::nullopt;
-    }
-    const auto multistatus = ParseMultistatus(response.body, error);
-    if (!multistatus) {
-        error = url_ + ": " + error;
-        return std::nullopt;
-    }
+    const auto multistatus =
+        CalendarMultistatus(url_, http_.Send(DavRequest("PROPFIND", url_, "1", PropfindEtagsBody())), error);
+    if (!multistatus) return std::nullopt;
     ChangeSet changes;
     changes.full = true;
     for (const auto& item : multistatus->responses) {
@@ -243,16 +249,9 @@ std::optional<std::vector<RemoteItem>> CalDavCollection::FetchBatch(const std::v
     std::vector<std::string> canonical;
     canonical.reserve(hrefs.size());
     for (const auto& href : hrefs) canonical.push_back(CanonicalHref(href));
-    const HttpResponse response = http_.Send(DavRequest("REPORT", url_, "1", MultigetBody(canonical)));
-    if (response.status != 207) {
-        error = DavFailure("the calendar " + url_, response);
-        return std::nullopt;
-    }
-    const auto multistatus = ParseMultistatus(response.body, error);
-    if (!multistatus) {
-        error = url_ + ": " + error;
-        return std::nullopt;
-    }
+    const auto multistatus =
+        CalendarMultistatus(url_, http_.Send(DavRequest("REPORT", url_, "1", MultigetBody(canonical))), error);
+    if (!multistatus) return std::nullopt;
     std::vector<RemoteItem> items;
     for (const auto& item : multistatus->responses) {
         // An item deleted since the listing comes back 404; the caller sees it missing.

@@ -2,6 +2,8 @@
 
 #include "model/file_system_calls.h"
 #include "model/own_folder.h"
+#include "model/private_file.h"
+#include "model/stable_hash.h"
 #include "model/whole_file.h"
 
 #include <fcntl.h>
@@ -19,38 +21,14 @@ namespace {
 
 constexpr std::string_view kConfigLayout = "velmora-sync-config 1";
 constexpr std::size_t kMaxConfigFile = std::size_t{64} << 10;
-constexpr int kConfigTempTries = 16;
 
-std::string AbsoluteConfigVariable(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr && value[0] == '/' ? std::string(value) : std::string();
-}
-
+// The folder's set-up is found again on every build and machine: a stable hash names it.
 std::string ConfigFolder() {
-    std::string base = AbsoluteConfigVariable("XDG_CONFIG_HOME");
-    if (base.empty()) {
-        const std::string home = AbsoluteConfigVariable("HOME");
-        if (home.empty()) return {};
-        base = home + "/.config";
-    }
-    return base + "/velmora/sync";
+    const std::string velmora = UserFolder("XDG_CONFIG_HOME", ".config");
+    return velmora.empty() ? velmora : velmora + "/sync";
 }
 
-// FNV-1a: stable across builds and machines, so that a folder's set-up is found again.
-std::uint64_t ConfigHash(std::string_view bytes) {
-    std::uint64_t hash = 14695981039346656037ULL;
-    for (const char c : bytes) {
-        hash ^= static_cast<unsigned char>(c);
-        hash *= 1099511628211ULL;
-    }
-    return hash;
-}
-
-std::string ConfigFileName(const std::string& dataFolder) {
-    char hex[17];
-    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(ConfigHash(dataFolder)));
-    return std::string(hex) + ".conf";
-}
+std::string ConfigFileName(const std::string& dataFolder) { return StableHashHex(dataFolder) + ".conf"; }
 
 std::vector<std::pair<const char*, std::string SyncConfig::*>> ConfigKeys() {
     return {{"folder", &SyncConfig::folder}, {"url", &SyncConfig::url},
@@ -109,34 +87,7 @@ ConfigLoad LoadSyncConfig(const std::string& dataFolder, SyncConfig& config) {
 }
 
 bool SaveSyncConfig(const SyncConfig& config) {
-    const std::string folder = ConfigFolder();
-    if (folder.empty()) return false;
-    std::string problem;
-    const int path = OpenOwnFolder(folder, FolderUse::Private, true, problem);
-    if (path < 0) return false;
-    // The O_PATH descriptor checked the way there; files are made through a real one.
-    const int fd = ::openat(path, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    ::close(path);
-    if (fd < 0) return false;
-    const std::string name = ConfigFileName(config.folder);
-    const std::string bytes = FormatSyncConfig(config);
-    const FileSystemCalls& fs = CurrentFileSystemCalls();
-    bool written = false;
-    for (int attempt = 0; attempt < kConfigTempTries && !written; ++attempt) {
-        const std::string temp = ".config." + std::to_string(fs.processId()) + "-" + std::to_string(attempt) + ".tmp";
-        if (!WriteNewFile(fd, temp, bytes, 0600)) {
-            if (errno == EEXIST) continue;
-            break;
-        }
-        if (fs.renameAt(fd, temp.c_str(), fd, name.c_str()) != 0) {
-            fs.unlinkAt(fd, temp.c_str(), 0);
-            break;
-        }
-        fs.syncFile(fd);
-        written = true;
-    }
-    ::close(fd);
-    return written;
+    return WriteUserFile(ConfigFolder(), ConfigFileName(config.folder), FormatSyncConfig(config), true);
 }
 
 bool RemoveSyncConfig(const std::string& dataFolder) {

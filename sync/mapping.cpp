@@ -1,5 +1,6 @@
 #include "sync/mapping.h"
 
+#include "ical/ics_reading.h"
 #include "ical/ics_text.h"
 #include "model/calendar_math.h"
 
@@ -55,16 +56,6 @@ std::string_view TrimBlanks(std::string_view text) {
     const std::size_t first = text.find_first_not_of(" \t");
     if (first == std::string_view::npos) return {};
     return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
-std::string DayXProperty(icalcomponent* event, std::string_view name) {
-    for (icalproperty* p = icalcomponent_get_first_property(event, ICAL_X_PROPERTY); p != nullptr;
-         p = icalcomponent_get_next_property(event, ICAL_X_PROPERTY)) {
-        const char* xName = icalproperty_get_x_name(p);
-        const char* value = icalproperty_get_x(p);
-        if (xName != nullptr && name == xName) return value != nullptr ? value : "";
-    }
-    return "";
 }
 
 }  // namespace
@@ -132,7 +123,7 @@ ServerItem ReadServerItem(std::string_view ical) {
     const char* summary = icalcomponent_get_summary(event);
     const char* description = icalcomponent_get_description(event);
     item.text = ics::WithBlankEnds(LineFeedsOnly(description != nullptr ? description : ""),
-                                   DayXProperty(event, ics::kBlankEndsProperty));
+                                   ics::XPropertyValue(event, ics::kBlankEndsProperty));
     // A calendar that shows only the title lets its user edit only that: the title then stands
     // for the memo's first line.
     const std::string title = LineFeedsOnly(summary != nullptr ? summary : "");

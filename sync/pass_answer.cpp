@@ -1,5 +1,7 @@
 #include "sync/pass_answer.h"
 
+#include "model/field_escape.h"
+
 #include <charconv>
 
 namespace memosync {
@@ -24,53 +26,7 @@ std::string Cut(std::string_view text, std::size_t limit) {
 std::string Escaped(std::string_view text) {
     std::string out;
     out.reserve(text.size());
-    for (const char c : text) {
-        switch (c) {
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
-}
-
-std::optional<std::string> Unescaped(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\\') {
-            out += text[i];
-            continue;
-        }
-        if (++i == text.size()) return std::nullopt;
-        switch (text[i]) {
-        case '\\':
-            out += '\\';
-            break;
-        case 't':
-            out += '\t';
-            break;
-        case 'n':
-            out += '\n';
-            break;
-        case 'r':
-            out += '\r';
-            break;
-        default:
-            return std::nullopt;
-        }
-    }
+    AppendFieldEscaped(out, text);
     return out;
 }
 
@@ -154,7 +110,7 @@ std::optional<PassAnswer> DecodePassAnswer(std::string_view line) {
             sawOk = true;
         } else if (key == "refused-empty" && (flag = Flag(value))) {
             result.refusedEmpty = *flag;
-        } else if ((key == "error" || key == "skipped" || key == "reason") && (text = Unescaped(value))) {
+        } else if ((key == "error" || key == "skipped" || key == "reason") && (text = FieldUnescaped(value))) {
             if (key == "error") result.error = std::move(*text);
             if (key == "skipped") result.skipped.push_back({std::move(*text), {}});
             if (key == "reason") result.skipped.back().reason = std::move(*text);

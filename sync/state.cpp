@@ -1,7 +1,10 @@
 #include "sync/state.h"
 
+#include "model/field_escape.h"
 #include "model/file_system_calls.h"
 #include "model/own_folder.h"
+#include "model/private_file.h"
+#include "model/stable_hash.h"
 #include "model/whole_file.h"
 
 #include <fcntl.h>
@@ -25,24 +28,7 @@ constexpr int kStateTempTries = 16;
 
 void AppendStateField(std::string& out, std::string_view field) {
     out += '\t';
-    for (const char c : field) {
-        switch (c) {
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        default:
-            out += c;
-        }
-    }
+    AppendFieldEscaped(out, field);
 }
 
 // Appends the fields, each after a tab, and the line's end.
@@ -69,34 +55,16 @@ void AppendEventFields(std::string& out, const std::string& href, const EventIte
 }
 
 std::optional<std::vector<std::string>> SplitStateLine(std::string_view line) {
-    std::vector<std::string> fields(1);
-    for (std::size_t i = 0; i < line.size(); ++i) {
-        const char c = line[i];
-        if (c == '\t') {
-            fields.emplace_back();
-        } else if (c != '\\') {
-            fields.back() += c;
-        } else {
-            if (++i == line.size()) return std::nullopt;
-            switch (line[i]) {
-            case '\\':
-                fields.back() += '\\';
-                break;
-            case 't':
-                fields.back() += '\t';
-                break;
-            case 'n':
-                fields.back() += '\n';
-                break;
-            case 'r':
-                fields.back() += '\r';
-                break;
-            default:
-                return std::nullopt;
-            }
-        }
+    // An escaped field holds no tab: the line's tabs are its separators.
+    std::vector<std::string> fields;
+    while (true) {
+        const std::size_t tab = line.find('\t');
+        std::optional<std::string> field = FieldUnescaped(line.substr(0, tab));
+        if (!field) return std::nullopt;
+        fields.push_back(std::move(*field));
+        if (tab == std::string_view::npos) return fields;
+        line.remove_prefix(tab + 1);
     }
-    return fields;
 }
 
 bool IsStateDate(std::string_view date) {
@@ -154,21 +122,6 @@ bool TakeStateLine(const std::vector<std::string>& f, SyncState& state) {
     return false;
 }
 
-std::string AbsoluteStateVariable(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr && value[0] == '/' ? std::string(value) : std::string();
-}
-
-// FNV-1a: stable across builds and machines, so the folder of a collection never moves.
-std::uint64_t StableHash(std::string_view bytes) {
-    std::uint64_t hash = 14695981039346656037ULL;
-    for (const char c : bytes) {
-        hash ^= static_cast<unsigned char>(c);
-        hash *= 1099511628211ULL;
-    }
-    return hash;
-}
-
 }  // namespace
 
 std::string FormatSyncState(const SyncState& state) {
@@ -224,18 +177,13 @@ std::optional<SyncState> ParseSyncState(std::string_view text) {
 }
 
 std::string StateFolder(const std::string& dataFolder, const std::string& collectionUrl) {
-    std::string base = AbsoluteStateVariable("XDG_STATE_HOME");
-    if (base.empty()) {
-        const std::string home = AbsoluteStateVariable("HOME");
-        if (home.empty()) return {};
-        base = home + "/.local/state";
-    }
+    const std::string velmora = UserFolder("XDG_STATE_HOME", ".local/state");
+    if (velmora.empty()) return {};
     std::string key = dataFolder;
     key += '\0';
     key += collectionUrl;
-    char hex[17];
-    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(StableHash(key)));
-    return base + "/velmora/sync/" + hex;
+    // A stable hash, so that the folder of a collection never moves.
+    return velmora + "/sync/" + StableHashHex(key);
 }
 
 std::optional<SyncState> LoadSyncState(const std::string& folder) {
@@ -251,32 +199,7 @@ std::optional<SyncState> LoadSyncState(const std::string& folder) {
 }
 
 bool SaveSyncState(const std::string& folder, const SyncState& state) {
-    if (folder.empty()) return false;
-    std::string problem;
-    const int path = OpenOwnFolder(folder, FolderUse::Private, true, problem);
-    if (path < 0) return false;
-    // The O_PATH descriptor checked the way there; files are made through a real one.
-    const int fd = ::openat(path, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    ::close(path);
-    if (fd < 0) return false;
-    const std::string bytes = FormatSyncState(state);
-    const FileSystemCalls& fs = CurrentFileSystemCalls();
-    bool written = false;
-    for (int attempt = 0; attempt < kStateTempTries && !written; ++attempt) {
-        const std::string temp = ".state." + std::to_string(fs.processId()) + "-" + std::to_string(attempt) + ".tmp";
-        if (!WriteNewFile(fd, temp, bytes, 0600)) {
-            if (errno == EEXIST) continue;
-            break;
-        }
-        if (fs.renameAt(fd, temp.c_str(), fd, kStateFile) != 0) {
-            fs.unlinkAt(fd, temp.c_str(), 0);
-            break;
-        }
-        fs.syncFile(fd);
-        written = true;
-    }
-    ::close(fd);
-    return written;
+    return WriteUserFile(folder, kStateFile, FormatSyncState(state), true);
 }
 
 }  // namespace memosync

@@ -5,6 +5,7 @@
 #include "model/file_system_calls.h"
 #include "model/model_state.h"
 #include "model/record.h"
+#include "model/stable_hash.h"
 #include "model/text_file_format.h"
 #include "model/whole_file.h"
 #include "model/year_calendar.h"
@@ -55,11 +56,7 @@ bool WriteWhole(const std::string& path, const std::string& bytes) {
 // Returns the note of what a memo file holds: its size and an FNV-1a hash of its bytes.
 std::string Fingerprint(const std::optional<std::string>& bytes) {
     if (!bytes) return "none\n";
-    std::uint64_t hash = 14695981039346656037ULL;
-    for (const char c : *bytes) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
-    char text[64];
-    std::snprintf(text, sizeof text, "%zu %016llx\n", bytes->size(), static_cast<unsigned long long>(hash));
-    return text;
+    return std::to_string(bytes->size()) + " " + StableHashHex(*bytes) + "\n";
 }
 
 void RemoveBackup(const std::string& folder) {

@@ -1,4 +1,4 @@
-#include "reminders/private_file.h"
+#include "model/private_file.h"
 
 #include "model/file_system_calls.h"
 #include "model/own_folder.h"

@@ -4,7 +4,8 @@
 #include <string>
 #include <string_view>
 
-// Small files of the user's own (the reminders' memory and settings) under the user's folders.
+// Small files of the user's own (the reminders' memory and settings, the sync's set-up and state)
+// under the user's folders.
 
 // Returns "${name:-$HOME/fallback}/velmora", or "" when neither is an absolute path.
 std::string UserFolder(const char* name, const char* fallback);
